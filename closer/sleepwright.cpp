@@ -1,0 +1,88 @@
+// Start-up inside the home screen and the renaming of its state-change handler.
+#include "closer/sleepwright.h"
+
+#include "contract/settings_contract.h"
+#include "platform/foundation/bundle.h"
+#include "platform/foundation/files.h"
+#include "platform/foundation/log.h"
+#include "platform/home_screen.h"
+
+#include <alloca.h>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+std::unique_ptr<SuspectList> susApp;
+unsigned char Debug_ = 1;
+
+void SleepwrightRename(bool flag, const char* className, const char* selectorName, IMP replacement)
+{
+    Class cls = objc_getClass(className);
+    if (!cls) {
+        if (Debug_)
+            sv::log("WB:Warning: cannot find class [%s]", className);
+        return;
+    }
+    if (!(flag & 1))
+        cls = object_getClass(reinterpret_cast<id>(cls));
+
+    SEL sel = sel_registerName(selectorName);
+    Method method = class_getInstanceMethod(cls, sel);
+    if (!method) {
+        if (Debug_)
+            sv::log("WB:Warning: cannot find method [%s %s]", className, selectorName);
+        return;
+    }
+
+    std::size_t length = std::strlen(selectorName);
+    std::size_t bufferSize = (length + 8) & ~std::size_t { 3 };
+    char* prefixedName = static_cast<char*>(alloca(bufferSize));
+    std::memcpy(prefixedName, "SWR_", 4);
+    std::memcpy(prefixedName + 4, selectorName, length + 1);
+
+    const char* types = method_getTypeEncoding(method);
+    IMP current = method_getImplementation(method);
+    SEL prefixed = sel_registerName(prefixedName);
+    if (!class_addMethod(cls, prefixed, current, types))
+        sv::log("WB:Error: failed to rename [%s %s]", className, selectorName);
+
+    unsigned int count = 0;
+    Method* own = class_copyMethodList(cls, &count);
+    bool definedHere = false;
+    for (unsigned int i = 0; i < count && !definedHere; ++i)
+        definedHere = own[i] == method;
+    if (definedHere) {
+        if (replacement)
+            method_setImplementation(method, replacement);
+    } else if (replacement) {
+        // Inherited: the override lives on this class and the superclass keeps its own.
+        if (!class_addMethod(cls, sel, replacement, types))
+            sv::log("WB:Error: failed to rename [%s %s]", className, selectorName);
+    }
+    std::free(own);
+}
+
+void Sleepwright_initializer()
+{
+    sv::rt::AutoreleasePool pool;
+
+    auto identifier = sv::bundle::mainBundleIdentifier();
+    if (!identifier || *identifier != sv::home::kBundleIdentifier)
+        return;
+
+    constexpr mode_t kFolderPermissions = 509; // 0775
+    if (!sv::fs::exists(slv::path::DataFolder)) {
+        if (sv::fs::createDirectory(slv::path::DataFolder, kFolderPermissions))
+            sv::fs::createDirectory(slv::path::IconsFolder, kFolderPermissions);
+    }
+
+    susApp = std::make_unique<SuspectList>();
+
+    CFNotificationCenterRef center = CFNotificationCenterGetDarwinNotifyCenter();
+    CFNotificationCenterAddObserver(center, nullptr, grabAppData, slv::darwin::GrabApps, nullptr, 0);
+    CFNotificationCenterAddObserver(center, nullptr, testToKillAgain, slv::darwin::KillApp, nullptr, 0);
+    CFNotificationCenterAddObserver(center, nullptr, finalTestToKillAgain, slv::darwin::KillTest, nullptr, 0);
+
+    SleepwrightRename(true, sv::home::cls::ApplicationController, sv::home::sel::applicationStateChanged,
+                      sv::rt::toImp(&Sleepwarden_appLaunch));
+}

@@ -1,0 +1,29 @@
+#pragma once
+// The library's entry points and process-wide state.
+
+#include "platform/notify/darwin_notify.h"
+#include "platform/runtime/object.h"
+
+#include <memory>
+#include <vector>
+
+// Applications that left the foreground and may be closed, oldest first, unique by identity.
+using SuspectList = std::vector<sv::rt::Ref>;
+extern std::unique_ptr<SuspectList> susApp;
+
+// Gates the renaming routine's two warnings.
+extern unsigned char Debug_;
+
+void Sleepwright_initializer();
+void SleepwrightRename(bool flag, const char* className, const char* selectorName, IMP replacement);
+
+// Takes the place of the home screen's "applicationStateChanged:state:".
+void Sleepwarden_appLaunch(id self, SEL _cmd, id application, int state);
+
+// Darwin notification callbacks; all five arguments are ignored.
+void grabAppData(CFNotificationCenterRef center, void* observer, const char* name, const void* object,
+                 const void* userInfo);
+void testToKillAgain(CFNotificationCenterRef center, void* observer, const char* name, const void* object,
+                     const void* userInfo);
+void finalTestToKillAgain(CFNotificationCenterRef center, void* observer, const char* name, const void* object,
+                          const void* userInfo);

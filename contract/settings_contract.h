@@ -1,0 +1,124 @@
+#pragma once
+// What the library and the settings pane agree on: the settings file, its keys, the icons folder
+// and the notification names. Compiled into both; they never link against each other.
+
+#include "platform/foundation/files.h"
+#include "platform/foundation/property_list.h"
+#include "platform/foundation/value.h"
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace slv {
+
+// The settings file, built from the home folder at every use.
+inline std::string settingsPath()
+{
+    return sv::fs::homeDirectory() + "/Library/Preferences/com.norv.slv.plist";
+}
+
+inline bool settingsExist()
+{
+    return sv::fs::exists(settingsPath());
+}
+
+// The whole settings file, or nothing when it is missing or not a dictionary property list.
+inline std::optional<sv::Dictionary> readSettings()
+{
+    return sv::plist::readDictionary(settingsPath());
+}
+
+// One locked read-modify-write of the settings file; an unreadable file is left alone.
+inline sv::plist::UpdateResult updateSettings(const std::function<bool(sv::Dictionary&)>& change)
+{
+    return sv::plist::updateDictionary(settingsPath(), change);
+}
+
+namespace key {
+    inline constexpr std::string_view AlwaysIdentifiers = "AlwaysIdentifiers";
+    inline constexpr std::string_view NeverIdentifiers = "NeverIdentifiers";
+    inline constexpr std::string_view RamValue = "ramValue";
+    inline constexpr std::string_view AlwaysKill = "alwaysKill";
+    inline constexpr std::string_view ApplicationData = "ApplicationData";
+    inline constexpr std::string_view ApplicationsNumber = "ApplicationsNumber";
+    inline constexpr std::string_view ApplicationsMinus = "ApplicationsMinus";
+    // Identifier entries and application records.
+    inline constexpr std::string_view BundleID = "BundleID";
+    inline constexpr std::string_view AppName = "AppName";
+    inline constexpr std::string_view IconPath = "IconPath";
+    inline constexpr std::string_view IsFolder = "IsFolder";
+    inline constexpr std::string_view BundleIDs = "BundleIDs";
+}
+
+// The threshold the pane shows when "ramValue" is absent, and the library's when there is no file.
+inline constexpr int kDefaultRamValue = 175;
+
+namespace path {
+    inline constexpr std::string_view DataFolder = "/var/mobile/Library/Sleepvane";
+    inline constexpr std::string_view IconsFolder = "/var/mobile/Library/Sleepvane/Icons";
+    inline constexpr std::string_view Bundle = "/System/Library/PreferenceBundles/SleepvaneSettings.bundle";
+    inline constexpr std::string_view MissingIcon
+        = "/System/Library/PreferenceBundles/SleepvaneSettings.bundle/MissingIcon.png";
+    inline constexpr std::string_view AlwaysMark = "/System/Library/PreferenceBundles/SleepvaneSettings.bundle/SLVAlways.png";
+    inline constexpr std::string_view NeverMark = "/System/Library/PreferenceBundles/SleepvaneSettings.bundle/SLVNever.png";
+}
+
+// The image of one icon: folder, "/", leaf identifier, ".png".
+inline std::string iconImagePath(std::string_view leafIdentifier)
+{
+    return std::string(path::IconsFolder) + "/" + std::string(leafIdentifier) + ".png";
+}
+
+namespace darwin {
+    inline constexpr const char* GrabApps = "norv.slv.grabapps";
+    inline constexpr const char* CheckOnApps = "norv.slv.check.on.apps";
+    inline constexpr const char* AppsLoaded = "norv.slv.apps.loaded";
+    inline constexpr const char* KillApp = "norv.swr.kill.app";
+    inline constexpr const char* KillTest = "norv.swr.kill.test";
+}
+
+namespace local {
+    inline constexpr std::string_view CheckOnAppLoading = "CheckOnAppLoadingSLV";
+    inline constexpr std::string_view CheckOnApps = "CheckOnAppsSLV";
+    inline constexpr std::string_view TimerTester = "SLVTimerTester1";
+    inline constexpr std::string_view WillResignActive = "UIApplicationWillResignActiveNotification";
+    inline constexpr std::string_view DidEnterBackground = "UIApplicationDidEnterBackgroundNotification";
+}
+
+// The bundle identifier of an identifier entry; nothing for an entry that is not a dictionary or
+// has no string under "BundleID".
+inline const std::string* entryBundleID(const sv::Value& entry)
+{
+    const sv::Dictionary* dictionary = entry.asDictionary();
+    return dictionary ? sv::findString(*dictionary, key::BundleID) : nullptr;
+}
+
+// Whether a list of identifier entries holds bundleID (exact, case-sensitive).
+inline bool listContains(const sv::Array* list, std::string_view bundleID)
+{
+    if (!list)
+        return false;
+    for (const sv::Value& entry : *list)
+        if (const std::string* id = entryBundleID(entry); id && *id == bundleID)
+            return true;
+    return false;
+}
+
+inline sv::Value identifierEntry(std::string_view bundleID)
+{
+    return sv::Dictionary { { std::string(key::BundleID), sv::Value(bundleID) } };
+}
+
+inline sv::Value applicationRecord(std::string_view name, std::string_view bundleID, std::string_view iconPath)
+{
+    return sv::Dictionary {
+        { std::string(key::AppName), sv::Value(name) },
+        { std::string(key::BundleID), sv::Value(bundleID) },
+        { std::string(key::IconPath), sv::Value(iconPath) },
+        { std::string(key::IsFolder), sv::Value(false) },
+        { std::string(key::BundleIDs), sv::Value(sv::Array {}) },
+    };
+}
+
+} // namespace slv

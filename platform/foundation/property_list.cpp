@@ -1,0 +1,325 @@
+// The one place that speaks libplist.
+#include "platform/foundation/property_list.h"
+
+#include "platform/foundation/files.h"
+
+#include <plist/plist.h>
+
+#include <cstring>
+#include <fcntl.h>
+#include <memory>
+#include <sys/file.h>
+#include <unistd.h>
+
+namespace sv::plist {
+namespace {
+
+    struct NodeDeleter {
+        void operator()(plist_t node) const { plist_free(node); }
+    };
+    using Node = std::unique_ptr<void, NodeDeleter>;
+
+    // libplist recurses while parsing binary lists and while freeing; refuse deep nesting before
+    // handing it anything.
+    bool xmlDepthWithin(const std::uint8_t* bytes, std::size_t size, int limit)
+    {
+        int depth = 0;
+        for (std::size_t i = 0; i + 1 < size; ++i) {
+            if (bytes[i] != '<')
+                continue;
+            bool closing = bytes[i + 1] == '/';
+            std::size_t name = i + (closing ? 2 : 1);
+            auto is = [&](const char* word) {
+                std::size_t n = std::strlen(word);
+                return name + n < size && std::memcmp(bytes + name, word, n) == 0
+                    && (bytes[name + n] == '>' || bytes[name + n] == ' ' || bytes[name + n] == '/');
+            };
+            if (!is("dict") && !is("array"))
+                continue;
+            std::size_t end = name;
+            while (end < size && bytes[end] != '>')
+                ++end;
+            bool selfClosing = end > 0 && end < size && bytes[end - 1] == '/';
+            if (closing)
+                --depth;
+            else if (!selfClosing && ++depth > limit)
+                return false;
+        }
+        return true;
+    }
+
+    std::uint64_t readBigEndian(const std::uint8_t* p, unsigned width)
+    {
+        std::uint64_t value = 0;
+        for (unsigned i = 0; i < width; ++i)
+            value = (value << 8) | p[i];
+        return value;
+    }
+
+    // Walks the object graph of a binary list without recursion and checks its depth.
+    bool binaryDepthWithin(const std::uint8_t* bytes, std::size_t size, int limit)
+    {
+        if (size < 8 + 32)
+            return false;
+        const std::uint8_t* trailer = bytes + size - 32;
+        unsigned offsetSize = trailer[6];
+        unsigned refSize = trailer[7];
+        std::uint64_t count = readBigEndian(trailer + 8, 8);
+        std::uint64_t top = readBigEndian(trailer + 16, 8);
+        std::uint64_t tableOffset = readBigEndian(trailer + 24, 8);
+        if (offsetSize < 1 || offsetSize > 8 || refSize < 1 || refSize > 8 || count == 0 || top >= count
+            || tableOffset >= size || count > (size - tableOffset) / offsetSize)
+            return false;
+        auto offsetOf = [&](std::uint64_t index) {
+            return readBigEndian(bytes + tableOffset + index * offsetSize, offsetSize);
+        };
+        struct Item {
+            std::uint64_t index;
+            int depth;
+        };
+        std::vector<Item> stack { { top, 1 } };
+        std::uint64_t visits = 0;
+        while (!stack.empty()) {
+            Item item = stack.back();
+            stack.pop_back();
+            if (item.index >= count || item.depth > limit || ++visits > 4 * count + 16)
+                return false;
+            std::uint64_t at = offsetOf(item.index);
+            if (at >= tableOffset)
+                return false;
+            std::uint8_t marker = bytes[at];
+            unsigned kind = marker >> 4;
+            if (kind != 0xA && kind != 0xC && kind != 0xD)
+                continue;
+            std::uint64_t length = marker & 0x0F;
+            std::uint64_t refs = at + 1;
+            if (length == 0x0F) {
+                if (refs >= tableOffset || (bytes[refs] >> 4) != 0x1)
+                    return false;
+                unsigned width = 1u << (bytes[refs] & 0x3);
+                if (width > 8 || refs + 1 + width > tableOffset)
+                    return false;
+                length = readBigEndian(bytes + refs + 1, width);
+                refs += 1 + width;
+            }
+            std::uint64_t refCount = kind == 0xD ? length * 2 : length;
+            if (length > tableOffset || refs + refCount * refSize > tableOffset)
+                return false;
+            for (std::uint64_t r = 0; r < refCount; ++r)
+                stack.push_back({ readBigEndian(bytes + refs + r * refSize, refSize), item.depth + 1 });
+        }
+        return true;
+    }
+
+    std::optional<Value> fromNode(plist_t node, int depth)
+    {
+        if (!node || depth > kMaximumDepth)
+            return std::nullopt;
+        switch (plist_get_node_type(node)) {
+        case PLIST_BOOLEAN: {
+            std::uint8_t flag = 0;
+            plist_get_bool_val(node, &flag);
+            return Value(flag != 0);
+        }
+        case PLIST_UINT: {
+            std::uint64_t number = 0;
+            plist_get_uint_val(node, &number);
+            return Value(static_cast<std::int64_t>(number));
+        }
+        case PLIST_REAL: {
+            double number = 0;
+            plist_get_real_val(node, &number);
+            return Value(number);
+        }
+        case PLIST_STRING: {
+            std::uint64_t length = 0;
+            const char* text = plist_get_string_ptr(node, &length);
+            return Value(std::string(text ? text : "", text ? length : 0));
+        }
+        case PLIST_KEY: {
+            char* text = nullptr;
+            plist_get_key_val(node, &text);
+            Value value(std::string(text ? text : ""));
+            std::free(text);
+            return value;
+        }
+        case PLIST_DATA: {
+            char* raw = nullptr;
+            std::uint64_t length = 0;
+            plist_get_data_val(node, &raw, &length);
+            Data data;
+            data.bytes.assign(reinterpret_cast<std::uint8_t*>(raw), reinterpret_cast<std::uint8_t*>(raw) + length);
+            std::free(raw);
+            return Value(std::move(data));
+        }
+        case PLIST_DATE: {
+            std::int32_t seconds = 0, microseconds = 0;
+            plist_get_date_val(node, &seconds, &microseconds);
+            return Value(Date { seconds + microseconds / 1e6 });
+        }
+        case PLIST_ARRAY: {
+            Array array;
+            std::uint32_t n = plist_array_get_size(node);
+            array.reserve(n);
+            for (std::uint32_t i = 0; i < n; ++i) {
+                auto element = fromNode(plist_array_get_item(node, i), depth + 1);
+                if (!element)
+                    return std::nullopt;
+                array.push_back(std::move(*element));
+            }
+            return Value(std::move(array));
+        }
+        case PLIST_DICT: {
+            Dictionary dictionary;
+            plist_dict_iter iter = nullptr;
+            plist_dict_new_iter(node, &iter);
+            for (;;) {
+                char* key = nullptr;
+                plist_t item = nullptr;
+                plist_dict_next_item(node, iter, &key, &item);
+                if (!item) {
+                    std::free(key);
+                    break;
+                }
+                auto element = fromNode(item, depth + 1);
+                if (!element || !key) {
+                    std::free(key);
+                    std::free(iter);
+                    return std::nullopt;
+                }
+                dictionary.insert_or_assign(std::string(key), std::move(*element));
+                std::free(key);
+            }
+            std::free(iter);
+            return Value(std::move(dictionary));
+        }
+        default:
+            return std::nullopt;
+        }
+    }
+
+    plist_t toNode(const Value& value)
+    {
+        return std::visit(
+            [](const auto& v) -> plist_t {
+                using T = std::decay_t<decltype(v)>;
+                if constexpr (std::is_same_v<T, std::string>) {
+                    return plist_new_string(v.c_str());
+                } else if constexpr (std::is_same_v<T, std::int64_t>) {
+                    return plist_new_uint(static_cast<std::uint64_t>(v));
+                } else if constexpr (std::is_same_v<T, double>) {
+                    return plist_new_real(v);
+                } else if constexpr (std::is_same_v<T, bool>) {
+                    return plist_new_bool(v ? 1 : 0);
+                } else if constexpr (std::is_same_v<T, Data>) {
+                    return plist_new_data(reinterpret_cast<const char*>(v.bytes.data()), v.bytes.size());
+                } else if constexpr (std::is_same_v<T, Date>) {
+                    auto seconds = static_cast<std::int32_t>(v.secondsSince2001);
+                    auto micro = static_cast<std::int32_t>((v.secondsSince2001 - seconds) * 1e6);
+                    return plist_new_date(seconds, micro);
+                } else if constexpr (std::is_same_v<T, Array>) {
+                    plist_t array = plist_new_array();
+                    for (const Value& element : v)
+                        plist_array_append_item(array, toNode(element));
+                    return array;
+                } else {
+                    plist_t dictionary = plist_new_dict();
+                    for (const auto& [key, element] : v)
+                        plist_dict_set_item(dictionary, key.c_str(), toNode(element));
+                    return dictionary;
+                }
+            },
+            value.storage());
+    }
+
+    class FileLock {
+    public:
+        explicit FileLock(const std::string& hostPath)
+        {
+            if (hostPath.empty())
+                return;
+            fd_ = ::open((hostPath + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+            if (fd_ >= 0)
+                while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) { }
+        }
+        ~FileLock()
+        {
+            if (fd_ >= 0)
+                ::close(fd_);
+        }
+        FileLock(const FileLock&) = delete;
+        FileLock& operator=(const FileLock&) = delete;
+
+    private:
+        int fd_ = -1;
+    };
+
+} // namespace
+
+std::optional<Value> parse(const std::uint8_t* bytes, std::size_t size)
+{
+    if (!bytes || size == 0 || size > kMaximumFileSize)
+        return std::nullopt;
+    auto length = static_cast<std::uint32_t>(size);
+    const char* text = reinterpret_cast<const char*>(bytes);
+    bool binary = plist_is_binary(text, length);
+    if (binary ? !binaryDepthWithin(bytes, size, kMaximumDepth) : !xmlDepthWithin(bytes, size, kMaximumDepth))
+        return std::nullopt;
+    plist_t raw = nullptr;
+    if (binary)
+        plist_from_bin(text, length, &raw);
+    else
+        plist_from_xml(text, length, &raw);
+    Node node(raw);
+    return fromNode(node.get(), 1);
+}
+
+std::vector<std::uint8_t> serializeXml(const Value& value)
+{
+    Node node(toNode(value));
+    char* xml = nullptr;
+    std::uint32_t length = 0;
+    plist_to_xml(node.get(), &xml, &length);
+    std::vector<std::uint8_t> bytes(xml, xml + (xml ? length : 0));
+    plist_to_xml_free(xml);
+    return bytes;
+}
+
+std::optional<Value> readFile(std::string_view devicePath)
+{
+    auto bytes = fs::readData(devicePath, kMaximumFileSize);
+    if (!bytes)
+        return std::nullopt;
+    return parse(bytes->data(), bytes->size());
+}
+
+std::optional<Dictionary> readDictionary(std::string_view devicePath)
+{
+    auto value = readFile(devicePath);
+    if (!value || !value->asDictionary())
+        return std::nullopt;
+    return std::move(*value->asDictionary());
+}
+
+bool writeFile(std::string_view devicePath, const Value& value)
+{
+    auto bytes = serializeXml(value);
+    return !bytes.empty() && fs::writeDataAtomically(devicePath, bytes.data(), bytes.size());
+}
+
+UpdateResult updateDictionary(std::string_view devicePath, const std::function<bool(Dictionary&)>& change)
+{
+    FileLock lock(fs::resolve(devicePath));
+    Dictionary dictionary;
+    if (fs::exists(devicePath)) {
+        auto current = readDictionary(devicePath);
+        if (!current)
+            return UpdateResult::Unreadable;
+        dictionary = std::move(*current);
+    }
+    if (!change(dictionary))
+        return UpdateResult::Unchanged;
+    return writeFile(devicePath, Value(std::move(dictionary))) ? UpdateResult::Written : UpdateResult::WriteFailed;
+}
+
+} // namespace sv::plist

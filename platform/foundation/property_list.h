@@ -1,0 +1,35 @@
+#pragma once
+// Property-list files: read whole (XML or binary), written whole as XML and atomically.
+
+#include "platform/foundation/value.h"
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+namespace sv::plist {
+
+// Files larger than this, or nested deeper, read as nothing.
+inline constexpr std::size_t kMaximumFileSize = 32 * 1024 * 1024;
+inline constexpr int kMaximumDepth = 256;
+
+// The value of a serialised property list, or nothing when the bytes are not one.
+std::optional<Value> parse(const std::uint8_t* bytes, std::size_t size);
+std::vector<std::uint8_t> serializeXml(const Value& value);
+
+// The value in a file (device path), or nothing when it is missing or not a property list.
+std::optional<Value> readFile(std::string_view devicePath);
+// The top-level dictionary of a file, or nothing when it is missing, unreadable or no dictionary.
+std::optional<Dictionary> readDictionary(std::string_view devicePath);
+bool writeFile(std::string_view devicePath, const Value& value);
+
+enum class UpdateResult { Written, Unchanged, Unreadable, WriteFailed };
+
+// One read-modify-write of a dictionary file, serialised between processes by an advisory lock
+// on a companion file ("<file>.lock"). A missing file starts as an empty dictionary; a file that
+// is not a dictionary property list is never written over. change answers whether to write.
+UpdateResult updateDictionary(std::string_view devicePath, const std::function<bool(Dictionary&)>& change);
+
+} // namespace sv::plist

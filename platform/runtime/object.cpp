@@ -1,0 +1,218 @@
+#include "platform/runtime/object.h"
+
+#include "platform/runtime/class_builder.h"
+
+#include <atomic>
+#include <mutex>
+#include <new>
+#include <unordered_map>
+#include <vector>
+
+namespace sv::rt {
+namespace {
+
+    // Lives in the indexed ivars of every instance.
+    struct Header {
+        std::atomic<long> references { 1 };
+        ObjectState* state = nullptr;
+    };
+
+    Header* header(id object)
+    {
+        return static_cast<Header*>(object_getIndexedIvars(object));
+    }
+
+    std::mutex& factoryMutex()
+    {
+        static std::mutex mutex;
+        return mutex;
+    }
+
+    std::unordered_map<Class, std::function<ObjectState*()>>& factories()
+    {
+        static std::unordered_map<Class, std::function<ObjectState*()>> map;
+        return map;
+    }
+
+    ObjectState* makeState(Class cls)
+    {
+        std::lock_guard lock(factoryMutex());
+        for (Class c = cls; c; c = class_getSuperclass(c)) {
+            auto found = factories().find(c);
+            if (found != factories().end())
+                return found->second();
+        }
+        return nullptr;
+    }
+
+    thread_local std::vector<id> pending;
+    thread_local std::vector<std::size_t> poolStarts;
+
+    id rootInit(id self, SEL) { return self; }
+    id rootRetain(id self, SEL) { return retain(self); }
+    void rootRelease(id self, SEL) { release(self); }
+    id rootAutorelease(id self, SEL) { return autorelease(self); }
+    void rootDealloc(id self, SEL)
+    {
+        Header* h = header(self);
+        delete h->state;
+        h->~Header();
+        object_dispose(self);
+    }
+
+    Class makeRoot()
+    {
+        Class root = objc_allocateClassPair(Nil, "NSObject", 0);
+        if (!root)
+            return objc_getClass("NSObject");
+        // Without an isa ivar the instance size stays 0 and the indexed ivars would overlay it.
+        class_addIvar(root, "isa", sizeof(Class), 3, "#");
+        ClassBuilder::Detail::addRootMethods(root);
+        objc_registerClassPair(root);
+        return root;
+    }
+
+} // namespace
+
+void ClassBuilder::Detail::addRootMethods(Class root)
+{
+    Class meta = object_getClass(reinterpret_cast<id>(root));
+    auto add = [&](Class target, const char* name, IMP imp, const std::string& types) {
+        class_addMethod(target, selector(name), imp, types.c_str());
+    };
+    add(root, "init", toImp(&rootInit), typeEncoding(&rootInit));
+    add(root, "retain", toImp(&rootRetain), typeEncoding(&rootRetain));
+    add(root, "release", toImp(&rootRelease), typeEncoding(&rootRelease));
+    add(root, "autorelease", toImp(&rootAutorelease), typeEncoding(&rootAutorelease));
+    add(root, "dealloc", toImp(&rootDealloc), typeEncoding(&rootDealloc));
+    // Class objects answer retain and release too, as constants.
+    add(meta, "retain", toImp(&rootInit), typeEncoding(&rootInit));
+}
+
+Class rootClass()
+{
+    static Class root = makeRoot();
+    return root;
+}
+
+id alloc(Class cls)
+{
+    if (!cls)
+        return nullptr;
+    id object = class_createInstance(cls, sizeof(Header));
+    if (!object)
+        return nullptr;
+    Header* h = new (object_getIndexedIvars(object)) Header();
+    h->state = makeState(cls);
+    return object;
+}
+
+namespace {
+    // Class objects are not counted: they live as long as the process.
+    bool counted(id object)
+    {
+        return object && !class_isMetaClass(object_getClass(object));
+    }
+}
+
+id retain(id object)
+{
+    if (counted(object))
+        header(object)->references.fetch_add(1, std::memory_order_relaxed);
+    return object;
+}
+
+void release(id object)
+{
+    if (!counted(object))
+        return;
+    if (header(object)->references.fetch_sub(1, std::memory_order_acq_rel) == 1)
+        msgSend<void>(object, "dealloc");
+}
+
+id autorelease(id object)
+{
+    if (counted(object))
+        pending.push_back(object);
+    return object;
+}
+
+long retainCount(id object)
+{
+    return counted(object) ? header(object)->references.load() : 0;
+}
+
+ObjectState* stateOf(id object)
+{
+    return counted(object) ? header(object)->state : nullptr;
+}
+
+AutoreleasePool::AutoreleasePool() : depth_(poolStarts.size())
+{
+    poolStarts.push_back(pending.size());
+}
+
+AutoreleasePool::~AutoreleasePool()
+{
+    std::size_t start = poolStarts[depth_];
+    // Releasing can autorelease more objects into this pool; drain until it stays empty.
+    while (pending.size() > start) {
+        id object = pending.back();
+        pending.pop_back();
+        release(object);
+    }
+    poolStarts.resize(depth_);
+}
+
+bool respondsTo(id receiver, SEL sel)
+{
+    return receiver && class_respondsToSelector(object_getClass(receiver), sel);
+}
+
+bool isKindOf(id object, Class cls)
+{
+    if (!object || !cls)
+        return false;
+    for (Class c = object_getClass(object); c; c = class_getSuperclass(c))
+        if (c == cls)
+            return true;
+    return false;
+}
+
+ClassBuilder::ClassBuilder(const char* name, Class superclass)
+{
+    if (!superclass)
+        superclass = rootClass();
+    existing_ = objc_getClass(name);
+    if (!existing_)
+        cls_ = objc_allocateClassPair(superclass, name, 0);
+}
+
+ClassBuilder& ClassBuilder::addMethod(Class target, const char* selectorName, IMP imp, const std::string& types)
+{
+    if (cls_)
+        class_addMethod(target, selector(selectorName), imp, types.c_str());
+    return *this;
+}
+
+ClassBuilder& ClassBuilder::stateFactory(std::function<ObjectState*()> factory)
+{
+    factory_ = std::move(factory);
+    return *this;
+}
+
+Class ClassBuilder::registerClass()
+{
+    if (existing_)
+        return existing_;
+    if (!cls_)
+        return nullptr;
+    objc_registerClassPair(cls_);
+    if (factory_) {
+        std::lock_guard lock(factoryMutex());
+        factories()[cls_] = std::move(factory_);
+    }
+    return std::exchange(cls_, nullptr);
+}
+
+} // namespace sv::rt
