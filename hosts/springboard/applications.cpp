@@ -19,6 +19,53 @@ namespace {
         return sv::rt::state<ApplicationState>(self);
     }
 
+    constexpr const char* kAppUsage = "app <bundle-id> \"<name>\" [mem=<MB>] [audio] [location] [voip] [no-tasks] "
+                                      "[playing] [recording] [sockets] [watchdog] [no-process] [no-id] [noimage]";
+
+    // Installs (or re-describes) an application.
+    std::optional<std::string> appCommand(const sv::host::Scenario::Words& words)
+    {
+        if (words.size() < 3 || words[1].empty())
+            return "app takes a bundle identifier and a name";
+        sv::host::Options options = sv::host::parseOptions(words, 3);
+        ApplicationState fresh;
+        fresh.name = words[2];
+        for (const auto& [key, value] : options.values) {
+            if (key != "mem")
+                return "unknown option " + key + "=";
+            auto megabytes = sv::host::parseNumber(value);
+            if (!megabytes || *megabytes < 0)
+                return "mem= takes megabytes (0 or more)";
+            fresh.memoryMB = *megabytes;
+        }
+        bool noId = false;
+        for (const std::string& flag : options.flags) {
+            if (flag == "audio") fresh.audio = true;
+            else if (flag == "location") fresh.location = true;
+            else if (flag == "voip") fresh.voip = true;
+            else if (flag == "no-tasks") fresh.taskAssertions = false;
+            else if (flag == "playing") fresh.playing = true;
+            else if (flag == "recording") fresh.recording = true;
+            else if (flag == "sockets") fresh.sockets = true;
+            else if (flag == "watchdog") fresh.watchdog = true;
+            else if (flag == "no-process") fresh.hasProcess = false;
+            else if (flag == "no-id") noId = true;
+            else if (flag == "noimage") fresh.drawsIcon = false;
+            else return "unknown flag " + flag;
+        }
+        id app = Springboard::shared().application(words[1]);
+        ApplicationState* state = appState(app);
+        fresh.key = state->key;
+        fresh.bundleIdentifier = noId ? nullptr : state->bundleIdentifier;
+        fresh.displayIdentifier = noId ? nullptr : state->displayIdentifier;
+        if (!noId && !fresh.bundleIdentifier) {
+            fresh.bundleIdentifier = sv::rt::makeString(words[1]);
+            fresh.displayIdentifier = sv::rt::makeString(words[1]);
+        }
+        *state = std::move(fresh);
+        return std::nullopt;
+    }
+
     id bundleIdentifier(id self, SEL) { return appState(self)->bundleIdentifier.get(); }
     id displayIdentifier(id self, SEL) { return appState(self)->displayIdentifier.get(); }
 
@@ -47,8 +94,8 @@ Springboard& Springboard::shared()
 
 void Springboard::event(std::string_view text) const
 {
-    if (scenario_)
-        scenario_->event(text);
+    if (sink_)
+        sink_(text);
 }
 
 id Springboard::application(const std::string& bundleID)
@@ -59,6 +106,7 @@ id Springboard::application(const std::string& bundleID)
     ApplicationState* state = appState(app.get());
     state->bundleIdentifier = sv::rt::makeString(bundleID);
     state->displayIdentifier = sv::rt::makeString(bundleID);
+    state->key = bundleID;
     state->name = bundleID;
     id raw = app.get();
     applications_.emplace(bundleID, std::move(app));
@@ -84,8 +132,14 @@ void registerApplicationClasses()
         .registerClass();
 }
 
+ApplicationState* applicationState(id application)
+{
+    return appState(application);
+}
+
 void addApplicationCommands(sv::host::Scenario& scenario)
 {
+    scenario.addCommand("app", kAppUsage, appCommand);
     scenario.addCommand("state", "state <bundle-id> <n>", [](const sv::host::Scenario::Words& words) -> std::optional<std::string> {
         int state = 0;
         if (words.size() != 3 || words[1].empty())

@@ -35,6 +35,8 @@ public:
     TimerId scheduleTimer(double interval, std::function<void()> action);
     bool cancelTimer(TimerId timer);
     std::size_t pendingTimers() const { return timers_.size(); }
+    // Drops every pending timer unfired (tests starting afresh).
+    void removeAllTimers() { timers_.clear(); }
 
     SourceId addSource(int fd, std::function<void()> onReadable);
     void removeSource(SourceId source);

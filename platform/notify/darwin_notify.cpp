@@ -121,7 +121,7 @@ void setTap(Tap tap, void* context)
     center().tapContext = context;
 }
 
-void resetForTesting()
+void rebindForTesting()
 {
     DarwinNotifyCenter& c = center();
     if (c.fd >= 0) {
@@ -129,7 +129,10 @@ void resetForTesting()
         ::close(c.fd);
         ::unlink(c.socketPath.c_str());
     }
-    c = DarwinNotifyCenter();
+    c.fd = -1;
+    c.socketPath.clear();
+    if ((!c.registrations.empty() || c.tap) && !fs::deviceRoot().empty())
+        startListening();
 }
 
 } // namespace sv::notify

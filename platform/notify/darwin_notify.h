@@ -32,7 +32,8 @@ void setTap(Tap tap, void* context);
 // see). Idempotent.
 bool startListening();
 
-// Forgets the socket and the registrations (tests that change the device root).
-void resetForTesting();
+// Closes this process's socket and, when anything is observed, binds a new one under the current
+// device root (tests that change the root). Registrations stay.
+void rebindForTesting();
 
 } // namespace sv::notify

@@ -1,8 +1,8 @@
-#include "platform/runtime/object.h"
+#include "tests/closer/closer_fixture.h"
 
-#include <gtest/gtest.h>
+using sv::test::CloserTest;
 
-TEST(Smoke, RootClassExists)
+TEST_F(CloserTest, StartsInsideTheHomeScreen)
 {
-    EXPECT_NE(sv::rt::rootClass(), nullptr);
+    EXPECT_TRUE(susApp);
 }

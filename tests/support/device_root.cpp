@@ -21,15 +21,15 @@ DeviceRoot::DeviceRoot()
 {
     std::string pattern = (std::filesystem::temp_directory_path() / "svroot.XXXXXX").string();
     path_ = ::mkdtemp(pattern.data()) ? pattern : std::string();
-    notify::resetForTesting();
     fs::setDeviceRoot(path_);
     fs::createDirectories("/var/mobile/Library/Preferences");
+    notify::rebindForTesting();
 }
 
 DeviceRoot::~DeviceRoot()
 {
-    notify::resetForTesting();
     fs::setDeviceRoot("");
+    notify::rebindForTesting();
     std::error_code ignored;
     std::filesystem::remove_all(path_, ignored);
 }
