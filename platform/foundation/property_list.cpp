@@ -285,6 +285,17 @@ std::vector<std::uint8_t> serializeXml(const Value& value)
     return bytes;
 }
 
+std::vector<std::uint8_t> serializeBinary(const Value& value)
+{
+    Node node(toNode(value));
+    char* binary = nullptr;
+    std::uint32_t length = 0;
+    plist_to_bin(node.get(), &binary, &length);
+    std::vector<std::uint8_t> bytes(binary, binary + (binary ? length : 0));
+    plist_to_bin_free(binary);
+    return bytes;
+}
+
 std::optional<Value> readFile(std::string_view devicePath)
 {
     auto bytes = fs::readData(devicePath, kMaximumFileSize);

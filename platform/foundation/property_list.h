@@ -18,6 +18,7 @@ inline constexpr int kMaximumDepth = 256;
 // The value of a serialised property list, or nothing when the bytes are not one.
 std::optional<Value> parse(const std::uint8_t* bytes, std::size_t size);
 std::vector<std::uint8_t> serializeXml(const Value& value);
+std::vector<std::uint8_t> serializeBinary(const Value& value);
 
 // The value in a file (device path), or nothing when it is missing or not a property list.
 std::optional<Value> readFile(std::string_view devicePath);

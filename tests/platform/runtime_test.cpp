@@ -1,0 +1,135 @@
+#include "platform/runtime/class_builder.h"
+#include "platform/runtime/foundation_objects.h"
+#include "platform/runtime/object.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+using namespace sv::rt;
+
+namespace {
+
+struct Counter : ObjectState {
+    static inline int alive = 0;
+    int value = 41;
+    Counter() { ++alive; }
+    ~Counter() override { --alive; }
+};
+
+int answer(id self, SEL) { return state<Counter>(self)->value + 1; }
+float half(id, SEL, float x) { return x / 2; }
+int fromBase(id, SEL) { return 1; }
+int fromOverride(id, SEL) { return 2; }
+int fromReplacement(id, SEL) { return 3; }
+
+Class counterClass()
+{
+    static Class cls = ClassBuilder("RuntimeTestCounter").state<Counter>().method("answer", &answer).method("half:", &half).registerClass();
+    return cls;
+}
+
+TEST(Runtime, InstancesCarryStateThatDiesWithTheLastReference)
+{
+    int before = Counter::alive;
+    {
+        Ref object = Ref::adopt(alloc(counterClass()));
+        EXPECT_EQ(Counter::alive, before + 1);
+        Ref second = object;
+        EXPECT_EQ(retainCount(object.get()), 2);
+        state<Counter>(object.get())->value = 99;
+        EXPECT_EQ(msgSend<int>(object.get(), "answer"), 100);
+        // Writing the state must not have touched the object's class pointer.
+        EXPECT_EQ(object_getClass(object.get()), counterClass());
+    }
+    EXPECT_EQ(Counter::alive, before);
+}
+
+TEST(Runtime, AutoreleasedObjectsLiveUntilTheirPoolCloses)
+{
+    int before = Counter::alive;
+    {
+        AutoreleasePool outer;
+        {
+            AutoreleasePool inner;
+            autorelease(alloc(counterClass()));
+            EXPECT_EQ(Counter::alive, before + 1);
+        }
+        EXPECT_EQ(Counter::alive, before);
+        autorelease(alloc(counterClass()));
+        EXPECT_EQ(Counter::alive, before + 1);
+    }
+    EXPECT_EQ(Counter::alive, before);
+}
+
+TEST(Runtime, MessagesToNothingOrUnknownSelectorsAnswerZero)
+{
+    Ref object = Ref::adopt(alloc(counterClass()));
+    EXPECT_EQ(msgSend<int>(nullptr, "answer"), 0);
+    EXPECT_EQ(msgSend<id>(object.get(), "noSuchSelector"), nullptr);
+    EXPECT_EQ(msgSend<int>(object.get(), "noSuchSelector:", 5), 0);
+    EXPECT_FLOAT_EQ(msgSend<float>(object.get(), "half:", 5.0f), 2.5f);
+    msgSend<void>(reinterpret_cast<id>(objc_getClass("NoSuchClassAnywhere")), "sharedInstance");
+}
+
+TEST(Runtime, AddMethodRefusesOnlyANameTheClassItselfHas)
+{
+    Class base = ClassBuilder("RuntimeTestBase").method("value", &fromBase).registerClass();
+    Class derived = ClassBuilder("RuntimeTestDerived", base).registerClass();
+    Ref object = Ref::adopt(alloc(derived));
+    EXPECT_EQ(msgSend<int>(object.get(), "value"), 1);
+
+    EXPECT_FALSE(class_addMethod(base, selector("value"), toImp(&fromOverride), "i@:"));
+    EXPECT_TRUE(class_addMethod(derived, selector("value"), toImp(&fromOverride), "i@:"));
+    EXPECT_EQ(msgSend<int>(object.get(), "value"), 2);
+
+    // Replacing an implementation changes dispatch at once and hands back the old one.
+    Method method = class_getInstanceMethod(derived, selector("value"));
+    IMP old = method_setImplementation(method, toImp(&fromReplacement));
+    EXPECT_EQ(old, toImp(&fromOverride));
+    EXPECT_EQ(msgSend<int>(object.get(), "value"), 3);
+    Ref baseObject = Ref::adopt(alloc(base));
+    EXPECT_EQ(msgSend<int>(baseObject.get(), "value"), 1);
+}
+
+TEST(Runtime, ClassMethodsAnswerThroughTheClassObject)
+{
+    Class cls = ClassBuilder("RuntimeTestShared").classMethod("sharedValue", &fromOverride).registerClass();
+    EXPECT_EQ(msgSend<int>(reinterpret_cast<id>(cls), "sharedValue"), 2);
+    EXPECT_EQ(msgSend<int>(classObject("RuntimeTestShared"), "sharedValue"), 2);
+    // Class objects are not counted: retaining and releasing them is harmless.
+    release(retain(classObject("RuntimeTestShared")));
+}
+
+TEST(Runtime, StringsArraysAndSets)
+{
+    Ref text = makeString("com.example.mail");
+    ASSERT_NE(stringValue(text.get()), nullptr);
+    EXPECT_EQ(*stringValue(text.get()), "com.example.mail");
+    EXPECT_STREQ(msgSend<const char*>(text.get(), "UTF8String"), "com.example.mail");
+    EXPECT_TRUE(msgSend<bool>(text.get(), "isEqualToString:", makeString("com.example.mail").get()));
+    EXPECT_EQ(stringValue(nullptr), nullptr);
+
+    Ref set = makeSet({ text, makeString("b") });
+    EXPECT_EQ(msgSend<unsigned long>(set.get(), "count"), 2u);
+    AutoreleasePool pool;
+    id all = msgSend<id>(set.get(), "allObjects");
+    ASSERT_NE(arrayElements(all), nullptr);
+    EXPECT_EQ(arrayElements(all)->size(), 2u);
+    EXPECT_EQ(msgSend<id>(all, "objectAtIndex:", 0ul), text.get());
+    EXPECT_EQ(msgSend<id>(all, "objectAtIndex:", 7ul), nullptr);
+    EXPECT_EQ(arrayElements(text.get()), nullptr);
+}
+
+TEST(Runtime, KindOfFollowsTheSuperclassChain)
+{
+    Class base = ClassBuilder("RuntimeTestKindBase").registerClass();
+    Class derived = ClassBuilder("RuntimeTestKindDerived", base).registerClass();
+    Ref object = Ref::adopt(alloc(derived));
+    EXPECT_TRUE(isKindOf(object.get(), base));
+    EXPECT_TRUE(isKindOf(object.get(), rootClass()));
+    EXPECT_FALSE(isKindOf(Ref::adopt(alloc(base)).get(), derived));
+    EXPECT_FALSE(isKindOf(nullptr, base));
+}
+
+} // namespace

@@ -1,0 +1,41 @@
+#include "hosts/common/scenario.h"
+#include "tests/support/device_root.h"
+
+#include <gtest/gtest.h>
+
+using sv::host::splitWords;
+
+TEST(Scenario, SplitsWordsWithQuotesAndEscapes)
+{
+    EXPECT_EQ(*splitWords("app  com.a \"Mail App\" mem=40"),
+              (std::vector<std::string> { "app", "com.a", "Mail App", "mem=40" }));
+    EXPECT_EQ(*splitWords("tap \"Say \\\"hi\\\"\""), (std::vector<std::string> { "tap", "Say \"hi\"" }));
+    EXPECT_EQ(*splitWords("icon x \"\""), (std::vector<std::string> { "icon", "x", "" }));
+    EXPECT_FALSE(splitWords("tap \"open"));
+    EXPECT_TRUE(splitWords("   ")->empty());
+}
+
+TEST(Scenario, BadLinesAreReportedByNumberAndSkipped)
+{
+    sv::test::DeviceRoot root;
+    auto result = sv::test::runProcess({ sv::test::buildPath("hosts/springboard/springboard-host"), "--root",
+                                         root.path(), "--virtual-clock" },
+                                       "fly away\nstate com.a two\nwait\n# a comment\nstate \"open\nstate com.a 2\nwait 1.5\nstate com.a 4\n");
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.err.find("line 1: unknown command \"fly\""), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find("line 2: "), std::string::npos);
+    EXPECT_NE(result.err.find("line 3: "), std::string::npos);
+    EXPECT_NE(result.err.find("line 5: a quoted word is not closed"), std::string::npos);
+    EXPECT_EQ(result.out, "[0.000] state com.a 2\n[1.500] state com.a 4\n");
+}
+
+TEST(Scenario, TheCommandLineIsChecked)
+{
+    auto host = sv::test::buildPath("hosts/springboard/springboard-host");
+    auto noRoot = sv::test::runProcess({ host });
+    EXPECT_EQ(noRoot.status, 2);
+    EXPECT_NE(noRoot.err.find("--root is required"), std::string::npos);
+    auto missingFile = sv::test::runProcess({ host, "--root", "/tmp", "/no/such/scenario" });
+    EXPECT_EQ(missingFile.status, 2);
+    EXPECT_NE(missingFile.err.find("cannot read /no/such/scenario"), std::string::npos);
+}

@@ -1,8 +1,0 @@
-#include "platform/runtime/object.h"
-
-#include <gtest/gtest.h>
-
-TEST(Smoke, RootClassExists)
-{
-    EXPECT_NE(sv::rt::rootClass(), nullptr);
-}
