@@ -232,6 +232,18 @@ namespace {
             value.storage());
     }
 
+    std::vector<std::uint8_t> serialize(const Value& value, void (*write)(plist_t, char**, std::uint32_t*),
+                                        void (*release)(char*))
+    {
+        Node node(toNode(value));
+        char* bytes = nullptr;
+        std::uint32_t length = 0;
+        write(node.get(), &bytes, &length);
+        std::vector<std::uint8_t> result(bytes, bytes + (bytes ? length : 0));
+        release(bytes);
+        return result;
+    }
+
     class FileLock {
     public:
         explicit FileLock(const std::string& hostPath)
@@ -276,24 +288,12 @@ std::optional<Value> parse(const std::uint8_t* bytes, std::size_t size)
 
 std::vector<std::uint8_t> serializeXml(const Value& value)
 {
-    Node node(toNode(value));
-    char* xml = nullptr;
-    std::uint32_t length = 0;
-    plist_to_xml(node.get(), &xml, &length);
-    std::vector<std::uint8_t> bytes(xml, xml + (xml ? length : 0));
-    plist_to_xml_free(xml);
-    return bytes;
+    return serialize(value, plist_to_xml, plist_to_xml_free);
 }
 
 std::vector<std::uint8_t> serializeBinary(const Value& value)
 {
-    Node node(toNode(value));
-    char* binary = nullptr;
-    std::uint32_t length = 0;
-    plist_to_bin(node.get(), &binary, &length);
-    std::vector<std::uint8_t> bytes(binary, binary + (binary ? length : 0));
-    plist_to_bin_free(binary);
-    return bytes;
+    return serialize(value, plist_to_bin, plist_to_bin_free);
 }
 
 std::optional<Value> readFile(std::string_view devicePath)
