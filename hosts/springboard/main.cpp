@@ -2,6 +2,7 @@
 // injected libraries, then plays a scenario on its main run loop.
 #include "hosts/common/host_main.h"
 #include "hosts/common/scenario.h"
+#include "hosts/springboard/icon_model.h"
 #include "hosts/springboard/springboard.h"
 #include "platform/foundation/injection.h"
 #include "platform/foundation/run_loop.h"
@@ -32,6 +33,8 @@ int main(int argc, char** argv)
 
     sb::registerApplicationClasses();
     sb::addApplicationCommands(scenario);
+    sb::registerIconClasses();
+    sb::addIconCommands(scenario);
 
     sv::notify::startListening();
     sv::notify::setTap(printPost, &scenario);

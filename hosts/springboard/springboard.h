@@ -49,6 +49,8 @@ public:
     id application(const std::string& bundleID);
     id findApplication(std::string_view bundleID) const;
     const std::map<std::string, sv::rt::Ref, std::less<>>& applications() const { return applications_; }
+    // Forgets every application (tests that start from an empty home screen).
+    void removeAllApplications() { applications_.clear(); }
 
 private:
     EventSink sink_;

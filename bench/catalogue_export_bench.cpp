@@ -1,0 +1,110 @@
+// The catalogue export of a home screen with 300 applications: the first one on a fresh device
+// (every icon drawn, encoded and written) and the next one, which finds nothing changed.
+#include "closer/sleepwright.h"
+#include "contract/settings_contract.h"
+#include "hosts/springboard/icon_model.h"
+#include "hosts/springboard/springboard.h"
+#include "platform/foundation/files.h"
+#include "platform/runtime/foundation_objects.h"
+#include "platform/ui/image_object.h"
+#include "tests/support/device_root.h"
+
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <filesystem>
+
+namespace {
+
+constexpr int kApplications = 300;
+
+using Clock = std::chrono::steady_clock;
+
+double secondsSince(Clock::time_point start)
+{
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// A device root with a home screen of 300 applications; made once, kept for every benchmark.
+class Device {
+public:
+    static Device& shared()
+    {
+        static Device device;
+        return device;
+    }
+
+    void forgetCatalogue() const
+    {
+        std::filesystem::remove(root_.host(slv::settingsPath()));
+        for (const auto& entry : std::filesystem::directory_iterator(root_.host(std::string(slv::path::IconsFolder))))
+            std::filesystem::remove(entry.path());
+    }
+
+private:
+    Device()
+    {
+        sb::registerApplicationClasses();
+        sb::registerIconClasses();
+        for (int i = 0; i < kApplications; ++i) {
+            std::string id = "com.example.app" + std::to_string(i);
+            sb::applicationState(sb::Springboard::shared().application(id))->name = "Application " + std::to_string(i);
+        }
+        sv::fs::createDirectories(slv::path::IconsFolder);
+    }
+
+    sv::test::DeviceRoot root_;
+};
+
+void exportNow()
+{
+    grabAppData(nullptr, nullptr, nullptr, nullptr, nullptr);
+}
+
+// What drawing and encoding the icons alone take, for the shares below.
+void drawAndEncode(double& drawing, double& encoding)
+{
+    sv::rt::AutoreleasePool pool;
+    for (const sv::rt::Ref& icon : sb::IconModel::shared().icons()) {
+        sv::rt::AutoreleasePool inner;
+        auto start = Clock::now();
+        id image = sv::rt::msgSend<id>(icon.get(), "generateIconImage:", 0);
+        drawing += secondsSince(start);
+        start = Clock::now();
+        benchmark::DoNotOptimize(UIImagePNGRepresentation(image));
+        encoding += secondsSince(start);
+    }
+}
+
+void ExportOnFreshDevice(benchmark::State& state)
+{
+    Device& device = Device::shared();
+    double exporting = 0, drawing = 0, encoding = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        device.forgetCatalogue();
+        state.ResumeTiming();
+        auto start = Clock::now();
+        exportNow();
+        exporting += secondsSince(start);
+        state.PauseTiming();
+        drawAndEncode(drawing, encoding);
+        state.ResumeTiming();
+    }
+    state.counters["records"] = static_cast<double>(sv::findArray(slv::readSettings().value_or(sv::Dictionary {}),
+                                                                  slv::key::ApplicationData)->size());
+    state.counters["png_share"] = encoding / exporting;
+    state.counters["draw_share"] = drawing / exporting;
+}
+BENCHMARK(ExportOnFreshDevice)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void ExportUnchanged(benchmark::State& state)
+{
+    Device::shared().forgetCatalogue();
+    exportNow();
+    for (auto _ : state)
+        exportNow();
+}
+BENCHMARK(ExportUnchanged)->Unit(benchmark::kMicrosecond)->UseRealTime();
+
+} // namespace
