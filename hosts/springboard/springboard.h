@@ -48,6 +48,8 @@ public:
     // The application object of an identifier, made on first mention.
     id application(const std::string& bundleID);
     id findApplication(std::string_view bundleID) const;
+    // Forgets every application (tests starting afresh).
+    void reset() { applications_.clear(); }
     const std::map<std::string, sv::rt::Ref, std::less<>>& applications() const { return applications_; }
 
 private:
