@@ -1,7 +1,137 @@
-// The replacement state-change handler.
+// The replacement state-change handler: keeps the suspect list, decides which application to
+// close, and always hands the call on to the home screen's own handler.
+#include "closer/close_timer.h"
+#include "closer/free_memory.h"
+#include "closer/library_settings.h"
 #include "closer/sleepwright.h"
+#include "platform/home_screen.h"
+#include "platform/runtime/foundation_objects.h"
+
+#include <algorithm>
+#include <array>
+#include <string_view>
+
+namespace {
+
+constexpr std::array<std::string_view, 3> kNeverClosed = { "com.apple.springboard", "com.apple.mobilephone",
+                                                           "com.apple.AdSheetPhone" };
+
+// Reads the settings file afresh for this one question.
+bool listed(std::string_view listKey, const std::string* identifier)
+{
+    if (!identifier)
+        return false;
+    auto settings = readLibrarySettings();
+    return settings && slv::listContains(sv::findArray(*settings, listKey), *identifier);
+}
+
+void removeSuspect(id application)
+{
+    std::erase(*susApp, application);
+}
+
+bool ask(id receiver, const char* question)
+{
+    return sv::rt::msgSend<bool>(receiver, question);
+}
+
+bool callInProgress()
+{
+    id telephony = sv::rt::msgSend<id>(sv::rt::classObject(sv::home::cls::TelephonyManager),
+                                       sv::home::sel::sharedTelephonyManager);
+    return ask(telephony, sv::home::sel::inCall) || ask(telephony, sv::home::sel::incomingCallExists)
+        || ask(telephony, sv::home::sel::outgoingCallExists);
+}
+
+// Whether a backgrounded application does none of the work it declared it may go on doing.
+// noTaskAssertions is set for a process that cannot hold background tasks at all.
+bool idleInBackground(id application, bool& noTaskAssertions)
+{
+    id process = sv::rt::msgSend<id>(application, sv::home::sel::process);
+    if (!ask(process, sv::home::sel::supportsBackgroundTaskAssertions)) {
+        noTaskAssertions = true;
+        return false;
+    }
+    // Without background audio it is spared: the opposite sense of the questions after it.
+    if (!ask(application, sv::home::sel::supportsAudioBackgroundMode))
+        return false;
+    return !ask(application, sv::home::sel::supportsLocationBackgroundMode)
+        && !ask(application, sv::home::sel::supportsVOIPBackgroundMode)
+        && !ask(process, sv::home::sel::isNowPlayingWithAudio) && !ask(process, sv::home::sel::isRecordingAudio)
+        && !ask(process, sv::home::sel::usesSocketMonitoring)
+        && !ask(process, sv::home::sel::hasWatchdogAssertionsOut);
+}
+
+void decide(id application, int state)
+{
+    bool inAlwaysList = false;
+    bool noTaskAssertions = false;
+    bool keepAlive = true;
+    bool inNeverList = false;
+
+    // A null application would be a hole in the list; it takes part in nothing.
+    if (application && std::find(susApp->begin(), susApp->end(), application) == susApp->end())
+        susApp->push_back(sv::rt::Ref::retain(application));
+
+    id bundleIdentifier = sv::rt::msgSend<id>(application, sv::home::sel::bundleIdentifier);
+    inAlwaysList = listed(slv::key::AlwaysIdentifiers, sv::rt::stringValue(bundleIdentifier));
+
+    if (state == 4) {
+        runTimer(nullptr, bundleIdentifier, false);
+        removeSuspect(application);
+    }
+    if (state == 3) {
+        if (idleInBackground(application, noTaskAssertions))
+            keepAlive = false;
+        if (keepAlive)
+            removeSuspect(application);
+    }
+    if (state != 2 && !noTaskAssertions && keepAlive)
+        return;
+
+    if (callInProgress())
+        return;
+    sv::rt::Ref identifierRef = sv::rt::Ref::retain(sv::rt::msgSend<id>(application, sv::home::sel::bundleIdentifier));
+    const std::string* identifier = sv::rt::stringValue(identifierRef.get());
+    if (!identifier)
+        return;
+    if (listed(slv::key::NeverIdentifiers, identifier)) {
+        inNeverList = true;
+        removeSuspect(application);
+    }
+    if (inNeverList || std::find(kNeverClosed.begin(), kNeverClosed.end(), *identifier) != kNeverClosed.end())
+        return;
+
+    auto settings = readLibrarySettings();
+    std::int32_t ramValue = thresholdFrom(settings);
+    bool alwaysKill = settings && sv::findBool(*settings, slv::key::AlwaysKill, false);
+
+    if (inAlwaysList || alwaysKill) {
+        runTimer(application, identifierRef.get(), false);
+        removeSuspect(application);
+        return;
+    }
+    if (susApp->size() <= 1) {
+        if (leadingInteger(getFreeMemory()) <= ramValue) {
+            runTimer(application, identifierRef.get(), false);
+            removeSuspect(application);
+        }
+        return;
+    }
+    if (leadingInteger(getFreeMemory()) <= ramValue) {
+        sv::rt::Ref oldest = susApp->front();
+        runTimer(oldest.get(), sv::rt::msgSend<id>(oldest.get(), sv::home::sel::bundleIdentifier), true);
+        susApp->erase(susApp->begin());
+    }
+}
+
+} // namespace
 
 void Sleepwarden_appLaunch(id self, SEL, id application, int state)
 {
+    // Keeps the application valid until the home screen's handler has returned.
+    sv::rt::Ref keep = sv::rt::Ref::retain(application);
+    if (susApp)
+        decide(application, state);
     sv::rt::msgSend<void>(self, "SWR_applicationStateChanged:state:", application, state);
 }

@@ -9,7 +9,8 @@
 
 // Applications that left the foreground and may be closed, oldest first, unique by identity.
 using SuspectList = std::vector<sv::rt::Ref>;
-extern std::unique_ptr<SuspectList> susApp;
+// Exported so that the home-screen host can show it (`show suspects`).
+extern std::unique_ptr<SuspectList> susApp [[gnu::visibility("default")]];
 
 // Gates the renaming routine's two warnings.
 extern unsigned char Debug_;

@@ -2,18 +2,41 @@
 // injected libraries, then plays a scenario on its main run loop.
 #include "hosts/common/host_main.h"
 #include "hosts/common/scenario.h"
+#include "hosts/springboard/device.h"
 #include "hosts/springboard/icon_model.h"
 #include "hosts/springboard/springboard.h"
+#include "platform/foundation/files.h"
 #include "platform/foundation/injection.h"
 #include "platform/foundation/run_loop.h"
 #include "platform/notify/darwin_notify.h"
 
 #include <cstdio>
+#include <dlfcn.h>
+#include <memory>
+#include <string>
+#include <vector>
 
 namespace {
 void printPost(const char* name, void* context)
 {
     static_cast<sv::host::Scenario*>(context)->event(std::string("posted ") + name);
+}
+
+// The suspect list of the first loaded library that exports one ("susApp", a
+// std::unique_ptr<std::vector<sv::rt::Ref>>), for `show suspects`.
+sb::Device::SuspectSource suspectListOf(const std::vector<std::string>& libraries)
+{
+    using SuspectList = std::unique_ptr<std::vector<sv::rt::Ref>>;
+    for (const std::string& name : libraries) {
+        std::string path = sv::fs::resolve(std::string(sv::injection::kFolder) + "/" + name);
+        void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_NOLOAD);
+        void* symbol = handle ? ::dlsym(handle, "susApp") : nullptr;
+        if (handle)
+            ::dlclose(handle); // drops only the reference RTLD_NOLOAD added
+        if (symbol)
+            return [list = static_cast<SuspectList*>(symbol)] { return list->get(); };
+    }
+    return nullptr;
 }
 }
 
@@ -32,13 +55,21 @@ int main(int argc, char** argv)
     sb::Springboard::shared().attach(scenario);
 
     sb::registerApplicationClasses();
+    sb::registerDeviceClasses();
     sb::addApplicationCommands(scenario);
     sb::registerIconClasses();
     sb::addIconCommands(scenario);
+    sb::addDeviceCommands(scenario);
+    sb::Device::shared().installKernelProviders();
 
     sv::notify::startListening();
     sv::notify::setTap(printPost, &scenario);
-    sv::injection::loadInjectedLibraries();
+    auto loaded = sv::injection::loadInjectedLibraries();
+    sb::Device::shared().setSuspectSource(suspectListOf(loaded));
 
-    return scenario.run(input);
+    int status = scenario.run(input);
+    // Pending timers hold objects whose teardown uses the notification centre: end them while
+    // it still exists.
+    loop.removeAllTimers();
+    return status;
 }

@@ -48,9 +48,9 @@ public:
     // The application object of an identifier, made on first mention.
     id application(const std::string& bundleID);
     id findApplication(std::string_view bundleID) const;
+    // Forgets every application (tests starting afresh).
+    void reset() { applications_.clear(); }
     const std::map<std::string, sv::rt::Ref, std::less<>>& applications() const { return applications_; }
-    // Forgets every application (tests that start from an empty home screen).
-    void removeAllApplications() { applications_.clear(); }
 
 private:
     EventSink sink_;

@@ -58,7 +58,6 @@ protected:
         (void)observing;
         received().clear();
         sb::registerIconClasses();
-        sb::Springboard::shared().removeAllApplications();
         sb::IconModel::shared().reset();
         // The library made these at start-up, in the first test's device.
         sv::fs::createDirectories(slv::path::IconsFolder);
@@ -67,7 +66,6 @@ protected:
     void TearDown() override
     {
         sb::IconModel::shared().reset();
-        sb::Springboard::shared().removeAllApplications();
         CloserTest::TearDown();
     }
 

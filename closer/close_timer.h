@@ -1,0 +1,30 @@
+#pragma once
+// Close timers: a close one second ahead through the app switcher's close box, called off by a
+// cancel notice for the same identifier, and the memory re-check chain that follows a marked one.
+
+#include "platform/foundation/run_loop.h"
+#include "platform/runtime/object.h"
+
+#include <optional>
+#include <string>
+
+// The C++ side of a "Timer" object.
+struct TimerState : sv::rt::ObjectState {
+    std::optional<sv::RunLoop::TimerId> mainTimer; // the scheduled run-loop timer, until it fires
+    std::optional<std::string> bundleID;           // what to close, until the timer fires
+    bool DoNotRun = false;                         // a cancel notice for bundleID arrived
+    bool KillAgain = false;                        // the re-check chain follows the firing
+};
+
+// "Timer" and "WaitToCheckTimer", registered on first use.
+Class timerClass();
+Class waitToCheckTimerClass();
+
+// Calls off every pending close of bundleId (an NSString), then, with an application, schedules
+// its close one second ahead; killAgain continues the re-check chain after it. Without an
+// identifier nothing happens at all.
+void runTimer(id app, id bundleId, bool killAgain);
+
+inline constexpr double kCloseDelay = 1.0;
+// The single-precision 3.6 the wait was written with, widened.
+inline constexpr double kRecheckDelay = static_cast<double>(3.6f);

@@ -1,0 +1,174 @@
+// Scenario commands that work the device: launch, home, memory, free, call, show, settings.
+#include "contract/settings_contract.h"
+#include "hosts/springboard/device.h"
+#include "hosts/springboard/springboard.h"
+
+#include <cmath>
+#include <cstdio>
+
+namespace sb {
+namespace {
+
+    using Words = sv::host::Scenario::Words;
+    using Result = std::optional<std::string>;
+
+    std::string number(double value)
+    {
+        char text[32];
+        std::snprintf(text, sizeof text, "%g", value);
+        return text;
+    }
+
+    // The name scenarios know an application by.
+    std::string nameOf(id application)
+    {
+        const ApplicationState* state = applicationState(application);
+        return state ? state->key : std::string("(unknown)");
+    }
+
+    Result launch(const Words& words)
+    {
+        if (words.size() != 2 || words[1].empty())
+            return "launch takes one bundle identifier";
+        Device::shared().launch(words[1]);
+        return std::nullopt;
+    }
+
+    Result home(const Words& words)
+    {
+        if (words.size() != 1)
+            return "home takes nothing";
+        Device::shared().goHome();
+        return std::nullopt;
+    }
+
+    Result memory(const Words& words)
+    {
+        sv::host::Options options = sv::host::parseOptions(words, 1);
+        if (!options.flags.empty() || options.values.empty())
+            return "memory takes total=<MB> and/or base=<MB>";
+        std::optional<double> total, base;
+        for (const auto& [key, value] : options.values) {
+            auto megabytes = sv::host::parseNumber(value);
+            if (!megabytes || *megabytes < 0)
+                return key + "= takes megabytes (0 or more)";
+            if (key == "total") total = megabytes;
+            else if (key == "base") base = megabytes;
+            else return "unknown option " + key + "=";
+        }
+        Device::shared().setMemory(total, base);
+        return std::nullopt;
+    }
+
+    Result pinFree(const Words& words)
+    {
+        if (words.size() != 2)
+            return "free takes megabytes or auto";
+        if (words[1] == "auto") {
+            Device::shared().pinFree(std::nullopt);
+            return std::nullopt;
+        }
+        auto megabytes = sv::host::parseNumber(words[1]);
+        if (!megabytes || *megabytes < 0)
+            return "free takes megabytes (0 or more) or auto";
+        Device::shared().pinFree(megabytes);
+        return std::nullopt;
+    }
+
+    Result call(const Words& words)
+    {
+        static const std::map<std::string, Call, std::less<>> calls = {
+            { "none", Call::None }, { "active", Call::Active }, { "incoming", Call::Incoming }, { "outgoing", Call::Outgoing }
+        };
+        auto found = words.size() == 2 ? calls.find(words[1]) : calls.end();
+        if (found == calls.end())
+            return "call takes active, incoming, outgoing or none";
+        Device::shared().setCall(found->second);
+        return std::nullopt;
+    }
+
+    Result show(const Words& words)
+    {
+        const Device& device = Device::shared();
+        std::string what = words.size() == 2 ? words[1] : "";
+        std::string line;
+        if (what == "suspects") {
+            const std::vector<sv::rt::Ref>* suspects = device.suspects();
+            line = "suspects";
+            if (!suspects)
+                line += " (unavailable)";
+            else if (suspects->empty())
+                line += " (none)";
+            else
+                for (const sv::rt::Ref& app : *suspects)
+                    line += " " + nameOf(app.get());
+        } else if (what == "switcher") {
+            line = "switcher";
+            if (device.switcher().empty())
+                line += " (empty)";
+            for (const std::string& bundleID : device.switcher())
+                line += " " + bundleID + (device.top() == bundleID ? "*" : "");
+        } else if (what == "memory") {
+            line = "memory total=" + number(device.totalMB()) + " base=" + number(device.baseMB())
+                + " apps=" + number(device.appsMB()) + " free=" + number(device.freeMB())
+                + (device.freePinned() ? " (pinned)" : "");
+        } else {
+            return "show takes suspects, switcher or memory";
+        }
+        Springboard::shared().event(line);
+        return std::nullopt;
+    }
+
+    // Writes keys of the settings file as the settings pane would.
+    Result settings(const Words& words)
+    {
+        const std::string what = words.size() >= 2 ? words[1] : "";
+        std::function<bool(sv::Dictionary&)> change;
+        if (what == "never" || what == "always") {
+            sv::Array entries;
+            for (std::size_t i = 2; i < words.size(); ++i)
+                entries.push_back(slv::identifierEntry(words[i]));
+            std::string key(what == "never" ? slv::key::NeverIdentifiers : slv::key::AlwaysIdentifiers);
+            change = [key, entries](sv::Dictionary& settings) {
+                settings[key] = entries;
+                return true;
+            };
+        } else if (what == "ramValue") {
+            auto value = words.size() == 3 ? sv::host::parseNumber(words[2]) : std::nullopt;
+            if (!value || *value != std::trunc(*value) || std::fabs(*value) > 1e9)
+                return "settings ramValue takes a whole number";
+            change = [value = static_cast<int>(*value)](sv::Dictionary& settings) {
+                settings[std::string(slv::key::RamValue)] = value;
+                return true;
+            };
+        } else if (what == "alwaysKill") {
+            if (words.size() != 3 || (words[2] != "on" && words[2] != "off"))
+                return "settings alwaysKill takes on or off";
+            change = [on = words[2] == "on"](sv::Dictionary& settings) {
+                settings[std::string(slv::key::AlwaysKill)] = on;
+                return true;
+            };
+        } else {
+            return "settings takes never, always, ramValue or alwaysKill";
+        }
+        if (slv::updateSettings(change) != sv::plist::UpdateResult::Written)
+            return "the settings file could not be written";
+        return std::nullopt;
+    }
+
+} // namespace
+
+void addDeviceCommands(sv::host::Scenario& scenario)
+{
+    scenario.addCommand("launch", "launch <bundle-id>", launch);
+    scenario.addCommand("home", "home", home);
+    scenario.addCommand("memory", "memory total=<MB> base=<MB>", memory);
+    scenario.addCommand("free", "free <MB> | free auto", pinFree);
+    scenario.addCommand("call", "call active|incoming|outgoing|none", call);
+    scenario.addCommand("show", "show suspects|switcher|memory", show);
+    scenario.addCommand("settings",
+                        "settings never|always <bundle-id>... | settings ramValue <n> | settings alwaysKill on|off",
+                        settings);
+}
+
+} // namespace sb

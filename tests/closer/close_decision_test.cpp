@@ -1,0 +1,219 @@
+#include "contract/settings_contract.h"
+#include "platform/foundation/notification_center.h"
+#include "platform/foundation/property_list.h"
+#include "tests/closer/closer_fixture.h"
+
+#include <algorithm>
+
+using sv::test::CloserTest;
+using Lines = std::vector<std::string>;
+
+namespace {
+
+class CloseDecisionTest : public CloserTest {
+protected:
+    void SetUp() override
+    {
+        CloserTest::SetUp();
+        play({ "app a \"A\" mem=20", "app b \"B\" mem=20", "app c \"C\" mem=20", "launch a", "launch b", "launch c",
+               "launch top" });
+        events.clear();
+    }
+
+    static void writeSettings(const sv::Dictionary& settings)
+    {
+        ASSERT_TRUE(sv::plist::writeFile(slv::settingsPath(), settings));
+    }
+    static sv::Value entries(std::initializer_list<const char*> ids)
+    {
+        sv::Array list;
+        for (const char* id : ids)
+            list.push_back(slv::identifierEntry(id));
+        return list;
+    }
+
+    // The suspect list by the names the scenario gave.
+    static Lines suspects()
+    {
+        Lines names;
+        for (const sv::rt::Ref& app : *susApp)
+            names.push_back(sb::applicationState(app.get())->key);
+        return names;
+    }
+    Lines closes() const { return eventsStartingWith("closed "); }
+};
+
+} // namespace
+
+TEST_F(CloseDecisionTest, ClosesAtOrBelowTheThresholdOneSecondLater)
+{
+    play({ "free 176", "state a 2" }); // no settings file: 175
+    advance(2);
+    EXPECT_TRUE(closes().empty());
+    EXPECT_EQ(suspects(), Lines { "a" });
+
+    play({ "free 175", "state a 2" });
+    advance(0.999);
+    EXPECT_TRUE(closes().empty());
+    advance(0.001);
+    EXPECT_EQ(timeline().back(), "[3.000] closed a");
+    EXPECT_TRUE(suspects().empty());
+}
+
+TEST_F(CloseDecisionTest, AReturnBeforeTheSecondCallsTheCloseOff)
+{
+    play({ "free 100", "state a 2", "wait 0.5", "state a 4", "wait 2" });
+    EXPECT_TRUE(closes().empty());
+    EXPECT_TRUE(suspects().empty());
+}
+
+TEST_F(CloseDecisionTest, TheChainClosesTheOldestSuspectsWhileMemoryStaysLow)
+{
+    play({ "free 300", "state a 2", "state b 2", "free 100", "state c 2" });
+    EXPECT_EQ(suspects(), (Lines { "b", "c" }));
+    advance(60);
+    EXPECT_EQ(closes(), (Lines { "closed a", "closed b", "closed c" }));
+    Lines lines = timeline();
+    for (const char* expected : { "[1.000] closed a", "[5.600] closed b", "[10.200] closed c" })
+        EXPECT_NE(std::find(lines.begin(), lines.end(), expected), lines.end()) << expected;
+    // The list is empty: the last re-check ends the chain.
+    EXPECT_EQ(lines.back(), "[13.800] posted norv.swr.kill.test");
+    EXPECT_EQ(sv::RunLoop::main().pendingTimers(), 0u);
+}
+
+TEST_F(CloseDecisionTest, TheChainStopsOnceClosingFreedEnough)
+{
+    // 84 MB free less 20 MB for each of a, b, c: 24 MB. Closing a brings it to 44.
+    writeSettings({ { "ramValue", 40 } });
+    play({ "memory total=1024 base=940", "free 300", "state a 2", "state b 2", "free auto", "state c 2" });
+    advance(60);
+    EXPECT_EQ(closes(), Lines { "closed a" });
+    EXPECT_EQ(suspects(), (Lines { "b", "c" }));
+}
+
+TEST_F(CloseDecisionTest, TheNeverListWinsOverTheAlwaysList)
+{
+    writeSettings({ { "NeverIdentifiers", entries({ "a" }) }, { "AlwaysIdentifiers", entries({ "a", "b" }) } });
+    play({ "free 1000", "state a 2", "state b 2", "wait 2" });
+    EXPECT_EQ(closes(), Lines { "closed b" }); // always: memory is not consulted
+    EXPECT_TRUE(suspects().empty());           // a left the list on the never path
+}
+
+TEST_F(CloseDecisionTest, AlwaysKillClosesEveryoneButTheExempt)
+{
+    writeSettings({ { "alwaysKill", true }, { "NeverIdentifiers", entries({ "b" }) } });
+    play({ "app com.apple.mobilephone \"Phone\"", "launch com.apple.mobilephone", "launch top", "free 1000",
+           "state a 2", "state b 2", "state com.apple.mobilephone 2", "wait 2" });
+    EXPECT_EQ(closes(), Lines { "closed a" });
+}
+
+TEST_F(CloseDecisionTest, NothingClosesDuringACallButSuspectsAreKept)
+{
+    for (const char* call : { "call active", "call incoming", "call outgoing" }) {
+        play({ call, "free 0", "state a 2", "wait 2" });
+        EXPECT_TRUE(closes().empty()) << call;
+        EXPECT_EQ(suspects(), Lines { "a" }) << call;
+    }
+    play({ "call none", "state a 2", "wait 2" });
+    EXPECT_EQ(closes(), Lines { "closed a" });
+}
+
+TEST_F(CloseDecisionTest, TheThreeFixedIdentifiersAreNeverClosedAndStaySuspects)
+{
+    writeSettings({ { "alwaysKill", true } });
+    for (const char* id : { "com.apple.springboard", "com.apple.mobilephone", "com.apple.AdSheetPhone" })
+        play({ ("launch " + std::string(id)).c_str(), "launch top", ("state " + std::string(id) + " 2").c_str() });
+    advance(2);
+    EXPECT_TRUE(closes().empty());
+    EXPECT_EQ(suspects().size(), 3u);
+}
+
+TEST_F(CloseDecisionTest, StateThreeAsksTheBackgroundQuestionsInTurn)
+{
+    struct Case {
+        const char* flags;
+        bool closed;
+    };
+    const Case cases[] = {
+        { "no-tasks", true },        { "no-process", true },     { "", false },
+        { "audio", true },           { "audio location", false }, { "audio voip", false },
+        { "audio playing", false },  { "audio recording", false }, { "audio sockets", false },
+        { "audio watchdog", false }, { "no-tasks location", true },
+    };
+    play({ "free 0" });
+    for (const Case& c : cases) {
+        events.clear();
+        play({ ("app x \"X\" " + std::string(c.flags)).c_str(), "launch x", "launch top", "state x 3", "wait 2" });
+        EXPECT_EQ(closes(), c.closed ? Lines { "closed x" } : Lines {}) << c.flags;
+        EXPECT_TRUE(suspects().empty()) << c.flags; // closed, or spared and taken out
+    }
+}
+
+TEST_F(CloseDecisionTest, StateThreeWithoutTaskSupportTakesTheOldestSuspectInstead)
+{
+    play({ "app x \"X\" no-tasks", "launch x", "launch top", "free 300", "state a 2", "state b 2", "free 0",
+           "state x 3", "wait 2" });
+    EXPECT_EQ(closes(), Lines { "closed a" });
+    EXPECT_EQ(suspects(), Lines { "b" });
+}
+
+TEST_F(CloseDecisionTest, AFileWithoutRamValueMeansThresholdZero)
+{
+    writeSettings({ { "alwaysKill", false } });
+    play({ "free 1", "state a 2", "wait 2" });
+    EXPECT_TRUE(closes().empty());
+    play({ "free 0", "state a 2", "wait 2" });
+    EXPECT_EQ(closes(), Lines { "closed a" });
+}
+
+TEST_F(CloseDecisionTest, AnUnreadableFileMeansThresholdZeroAndIsLeftAlone)
+{
+    sv::test::writeHostFile(root().host(slv::settingsPath()), "not a property list");
+    play({ "free 1", "state a 2", "wait 2" });
+    EXPECT_TRUE(closes().empty());
+    play({ "free 0", "state a 2", "wait 2" });
+    EXPECT_EQ(closes(), Lines { "closed a" });
+    EXPECT_EQ(sv::test::readHostFile(root().host(slv::settingsPath())), "not a property list");
+}
+
+TEST_F(CloseDecisionTest, ValuesOfTheWrongTypeReadAsAbsent)
+{
+    sv::Array always { sv::Value("a"), sv::Value(sv::Dictionary { { "BundleID", 5 } }) };
+    writeSettings({ { "NeverIdentifiers", "a" }, { "AlwaysIdentifiers", always }, { "ramValue", "500" },
+                    { "alwaysKill", "yes" } });
+    play({ "free 10", "state a 2", "wait 2" });
+    EXPECT_TRUE(closes().empty()); // threshold 0, not 500; not always-listed; no alwaysKill
+    play({ "free 0", "state a 2", "wait 2" });
+    EXPECT_EQ(closes(), Lines { "closed a" }); // the never "list" is no list
+}
+
+TEST_F(CloseDecisionTest, AnOldestSuspectWithoutIdentifierIsDroppedWithoutATimer)
+{
+    int notices = 0;
+    sv::NotificationCenter::defaultCenter().addObserver(this, std::string(slv::local::TimerTester),
+                                                        [&notices](const sv::Notification&) { ++notices; });
+    play({ "app n \"Nameless\" no-id", "launch n", "launch top", "free 300", "state n 2", "state a 2", "free 0",
+           "state b 2", "wait 10" });
+    sv::NotificationCenter::defaultCenter().removeObserver(this);
+    EXPECT_EQ(notices, 0);
+    EXPECT_TRUE(closes().empty());
+    EXPECT_TRUE(eventsStartingWith("posted").empty()); // the chain never started
+    EXPECT_EQ(suspects(), (Lines { "a", "b" }));
+}
+
+TEST_F(CloseDecisionTest, TheHomeScreenHandlerRunsOnceOnEveryPath)
+{
+    writeSettings({ { "NeverIdentifiers", entries({ "b" }) }, { "ramValue", 100 } });
+    play({ "free 0", "state a 0", "state a 1", "state a 5", "state a -1", "state b 2", "state c 3", "state a 4",
+           "call active", "state c 2", "call none", "state a 2", "state com.apple.springboard 2" });
+    EXPECT_EQ(eventsStartingWith("state "),
+              (Lines { "state a 0", "state a 1", "state a 5", "state a -1", "state b 2", "state c 3", "state a 4",
+                       "state c 2", "state a 2", "state com.apple.springboard 2" }));
+}
+
+TEST_F(CloseDecisionTest, OtherStatesOnlyRecordTheSuspect)
+{
+    play({ "free 0", "state a 1", "state b 7", "state a 0", "wait 2" });
+    EXPECT_TRUE(closes().empty());
+    EXPECT_EQ(suspects(), (Lines { "a", "b" }));
+}
