@@ -44,7 +44,9 @@ void ZEVSliderValuePopupView::setValue(float value)
     formatted.erase(formatted.size() >= 3 ? formatted.size() - 3 : 0);
     int whole = slv::intValue(formatted);
     double quantised = 5 * std::round(whole / 5.0);
-    auto number = static_cast<std::int32_t>(std::clamp<double>(quantised, INT_MIN, INT_MAX));
+    // Absurd values stay on a step of 5 inside the int range.
+    constexpr double kLimit = INT_MAX - INT_MAX % 5;
+    auto number = static_cast<std::int32_t>(std::clamp(quantised, -kLimit, kLimit));
     char text[32];
     std::snprintf(text, sizeof text, "%i MB", number);
     if (auto delegate = ClassDelegate.lock())
