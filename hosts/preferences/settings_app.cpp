@@ -104,6 +104,9 @@ SettingsApp::SettingsApp(sv::host::Scenario& scenario) : scenario_(scenario)
 
     navigation_ = UINavigationController::initWithRootViewController(home_);
     navigation_->setObserver([this](UINavigationController::Change change, UIViewController& controller) {
+        // A screen that goes away takes the finger's touch with it.
+        if (change == UINavigationController::Change::Popped && touch_)
+            cancelTouch();
         scenario_.event(std::string(change == UINavigationController::Change::Pushed ? "pushed " : "popped ")
                         + std::string(controller.className()));
     });
@@ -284,9 +287,6 @@ void SettingsApp::cancelTouch()
 
 SettingsApp::Result SettingsApp::back()
 {
-    // A screen that goes away takes the finger's touch with it.
-    if (touch_)
-        cancelTouch();
     if (!navigation_->popViewControllerAnimated(true))
         return "already at the Settings list";
     return std::nullopt;

@@ -47,7 +47,8 @@ Specifiers PSListController::loadSpecifiersFromPlistName(std::string_view name, 
         return {};
     std::weak_ptr<PSListController> weakTarget;
     if (target) {
-        weakTarget = std::static_pointer_cast<PSListController>(target->shared_from_this());
+        if (auto owner = target->weak_from_this().lock())
+            weakTarget = std::static_pointer_cast<PSListController>(owner);
         if (const std::string* title = findString(*list, "title"))
             target->setTitle(*title);
     }
