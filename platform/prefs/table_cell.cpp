@@ -1,0 +1,37 @@
+#include "platform/prefs/table_cell.h"
+
+#include "platform/prefs/list_controller.h"
+
+namespace sv::prefs {
+
+std::shared_ptr<PSTableCell> PSTableCell::initWithSpecifier(std::shared_ptr<PSSpecifier> specifier)
+{
+    std::shared_ptr<PSTableCell> cell(new PSTableCell);
+    return cell->setUpWithSpecifier(std::move(specifier)) ? cell : nullptr;
+}
+
+bool PSTableCell::setUpWithSpecifier(std::shared_ptr<PSSpecifier> specifier)
+{
+    if (!specifier || !setUpWithStyle(ui::UITableViewCellStyle::Default, specifier->identifier()))
+        return false;
+    specifier_ = std::move(specifier);
+    textLabel()->setText(specifier_->name());
+    if (specifier_->cellType() == PSCellType::Link) {
+        setAccessoryType(ui::UITableViewCellAccessoryType::DisclosureIndicator);
+    } else if (specifier_->cellType() == PSCellType::Switch) {
+        control_ = ui::UISwitch::initWithFrame(ui::RectZero);
+        std::weak_ptr<PSSpecifier> row = specifier_;
+        control_->addTarget(
+            [row](ui::UIControl& sender) {
+                auto specifier = row.lock();
+                auto target = specifier ? specifier->target() : nullptr;
+                if (target)
+                    target->setPreferenceValue(Value(static_cast<ui::UISwitch&>(sender).isOn()), *specifier);
+            },
+            ui::UIControlEventValueChanged);
+        setAccessoryView(control_);
+    }
+    return true;
+}
+
+} // namespace sv::prefs

@@ -1,0 +1,57 @@
+#include "platform/ui/graphics_context.h"
+
+#include "platform/ui/color.h"
+
+#include <vector>
+
+namespace {
+std::vector<sv::ui::GraphicsContext*>& contextStack()
+{
+    static std::vector<sv::ui::GraphicsContext*> stack;
+    return stack;
+}
+}
+
+sv::ui::GraphicsContext* UIGraphicsGetCurrentContext()
+{
+    return contextStack().empty() ? nullptr : contextStack().back();
+}
+
+void UIGraphicsPushContext(sv::ui::GraphicsContext* context)
+{
+    contextStack().push_back(context);
+}
+
+void UIGraphicsPopContext()
+{
+    if (!contextStack().empty())
+        contextStack().pop_back();
+}
+
+void CGContextFillRect(sv::ui::GraphicsContext* context, const sv::ui::Rect& rect)
+{
+    if (context)
+        context->fillRect(rect);
+}
+
+namespace sv::ui {
+
+void UIColor::setFill() const
+{
+    if (GraphicsContext* context = UIGraphicsGetCurrentContext())
+        context->setFillColor(*this);
+}
+
+void UIColor::setStroke() const
+{
+    if (GraphicsContext* context = UIGraphicsGetCurrentContext())
+        context->setStrokeColor(*this);
+}
+
+void UIColor::set() const
+{
+    setFill();
+    setStroke();
+}
+
+} // namespace sv::ui

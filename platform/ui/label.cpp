@@ -1,0 +1,107 @@
+#include "platform/ui/label.h"
+
+#include "platform/ui/graphics_context.h"
+#include "platform/ui/string_drawing.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace sv::ui {
+
+UILabel::UILabel() : font_(UIFont::systemFontOfSize(17)) { }
+
+std::shared_ptr<UILabel> UILabel::initWithFrame(const Rect& frame)
+{
+    std::shared_ptr<UILabel> label(new UILabel);
+    return label->setUpWithFrame(frame) ? label : nullptr;
+}
+
+bool UILabel::setUpWithFrame(const Rect& frame)
+{
+    if (!UIView::setUpWithFrame(frame))
+        return false;
+    setBackgroundColor(UIColor::whiteColor());
+    return true;
+}
+
+void UILabel::setText(std::string text)
+{
+    text_ = std::move(text);
+    setNeedsDisplay();
+}
+
+void UILabel::setFont(const UIFont& font)
+{
+    font_ = font;
+    setNeedsDisplay();
+}
+
+void UILabel::setTextColor(const UIColor& color)
+{
+    textColor_ = color;
+    setNeedsDisplay();
+}
+
+void UILabel::setTextAlignment(TextAlignment alignment)
+{
+    alignment_ = alignment;
+    setNeedsDisplay();
+}
+
+void UILabel::setLineBreakMode(LineBreakMode mode)
+{
+    lineBreakMode_ = mode;
+    setNeedsDisplay();
+}
+
+void UILabel::setNumberOfLines(int lines)
+{
+    numberOfLines_ = std::max(0, lines);
+    setNeedsDisplay();
+}
+
+void UILabel::setAdjustsFontSizeToFitWidth(bool adjusts)
+{
+    adjustsFontSizeToFitWidth_ = adjusts;
+    setNeedsDisplay();
+}
+
+void UILabel::setMinimumFontSize(float size)
+{
+    if (std::isfinite(size) && size >= 0)
+        minimumFontSize_ = size;
+    setNeedsDisplay();
+}
+
+UIFont UILabel::fittedFont() const
+{
+    if (!adjustsFontSizeToFitWidth_ || numberOfLines_ != 1 || text_.empty())
+        return font_;
+    float width = bounds().width();
+    UIFont font = font_;
+    // Half-point steps down to the minimum.
+    while (font.widthOfText(text_) > width && font.pointSize() - 0.5f >= std::max(minimumFontSize_, 1.0f))
+        font = font.fontWithSize(font.pointSize() - 0.5f);
+    return font;
+}
+
+void UILabel::drawRect(const Rect&)
+{
+    if (text_.empty())
+        return;
+    UIFont font = fittedFont();
+    Rect box = bounds();
+    float lineHeight = font.lineHeight();
+    float maxHeight = numberOfLines_ == 0 ? box.height() : lineHeight * static_cast<float>(numberOfLines_);
+    LineBreakMode mode = numberOfLines_ == 1 && (lineBreakMode_ == LineBreakMode::WordWrap
+                                                 || lineBreakMode_ == LineBreakMode::CharacterWrap)
+        ? LineBreakMode::Clip
+        : lineBreakMode_;
+    Size used = sizeWithFont(text_, font, { box.width(), std::max(maxHeight, lineHeight) }, mode);
+    float height = std::min(used.height, std::max(box.height(), lineHeight));
+    Rect textRect { box.x(), box.y() + (box.height() - height) / 2, box.width(), height };
+    textColor_.setFill();
+    drawInRect(text_, textRect, font, mode, alignment_);
+}
+
+} // namespace sv::ui

@@ -1,0 +1,259 @@
+#include "settings/app_delegate.h"
+
+#include "contract/settings_contract.h"
+#include "platform/foundation/log.h"
+#include "platform/foundation/notification_center.h"
+#include "platform/foundation/run_loop.h"
+#include "platform/prefs/controller_registry.h"
+#include "platform/ui/application.h"
+#include "platform/ui/label.h"
+#include "settings/string_values.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstdio>
+#include <vector>
+
+using namespace sv::ui;
+
+namespace {
+constexpr std::string_view kSpecifierList = "SLVHome";
+constexpr std::string_view kRamSliderRow = "RamSlider";
+constexpr std::string_view kAlwaysRow = "AlwaysKill";
+constexpr std::string_view kNeverRow = "NeverKill";
+// 0.1 as a float, widened.
+constexpr double kFirstFillDelay = static_cast<double>(0.1f);
+constexpr float kMinimumThreshold = 30;
+constexpr float kMaximumThreshold = 300;
+constexpr Rect kSliderFrame { 33.5f, 10, 215, 44 };
+constexpr Rect kMemoryLabelFrame { 260, 0, 45, 46 };
+constexpr Rect kAlwaysCountFrame { 245, 0, 45, 44 };
+constexpr Rect kNeverCountFrame { 245, 1, 45, 44 };
+
+// The notification centre's token for the class itself (observers need no instance).
+constexpr char kClassObserver = 0;
+
+std::vector<SLVAppDelegate::ControllerKind>& kindsToPop()
+{
+    static std::vector<SLVAppDelegate::ControllerKind> kinds;
+    return kinds;
+}
+
+std::string formatInteger(const char* pattern, long long number)
+{
+    char text[48];
+    std::snprintf(text, sizeof text, pattern, static_cast<int>(std::clamp<long long>(number, INT_MIN, INT_MAX)));
+    return text;
+}
+
+// The integer a stored value stands for; nothing for values without one (lists, dictionaries),
+// which count as absent.
+std::optional<long long> integerOf(const sv::Value& value)
+{
+    if (auto number = value.integerValue())
+        return std::clamp<long long>(*number, INT_MIN, INT_MAX);
+    if (const std::string* text = value.asString())
+        return slv::intValue(*text);
+    return std::nullopt;
+}
+
+// The number of entries of a stored list; 0 when absent or not a list.
+long long countOf(const std::optional<sv::Value>& value)
+{
+    const sv::Array* list = value ? value->asArray() : nullptr;
+    return list ? static_cast<long long>(list->size()) : 0;
+}
+
+std::shared_ptr<UILabel> labelWithTag(UIView& cell, int tag)
+{
+    return std::dynamic_pointer_cast<UILabel>(cell.viewWithTag(tag));
+}
+
+void showCount(UIView& cell, long long count, int tag, const Rect& frame)
+{
+    std::string text = formatInteger("%i", count);
+    if (auto existing = cell.viewWithTag(tag)) {
+        if (auto label = std::dynamic_pointer_cast<UILabel>(existing))
+            label->setText(std::move(text));
+        return;
+    }
+    auto label = UILabel::initWithFrame(frame);
+    if (!label)
+        return;
+    label->setBackgroundColor(UIColor::clearColor());
+    label->setFont(UIFont::boldSystemFontOfSize(18));
+    label->setTextAlignment(TextAlignment::Center);
+    label->setTextColor(UIColor::blueColor());
+    label->setText(std::move(text));
+    label->setTag(tag);
+    cell.addSubview(label);
+}
+}
+
+std::shared_ptr<SLVAppDelegate> SLVAppDelegate::initForContentSize(Size size)
+{
+    std::shared_ptr<SLVAppDelegate> self(new SLVAppDelegate);
+    if (!self->setUpForContentSize(size))
+        return nullptr;
+    self->setSpecifiers(self->loadSpecifiersFromPlistName(kSpecifierList, self.get()));
+    sv::RunLoop::main().scheduleTimer(kFirstFillDelay, [self] { self->doneLoading(); });
+    return self;
+}
+
+SLVAppDelegate::~SLVAppDelegate() = default;
+
+void SLVAppDelegate::viewWillAppear(bool animated)
+{
+    PSListController::viewWillAppear(animated);
+    // Back from a chooser: its list may have changed.
+    if (cachedCellForSpecifierID(kAlwaysRow))
+        finishLoad();
+}
+
+void SLVAppDelegate::doneLoading()
+{
+    if (auto cell = cachedCellForSpecifierID(kRamSliderRow)) {
+        for (const auto& subview : cell->subviews()) {
+            if (subview->className() == "UISwitch") {
+                subview->setHidden(true);
+                break;
+            }
+        }
+
+        long long threshold = slv::kDefaultRamValue;
+        if (auto stored = getObjectWithKey(slv::key::RamValue, false))
+            threshold = integerOf(*stored).value_or(threshold);
+
+        std::weak_ptr<ZEVValueTrackingSliderDelegate> delegate = std::static_pointer_cast<SLVAppDelegate>(shared_from_this());
+        ramSlider = ZEVValueTrackingSlider::initWithFrame(kSliderFrame, delegate);
+        if (ramSlider) {
+            ramSlider->setMinimumValue(kMinimumThreshold);
+            ramSlider->setMaximumValue(kMaximumThreshold);
+            ramSlider->setValue(static_cast<float>(threshold));
+            cell->addSubview(ramSlider);
+        }
+
+        if (auto label = UILabel::initWithFrame(kMemoryLabelFrame)) {
+            label->setBackgroundColor(UIColor::clearColor());
+            label->setFont(UIFont::boldSystemFontOfSize(15));
+            label->setTextAlignment(TextAlignment::Center);
+            label->setAdjustsFontSizeToFitWidth(true);
+            label->setTextColor(UIColor::blackColor());
+            label->setText(formatInteger("%i MB", threshold));
+            label->setTag(kMemoryLabelTag);
+            cell->addSubview(label);
+        }
+    }
+    finishLoad();
+}
+
+void SLVAppDelegate::finishLoad()
+{
+    auto always = cachedCellForSpecifierID(kAlwaysRow);
+    auto never = cachedCellForSpecifierID(kNeverRow);
+    long long alwaysCount = countOf(getObjectWithKey(slv::key::AlwaysIdentifiers, false));
+    long long neverCount = countOf(getObjectWithKey(slv::key::NeverIdentifiers, false));
+    if (always)
+        showCount(*always, alwaysCount, kAlwaysCountTag, kAlwaysCountFrame);
+    if (never)
+        showCount(*never, neverCount, kNeverCountTag, kNeverCountFrame);
+}
+
+void SLVAppDelegate::valueIsUpdating(const std::string& text, std::int32_t numberToSave)
+{
+    writeDictToSave(sv::Dictionary { { std::string(slv::key::RamValue), sv::Value(numberToSave) } });
+    if (auto cell = cachedCellForSpecifierID(kRamSliderRow))
+        if (auto label = labelWithTag(*cell, kMemoryLabelTag))
+            label->setText(text);
+}
+
+std::optional<sv::Value> SLVAppDelegate::getObjectWithKey(std::optional<std::string_view> key, bool isBool)
+{
+    if (!key)
+        return std::nullopt;
+    auto settings = slv::readSettings();
+    const sv::Value* entry = settings ? sv::find(*settings, *key) : nullptr;
+    if (isBool) {
+        bool flag = false;
+        if (entry) {
+            if (const std::string* text = entry->asString())
+                flag = slv::boolValue(*text);
+            else
+                flag = entry->boolValue().value_or(false);
+        }
+        return sv::Value(flag);
+    }
+    return entry ? std::optional<sv::Value>(*entry) : std::nullopt;
+}
+
+void SLVAppDelegate::writeDictToSave(const std::optional<sv::Dictionary>& dict)
+{
+    if (!dict)
+        return;
+    // An unreadable file is left alone and the change dropped, without a word.
+    slv::updateSettings([&](sv::Dictionary& settings) {
+        for (const auto& [key, value] : *dict)
+            settings[key] = value;
+        return true;
+    });
+}
+
+void SLVAppDelegate::delayLoad()
+{
+    notify_post(slv::darwin::GrabApps);
+}
+
+void SLVAppDelegate::addControllerKindToPop(ControllerKind kind)
+{
+    if (kind)
+        kindsToPop().push_back(std::move(kind));
+}
+
+void SLVAppDelegate::popAllControllers()
+{
+    auto navigation = UIApplication::sharedApplication().rootController();
+    if (!navigation)
+        return;
+    auto popWhile = [&](const ControllerKind& kind) {
+        while (auto top = navigation->topViewController()) {
+            // The navigation root is never popped; stop rather than spin.
+            if (!kind(*top) || !navigation->popViewControllerAnimated(false))
+                break;
+        }
+    };
+    for (const auto& kind : kindsToPop())
+        popWhile(kind);
+    popWhile([](const UIViewController& controller) { return dynamic_cast<const SLVAppDelegate*>(&controller) != nullptr; });
+}
+
+void registerSettingsClasses()
+{
+    sv::prefs::registerControllerClass("SLVAppDelegate", [](Size size) -> std::shared_ptr<sv::prefs::PSViewController> {
+        return SLVAppDelegate::initForContentSize(size);
+    });
+}
+
+void Init()
+{
+    sv::log("Sleep Vane: Loaded in settings");
+
+    auto& center = sv::NotificationCenter::defaultCenter();
+    for (std::string_view name : { UIApplicationWillResignActiveNotification, UIApplicationDidEnterBackgroundNotification })
+        center.addObserver(&kClassObserver, std::string(name), [](const sv::Notification&) { SLVAppDelegate::popAllControllers(); });
+
+    CFNotificationCenterRef darwin = CFNotificationCenterGetDarwinNotifyCenter();
+    CFNotificationCenterAddObserver(darwin, nullptr, appsAllLoaded, slv::darwin::AppsLoaded, nullptr,
+                                    CFNotificationSuspensionBehaviorDrop);
+    CFNotificationCenterAddObserver(darwin, nullptr, checkOnApps, slv::darwin::CheckOnApps, nullptr,
+                                    CFNotificationSuspensionBehaviorDrop);
+}
+
+void appsAllLoaded(CFNotificationCenterRef, void*, const char*, const void*, const void*)
+{
+    sv::NotificationCenter::defaultCenter().post(slv::local::CheckOnApps);
+}
+
+void checkOnApps(CFNotificationCenterRef, void*, const char*, const void*, const void*)
+{
+    sv::NotificationCenter::defaultCenter().post(slv::local::CheckOnAppLoading);
+}

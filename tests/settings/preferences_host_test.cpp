@@ -1,0 +1,109 @@
+// The real Settings host, in its own process, on a device laid out as the install does it.
+#include "platform/ui/image.h"
+#include "tests/support/device_root.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace sv::test {
+namespace {
+
+namespace fsys = std::filesystem;
+
+class PreferencesHostTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::string bundle = root.host("/System/Library/PreferenceBundles/SleepvaneSettings.bundle");
+        fsys::create_directories(bundle);
+        for (const auto& entry : fsys::directory_iterator(SV_SETTINGS_BUNDLE_DIR))
+            fsys::copy_file(entry.path(), bundle + "/" + entry.path().filename().string());
+        fsys::create_directories(root.host("/Library/Injection"));
+        fsys::copy_file(SV_SLEEPWRIGHT_LIBRARY, root.host("/Library/Injection/libSleepwright.so"));
+    }
+
+    ProcessResult play(const std::string& scenario)
+    {
+        return runProcess({ SV_PREFERENCES_HOST, "--root", root.path(), "--virtual-clock" }, scenario);
+    }
+
+    static bool has(const std::string& text, const std::string& line) { return text.find(line) != std::string::npos; }
+
+    // How many pixels of a band of the picture (in points, at two pixels a point) are dark.
+    static int darkPixels(const ui::Image& image, float x0, float y0, float x1, float y1)
+    {
+        int dark = 0;
+        for (int y = static_cast<int>(y0 * 2); y < static_cast<int>(y1 * 2); ++y)
+            for (int x = static_cast<int>(x0 * 2); x < static_cast<int>(x1 * 2); ++x) {
+                std::uint32_t pixel = image.pixels()[y * image.stride() / 4 + x];
+                int green = (pixel >> 8) & 0xff;
+                dark += green < 80;
+            }
+        return dark;
+    }
+
+    DeviceRoot root;
+};
+
+TEST_F(PreferencesHostTest, OpensThePaneAndSavesWhatTheFingerSets)
+{
+    std::string dragging = root.path() + "/dragging.png";
+    std::string resting = root.path() + "/resting.png";
+    auto result = play("open\n"
+                       "wait 0.2\n"
+                       "show\n"
+                       "drag 33\n"
+                       "drag 250 hold\n"
+                       "snapshot " + dragging + "\n"
+                       "lift\n"
+                       "snapshot " + resting + "\n"
+                       "post norv.slv.apps.loaded\n"
+                       "wait 0\n"
+                       "background\n"
+                       "show\n");
+    ASSERT_EQ(result.status, 0) << result.err;
+    const std::string& out = result.out;
+    EXPECT_TRUE(has(result.err, "Sleep Vane: Loaded in settings"));
+    EXPECT_TRUE(has(out, "[0.000] pushed SLVAppDelegate\n"));
+    EXPECT_TRUE(has(out, "[0.200] screen SLVAppDelegate \"Sleepvane\"\n"));
+    EXPECT_TRUE(has(out, "] row RamSlider \"\", switch off (hidden), slider 175, label \"175 MB\"\n"));
+    EXPECT_TRUE(has(out, "] row AlwaysKill \"Always Close\" opens SLVAlwaysAppsController, label \"0\"\n"));
+    EXPECT_TRUE(has(out, "] row NeverKill \"Never Close\" opens SLVNeverAppsController, label \"0\"\n"));
+    EXPECT_TRUE(has(out, "] saved ramValue 35\n"));
+    EXPECT_TRUE(has(out, "] label RamSlider \"35 MB\"\n"));
+    EXPECT_TRUE(has(out, "] saved ramValue 250\n"));
+    EXPECT_TRUE(has(out, "] notified CheckOnAppsSLV\n"));
+    EXPECT_TRUE(has(out, "] popped SLVAppDelegate\n"));
+    EXPECT_TRUE(has(out, "] screen PSListController \"Settings\"\n"));
+    // The library was loaded too, and kept still outside the home screen.
+    EXPECT_FALSE(fsys::exists(root.host("/var/mobile/Library/Sleepvane")));
+
+    auto dragImage = ui::Image::fromFile("/dragging.png");
+    auto restImage = ui::Image::fromFile("/resting.png");
+    ASSERT_TRUE(dragImage && restImage);
+    EXPECT_EQ(dragImage->width(), 640);
+    EXPECT_EQ(dragImage->height(), 920);
+    // The balloon: dark above the slider's track while the finger is down, gone after.
+    EXPECT_GT(darkPixels(*dragImage, 43, 86, 258, 100), 100);
+    EXPECT_EQ(darkPixels(*restImage, 43, 86, 258, 100), 0);
+}
+
+TEST_F(PreferencesHostTest, ReportsBadLinesAndGoesOn)
+{
+    auto result = play("drag 50\n"
+                       "open extra\n"
+                       "frobnicate\n"
+                       "open\n"
+                       "back\n"
+                       "back\n");
+    EXPECT_EQ(result.status, 1);
+    EXPECT_TRUE(has(result.err, "line 1: no slider on this screen"));
+    EXPECT_TRUE(has(result.err, "line 2: open takes no arguments"));
+    EXPECT_TRUE(has(result.err, "line 3: unknown command \"frobnicate\""));
+    EXPECT_TRUE(has(result.err, "line 6: already at the Settings list"));
+    EXPECT_TRUE(has(result.out, "] popped SLVAppDelegate\n"));
+}
+
+} // namespace
+} // namespace sv::test

@@ -1,0 +1,154 @@
+#include "tests/settings/pane_fixture.h"
+
+#include "platform/notify/darwin_notify.h"
+
+using sv::Dictionary;
+using sv::Value;
+
+namespace sv::test {
+namespace {
+
+using StoreTest = PaneTest;
+
+Dictionary catalogueSettings()
+{
+    return {
+        { "AlwaysIdentifiers", Array { slv::identifierEntry("com.a") } },
+        { "NeverIdentifiers", Array { slv::identifierEntry("com.n"), slv::identifierEntry("com.m") } },
+        { "ApplicationData", Array { slv::applicationRecord("A", "com.a", slv::path::MissingIcon) } },
+        { "ApplicationsNumber", Value(1) },
+        { "ramValue", Value(200) },
+    };
+}
+
+TEST_F(StoreTest, SaveMergesIntoTheFileKeepingEveryOtherKey)
+{
+    writeSettings(catalogueSettings());
+    SLVAppDelegate::writeDictToSave(Dictionary { { "ramValue", Value(120) } });
+    Dictionary expected = catalogueSettings();
+    expected["ramValue"] = Value(120);
+    EXPECT_EQ(slv::readSettings(), expected);
+}
+
+TEST_F(StoreTest, FirstSaveCreatesTheFileWithOnlyTheGivenEntries)
+{
+    SLVAppDelegate::writeDictToSave(Dictionary { { "ramValue", Value(45) }, { "alwaysKill", Value(true) } });
+    EXPECT_EQ(slv::readSettings(), (Dictionary { { "ramValue", Value(45) }, { "alwaysKill", Value(true) } }));
+    SLVAppDelegate::writeDictToSave(std::nullopt);
+    EXPECT_EQ(slv::readSettings()->size(), 2u);
+}
+
+TEST_F(StoreTest, UnreadableFileIsNeverOverwritten)
+{
+    std::string path = root().host(slv::settingsPath());
+    writeHostFile(path, "this is not a property list");
+    SLVAppDelegate::writeDictToSave(Dictionary { { "ramValue", Value(120) } });
+    EXPECT_EQ(readHostFile(path), "this is not a property list");
+    EXPECT_FALSE(SLVAppDelegate::getObjectWithKey("ramValue", false));
+    EXPECT_EQ(SLVAppDelegate::getObjectWithKey("ramValue", true), Value(false));
+}
+
+TEST_F(StoreTest, ReadsAnswerTheStoredValueOrNothing)
+{
+    writeSettings(catalogueSettings());
+    EXPECT_EQ(SLVAppDelegate::getObjectWithKey("ramValue", false), Value(200));
+    EXPECT_EQ(SLVAppDelegate::getObjectWithKey("NeverIdentifiers", false), catalogueSettings()["NeverIdentifiers"]);
+    EXPECT_FALSE(SLVAppDelegate::getObjectWithKey("alwaysKill", false));
+    EXPECT_FALSE(SLVAppDelegate::getObjectWithKey(std::nullopt, true));
+}
+
+TEST_F(StoreTest, BooleanFlagAnswersABooleanForAnyEntry)
+{
+    EXPECT_EQ(SLVAppDelegate::getObjectWithKey("alwaysKill", true), Value(false)); // no file at all
+    writeSettings({ { "on", Value(true) }, { "one", Value(1) }, { "zero", Value(0.0) }, { "yes", Value("YES") },
+                    { "no", Value("no") }, { "list", Value(Array { Value(1) }) } });
+    EXPECT_EQ(SLVAppDelegate::getObjectWithKey("alwaysKill", true), Value(false));
+    EXPECT_EQ(SLVAppDelegate::getObjectWithKey("on", true), Value(true));
+    EXPECT_EQ(SLVAppDelegate::getObjectWithKey("one", true), Value(true));
+    EXPECT_EQ(SLVAppDelegate::getObjectWithKey("zero", true), Value(false));
+    EXPECT_EQ(SLVAppDelegate::getObjectWithKey("yes", true), Value(true));
+    EXPECT_EQ(SLVAppDelegate::getObjectWithKey("no", true), Value(false));
+    EXPECT_EQ(SLVAppDelegate::getObjectWithKey("list", true), Value(false));
+}
+
+void countPost(CFNotificationCenterRef, void* observer, const char*, const void*, const void*)
+{
+    ++*static_cast<int*>(observer);
+}
+
+TEST_F(StoreTest, DelayLoadAsksTheLibraryForTheCatalogue)
+{
+    static int posts = 0;
+    static bool observing = [] {
+        CFNotificationCenterAddObserver(CFNotificationCenterGetDarwinNotifyCenter(), &posts, countPost,
+                                        slv::darwin::GrabApps, nullptr, CFNotificationSuspensionBehaviorDrop);
+        return true;
+    }();
+    (void)observing;
+    posts = 0;
+    SLVAppDelegate::delayLoad();
+    advance(0);
+    EXPECT_EQ(posts, 1);
+}
+
+class StackTest : public PaneTest {
+protected:
+    // A screen of another kind, and a stand-in for a chooser, whose kind the choosers register.
+    struct Chooser final : ui::UIViewController {
+        static std::shared_ptr<Chooser> make() { return std::shared_ptr<Chooser>(new Chooser); }
+    };
+
+    static void registerChooserKind()
+    {
+        static bool once = [] {
+            SLVAppDelegate::addControllerKindToPop(
+                [](const ui::UIViewController& c) { return dynamic_cast<const Chooser*>(&c) != nullptr; });
+            return true;
+        }();
+        (void)once;
+    }
+
+    std::size_t depth() const { return navigation->viewControllers().size(); }
+};
+
+TEST_F(StackTest, PopsAChooserAndThePaneBackToTheSettingsList)
+{
+    registerChooserKind();
+    auto pane = openPane();
+    navigation->pushViewController(Chooser::make(), false);
+    ASSERT_EQ(depth(), 3u);
+    SLVAppDelegate::popAllControllers();
+    EXPECT_EQ(navigation->topViewController(), settingsList);
+}
+
+TEST_F(StackTest, StopsAtAControllerOfAnotherKind)
+{
+    registerChooserKind();
+    auto pane = openPane();
+    navigation->pushViewController(ui::UIViewController::init(), false);
+    SLVAppDelegate::popAllControllers();
+    EXPECT_EQ(depth(), 3u);
+}
+
+TEST_F(StackTest, NeverPopsTheNavigationRootNorSpins)
+{
+    navigation = ui::UINavigationController::initWithRootViewController(openPane(false));
+    ui::UIApplication::sharedApplication().setRootController(navigation);
+    SLVAppDelegate::popAllControllers();
+    EXPECT_EQ(depth(), 1u);
+    ui::UIApplication::sharedApplication().setRootController(nullptr);
+    SLVAppDelegate::popAllControllers(); // no navigation at all: nothing to do
+}
+
+TEST_F(StackTest, LeavingTheScreenTakesThePaneAway)
+{
+    openPane();
+    ui::UIApplication::sharedApplication().resignActive();
+    EXPECT_EQ(depth(), 1u);
+    openPane();
+    ui::UIApplication::sharedApplication().enterBackground();
+    EXPECT_EQ(depth(), 1u);
+}
+
+} // namespace
+} // namespace sv::test
