@@ -31,9 +31,9 @@ namespace {
         void drawRect(const Rect&) override
         {
             Rect b = bounds();
-            UIColor::colorWithRed(0.60f, 0.65f, 0.71f, 0.92f).setFill();
+            UIColor::colorWithRed(0.60f, 0.65f, 0.71f, 0.96f).setFill();
             UIBezierPath::bezierPathWithRect(b).fill();
-            UIColor::colorWithRed(0.68f, 0.72f, 0.77f, 0.92f).setFill();
+            UIColor::colorWithRed(0.68f, 0.72f, 0.77f, 0.96f).setFill();
             UIBezierPath::bezierPathWithRect({ b.x(), b.y(), b.width(), 1 }).fill();
             UIFont font = UIFont::boldSystemFontOfSize(18);
             float y = b.y() + (b.height() - font.lineHeight()) / 2;
@@ -107,6 +107,13 @@ bool UITableView::setUpWithFrame(const Rect& frame, UITableViewStyle style)
     return true;
 }
 
+void UITableView::setDataSource(std::weak_ptr<UITableViewDataSource> dataSource)
+{
+    dataSource_ = std::move(dataSource);
+    loaded_ = false;
+    setNeedsLayout();
+}
+
 void UITableView::setRowHeight(float height)
 {
     if (!std::isfinite(height) || height <= 0 || height == rowHeight_)
@@ -153,6 +160,7 @@ bool UITableView::scrollByFinger(float dy)
 
 void UITableView::reloadData()
 {
+    loaded_ = true;
     for (auto& [path, cell] : visible_) {
         cell->removeFromSuperview();
         enqueue(cell);
@@ -358,6 +366,8 @@ void UITableView::visitCellForRowAtIndexPath(const NSIndexPath& indexPath,
 
 void UITableView::layoutSubviews()
 {
+    if (!loaded_)
+        reloadData();
     auto source = dataSource();
     float top = bounds().y(), bottom = top + bounds().height();
 

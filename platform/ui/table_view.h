@@ -75,7 +75,8 @@ public:
     std::string_view className() const override { return "UITableView"; }
 
     UITableViewStyle style() const { return style_; }
-    void setDataSource(std::weak_ptr<UITableViewDataSource> dataSource) { dataSource_ = std::move(dataSource); }
+    // The table asks the data source itself at its first layout unless reloadData came first.
+    void setDataSource(std::weak_ptr<UITableViewDataSource> dataSource);
     std::shared_ptr<UITableViewDataSource> dataSource() const { return dataSource_.lock(); }
     void setDelegate(std::weak_ptr<UITableViewDelegate> delegate) { delegate_ = std::move(delegate); }
     std::shared_ptr<UITableViewDelegate> delegate() const { return delegate_.lock(); }
@@ -174,6 +175,7 @@ private:
     std::shared_ptr<UIView> index_;
     std::optional<NSIndexPath> selected_;
     std::optional<bool> lastDeselectionAnimated_;
+    bool loaded_ = false;
 };
 
 } // namespace sv::ui
