@@ -10,6 +10,7 @@
 #include "settings/app_delegate.h"
 
 #include <algorithm>
+#include <climits>
 #include <map>
 
 using namespace sv::ui;
@@ -143,7 +144,9 @@ void SLVAppListController::waitingToLoadApps()
 
 void SLVAppListController::updateAppLoading()
 {
-    ++AppLoading;
+    // Counted on past the stages, but never past the counter's range.
+    if (AppLoading < INT32_MAX)
+        ++AppLoading;
     if (AppLoading < 1 || AppLoading > static_cast<std::int32_t>(std::size(kStages)))
         return;
     const LoadingStage& stage = kStages[AppLoading - 1];
