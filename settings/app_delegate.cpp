@@ -7,6 +7,8 @@
 #include "platform/prefs/controller_registry.h"
 #include "platform/ui/application.h"
 #include "platform/ui/label.h"
+#include "settings/always_apps_controller.h"
+#include "settings/never_apps_controller.h"
 #include "settings/string_values.h"
 
 #include <algorithm>
@@ -228,9 +230,21 @@ void SLVAppDelegate::popAllControllers()
 
 void registerSettingsClasses()
 {
-    sv::prefs::registerControllerClass("SLVAppDelegate", [](Size size) -> std::shared_ptr<sv::prefs::PSViewController> {
-        return SLVAppDelegate::initForContentSize(size);
-    });
+    using Made = std::shared_ptr<sv::prefs::PSViewController>;
+    sv::prefs::registerControllerClass("SLVAppDelegate", [](Size size) -> Made { return SLVAppDelegate::initForContentSize(size); });
+    sv::prefs::registerControllerClass("SLVNeverAppsController",
+                                       [](Size size) -> Made { return SLVNeverAppsController::initForContentSize(size); });
+    sv::prefs::registerControllerClass("SLVAlwaysAppsController",
+                                       [](Size size) -> Made { return SLVAlwaysAppsController::initForContentSize(size); });
+    // Never screens first, then Always screens, before the root pane.
+    static bool kindsAdded = false;
+    if (!kindsAdded) {
+        kindsAdded = true;
+        SLVAppDelegate::addControllerKindToPop(
+            [](const UIViewController& c) { return dynamic_cast<const SLVNeverAppsController*>(&c) != nullptr; });
+        SLVAppDelegate::addControllerKindToPop(
+            [](const UIViewController& c) { return dynamic_cast<const SLVAlwaysAppsController*>(&c) != nullptr; });
+    }
 }
 
 void Init()

@@ -58,7 +58,8 @@ private:
     SLVAppDelegate() = default;
 };
 
-// Registers the pane's controller classes (SLVAppDelegate) with the Preferences registry.
+// Registers the pane's controller classes (SLVAppDelegate and the two chooser screens) with the
+// Preferences registry, and the choosers as kinds that popAllControllers pops.
 void registerSettingsClasses();
 
 // The load-time constructor.

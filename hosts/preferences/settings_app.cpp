@@ -1,15 +1,21 @@
 #include "hosts/preferences/settings_app.h"
 
+#include "hosts/preferences/screen_looks.h"
+
 #include "contract/settings_contract.h"
 #include "platform/foundation/files.h"
 #include "platform/foundation/notification_center.h"
 #include "platform/foundation/run_loop.h"
 #include "platform/prefs/controller_registry.h"
 #include "platform/ui/application.h"
+#include "platform/ui/cairo_context.h"
+#include "platform/ui/image.h"
 #include "platform/ui/label.h"
 #include "platform/ui/switch.h"
 #include "platform/ui/view_renderer.h"
 
+#include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <sys/stat.h>
 
@@ -22,24 +28,7 @@ using sv::prefs::PSTableCell;
 namespace prefs_host {
 namespace {
     constexpr float kSnapshotScale = 2;
-
-    std::string number(double value)
-    {
-        char text[32];
-        std::snprintf(text, sizeof text, "%g", value);
-        return text;
-    }
-
-    std::string quoted(const std::string& text)
-    {
-        std::string out = "\"";
-        for (char c : text) {
-            if (c == '"' || c == '\\')
-                out += '\\';
-            out += c;
-        }
-        return out + "\"";
-    }
+    constexpr double kDefaultLoadingLimit = 10;
 
     std::string describe(const sv::Value& value)
     {
@@ -147,7 +136,13 @@ void SettingsApp::addCommands()
         });
     };
 
-    plain("open", [this] { return open(); });
+    add("open", "open [never|always]", [this](const Words& w) -> Result {
+        if (w.size() == 1)
+            return open();
+        if (w.size() == 2 && (w[1] == "never" || w[1] == "always"))
+            return openChooser(w[1]);
+        return "open takes nothing (the pane), never or always";
+    });
     add("drag", "drag <value> [hold]", [this](const Words& w) { return drag(w, false); });
     add("drag-from", "drag-from <x> <value> [hold]", [this](const Words& w) { return drag(w, true); });
     plain("lift", [this] { return lift(); });
@@ -163,10 +158,34 @@ void SettingsApp::addCommands()
         UIApplication::sharedApplication().enterBackground();
         return std::nullopt;
     });
-    add("tap", "tap <row-id>", [this](const Words& w) -> Result {
+    add("tap", "tap <row-id> | tap \"<application name>\"", [this](const Words& w) -> Result {
         if (w.size() != 2)
-            return "tap takes one row identifier";
+            return "tap takes one row identifier or application name";
+        if (auto table = topTable())
+            return tapApplication(*table, w[1]);
         return tap(w[1]);
+    });
+    add("index", "index <letter>", [this](const Words& w) -> Result {
+        if (w.size() != 2)
+            return "index takes one letter";
+        return index(w[1]);
+    });
+    add("answer", "answer \"<button>\"", [this](const Words& w) -> Result {
+        if (w.size() != 2)
+            return "answer takes one button title";
+        return answer(w[1]);
+    });
+    add("wait-loaded", "wait-loaded [seconds]", [this](const Words& w) -> Result {
+        auto limit = w.size() == 2 ? sv::host::parseNumber(w[1]) : std::optional<double>(kDefaultLoadingLimit);
+        if (w.size() > 2 || !limit || *limit < 0)
+            return "wait-loaded takes at most a number of seconds (0 or more)";
+        return waitLoaded(*limit);
+    });
+    add("scroll", "scroll <points>", [this](const Words& w) -> Result {
+        auto points = w.size() == 2 ? sv::host::parseNumber(w[1]) : std::nullopt;
+        if (!points)
+            return "scroll takes a number of points (negative: back up)";
+        return scroll(*points);
     });
     add("snapshot", "snapshot <file.png>", [this](const Words& w) -> Result {
         if (w.size() != 2 || w[1].empty())
@@ -190,6 +209,12 @@ void SettingsApp::addCommands()
 std::shared_ptr<UIViewController> SettingsApp::top() const
 {
     return navigation_->topViewController();
+}
+
+std::shared_ptr<UITableView> SettingsApp::topTable() const
+{
+    auto controller = top();
+    return controller ? std::dynamic_pointer_cast<UITableView>(controller->view()) : nullptr;
 }
 
 SettingsApp::Result SettingsApp::open()
@@ -321,9 +346,110 @@ SettingsApp::Result SettingsApp::tap(const std::string& row)
     return "row " + row + " does nothing when tapped";
 }
 
+SettingsApp::Result SettingsApp::openChooser(const std::string& which)
+{
+    if (top() == home_)
+        if (Result failed = open())
+            return failed;
+    auto pane = std::dynamic_pointer_cast<PSListController>(top());
+    std::string row = which == "never" ? "NeverKill" : "AlwaysKill";
+    if (!pane || pane == home_ || !pane->specifierForID(row))
+        return "open " + which + " works from the pane or the Settings list";
+    return tap(row);
+}
+
+SettingsApp::Result SettingsApp::tapApplication(UITableView& table, const std::string& name)
+{
+    for (long s = 0; s < table.numberOfSections(); ++s)
+        for (long r = 0; r < table.numberOfRowsInSection(s); ++r)
+            if (lookOfRow(table, { s, r }).name == name) {
+                table.tapRowAtIndexPath({ s, r });
+                return std::nullopt;
+            }
+    return "no row " + quoted(name) + " on this screen";
+}
+
+SettingsApp::Result SettingsApp::index(const std::string& letter)
+{
+    auto table = topTable();
+    if (!table)
+        return "no table on this screen";
+    table->layoutIfNeeded();
+    const auto& titles = table->sectionIndexTitles();
+    auto found = std::find(titles.begin(), titles.end(), letter);
+    if (found == titles.end())
+        return "no " + quoted(letter) + " in the section index";
+    table->touchSectionIndexAtPosition(static_cast<long>(found - titles.begin()));
+    return std::nullopt;
+}
+
+SettingsApp::Result SettingsApp::answer(const std::string& button)
+{
+    const auto& alerts = UIApplication::sharedApplication().visibleAlerts();
+    if (alerts.empty())
+        return "no alert or sheet is showing";
+    auto panel = alerts.back();
+    for (long i = 0; i < panel->numberOfButtons(); ++i)
+        if (panel->buttonTitleAtIndex(i) == button) {
+            scenario_.event("pressed " + quoted(button));
+            panel->pressButtonAtIndex(i);
+            return std::nullopt;
+        }
+    return "no button " + quoted(button) + " on " + quoted(panel->title());
+}
+
+SettingsApp::Result SettingsApp::waitLoaded(double limit)
+{
+    auto table = topTable();
+    if (!table)
+        return "no table on this screen";
+    sv::RunLoop& loop = sv::RunLoop::main();
+    // Real time: the catalogue comes from another process, whatever this one's clock.
+    auto start = std::chrono::steady_clock::now();
+    auto loading = [&] {
+        auto controller = top();
+        return controller && findOverlay(controller->view()) && UIApplication::sharedApplication().visibleAlerts().empty();
+    };
+    while (loading()) {
+        double spent = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        if (spent >= limit)
+            return "still loading after " + number(limit) + " s";
+        loop.runOnce(std::min(0.05, limit - spent));
+        if (loop.manualClock())
+            loop.runFor(0);
+        reportChanges();
+    }
+    return std::nullopt;
+}
+
+SettingsApp::Result SettingsApp::scroll(double points)
+{
+    auto table = topTable();
+    if (!table)
+        return "no table on this screen";
+    if (!table->scrollByFinger(static_cast<float>(points)))
+        return table->isScrollEnabled() ? "the table cannot scroll further" : "the table does not scroll now";
+    return std::nullopt;
+}
+
 SettingsApp::Result SettingsApp::snapshot(const std::string& file)
 {
-    if (!writeViewPng(*navigation_->view(), file, kSnapshotScale))
+    // The screen, then the alerts and sheets over it.
+    UIView& screen = *navigation_->view();
+    auto image = sv::ui::Image::create(static_cast<int>(std::ceil(screen.bounds().width() * kSnapshotScale)),
+                                       static_cast<int>(std::ceil(screen.bounds().height() * kSnapshotScale)));
+    if (image) {
+        auto context = CairoContext::create(image, kSnapshotScale);
+        if (!context)
+            image.reset();
+        else {
+            drawViewHierarchy(screen, *context);
+            for (const auto& panel : UIApplication::sharedApplication().visibleAlerts())
+                drawViewHierarchy(*panel, *context);
+        }
+    }
+    auto png = image ? image->pngData() : std::nullopt;
+    if (!png || !sv::fs::writeHostFileAtomically(file, png->data(), png->size()))
         return "cannot write " + file;
     scenario_.event("snapshot " + file);
     return std::nullopt;
@@ -334,6 +460,12 @@ void SettingsApp::show()
     auto controller = top();
     controller->view()->layoutIfNeeded();
     scenario_.event("screen " + std::string(controller->className()) + " " + quoted(controller->navigationTitle()));
+    for (const auto& panel : UIApplication::sharedApplication().visibleAlerts())
+        scenario_.event(describePanel(*panel));
+    if (auto table = topTable()) {
+        showTable(*table);
+        return;
+    }
     auto list = std::dynamic_pointer_cast<PSListController>(controller);
     if (!list) {
         walk(controller->view(), [&](const std::shared_ptr<UIView>& view) {
@@ -374,6 +506,74 @@ void SettingsApp::show()
     }
 }
 
+void SettingsApp::showTable(UITableView& table)
+{
+    if (auto overlay = findOverlay(top()->view()))
+        scenario_.event("overlay " + describeOverlay(*overlay));
+    for (long s = 0; s < table.numberOfSections(); ++s) {
+        if (auto title = table.titleForHeaderInSection(s))
+            scenario_.event("section " + quoted(*title));
+        for (long r = 0; r < table.numberOfRowsInSection(s); ++r)
+            scenario_.event("row " + describeRow(lookOfRow(table, { s, r })));
+    }
+    if (!table.sectionIndexTitles().empty()) {
+        std::string letters;
+        for (const auto& title : table.sectionIndexTitles())
+            letters += title;
+        scenario_.event("index " + letters);
+    }
+}
+
+void SettingsApp::reportTable()
+{
+    auto table = topTable();
+    if (!table) {
+        tableSeen_ = {};
+        return;
+    }
+    TableSeen now { table, {}, table->numberOfSections(), 0, table->contentOffset().y };
+    for (long s = 0; s < now.sections; ++s)
+        now.rows += table->numberOfRowsInSection(s);
+    if (auto overlay = findOverlay(table))
+        now.overlay = describeOverlay(*overlay);
+    bool known = tableSeen_.table.lock() == table;
+    if (now.overlay != (known ? tableSeen_.overlay : std::string()))
+        scenario_.event(now.overlay.empty() ? "overlay gone" : "overlay " + now.overlay);
+    if (!known || now.sections != tableSeen_.sections || now.rows != tableSeen_.rows)
+        scenario_.event("table " + std::to_string(now.sections) + " sections, " + std::to_string(now.rows) + " rows");
+    if (known && now.offset != tableSeen_.offset) {
+        // The section whose header stands at the top.
+        std::string at;
+        for (long s = 0; s < now.sections; ++s)
+            if (table->rectForSection(s).maxY() > now.offset) {
+                at = " " + quoted(table->titleForHeaderInSection(s).value_or(""));
+                break;
+            }
+        scenario_.event("scrolled " + number(now.offset) + at);
+    }
+    tableSeen_ = std::move(now);
+}
+
+void SettingsApp::reportAlerts()
+{
+    const auto& visible = UIApplication::sharedApplication().visibleAlerts();
+    std::erase_if(alertsSeen_, [&](const std::weak_ptr<AlertPanel>& seen) {
+        auto panel = seen.lock();
+        if (panel && std::find(visible.begin(), visible.end(), panel) != visible.end())
+            return false;
+        if (panel)
+            scenario_.event("gone " + quoted(panel->title()));
+        return true;
+    });
+    for (const auto& panel : visible) {
+        bool seen = std::any_of(alertsSeen_.begin(), alertsSeen_.end(), [&](const auto& w) { return w.lock() == panel; });
+        if (!seen) {
+            alertsSeen_.push_back(panel);
+            scenario_.event(describePanel(*panel));
+        }
+    }
+}
+
 void SettingsApp::reportSettingsFile(bool announce)
 {
     // Every save replaces the file, so a new inode (or time, or size) means a new save.
@@ -407,6 +607,8 @@ void SettingsApp::reportSettingsFile(bool announce)
 void SettingsApp::reportChanges()
 {
     reportSettingsFile(true);
+    reportTable();
+    reportAlerts();
     auto controller = top();
     if (!controller)
         return;

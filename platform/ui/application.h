@@ -6,8 +6,11 @@
 
 #include <memory>
 #include <string_view>
+#include <vector>
 
 namespace sv::ui {
+
+class AlertPanel;
 
 inline constexpr std::string_view UIApplicationWillResignActiveNotification = "UIApplicationWillResignActiveNotification";
 inline constexpr std::string_view UIApplicationDidEnterBackgroundNotification = "UIApplicationDidEnterBackgroundNotification";
@@ -24,9 +27,18 @@ public:
     void resignActive();
     void enterBackground();
 
+    // Alert views and action sheets on screen, oldest first; the last one is on top and is the
+    // one a finger can reach. The application keeps them while they are shown.
+    const std::vector<std::shared_ptr<AlertPanel>>& visibleAlerts() const { return alerts_; }
+    void alertShown(std::shared_ptr<AlertPanel> panel);
+    void alertDismissed(const AlertPanel* panel);
+    // Takes every panel away unanswered (tests starting afresh).
+    void dismissAllAlerts();
+
 private:
     UIApplication() = default;
     std::shared_ptr<UINavigationController> rootController_;
+    std::vector<std::shared_ptr<AlertPanel>> alerts_;
 };
 
 } // namespace sv::ui

@@ -36,6 +36,18 @@ void CGContextFillRect(sv::ui::GraphicsContext* context, const sv::ui::Rect& rec
 
 namespace sv::ui {
 
+void drawImageInRect(const Image& image, const Rect& rect)
+{
+    if (GraphicsContext* context = UIGraphicsGetCurrentContext())
+        context->drawImageInRect(image, rect);
+}
+
+void drawImageAtPoint(const Image& image, Point point)
+{
+    if (GraphicsContext* context = UIGraphicsGetCurrentContext())
+        context->drawImageAtPoint(image, point);
+}
+
 void UIColor::setFill() const
 {
     if (GraphicsContext* context = UIGraphicsGetCurrentContext())

@@ -55,3 +55,10 @@ sv::ui::GraphicsContext* UIGraphicsGetCurrentContext();
 void UIGraphicsPushContext(sv::ui::GraphicsContext* context);
 void UIGraphicsPopContext();
 void CGContextFillRect(sv::ui::GraphicsContext* context, const sv::ui::Rect& rect);
+
+namespace sv::ui {
+// UIImage's drawing into the current context (nothing outside drawing): scaled into the
+// rectangle, or at natural size with its top-left corner at the point.
+void drawImageInRect(const Image& image, const Rect& rect);
+void drawImageAtPoint(const Image& image, Point point);
+}

@@ -80,7 +80,10 @@ std::shared_ptr<Image> Image::fromPngData(const std::uint8_t* bytes, std::size_t
 std::shared_ptr<Image> Image::fromFile(std::string_view devicePath)
 {
     auto bytes = fs::readData(devicePath, 64 * 1024 * 1024);
-    return bytes ? fromPngData(bytes->data(), bytes->size()) : nullptr;
+    auto image = bytes ? fromPngData(bytes->data(), bytes->size()) : nullptr;
+    if (image)
+        image->sourcePath_ = devicePath;
+    return image;
 }
 
 Image::~Image()

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -35,9 +36,14 @@ public:
     // The cairo_surface_t behind the image, for drawing into it or with it.
     void* cairoSurface() const { return surface_; }
 
+    // The device path the image was read from; empty for one made otherwise. Lets hosts and
+    // tests tell what a view drew.
+    const std::string& sourcePath() const { return sourcePath_; }
+
 private:
     explicit Image(void* surface) : surface_(surface) { }
     void* surface_;
+    std::string sourcePath_;
 };
 
 } // namespace sv::ui

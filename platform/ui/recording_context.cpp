@@ -1,5 +1,6 @@
 #include "platform/ui/recording_context.h"
 
+#include "platform/ui/image.h"
 #include "platform/ui/string_drawing.h"
 
 #include <algorithm>
@@ -116,6 +117,8 @@ void RecordingContext::drawImageInRect(const Image& image, const Rect& rect)
 {
     DrawOp& op = record(DrawOp::Kind::DrawImageInRect);
     op.image = &image;
+    op.imagePath = image.sourcePath();
+    op.imageSize = { static_cast<float>(image.width()), static_cast<float>(image.height()) };
     op.rect = rect;
 }
 
@@ -123,6 +126,8 @@ void RecordingContext::drawImageAtPoint(const Image& image, Point point)
 {
     DrawOp& op = record(DrawOp::Kind::DrawImageAtPoint);
     op.image = &image;
+    op.imagePath = image.sourcePath();
+    op.imageSize = { static_cast<float>(image.width()), static_cast<float>(image.height()) };
     op.point = point;
 }
 

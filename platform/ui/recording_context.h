@@ -38,7 +38,9 @@ struct DrawOp {
     TextAlignment alignment = TextAlignment::Left;
     UIColor fillColor {};   // in effect after the operation
     UIColor strokeColor {};
-    const Image* image = nullptr;
+    const Image* image = nullptr; // valid only while the drawing view keeps it
+    std::string imagePath {};     // the image's source path, kept after the image is gone
+    Size imageSize {};
 };
 
 class RecordingContext final : public GraphicsContext {

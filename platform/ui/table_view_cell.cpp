@@ -48,6 +48,77 @@ void UITableViewCell::setAccessoryView(std::shared_ptr<UIView> view)
     setNeedsLayout();
 }
 
+void UITableViewCell::setHighlighted(bool highlighted, bool)
+{
+    if (highlighted_ == highlighted)
+        return;
+    highlighted_ = highlighted;
+    setNeedsDisplay();
+}
+
+void UITableViewCell::setSelected(bool selected, bool)
+{
+    if (selected_ == selected)
+        return;
+    selected_ = selected;
+    setNeedsDisplay();
+}
+
+void UITableViewCell::setSelectionStyle(UITableViewCellSelectionStyle style)
+{
+    selectionStyle_ = style;
+    setNeedsDisplay();
+}
+
+unsigned UITableViewCell::stateMask() const
+{
+    return (editing_ ? UITableViewCellStateShowingEditControlMask : 0u)
+        | (showingDeleteConfirmation_ ? UITableViewCellStateShowingDeleteConfirmationMask : 0u);
+}
+
+void UITableViewCell::setEditing(bool editing, bool)
+{
+    if (editing_ == editing)
+        return;
+    unsigned next = (stateMask() & ~unsigned(UITableViewCellStateShowingEditControlMask))
+        | (editing ? UITableViewCellStateShowingEditControlMask : 0u);
+    willTransitionToState(next);
+    editing_ = editing;
+    setNeedsLayout();
+    didTransitionToState(next);
+}
+
+void UITableViewCell::setShowingDeleteConfirmation(bool showing)
+{
+    if (showingDeleteConfirmation_ == showing)
+        return;
+    unsigned next = (stateMask() & ~unsigned(UITableViewCellStateShowingDeleteConfirmationMask))
+        | (showing ? UITableViewCellStateShowingDeleteConfirmationMask : 0u);
+    willTransitionToState(next);
+    showingDeleteConfirmation_ = showing;
+    setNeedsLayout();
+    didTransitionToState(next);
+}
+
+void UITableViewCell::willTransitionToState(unsigned) { }
+void UITableViewCell::didTransitionToState(unsigned) { }
+
+void UITableViewCell::setSeparatorColor(const UIColor& color)
+{
+    if (separatorColor_ == color)
+        return;
+    separatorColor_ = color;
+    setNeedsDisplay();
+}
+
+void UITableViewCell::prepareForReuse()
+{
+    setHighlighted(false);
+    setSelected(false);
+    setShowingDeleteConfirmation(false);
+    setEditing(false);
+}
+
 void UITableViewCell::layoutSubviews()
 {
     Rect b = bounds();
@@ -65,8 +136,18 @@ void UITableViewCell::layoutSubviews()
 void UITableViewCell::drawRect(const Rect&)
 {
     Rect b = bounds();
+    if ((highlighted_ || selected_) && selectionStyle_ != UITableViewCellSelectionStyle::None) {
+        // The selection background: a band of blue (or grey), lighter at the top.
+        bool blue = selectionStyle_ == UITableViewCellSelectionStyle::Blue;
+        UIColor top = blue ? UIColor::colorWithRed(0.02f, 0.55f, 0.96f, 1) : UIColor::colorWithWhite(0.75f, 1);
+        UIColor bottom = blue ? UIColor::colorWithRed(0.0f, 0.37f, 0.88f, 1) : UIColor::colorWithWhite(0.6f, 1);
+        top.setFill();
+        UIBezierPath::bezierPathWithRect({ b.x(), b.y(), b.width(), b.height() / 2 }).fill();
+        bottom.setFill();
+        UIBezierPath::bezierPathWithRect({ b.x(), b.midY(), b.width(), b.height() / 2 }).fill();
+    }
     // A hairline between rows.
-    UIColor::colorWithWhite(0.8f, 1).setFill();
+    separatorColor_.setFill();
     UIBezierPath::bezierPathWithRect({ b.x(), b.maxY() - 1, b.width(), 1 }).fill();
     if (accessoryView_ || accessoryType_ != UITableViewCellAccessoryType::DisclosureIndicator)
         return;

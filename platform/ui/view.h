@@ -65,8 +65,9 @@ public:
     Point convertPointFromView(Point point, const UIView* view) const;
     Rect convertRectToView(const Rect& rect, const UIView* view) const;
 
-    // Drawing: drawRect paints the view's own content into the current context.
-    void setNeedsDisplay();
+    // Drawing: drawRect paints the view's own content into the current context. Views that draw
+    // through another view pass the request on.
+    virtual void setNeedsDisplay();
     bool needsDisplay() const { return needsDisplay_; }
     // How many times a redraw was asked for since the view was made (tests and hosts).
     int displayRequests() const { return displayRequests_; }

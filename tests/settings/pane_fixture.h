@@ -35,6 +35,9 @@ protected:
         bundle::setMainBundleIdentifierForTesting("com.apple.Preferences");
         installSpecifierList();
         static bool started = [] {
+            // Every class of the bundle, then the root pane again with its bundle folder, from
+            // which it reads its specifier list.
+            registerSettingsClasses();
             prefs::registerControllerClass(
                 "SLVAppDelegate",
                 [](ui::Size size) -> std::shared_ptr<prefs::PSViewController> { return SLVAppDelegate::initForContentSize(size); },
@@ -53,6 +56,7 @@ protected:
 
     void TearDown() override
     {
+        ui::UIApplication::sharedApplication().dismissAllAlerts();
         RunLoop::main().removeAllTimers();
         ui::UIApplication::sharedApplication().setRootController(nullptr);
         navigation.reset();
@@ -71,6 +75,14 @@ protected:
     {
         writeHostFile(root_->host(std::string(slv::path::Bundle) + "/SLVHome.plist"),
                       readHostFile(std::string(SV_SOURCE_DIR) + "/settings/resources/SLVHome.plist"));
+    }
+
+    // The bundle's pictures: the two list marks and the fallback icon, as the build drew them.
+    void installImages()
+    {
+        for (const char* name : { "SLVAlways.png", "SLVNever.png", "MissingIcon.png" })
+            writeHostFile(root_->host(std::string(slv::path::Bundle) + "/" + name),
+                          readHostFile(std::string(SV_SETTINGS_BUNDLE_DIR) + "/" + name));
     }
 
     // The host creating the pane and showing it (its cells are made as it is laid out).

@@ -1,4 +1,6 @@
 // The real Settings host, in its own process, on a device laid out as the install does it.
+#include "contract/settings_contract.h"
+#include "platform/foundation/property_list.h"
 #include "platform/ui/image.h"
 #include "tests/support/device_root.h"
 
@@ -99,10 +101,65 @@ TEST_F(PreferencesHostTest, ReportsBadLinesAndGoesOn)
                        "back\n");
     EXPECT_EQ(result.status, 1);
     EXPECT_TRUE(has(result.err, "line 1: no slider on this screen"));
-    EXPECT_TRUE(has(result.err, "line 2: open takes no arguments"));
+    EXPECT_TRUE(has(result.err, "line 2: open takes nothing (the pane), never or always"));
     EXPECT_TRUE(has(result.err, "line 3: unknown command \"frobnicate\""));
     EXPECT_TRUE(has(result.err, "line 6: already at the Settings list"));
     EXPECT_TRUE(has(result.out, "] popped SLVAppDelegate\n"));
+}
+
+TEST_F(PreferencesHostTest, DrivesAChooserThroughLoadingTapsAndAnswers)
+{
+    Array records;
+    for (auto [name, id] : { std::pair { "radar", "com.example.radar" }, { "Radio", "com.example.radio" }, { "7 Seas", "com.example.seas" } })
+        records.push_back(slv::applicationRecord(name, id, slv::path::MissingIcon));
+    ASSERT_TRUE(plist::writeFile(slv::settingsPath(),
+                                 Value(Dictionary { { "ApplicationData", Value(records) },
+                                                    { "AlwaysIdentifiers", Value(Array { slv::identifierEntry("com.example.radar") }) } })));
+    auto result = play("open never\n"
+                       "post norv.slv.check.on.apps\n"
+                       "post norv.slv.check.on.apps\n"
+                       "post norv.slv.check.on.apps\n"
+                       "post norv.slv.check.on.apps\n"
+                       "post norv.slv.check.on.apps\n"
+                       "wait 0\n"
+                       "show\n"
+                       "post norv.slv.apps.loaded\n"
+                       "wait-loaded 5\n"
+                       "show\n"
+                       "tap \"Radio\"\n"
+                       "answer \"Yes\"\n"
+                       "tap \"radar\"\n"
+                       "answer \"Dismiss\"\n"
+                       "index Q\n"
+                       "tap \"Nothing\"\n"
+                       "back\n"
+                       "open always\n"
+                       "wait-loaded 0.2\n");
+    const std::string& out = result.out;
+    EXPECT_EQ(result.status, 1);
+    EXPECT_TRUE(has(out, "] pushed SLVNeverAppsController\n"));
+    EXPECT_TRUE(has(out, "] overlay \"Initializing...\" 0\n"));
+    EXPECT_TRUE(has(out, "] screen SLVNeverAppsController \"Never Kill\"\n"
+                         "[0.000] overlay \"Cleaning Up...\" 0.8\n"
+                         "[0.000] index ABCDEFGHIJKLMNOPQRSTUVWXYZ\n"));
+    EXPECT_TRUE(has(out, "] overlay gone\n"));
+    EXPECT_TRUE(has(out, "] table 2 sections, 3 rows\n"));
+    EXPECT_TRUE(has(out, "] section \"7\"\n"
+                         "[0.000] row \"7 Seas\"\n"
+                         "[0.000] section \"R\"\n"
+                         "[0.000] row \"Radio\"\n"
+                         "[0.000] row \"radar\"\n"));
+    EXPECT_TRUE(has(out, "] sheet \"Would you like to never have Radio killed?\" buttons \"Yes\", \"Cancel\" (destructive)\n"
+                         "[0.000] pressed \"Yes\"\n"
+                         "[0.000] saved NeverIdentifiers [1 entries]\n"));
+    EXPECT_TRUE(has(out, "] alert \"Error\" \"You already have this application set to always be killed!\" buttons \"Dismiss\"\n"));
+    EXPECT_TRUE(has(result.err, "line 17: no row \"Nothing\" on this screen"));
+    // The Always screen asked again; nobody answers this time.
+    EXPECT_TRUE(has(out, "] pushed SLVAlwaysAppsController\n"));
+    EXPECT_TRUE(has(result.err, "line 20: still loading after 0.2 s"));
+    auto settings = slv::readSettings();
+    ASSERT_TRUE(settings);
+    EXPECT_EQ(*findArray(*settings, "NeverIdentifiers"), Array { slv::identifierEntry("com.example.radio") });
 }
 
 } // namespace

@@ -1,0 +1,37 @@
+#pragma once
+// How the Settings host puts what a screen shows into words: table rows as they are drawn,
+// the loading overlay, alerts and sheets.
+
+#include "platform/ui/alert_panel.h"
+#include "platform/ui/progress_hud.h"
+#include "platform/ui/table_view.h"
+
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace prefs_host {
+
+std::string quoted(const std::string& text);
+std::string number(double value);
+
+// What a row draws: its first text, whether an image fills a rectangle (the icon) and the file
+// of an image drawn at its natural size (a mark). Rows not on screen are configured for the look.
+struct RowLook {
+    std::string name;
+    bool icon = false;
+    std::string mark; // the image file's name, empty for none
+};
+RowLook lookOfRow(sv::ui::UITableView& table, const sv::ui::NSIndexPath& indexPath);
+// "Radio", mark SLVNever.png
+std::string describeRow(const RowLook& look);
+
+// The progress panel in a view's tree, or null.
+std::shared_ptr<sv::ui::UIProgressHUD> findOverlay(const std::shared_ptr<sv::ui::UIView>& root);
+// "Cleaning Up..." 0.8: the panel's step text (its label, else its own text) and its bar.
+std::string describeOverlay(const sv::ui::UIProgressHUD& overlay);
+
+// alert "Error" "..." buttons "Dismiss" / sheet "..." buttons "Yes", "Cancel" (destructive)
+std::string describePanel(const sv::ui::AlertPanel& panel);
+
+} // namespace prefs_host
