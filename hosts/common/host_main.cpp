@@ -1,5 +1,9 @@
 #include "hosts/common/host_main.h"
 
+#include "hosts/common/scenario.h"
+#include "platform/foundation/injection.h"
+#include "platform/notify/darwin_notify.h"
+
 #include "platform/foundation/files.h"
 #include "platform/foundation/run_loop.h"
 
@@ -66,6 +70,40 @@ int prepareHost(const HostOptions& options, const char* program)
     if (fd < 0)
         std::fprintf(stderr, "%s: cannot read %s: %s\n", program, options.scenario.c_str(), std::strerror(errno));
     return fd;
+}
+
+namespace {
+    void printPost(const char* name, void* context)
+    {
+        static_cast<Scenario*>(context)->event(std::string("posted ") + name);
+    }
+}
+
+int runHost(int argc, char** argv, const char* program, const HostParts& parts)
+{
+    auto options = parseCommandLine(argc, argv, program);
+    if (!options)
+        return 2;
+    int input = prepareHost(*options, program);
+    if (input < 0)
+        return 2;
+
+    RunLoop& loop = RunLoop::main();
+    Scenario scenario(program, loop);
+    std::shared_ptr<void> host = parts.setUp ? parts.setUp(scenario) : nullptr;
+
+    notify::startListening();
+    notify::setTap(printPost, &scenario);
+    auto loaded = injection::loadInjectedLibraries();
+    if (parts.afterInjection)
+        parts.afterInjection(loaded);
+
+    int status = scenario.run(input);
+    notify::setTap(nullptr, nullptr);
+    host.reset();
+    // Pending timers hold objects whose teardown uses what the host set up: they go first.
+    loop.removeAllTimers();
+    return status;
 }
 
 } // namespace sv::host

@@ -7,21 +7,13 @@
 #include "hosts/springboard/springboard.h"
 #include "platform/foundation/files.h"
 #include "platform/foundation/injection.h"
-#include "platform/foundation/run_loop.h"
-#include "platform/notify/darwin_notify.h"
 
-#include <cstdio>
 #include <dlfcn.h>
 #include <memory>
 #include <string>
 #include <vector>
 
 namespace {
-void printPost(const char* name, void* context)
-{
-    static_cast<sv::host::Scenario*>(context)->event(std::string("posted ") + name);
-}
-
 // The suspect list of the first loaded library that exports one ("susApp", a
 // std::unique_ptr<std::vector<sv::rt::Ref>>), for `show suspects`.
 sb::Device::SuspectSource suspectListOf(const std::vector<std::string>& libraries)
@@ -42,34 +34,20 @@ sb::Device::SuspectSource suspectListOf(const std::vector<std::string>& librarie
 
 int main(int argc, char** argv)
 {
-    const char* program = "springboard-host";
-    auto options = sv::host::parseCommandLine(argc, argv, program);
-    if (!options)
-        return 2;
-    int input = sv::host::prepareHost(*options, program);
-    if (input < 0)
-        return 2;
-
-    sv::RunLoop& loop = sv::RunLoop::main();
-    sv::host::Scenario scenario(program, loop);
-    sb::Springboard::shared().attach(scenario);
-
-    sb::registerApplicationClasses();
-    sb::registerDeviceClasses();
-    sb::addApplicationCommands(scenario);
-    sb::registerIconClasses();
-    sb::addIconCommands(scenario);
-    sb::addDeviceCommands(scenario);
-    sb::Device::shared().installKernelProviders();
-
-    sv::notify::startListening();
-    sv::notify::setTap(printPost, &scenario);
-    auto loaded = sv::injection::loadInjectedLibraries();
-    sb::Device::shared().setSuspectSource(suspectListOf(loaded));
-
-    int status = scenario.run(input);
-    // Pending timers hold objects whose teardown uses the notification centre: end them while
-    // it still exists.
-    loop.removeAllTimers();
-    return status;
+    sv::host::HostParts parts;
+    parts.setUp = [](sv::host::Scenario& scenario) -> std::shared_ptr<void> {
+        sb::Springboard::shared().attach(scenario);
+        sb::registerApplicationClasses();
+        sb::registerDeviceClasses();
+        sb::addApplicationCommands(scenario);
+        sb::registerIconClasses();
+        sb::addIconCommands(scenario);
+        sb::addDeviceCommands(scenario);
+        sb::Device::shared().installKernelProviders();
+        return nullptr;
+    };
+    parts.afterInjection = [](const std::vector<std::string>& loaded) {
+        sb::Device::shared().setSuspectSource(suspectListOf(loaded));
+    };
+    return sv::host::runHost(argc, argv, "springboard-host", parts);
 }
