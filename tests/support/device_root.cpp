@@ -239,6 +239,14 @@ std::optional<RunningProcess::TimePoint> RunningProcess::waitForLine(std::string
     return found;
 }
 
+bool RunningProcess::waitForEnd(double timeoutSeconds)
+{
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                                                           std::chrono::duration<double>(timeoutSeconds));
+    std::unique_lock lock(mutex_);
+    return changed_.wait_until(lock, deadline, [&] { return ended_; });
+}
+
 ProcessResult RunningProcess::wait(double timeoutSeconds)
 {
     ProcessResult result;
