@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -91,17 +92,42 @@ std::optional<std::vector<std::uint8_t>> readHostFile(const std::string& hostPat
     return bytes;
 }
 
+namespace {
+    // The one temporary of a target, open and locked: "<file>.tmp", shared by every writer of
+    // that target and taken in turn. A writer killed half-way leaves only this file, which the
+    // next writer takes over, so nothing piles up. -1 when it cannot be had.
+    int lockTemporary(const std::string& temporary)
+    {
+        for (;;) {
+            int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
+            if (fd < 0)
+                return -1;
+            int locked;
+            while ((locked = ::flock(fd, LOCK_EX)) != 0 && errno == EINTR) { }
+            // While we waited, the writer before us may have renamed this very file into place:
+            // only the file still under the temporary name is ours to fill.
+            struct stat held, named;
+            if (locked == 0 && ::fstat(fd, &held) == 0 && ::stat(temporary.c_str(), &named) == 0
+                && held.st_dev == named.st_dev && held.st_ino == named.st_ino)
+                return fd;
+            ::close(fd);
+            if (locked != 0)
+                return -1;
+        }
+    }
+}
+
 bool writeHostFileAtomically(const std::string& hostPath, const void* bytes, std::size_t size)
 {
     if (hostPath.empty())
         return false;
-    std::string temporary = hostPath + ".XXXXXX";
-    int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
+    std::string temporary = hostPath + ".tmp";
+    int fd = lockTemporary(temporary);
     if (fd < 0)
         return false;
     const auto* p = static_cast<const std::uint8_t*>(bytes);
     std::size_t done = 0;
-    bool ok = true;
+    bool ok = ::ftruncate(fd, 0) == 0;
     while (ok && done < size) {
         ssize_t n = ::write(fd, p + done, size - done);
         if (n < 0 && errno == EINTR)
@@ -111,11 +137,13 @@ bool writeHostFileAtomically(const std::string& hostPath, const void* bytes, std
             done += static_cast<std::size_t>(n);
     }
     ok = ok && ::fchmod(fd, 0644) == 0 && ::fsync(fd) == 0;
-    ok = ::close(fd) == 0 && ok;
-    if (ok && ::rename(temporary.c_str(), hostPath.c_str()) == 0)
-        return true;
-    ::unlink(temporary.c_str());
-    return false;
+    // Renamed or removed while still locked, so that no writer waiting for it fills a file that
+    // is already in place.
+    ok = ok && ::rename(temporary.c_str(), hostPath.c_str()) == 0;
+    if (!ok)
+        ::unlink(temporary.c_str());
+    ::close(fd);
+    return ok;
 }
 
 std::optional<std::vector<std::uint8_t>> readData(std::string_view devicePath, std::size_t maximumSize)

@@ -26,8 +26,9 @@ bool createDirectories(std::string_view devicePath, mode_t permissions = 0755);
 
 std::optional<std::vector<std::uint8_t>> readData(std::string_view devicePath,
                                                   std::size_t maximumSize = SIZE_MAX);
-// Writes to a temporary file in the same folder, flushes it and renames it over the old file,
-// so that a reader sees the old or the new content, never a part.
+// Writes to a temporary file in the same folder ("<file>.tmp", taken in turn by the writers of
+// that file), flushes it and renames it over the old file, so that a reader sees the old or the
+// new content, never a part, and a writer killed half-way leaves at most that one temporary.
 bool writeDataAtomically(std::string_view devicePath, const void* bytes, std::size_t size);
 
 // The same two for host paths.

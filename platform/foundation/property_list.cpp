@@ -5,7 +5,10 @@
 
 #include <plist/plist.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
+#include <limits>
 #include <fcntl.h>
 #include <memory>
 #include <sys/file.h>
@@ -56,7 +59,8 @@ namespace {
         return value;
     }
 
-    // Walks the object graph of a binary list without recursion and checks its depth.
+    // Walks the object graph of a binary list without recursion and checks its depth, and that
+    // every dictionary key is a string without a NUL (libplist aborts on one).
     bool binaryDepthWithin(const std::uint8_t* bytes, std::size_t size, int limit)
     {
         if (size < 8 + 32)
@@ -76,8 +80,9 @@ namespace {
         struct Item {
             std::uint64_t index;
             int depth;
+            bool key;
         };
-        std::vector<Item> stack { { top, 1 } };
+        std::vector<Item> stack { { top, 1, false } };
         std::uint64_t visits = 0;
         while (!stack.empty()) {
             Item item = stack.back();
@@ -89,26 +94,49 @@ namespace {
                 return false;
             std::uint8_t marker = bytes[at];
             unsigned kind = marker >> 4;
-            if (kind != 0xA && kind != 0xC && kind != 0xD)
+            bool text = kind == 0x5 || kind == 0x6 || kind == 0x7;
+            if (item.key && !text)
+                return false;
+            if (!item.key && kind != 0xA && kind != 0xC && kind != 0xD)
                 continue;
             std::uint64_t length = marker & 0x0F;
-            std::uint64_t refs = at + 1;
+            std::uint64_t body = at + 1;
             if (length == 0x0F) {
-                if (refs >= tableOffset || (bytes[refs] >> 4) != 0x1)
+                if (body >= tableOffset || (bytes[body] >> 4) != 0x1)
                     return false;
-                unsigned width = 1u << (bytes[refs] & 0x3);
-                if (width > 8 || refs + 1 + width > tableOffset)
+                unsigned width = 1u << (bytes[body] & 0x3);
+                if (width > 8 || body + 1 + width > tableOffset)
                     return false;
-                length = readBigEndian(bytes + refs + 1, width);
-                refs += 1 + width;
+                length = readBigEndian(bytes + body + 1, width);
+                body += 1 + width;
+            }
+            if (length > tableOffset)
+                return false;
+            if (item.key) {
+                std::uint64_t unit = kind == 0x6 ? 2 : 1;
+                if (body + length * unit > tableOffset)
+                    return false;
+                for (std::uint64_t i = 0; i < length; ++i)
+                    if (bytes[body + i * unit] == 0 && bytes[body + i * unit + unit - 1] == 0)
+                        return false;
+                continue;
             }
             std::uint64_t refCount = kind == 0xD ? length * 2 : length;
-            if (length > tableOffset || refs + refCount * refSize > tableOffset)
+            if (body + refCount * refSize > tableOffset)
                 return false;
             for (std::uint64_t r = 0; r < refCount; ++r)
-                stack.push_back({ readBigEndian(bytes + refs + r * refSize, refSize), item.depth + 1 });
+                stack.push_back({ readBigEndian(bytes + body + r * refSize, refSize), item.depth + 1, kind == 0xD && r < length });
         }
         return true;
+    }
+
+    // libplist holds a date as 32-bit seconds: one beyond them (or none at all) is read and
+    // written as the nearest it can hold.
+    double writableDate(double secondsSince2001)
+    {
+        constexpr double kFirst = std::numeric_limits<std::int32_t>::min();
+        constexpr double kLast = std::numeric_limits<std::int32_t>::max();
+        return std::isnan(secondsSince2001) ? 0 : std::clamp(secondsSince2001, kFirst, kLast);
     }
 
     std::optional<Value> fromNode(plist_t node, int depth)
@@ -134,7 +162,9 @@ namespace {
         case PLIST_STRING: {
             std::uint64_t length = 0;
             const char* text = plist_get_string_ptr(node, &length);
-            return Value(std::string(text ? text : "", text ? length : 0));
+            // The XML we write cannot hold a NUL: a string ends at its first one here already,
+            // as it would after the next save.
+            return Value(std::string(text ? text : "", text ? ::strnlen(text, length) : 0));
         }
         case PLIST_KEY: {
             char* text = nullptr;
@@ -155,7 +185,7 @@ namespace {
         case PLIST_DATE: {
             std::int32_t seconds = 0, microseconds = 0;
             plist_get_date_val(node, &seconds, &microseconds);
-            return Value(Date { seconds + microseconds / 1e6 });
+            return Value(Date { writableDate(seconds + microseconds / 1e6) });
         }
         case PLIST_ARRAY: {
             Array array;
@@ -214,9 +244,9 @@ namespace {
                 } else if constexpr (std::is_same_v<T, Data>) {
                     return plist_new_data(reinterpret_cast<const char*>(v.bytes.data()), v.bytes.size());
                 } else if constexpr (std::is_same_v<T, Date>) {
-                    auto seconds = static_cast<std::int32_t>(v.secondsSince2001);
-                    auto micro = static_cast<std::int32_t>((v.secondsSince2001 - seconds) * 1e6);
-                    return plist_new_date(seconds, micro);
+                    double at = writableDate(v.secondsSince2001);
+                    double seconds = std::floor(at);
+                    return plist_new_date(static_cast<std::int32_t>(seconds), static_cast<std::int32_t>((at - seconds) * 1e6));
                 } else if constexpr (std::is_same_v<T, Array>) {
                     plist_t array = plist_new_array();
                     for (const Value& element : v)

@@ -67,10 +67,14 @@ void removeSocket()
         ::unlink(center().socketPath.c_str());
 }
 
+// Names handled per turn of the run loop: a burst of posts must leave the loop's other sources
+// and its timers their turn. What is not read yet waits in the socket, in order.
+constexpr int kNamesPerTurn = 16;
+
 void receive()
 {
     char buffer[kMaximumName + 1];
-    for (;;) {
+    for (int turn = 0; turn < kNamesPerTurn; ++turn) {
         ssize_t n = ::recv(center().fd, buffer, kMaximumName, MSG_DONTWAIT);
         if (n < 0 && errno == EINTR)
             continue;

@@ -5,9 +5,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <string>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <thread>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -71,6 +76,46 @@ TEST_F(NotifyTest, SocketsOfProcessesThatAreGoneAreSweptAway)
     sv::test::writeHostFile(folder + "/999999999.sock", "");
     notify_post("test.notify.one");
     EXPECT_FALSE(std::filesystem::exists(folder + "/999999999.sock"));
+}
+
+// A sender that keeps the socket full: each turn of the run loop takes a bounded share, so the
+// loop's other work gets its turn, and every name still arrives, once and in order.
+TEST_F(NotifyTest, ABurstArrivesWholeAndInOrderAFewNamesPerTurn)
+{
+    std::vector<std::string> tapped;
+    // A slow receiver, so that the sender refills the socket while names are being handled.
+    sv::notify::setTap([](const char* name, void* into) {
+        static_cast<std::vector<std::string>*>(into)->emplace_back(name);
+        std::this_thread::sleep_for(std::chrono::microseconds(300));
+    }, &tapped);
+    std::string path = root->host(std::string(sv::notify::kFolder) + "/" + std::to_string(::getpid()) + ".sock");
+    ASSERT_TRUE(std::filesystem::exists(path));
+    constexpr int kNames = 200;
+    std::thread sender([path] {
+        int fd = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        sockaddr_un address {};
+        address.sun_family = AF_UNIX;
+        path.copy(address.sun_path, sizeof address.sun_path - 1);
+        for (int i = 0; i < kNames; ++i) {
+            std::string name = "test.burst." + std::to_string(i);
+            ::sendto(fd, name.data(), name.size(), 0, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        }
+        ::close(fd);
+    });
+    std::size_t largestTurn = 0;
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (tapped.size() < kNames && std::chrono::steady_clock::now() < deadline) {
+        std::size_t before = tapped.size();
+        sv::RunLoop::main().runOnce(0.05);
+        largestTurn = std::max(largestTurn, tapped.size() - before);
+    }
+    sender.join();
+    sv::notify::setTap(nullptr, nullptr);
+    std::vector<std::string> expected;
+    for (int i = 0; i < kNames; ++i)
+        expected.push_back("test.burst." + std::to_string(i));
+    EXPECT_EQ(tapped, expected);
+    EXPECT_LE(largestTurn, 16u);
 }
 
 } // namespace

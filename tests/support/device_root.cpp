@@ -3,6 +3,7 @@
 #include "platform/foundation/files.h"
 #include "platform/notify/darwin_notify.h"
 
+#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
@@ -114,6 +115,162 @@ ProcessResult runProcess(const std::vector<std::string>& argv, const std::string
     ::waitpid(pid, &status, 0);
     feeder.join();
     result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
+}
+
+} // namespace sv::test
+
+namespace sv::test {
+
+RunningProcess::RunningProcess(const std::vector<std::string>& argv)
+{
+    // A program that ends early must not take the test down with it when written to.
+    static bool ignoring = (std::signal(SIGPIPE, SIG_IGN), true);
+    (void)ignoring;
+    std::vector<char*> args;
+    for (const auto& a : argv)
+        args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    int in[2], out[2], err[2];
+    if (::pipe2(in, O_CLOEXEC) || ::pipe2(out, O_CLOEXEC) || ::pipe2(err, O_CLOEXEC))
+        return;
+    pid_ = ::fork();
+    if (pid_ == 0) {
+        ::dup2(in[0], 0);
+        ::dup2(out[1], 1);
+        ::dup2(err[1], 2);
+        std::signal(SIGPIPE, SIG_DFL);
+        ::execv(args[0], args.data());
+        ::_exit(127);
+    }
+    ::close(in[0]);
+    ::close(out[1]);
+    ::close(err[1]);
+    input_ = in[1];
+    reader_ = std::thread([this, o = out[0], e = err[0]] { collect(o, e); });
+}
+
+RunningProcess::~RunningProcess()
+{
+    if (pid_ > 0 && !waited_)
+        wait(0);
+    closeInput();
+}
+
+bool RunningProcess::write(std::string_view text)
+{
+    std::size_t done = 0;
+    while (input_ >= 0 && done < text.size()) {
+        ssize_t n = ::write(input_, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += static_cast<std::size_t>(n);
+    }
+    return input_ >= 0;
+}
+
+void RunningProcess::closeInput()
+{
+    if (input_ >= 0)
+        ::close(input_);
+    input_ = -1;
+}
+
+void RunningProcess::collect(int outFd, int errFd)
+{
+    pollfd fds[2] = { { outFd, POLLIN, 0 }, { errFd, POLLIN, 0 } };
+    int open = 2;
+    while (open > 0) {
+        if (::poll(fds, 2, -1) < 0) {
+            if (errno == EINTR)
+                continue;
+            break;
+        }
+        for (int i = 0; i < 2; ++i) {
+            if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP | POLLERR)))
+                continue;
+            char buffer[4096];
+            ssize_t n = ::read(fds[i].fd, buffer, sizeof buffer);
+            if (n < 0 && errno == EINTR)
+                continue;
+            auto now = std::chrono::steady_clock::now();
+            std::lock_guard lock(mutex_);
+            if (n <= 0) {
+                ::close(fds[i].fd);
+                fds[i].fd = -1;
+                --open;
+            } else if (i == 1) {
+                err_.append(buffer, static_cast<std::size_t>(n));
+            } else {
+                partial_.append(buffer, static_cast<std::size_t>(n));
+                for (std::size_t newline; (newline = partial_.find('\n')) != std::string::npos;) {
+                    lines_.push_back({ now, partial_.substr(0, newline) });
+                    partial_.erase(0, newline + 1);
+                }
+            }
+        }
+        changed_.notify_all();
+    }
+    for (auto& f : fds)
+        if (f.fd >= 0)
+            ::close(f.fd);
+    std::lock_guard lock(mutex_);
+    ended_ = true;
+    changed_.notify_all();
+}
+
+std::optional<RunningProcess::TimePoint> RunningProcess::findLine(std::string_view text) const
+{
+    for (const Line& line : lines_)
+        if (line.text.find(text) != std::string::npos)
+            return line.arrived;
+    return std::nullopt;
+}
+
+std::optional<RunningProcess::TimePoint> RunningProcess::waitForLine(std::string_view text, double timeoutSeconds)
+{
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                                                           std::chrono::duration<double>(timeoutSeconds));
+    std::unique_lock lock(mutex_);
+    std::optional<TimePoint> found;
+    changed_.wait_until(lock, deadline, [&] { return (found = findLine(text)) || ended_; });
+    return found;
+}
+
+bool RunningProcess::waitForEnd(double timeoutSeconds)
+{
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                                                           std::chrono::duration<double>(timeoutSeconds));
+    std::unique_lock lock(mutex_);
+    return changed_.wait_until(lock, deadline, [&] { return ended_; });
+}
+
+ProcessResult RunningProcess::wait(double timeoutSeconds)
+{
+    ProcessResult result;
+    if (pid_ <= 0)
+        return result;
+    closeInput();
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(timeoutSeconds);
+    int status = 0;
+    pid_t done = 0;
+    while ((done = ::waitpid(pid_, &status, WNOHANG)) == 0 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    if (done == 0) {
+        ::kill(pid_, SIGKILL);
+        ::waitpid(pid_, &status, 0);
+    }
+    if (reader_.joinable())
+        reader_.join();
+    waited_ = true;
+    std::lock_guard lock(mutex_);
+    for (const Line& line : lines_)
+        result.out += line.text + "\n";
+    result.out += partial_;
+    result.err = err_;
+    result.status = done > 0 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return result;
 }
 

@@ -1,7 +1,14 @@
 #pragma once
 // A temporary device root for one test: made empty, set as the platform's root, removed after.
 
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <optional>
 #include <string>
+#include <string_view>
+#include <sys/types.h>
+#include <thread>
 #include <vector>
 
 namespace sv::test {
@@ -34,6 +41,52 @@ struct ProcessResult {
 // Runs a program with the given standard input and waits for it (at most timeoutSeconds).
 ProcessResult runProcess(const std::vector<std::string>& argv, const std::string& input = "",
                          double timeoutSeconds = 60);
+
+// A program that runs while the test talks to it: input is written while it runs, output is
+// collected line by line with the time each line arrived.
+class RunningProcess {
+public:
+    using TimePoint = std::chrono::steady_clock::time_point;
+
+    explicit RunningProcess(const std::vector<std::string>& argv);
+    // Kills the program if it still runs.
+    ~RunningProcess();
+    RunningProcess(const RunningProcess&) = delete;
+    RunningProcess& operator=(const RunningProcess&) = delete;
+
+    bool started() const { return pid_ > 0; }
+    pid_t pid() const { return pid_; }
+
+    bool write(std::string_view text);
+    void closeInput();
+
+    // When the first output line holding text arrived; waits for it at most timeoutSeconds.
+    std::optional<TimePoint> waitForLine(std::string_view text, double timeoutSeconds);
+    // Whether the program has closed its output (it ended), waiting at most timeoutSeconds.
+    bool waitForEnd(double timeoutSeconds);
+    // Closes the input, waits for the end (killing the program after timeoutSeconds) and answers
+    // everything it printed.
+    ProcessResult wait(double timeoutSeconds = 60);
+
+private:
+    struct Line {
+        TimePoint arrived;
+        std::string text;
+    };
+    void collect(int outFd, int errFd);
+    std::optional<TimePoint> findLine(std::string_view text) const;
+
+    pid_t pid_ = -1;
+    int input_ = -1;
+    std::thread reader_;
+    mutable std::mutex mutex_;
+    std::condition_variable changed_;
+    std::vector<Line> lines_;
+    std::string partial_;
+    std::string err_;
+    bool ended_ = false;
+    bool waited_ = false;
+};
 
 std::string buildPath(const std::string& relative);
 

@@ -1,0 +1,69 @@
+#pragma once
+// A device root laid out as the install does it (the library in the injection folder, the pane's
+// bundle in its place), on which a test starts the real host processes.
+
+#include "contract/settings_contract.h"
+#include "tests/support/device_root.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace sv::test {
+
+class DeviceTest : public ::testing::Test {
+protected:
+    DeviceTest()
+    {
+        namespace fsys = std::filesystem;
+        std::string bundle = root.host(std::string(slv::path::Bundle));
+        fsys::create_directories(bundle);
+        for (const auto& entry : fsys::directory_iterator(SV_SETTINGS_BUNDLE_DIR))
+            fsys::copy_file(entry.path(), bundle + "/" + entry.path().filename().string());
+        fsys::create_directories(root.host("/Library/Injection"));
+        fsys::copy_file(SV_SLEEPWRIGHT_LIBRARY, root.host("/Library/Injection/libSleepwright.so"));
+    }
+
+    // A host on the real clock, reading its commands from what the test writes.
+    std::unique_ptr<RunningProcess> startSpringboard()
+    {
+        return std::make_unique<RunningProcess>(std::vector<std::string> { SV_SPRINGBOARD_HOST, "--root", root.path() });
+    }
+    std::unique_ptr<RunningProcess> startPreferences()
+    {
+        return std::make_unique<RunningProcess>(std::vector<std::string> { SV_PREFERENCES_HOST, "--root", root.path() });
+    }
+
+    // A host playing a whole scenario on the virtual clock.
+    ProcessResult playSpringboard(const std::string& scenario)
+    {
+        return runProcess({ SV_SPRINGBOARD_HOST, "--root", root.path(), "--virtual-clock" }, scenario);
+    }
+    ProcessResult playPreferences(const std::string& scenario)
+    {
+        return runProcess({ SV_PREFERENCES_HOST, "--root", root.path(), "--virtual-clock" }, scenario);
+    }
+
+    std::string settingsHostPath() const { return root.host(slv::settingsPath()); }
+
+    static double secondsBetween(std::chrono::steady_clock::time_point from, std::chrono::steady_clock::time_point to)
+    {
+        return std::chrono::duration<double>(to - from).count();
+    }
+
+    static int countLines(const std::string& text, const std::string& containing)
+    {
+        int count = 0;
+        for (std::size_t at = text.find(containing); at != std::string::npos; at = text.find(containing, at + 1))
+            ++count;
+        return count;
+    }
+
+    DeviceRoot root;
+};
+
+} // namespace sv::test

@@ -1,0 +1,176 @@
+// Bytes as the settings file, through the parser and every reader of its keys in the library
+// and the pane, then through a save: nothing may crash, a save never writes over a file that is
+// not a dictionary, and a save keeps every key it found.
+#include "closer/library_settings.h"
+#include "contract/settings_contract.h"
+#include "platform/foundation/files.h"
+#include "platform/foundation/property_list.h"
+#include "settings/app_delegate.h"
+#include "settings/string_values.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+[[noreturn]] void fail(const char* what)
+{
+    std::fprintf(stderr, "settings_reader_fuzz: %s\n", what);
+    std::abort();
+}
+
+void check(bool holds, const char* what)
+{
+    if (!holds)
+        fail(what);
+}
+
+// A device root of its own, in memory where there is a memory file system.
+void prepareDevice()
+{
+    static bool prepared = [] {
+        std::string base = std::filesystem::is_directory("/dev/shm") ? "/dev/shm" : std::filesystem::temp_directory_path().string();
+        static std::string root = base + "/svfuzz.XXXXXX";
+        if (!::mkdtemp(root.data()))
+            fail("cannot make a device root");
+        sv::fs::setDeviceRoot(root);
+        sv::fs::createDirectories("/var/mobile/Library/Preferences");
+        std::atexit([] {
+            std::error_code ignored;
+            std::filesystem::remove_all(root, ignored);
+        });
+        return true;
+    }();
+    (void)prepared;
+}
+
+// Equal, reading a NaN as equal to itself and dates to the second (what the XML format keeps).
+bool same(const sv::Value& a, const sv::Value& b)
+{
+    if (a.storage().index() != b.storage().index())
+        return false;
+    if (auto* x = std::get_if<double>(&a.storage())) {
+        double y = std::get<double>(b.storage());
+        return *x == y || (*x != *x && y != y);
+    }
+    if (auto* x = std::get_if<sv::Date>(&a.storage()))
+        return std::fabs(x->secondsSince2001 - std::get<sv::Date>(b.storage()).secondsSince2001) < 1;
+    if (auto* x = a.asArray()) {
+        const sv::Array& y = *b.asArray();
+        if (x->size() != y.size())
+            return false;
+        for (std::size_t i = 0; i < x->size(); ++i)
+            if (!same((*x)[i], y[i]))
+                return false;
+        return true;
+    }
+    if (auto* x = a.asDictionary()) {
+        const sv::Dictionary& y = *b.asDictionary();
+        if (x->size() != y.size())
+            return false;
+        for (auto i = x->begin(), j = y.begin(); i != x->end(); ++i, ++j)
+            if (i->first != j->first || !same(i->second, j->second))
+                return false;
+        return true;
+    }
+    return a == b;
+}
+
+// What the library reads: both lists, the threshold, the switch, the export's stored counts.
+void readAsTheLibrary(const std::optional<sv::Dictionary>& settings)
+{
+    volatile std::int64_t sink = thresholdFrom(settings);
+    if (!settings)
+        return;
+    for (auto key : { slv::key::AlwaysIdentifiers, slv::key::NeverIdentifiers }) {
+        const sv::Array* list = sv::findArray(*settings, key);
+        sink = slv::listContains(list, "com.example.app");
+        sink = slv::listContains(list, "");
+    }
+    sink = sv::findBool(*settings, slv::key::AlwaysKill, false);
+    if (const sv::Value* number = sv::find(*settings, slv::key::ApplicationsNumber))
+        sink = number->integerValue().value_or(0);
+    if (const sv::Value* minus = sv::find(*settings, slv::key::ApplicationsMinus))
+        sink = minus->integerValue().value_or(0);
+    (void)sink;
+}
+
+// What the pane reads, each key through its class operation, the way its screens use them.
+void readAsThePane()
+{
+    volatile std::int64_t sink = 0;
+    for (auto key : { slv::key::RamValue, slv::key::AlwaysIdentifiers, slv::key::NeverIdentifiers, slv::key::AlwaysKill,
+                      slv::key::ApplicationData, slv::key::ApplicationsNumber, std::string_view("") }) {
+        auto value = SLVAppDelegate::getObjectWithKey(key, false);
+        auto flag = SLVAppDelegate::getObjectWithKey(key, true);
+        check(flag && flag->boolValue(), "a boolean read answered no boolean");
+        if (!value)
+            continue;
+        if (const std::string* text = value->asString())
+            sink = slv::intValue(*text);
+        else
+            sink = value->integerValue().value_or(0);
+        if (const sv::Array* list = value->asArray()) {
+            sink = static_cast<std::int64_t>(list->size());
+            for (const sv::Value& element : *list) {
+                if (const std::string* id = slv::entryBundleID(element))
+                    sink = static_cast<std::int64_t>(id->size());
+                if (const sv::Dictionary* record = element.asDictionary())
+                    for (auto field : { slv::key::AppName, slv::key::BundleID, slv::key::IconPath })
+                        if (const std::string* text = sv::findString(*record, field))
+                            sink = static_cast<std::int64_t>(text->size());
+            }
+        }
+    }
+    check(!SLVAppDelegate::getObjectWithKey(std::nullopt, false), "a missing key answered a value");
+    (void)sink;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    prepareDevice();
+    auto parsed = sv::plist::parse(data, size);
+
+    // Whatever parses must survive being written and read back.
+    if (parsed) {
+        auto xml = sv::plist::serializeXml(*parsed);
+        auto again = sv::plist::parse(xml.data(), xml.size());
+        check(again.has_value(), "a parsed value does not parse after being written");
+        check(same(*parsed, *again), "a parsed value changed on its way through a write");
+    }
+
+    std::string path = sv::fs::resolve(slv::settingsPath());
+    std::ofstream(path, std::ios::binary | std::ios::trunc).write(reinterpret_cast<const char*>(data),
+                                                                  static_cast<std::streamsize>(size));
+    readAsTheLibrary(readLibrarySettings());
+    readAsThePane();
+
+    // A save of the pane: on a dictionary it keeps every key; on anything else it writes nothing.
+    SLVAppDelegate::writeDictToSave(sv::Dictionary { { std::string(slv::key::RamValue), sv::Value(120) } });
+    auto bytes = sv::fs::readData(slv::settingsPath());
+    check(bytes.has_value(), "the settings file went away");
+    const sv::Dictionary* before = parsed ? parsed->asDictionary() : nullptr;
+    if (!before) {
+        check(bytes->size() == size && std::equal(bytes->begin(), bytes->end(), data),
+              "a save wrote over a file that is not a dictionary");
+        return 0;
+    }
+    auto after = slv::readSettings();
+    check(after.has_value(), "a save left a file that does not parse");
+    check(sv::findInteger(*after, slv::key::RamValue) == 120, "a save lost its own key");
+    for (const auto& [key, value] : *before)
+        if (key != slv::key::RamValue) {
+            const sv::Value* kept = sv::find(*after, key);
+            check(kept && same(*kept, value), "a save lost or changed a key it found");
+        }
+    return 0;
+}
