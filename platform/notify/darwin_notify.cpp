@@ -4,6 +4,7 @@
 #include "platform/foundation/run_loop.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
@@ -67,14 +68,17 @@ void removeSocket()
         ::unlink(center().socketPath.c_str());
 }
 
-// Names handled per turn of the run loop: a burst of posts must leave the loop's other sources
-// and its timers their turn. What is not read yet waits in the socket, in order.
+// The work of one turn of the run loop: a burst of posts must leave the loop's other sources and
+// its timers their turn, however long each callback takes. What is not read yet waits in the
+// socket, in order.
 constexpr int kNamesPerTurn = 16;
+constexpr auto kTimePerTurn = std::chrono::milliseconds(50);
 
 void receive()
 {
     char buffer[kMaximumName + 1];
-    for (int turn = 0; turn < kNamesPerTurn; ++turn) {
+    auto until = std::chrono::steady_clock::now() + kTimePerTurn;
+    for (int turn = 0; turn < kNamesPerTurn && std::chrono::steady_clock::now() < until; ++turn) {
         ssize_t n = ::recv(center().fd, buffer, kMaximumName, MSG_DONTWAIT);
         if (n < 0 && errno == EINTR)
             continue;

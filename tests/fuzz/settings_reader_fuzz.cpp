@@ -151,14 +151,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string path = sv::fs::resolve(slv::settingsPath());
     std::ofstream(path, std::ios::binary | std::ios::trunc).write(reinterpret_cast<const char*>(data),
                                                                   static_cast<std::streamsize>(size));
-    readAsTheLibrary(readLibrarySettings());
+    auto librarySettings = readLibrarySettings();
+    readAsTheLibrary(librarySettings);
     readAsThePane();
+    const sv::Dictionary* before = parsed ? parsed->asDictionary() : nullptr;
+    // A file there but unreadable is not a missing one: the library's threshold is then 0.
+    if (!before)
+        check(thresholdFrom(librarySettings) == 0, "an unreadable file gave the library a threshold");
 
     // A save of the pane: on a dictionary it keeps every key; on anything else it writes nothing.
     SLVAppDelegate::writeDictToSave(sv::Dictionary { { std::string(slv::key::RamValue), sv::Value(120) } });
     auto bytes = sv::fs::readData(slv::settingsPath());
     check(bytes.has_value(), "the settings file went away");
-    const sv::Dictionary* before = parsed ? parsed->asDictionary() : nullptr;
     if (!before) {
         check(bytes->size() == size && std::equal(bytes->begin(), bytes->end(), data),
               "a save wrote over a file that is not a dictionary");
