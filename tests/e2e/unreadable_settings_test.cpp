@@ -26,7 +26,9 @@ TEST_F(UnreadableSettings, AreNeverWrittenOverByEitherProcess)
                              "state com.example.mail 2\n"
                              "post norv.slv.grabapps\n"
                              "wait 2\n";
-    const std::string pane = "open\nwait 0.2\ndrag 100\ntap CloseEveryApp\nshow\n";
+    // The slider, the "alwaysKill" switch, then a chooser, which finds no catalogue in the file.
+    const std::string pane = "open\nwait 0.2\ndrag 100\ntap CloseEveryApp\nshow\n"
+                             "back\nopen never\npost norv.slv.apps.loaded\nwait-loaded 2\nanswer \"Dismiss\"\n";
     const std::string folder = root.host("/var/mobile/Library/Preferences");
 
     for (const auto& [kind, bytes] : files) {
@@ -46,6 +48,7 @@ TEST_F(UnreadableSettings, AreNeverWrittenOverByEitherProcess)
         EXPECT_EQ(countLines(settings.out, "] saved "), 0);
         EXPECT_EQ(countLines(settings.out, "row RamSlider \"\", switch off (hidden), slider 100, label \"100 MB\""), 1)
             << settings.out;
+        EXPECT_EQ(countLines(settings.out, "] alert \"Loading Error\""), 1) << settings.out;
         EXPECT_EQ(readHostFile(settingsHostPath()), bytes) << "the pane wrote over the file";
 
         for (const auto& entry : std::filesystem::directory_iterator(folder)) {

@@ -5,7 +5,11 @@
 #include "contract/settings_contract.h"
 #include "platform/foundation/files.h"
 #include "platform/foundation/property_list.h"
+#include "platform/ui/application.h"
+#include "platform/ui/table_view.h"
+#include "settings/always_apps_controller.h"
 #include "settings/app_delegate.h"
+#include "settings/never_apps_controller.h"
 #include "settings/string_values.h"
 
 #include <algorithm>
@@ -133,6 +137,26 @@ void readAsThePane()
     (void)sink;
 }
 
+// What the chooser screens read: the catalogue into sections, every row's entry and mark, and a
+// tap on the first row (which may save the screen's list).
+template <class Screen>
+void readAsAChooser(bool tap)
+{
+    auto screen = Screen::initForContentSize(sv::ui::UIViewController::kContentSize);
+    check(screen != nullptr, "a chooser could not be made");
+    screen->doneLoadingApps();
+    check(screen->indexArray.size() == screen->appNamesArray.size(), "sections and letters disagree");
+    auto& table = *screen->appTable;
+    long rows = 0;
+    for (long section = 0; section < screen->numberOfSectionsInTableView(table) && rows < 64; ++section)
+        for (long row = 0; row < screen->numberOfRowsInSection(table, section) && rows < 64; ++row, ++rows)
+            check(screen->cellForRowAtIndexPath(table, { section, row }) != nullptr, "a row had no cell");
+    if (tap && rows > 0) {
+        screen->didSelectRowAtIndexPath(table, { 0, 0 });
+        sv::ui::UIApplication::sharedApplication().dismissAllAlerts();
+    }
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
@@ -154,6 +178,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     auto librarySettings = readLibrarySettings();
     readAsTheLibrary(librarySettings);
     readAsThePane();
+    readAsAChooser<SLVNeverAppsController>(false);
+    readAsAChooser<SLVAlwaysAppsController>(false);
     const sv::Dictionary* before = parsed ? parsed->asDictionary() : nullptr;
     // A file there but unreadable is not a missing one: the library's threshold is then 0.
     if (!before)
@@ -176,5 +202,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             const sv::Value* kept = sv::find(*after, key);
             check(kept && same(*kept, value), "a save lost or changed a key it found");
         }
+    readAsAChooser<SLVNeverAppsController>(true);
     return 0;
 }
