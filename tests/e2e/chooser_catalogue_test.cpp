@@ -1,8 +1,8 @@
 // Both hosts on one device, in their own processes, on the real clock: the Settings host's
 // chooser asks the home screen's library for the catalogue and saves a choice the library reads.
-#include "contract/settings_contract.h"
+#include "tests/e2e/device_test.h"
+
 #include "platform/ui/image.h"
-#include "tests/support/device_root.h"
 
 #include <gtest/gtest.h>
 
@@ -20,18 +20,8 @@ const char* const kFirstWords[] = { "Amber", "Atlas", "Beacon", "Birch", "Cobalt
                                     "Raven", "Saffron", "Tundra", "Umber", "Velvet", "Willow", "Xenon", "Yarrow", "Zephyr", "\xC3\xA9" "clair" };
 const char* const kSecondWords[] = { "Notes", "Maps", "Mail", "Radio", "Camera", "Clock", "Books", "Music", "Weather", "Chat" };
 
-class TwoHostsTest : public ::testing::Test {
+class ChooserCatalogue : public DeviceTest {
 protected:
-    void SetUp() override
-    {
-        std::string bundle = root.host(std::string(slv::path::Bundle));
-        fsys::create_directories(bundle);
-        for (const auto& entry : fsys::directory_iterator(SV_SETTINGS_BUNDLE_DIR))
-            fsys::copy_file(entry.path(), bundle + "/" + entry.path().filename().string());
-        fsys::create_directories(root.host("/Library/Injection"));
-        fsys::copy_file(SV_SLEEPWRIGHT_LIBRARY, root.host("/Library/Injection/libSleepwright.so"));
-    }
-
     // The home screen is listening once it has a socket in the device's notification folder.
     bool homeScreenListening(double seconds)
     {
@@ -48,11 +38,9 @@ protected:
     }
 
     static bool has(const std::string& text, const std::string& line) { return text.find(line) != std::string::npos; }
-
-    DeviceRoot root;
 };
 
-TEST_F(TwoHostsTest, TheChooserLoadsTheHomeScreensCatalogueAndSavesAChoice)
+TEST_F(ChooserCatalogue, TheChooserLoadsTheHomeScreensCatalogueAndSavesAChoice)
 {
     std::string homeScenario;
     int number = 0;
@@ -63,7 +51,7 @@ TEST_F(TwoHostsTest, TheChooserLoadsTheHomeScreensCatalogueAndSavesAChoice)
 
     ProcessResult home;
     std::thread homeScreen([&] {
-        home = runProcess({ buildPath("hosts/springboard/springboard-host"), "--root", root.path() }, homeScenario, 30);
+        home = runProcess({ SV_SPRINGBOARD_HOST, "--root", root.path() }, homeScenario, 30);
     });
     ASSERT_TRUE(homeScreenListening(10));
 
