@@ -6,13 +6,11 @@
 #include "hosts/common/scenario.h"
 #include "hosts/springboard/device.h"
 #include "hosts/springboard/springboard.h"
-#include "platform/foundation/bundle.h"
-#include "platform/foundation/log.h"
 #include "platform/foundation/run_loop.h"
 #include "platform/kernel/kernel.h"
 #include "platform/notify/darwin_notify.h"
 #include "platform/runtime/object.h"
-#include "tests/support/device_root.h"
+#include "tests/support/process_test.h"
 
 #include <gtest/gtest.h>
 
@@ -26,16 +24,11 @@
 
 namespace sv::test {
 
-class CloserTest : public ::testing::Test {
+class CloserTest : public ProcessTest {
 protected:
     void SetUp() override
     {
-        root_ = std::make_unique<DeviceRoot>();
-        clock_ = std::make_shared<ManualClock>();
-        RunLoop::main().setClock(clock_);
-        RunLoop::main().removeAllTimers();
-        sv::setLogSink([this](std::string_view line) { logLines.emplace_back(line); });
-        bundle::setMainBundleIdentifierForTesting("com.apple.springboard");
+        startProcess("com.apple.springboard");
         static bool started = [] {
             sb::registerApplicationClasses();
             sb::registerDeviceClasses();
@@ -70,9 +63,8 @@ protected:
         sv::kernel::resetProviders();
         sb::Device::shared().reset();
         sb::Springboard::shared().reset();
-        sv::setLogSink(nullptr);
         sb::Springboard::shared().setEventSink(nullptr);
-        root_.reset();
+        endProcess();
     }
 
     // Plays scenario lines as the home-screen host would; every line must be accepted.
@@ -84,11 +76,6 @@ protected:
             EXPECT_EQ(scenario_->errors(), before) << "rejected: " << line;
         }
     }
-
-    // Lets simulated time pass: timers fire and posted notifications arrive, in order.
-    void advance(double seconds) { RunLoop::main().runFor(seconds); }
-    double now() const { return clock_->now(); }
-    const DeviceRoot& root() const { return *root_; }
 
     // The events with the time they happened at, "[<s.mmm>] text", as the host prints them.
     std::vector<std::string> timeline() const
@@ -111,7 +98,6 @@ protected:
         return found;
     }
 
-    std::vector<std::string> logLines;
     std::vector<std::string> events; // what the home screen reported and the posts it received
 
 private:
@@ -121,8 +107,6 @@ private:
         timed_.emplace_back(now(), std::string(text));
     }
 
-    std::unique_ptr<DeviceRoot> root_;
-    std::shared_ptr<ManualClock> clock_;
     std::optional<rt::AutoreleasePool> pool_;
     std::unique_ptr<host::Scenario> scenario_;
     std::vector<std::pair<double, std::string>> timed_;

@@ -4,13 +4,11 @@
 // Settings list, and the bundle's start-up run once per process.
 
 #include "contract/settings_contract.h"
-#include "platform/foundation/bundle.h"
-#include "platform/foundation/log.h"
 #include "platform/foundation/run_loop.h"
 #include "platform/prefs/controller_registry.h"
 #include "platform/ui/application.h"
 #include "settings/app_delegate.h"
-#include "tests/support/device_root.h"
+#include "tests/support/process_test.h"
 
 #include <gtest/gtest.h>
 
@@ -20,19 +18,14 @@
 
 namespace sv::test {
 
-class PaneTest : public ::testing::Test {
+class PaneTest : public ProcessTest {
 protected:
     // 0.1 s as the pane waits it: a float widened.
     static constexpr double kFirstFill = static_cast<double>(0.1f);
 
     void SetUp() override
     {
-        root_ = std::make_unique<DeviceRoot>();
-        clock_ = std::make_shared<ManualClock>();
-        RunLoop::main().setClock(clock_);
-        RunLoop::main().removeAllTimers();
-        sv::setLogSink([this](std::string_view line) { logLines.emplace_back(line); });
-        bundle::setMainBundleIdentifierForTesting("com.apple.Preferences");
+        startProcess("com.apple.Preferences");
         installSpecifierList();
         static bool started = [] {
             // Every class of the bundle, then the root pane again with its bundle folder, from
@@ -47,7 +40,7 @@ protected:
             return true;
         }();
         (void)started;
-        sv::setLogSink([this](std::string_view line) { logLines.emplace_back(line); });
+        captureLog();
         settingsList = ui::UIViewController::init();
         settingsList->setTitle("Settings");
         navigation = ui::UINavigationController::initWithRootViewController(settingsList);
@@ -60,8 +53,7 @@ protected:
         RunLoop::main().removeAllTimers();
         ui::UIApplication::sharedApplication().setRootController(nullptr);
         navigation.reset();
-        sv::setLogSink(nullptr);
-        root_.reset();
+        endProcess();
     }
 
     // What the bundle's start-up logged, in the test that ran it first.
@@ -73,7 +65,7 @@ protected:
 
     void installSpecifierList()
     {
-        writeHostFile(root_->host(std::string(slv::path::Bundle) + "/SLVHome.plist"),
+        writeHostFile(root().host(std::string(slv::path::Bundle) + "/SLVHome.plist"),
                       readHostFile(std::string(SV_SOURCE_DIR) + "/settings/resources/SLVHome.plist"));
     }
 
@@ -81,7 +73,7 @@ protected:
     void installImages()
     {
         for (const char* name : { "SLVAlways.png", "SLVNever.png", "MissingIcon.png" })
-            writeHostFile(root_->host(std::string(slv::path::Bundle) + "/" + name),
+            writeHostFile(root().host(std::string(slv::path::Bundle) + "/" + name),
                           readHostFile(std::string(SV_SETTINGS_BUNDLE_DIR) + "/" + name));
     }
 
@@ -100,16 +92,8 @@ protected:
         ASSERT_TRUE(plist::writeFile(slv::settingsPath(), Value(settings)));
     }
 
-    void advance(double seconds) { RunLoop::main().runFor(seconds); }
-    const DeviceRoot& root() const { return *root_; }
-
-    std::vector<std::string> logLines;
     std::shared_ptr<ui::UIViewController> settingsList;
     std::shared_ptr<ui::UINavigationController> navigation;
-
-private:
-    std::unique_ptr<DeviceRoot> root_;
-    std::shared_ptr<ManualClock> clock_;
 };
 
 } // namespace sv::test
