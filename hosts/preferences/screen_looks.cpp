@@ -1,28 +1,25 @@
 #include "hosts/preferences/screen_looks.h"
 
+#include "platform/prefs/list_controller.h"
 #include "platform/ui/action_sheet.h"
 #include "platform/ui/alert_view.h"
+#include "platform/ui/application.h"
 #include "platform/ui/label.h"
 #include "platform/ui/progress_view.h"
 #include "platform/ui/recording_context.h"
+#include "platform/ui/slider.h"
+#include "platform/ui/switch.h"
 #include "platform/ui/view_renderer.h"
 
 #include <cstdio>
 #include <functional>
 
 using namespace sv::ui;
+using sv::prefs::PSCellType;
+using sv::prefs::PSListController;
 
 namespace prefs_host {
 namespace {
-    void walk(const std::shared_ptr<UIView>& view, const std::function<bool(const std::shared_ptr<UIView>&)>& visit)
-    {
-        if (!visit(view))
-            return;
-        auto children = view->subviews();
-        for (const auto& child : children)
-            walk(child, visit);
-    }
-
     std::string leafName(const std::string& path)
     {
         auto slash = path.rfind('/');
@@ -46,6 +43,20 @@ std::string number(double value)
     char text[32];
     std::snprintf(text, sizeof text, "%g", value);
     return text;
+}
+
+void walkViews(const std::shared_ptr<UIView>& view, const std::function<bool(const std::shared_ptr<UIView>&)>& visit)
+{
+    if (!visit(view))
+        return;
+    auto children = view->subviews();
+    for (const auto& child : children)
+        walkViews(child, visit);
+}
+
+std::shared_ptr<UITableView> tableOf(const std::shared_ptr<UIViewController>& controller)
+{
+    return controller ? std::dynamic_pointer_cast<UITableView>(controller->view()) : nullptr;
 }
 
 RowLook lookOfRow(UITableView& table, const NSIndexPath& indexPath)
@@ -82,7 +93,7 @@ std::shared_ptr<UIProgressHUD> findOverlay(const std::shared_ptr<UIView>& root)
     std::shared_ptr<UIProgressHUD> found;
     if (!root)
         return found;
-    walk(root, [&](const std::shared_ptr<UIView>& view) {
+    walkViews(root, [&](const std::shared_ptr<UIView>& view) {
         if (!found)
             found = std::dynamic_pointer_cast<UIProgressHUD>(view);
         return !found;
@@ -117,6 +128,81 @@ std::string describePanel(const AlertPanel& panel)
             line += " (destructive)";
     }
     return line;
+}
+
+namespace {
+    void describeTable(UIViewController& controller, UITableView& table, const std::function<void(const std::string&)>& line)
+    {
+        if (auto overlay = findOverlay(controller.view()))
+            line("overlay " + describeOverlay(*overlay));
+        for (long s = 0; s < table.numberOfSections(); ++s) {
+            if (auto title = table.titleForHeaderInSection(s))
+                line("section " + quoted(*title));
+            for (long r = 0; r < table.numberOfRowsInSection(s); ++r)
+                line("row " + describeRow(lookOfRow(table, { s, r })));
+        }
+        if (!table.sectionIndexTitles().empty()) {
+            std::string letters;
+            for (const auto& title : table.sectionIndexTitles())
+                letters += title;
+            line("index " + letters);
+        }
+    }
+
+    void describeList(PSListController& list, const std::function<void(const std::string&)>& line)
+    {
+        for (const auto& specifier : list.specifiers()) {
+            if (specifier->cellType() == PSCellType::Group) {
+                if (!specifier->name().empty())
+                    line("group " + quoted(specifier->name()));
+                continue;
+            }
+            std::string text = "row " + specifier->identifier() + " " + quoted(specifier->name());
+            auto cell = list.cachedCellForSpecifier(*specifier);
+            if (!cell) {
+                line(text + " (no cell yet)");
+                continue;
+            }
+            if (specifier->cellType() == PSCellType::Link && !specifier->detailControllerClass().empty())
+                text += " opens " + specifier->detailControllerClass();
+            for (const auto& subview : cell->subviews()) {
+                if (subview == cell->textLabel())
+                    continue;
+                std::string part;
+                if (auto control = std::dynamic_pointer_cast<UISwitch>(subview))
+                    part = std::string("switch ") + (control->isOn() ? "on" : "off");
+                else if (auto slider = std::dynamic_pointer_cast<UISlider>(subview))
+                    part = "slider " + number(slider->value());
+                else if (auto label = std::dynamic_pointer_cast<UILabel>(subview))
+                    part = "label " + quoted(label->text());
+                else
+                    part = std::string(subview->className());
+                text += ", " + part + (subview->isHidden() ? " (hidden)" : "");
+            }
+            line(text);
+        }
+    }
+}
+
+void describeScreen(UIViewController& controller, const std::function<void(const std::string&)>& line)
+{
+    controller.view()->layoutIfNeeded();
+    line("screen " + std::string(controller.className()) + " " + quoted(controller.navigationTitle()));
+    for (const auto& panel : UIApplication::sharedApplication().visibleAlerts())
+        line(describePanel(*panel));
+    if (auto table = std::dynamic_pointer_cast<UITableView>(controller.view())) {
+        describeTable(controller, *table, line);
+        return;
+    }
+    if (auto* list = dynamic_cast<PSListController*>(&controller)) {
+        describeList(*list, line);
+        return;
+    }
+    walkViews(controller.view(), [&](const std::shared_ptr<UIView>& view) {
+        if (auto label = std::dynamic_pointer_cast<UILabel>(view); label && !label->isHidden() && !label->text().empty())
+            line("label " + quoted(label->text()));
+        return true;
+    });
 }
 
 } // namespace prefs_host

@@ -1,11 +1,13 @@
 #pragma once
-// How the Settings host puts what a screen shows into words: table rows as they are drawn,
-// the loading overlay, alerts and sheets.
+// How the Settings host puts what a screen shows into words: the whole screen for `show`, table
+// rows as they are drawn, the loading overlay, alerts and sheets.
 
 #include "platform/ui/alert_panel.h"
 #include "platform/ui/progress_hud.h"
 #include "platform/ui/table_view.h"
+#include "platform/ui/view_controller.h"
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -14,6 +16,17 @@ namespace prefs_host {
 
 std::string quoted(const std::string& text);
 std::string number(double value);
+
+// Visits a view and its subviews, depth first; a visit answering false skips that view's subviews.
+void walkViews(const std::shared_ptr<sv::ui::UIView>& view,
+               const std::function<bool(const std::shared_ptr<sv::ui::UIView>&)>& visit);
+
+// A screen's table, when its view is one.
+std::shared_ptr<sv::ui::UITableView> tableOf(const std::shared_ptr<sv::ui::UIViewController>& controller);
+
+// The lines of `show`: the screen's title, its alerts and sheets, then on a chooser its overlay,
+// sections, rows and index, on a list its groups and rows with their controls, elsewhere its labels.
+void describeScreen(sv::ui::UIViewController& controller, const std::function<void(const std::string&)>& line);
 
 // What a row draws: its first text, whether an image fills a rectangle (the icon) and the file
 // of an image drawn at its natural size (a mark). Rows not on screen are configured for the look.

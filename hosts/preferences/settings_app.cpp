@@ -10,71 +10,20 @@
 #include "platform/ui/application.h"
 #include "platform/ui/cairo_context.h"
 #include "platform/ui/image.h"
-#include "platform/ui/label.h"
-#include "platform/ui/switch.h"
 #include "platform/ui/view_renderer.h"
 
 #include <chrono>
 #include <cmath>
-#include <cstdio>
-#include <sys/stat.h>
 
 using namespace sv::ui;
 using sv::prefs::PSCellType;
 using sv::prefs::PSListController;
 using sv::prefs::PSSpecifier;
-using sv::prefs::PSTableCell;
 
 namespace prefs_host {
 namespace {
     constexpr float kSnapshotScale = 2;
     constexpr double kDefaultLoadingLimit = 10;
-
-    std::string describe(const sv::Value& value)
-    {
-        const auto& storage = value.storage();
-        if (auto* text = std::get_if<std::string>(&storage))
-            return quoted(*text);
-        if (auto* flag = std::get_if<bool>(&storage))
-            return *flag ? "true" : "false";
-        if (auto* integer = std::get_if<std::int64_t>(&storage))
-            return std::to_string(*integer);
-        if (auto* real = std::get_if<double>(&storage))
-            return number(*real);
-        if (auto* list = std::get_if<sv::Array>(&storage))
-            return "[" + std::to_string(list->size()) + " entries]";
-        if (auto* dictionary = std::get_if<sv::Dictionary>(&storage))
-            return "{" + std::to_string(dictionary->size()) + " keys}";
-        return "(data)";
-    }
-
-    // The row a view belongs to: its cell's specifier identifier, or "-".
-    std::string rowOf(const UIView* view)
-    {
-        for (const UIView* v = view; v; v = v->superview())
-            if (auto* cell = dynamic_cast<const PSTableCell*>(v))
-                return cell->specifier()->identifier();
-        return "-";
-    }
-
-    bool insideCell(const UIView* view)
-    {
-        return rowOf(view) != "-";
-    }
-
-    bool isCellTitle(const UIView* view)
-    {
-        auto* cell = view->superview() ? dynamic_cast<const PSTableCell*>(view->superview()) : nullptr;
-        return cell && cell->textLabel().get() == view;
-    }
-
-    void walk(const std::shared_ptr<UIView>& view, const std::function<void(const std::shared_ptr<UIView>&)>& visit)
-    {
-        visit(view);
-        auto children = view->subviews();
-        for (const auto& child : children)
-            walk(child, visit);
-    }
 
     Point centre(const Rect& r)
     {
@@ -82,7 +31,7 @@ namespace {
     }
 }
 
-SettingsApp::SettingsApp(sv::host::Scenario& scenario) : scenario_(scenario)
+SettingsApp::SettingsApp(sv::host::Scenario& scenario) : scenario_(scenario), reporter_(scenario)
 {
     home_ = PSListController::initForContentSize(UIViewController::kContentSize);
     home_->setTitle("Settings");
@@ -106,7 +55,7 @@ SettingsApp::SettingsApp(sv::host::Scenario& scenario) : scenario_(scenario)
     for (std::string_view name : { slv::local::CheckOnApps, slv::local::CheckOnAppLoading })
         center.addObserver(this, std::string(name),
                            [this](const sv::Notification& note) { scenario_.event("notified " + note.name); });
-    reportSettingsFile(false);
+    reporter_.noteSettingsFile();
 }
 
 SettingsApp::~SettingsApp()
@@ -193,7 +142,7 @@ void SettingsApp::addCommands()
         return snapshot(w[1]);
     });
     plain("show", [this]() -> Result {
-        show();
+        describeScreen(*top(), [this](const std::string& line) { scenario_.event(line); });
         return std::nullopt;
     });
     // The built-in wait, followed by a look at what the time changed.
@@ -213,8 +162,7 @@ std::shared_ptr<UIViewController> SettingsApp::top() const
 
 std::shared_ptr<UITableView> SettingsApp::topTable() const
 {
-    auto controller = top();
-    return controller ? std::dynamic_pointer_cast<UITableView>(controller->view()) : nullptr;
+    return tableOf(top());
 }
 
 SettingsApp::Result SettingsApp::open()
@@ -240,9 +188,10 @@ std::shared_ptr<UISlider> SettingsApp::findSlider() const
     if (!controller)
         return nullptr;
     std::shared_ptr<UISlider> found;
-    walk(controller->view(), [&](const std::shared_ptr<UIView>& view) {
+    walkViews(controller->view(), [&](const std::shared_ptr<UIView>& view) {
         if (!found && !view->isHidden())
             found = std::dynamic_pointer_cast<UISlider>(view);
+        return true;
     });
     return found;
 }
@@ -455,185 +404,9 @@ SettingsApp::Result SettingsApp::snapshot(const std::string& file)
     return std::nullopt;
 }
 
-void SettingsApp::show()
-{
-    auto controller = top();
-    controller->view()->layoutIfNeeded();
-    scenario_.event("screen " + std::string(controller->className()) + " " + quoted(controller->navigationTitle()));
-    for (const auto& panel : UIApplication::sharedApplication().visibleAlerts())
-        scenario_.event(describePanel(*panel));
-    if (auto table = topTable()) {
-        showTable(*table);
-        return;
-    }
-    auto list = std::dynamic_pointer_cast<PSListController>(controller);
-    if (!list) {
-        walk(controller->view(), [&](const std::shared_ptr<UIView>& view) {
-            if (auto label = std::dynamic_pointer_cast<UILabel>(view); label && !label->isHidden() && !label->text().empty())
-                scenario_.event("label " + quoted(label->text()));
-        });
-        return;
-    }
-    for (const auto& specifier : list->specifiers()) {
-        if (specifier->cellType() == PSCellType::Group) {
-            if (!specifier->name().empty())
-                scenario_.event("group " + quoted(specifier->name()));
-            continue;
-        }
-        std::string line = "row " + specifier->identifier() + " " + quoted(specifier->name());
-        auto cell = list->cachedCellForSpecifier(*specifier);
-        if (!cell) {
-            scenario_.event(line + " (no cell yet)");
-            continue;
-        }
-        if (specifier->cellType() == PSCellType::Link && !specifier->detailControllerClass().empty())
-            line += " opens " + specifier->detailControllerClass();
-        for (const auto& subview : cell->subviews()) {
-            if (subview == cell->textLabel())
-                continue;
-            std::string part;
-            if (auto control = std::dynamic_pointer_cast<UISwitch>(subview))
-                part = std::string("switch ") + (control->isOn() ? "on" : "off");
-            else if (auto slider = std::dynamic_pointer_cast<UISlider>(subview))
-                part = "slider " + number(slider->value());
-            else if (auto label = std::dynamic_pointer_cast<UILabel>(subview))
-                part = "label " + quoted(label->text());
-            else
-                part = std::string(subview->className());
-            line += ", " + part + (subview->isHidden() ? " (hidden)" : "");
-        }
-        scenario_.event(line);
-    }
-}
-
-void SettingsApp::showTable(UITableView& table)
-{
-    if (auto overlay = findOverlay(top()->view()))
-        scenario_.event("overlay " + describeOverlay(*overlay));
-    for (long s = 0; s < table.numberOfSections(); ++s) {
-        if (auto title = table.titleForHeaderInSection(s))
-            scenario_.event("section " + quoted(*title));
-        for (long r = 0; r < table.numberOfRowsInSection(s); ++r)
-            scenario_.event("row " + describeRow(lookOfRow(table, { s, r })));
-    }
-    if (!table.sectionIndexTitles().empty()) {
-        std::string letters;
-        for (const auto& title : table.sectionIndexTitles())
-            letters += title;
-        scenario_.event("index " + letters);
-    }
-}
-
-void SettingsApp::reportTable()
-{
-    auto table = topTable();
-    if (!table) {
-        tableSeen_ = {};
-        return;
-    }
-    TableSeen now { table, {}, table->numberOfSections(), 0, table->contentOffset().y };
-    for (long s = 0; s < now.sections; ++s)
-        now.rows += table->numberOfRowsInSection(s);
-    if (auto overlay = findOverlay(table))
-        now.overlay = describeOverlay(*overlay);
-    bool known = tableSeen_.table.lock() == table;
-    if (now.overlay != (known ? tableSeen_.overlay : std::string()))
-        scenario_.event(now.overlay.empty() ? "overlay gone" : "overlay " + now.overlay);
-    if (!known || now.sections != tableSeen_.sections || now.rows != tableSeen_.rows)
-        scenario_.event("table " + std::to_string(now.sections) + " sections, " + std::to_string(now.rows) + " rows");
-    if (known && now.offset != tableSeen_.offset) {
-        // The section whose header stands at the top.
-        std::string at;
-        for (long s = 0; s < now.sections; ++s)
-            if (table->rectForSection(s).maxY() > now.offset) {
-                at = " " + quoted(table->titleForHeaderInSection(s).value_or(""));
-                break;
-            }
-        scenario_.event("scrolled " + number(now.offset) + at);
-    }
-    tableSeen_ = std::move(now);
-}
-
-void SettingsApp::reportAlerts()
-{
-    const auto& visible = UIApplication::sharedApplication().visibleAlerts();
-    std::erase_if(alertsSeen_, [&](const std::weak_ptr<AlertPanel>& seen) {
-        auto panel = seen.lock();
-        if (panel && std::find(visible.begin(), visible.end(), panel) != visible.end())
-            return false;
-        if (panel)
-            scenario_.event("gone " + quoted(panel->title()));
-        return true;
-    });
-    for (const auto& panel : visible) {
-        bool seen = std::any_of(alertsSeen_.begin(), alertsSeen_.end(), [&](const auto& w) { return w.lock() == panel; });
-        if (!seen) {
-            alertsSeen_.push_back(panel);
-            scenario_.event(describePanel(*panel));
-        }
-    }
-}
-
-void SettingsApp::reportSettingsFile(bool announce)
-{
-    // Every save replaces the file, so a new inode (or time, or size) means a new save.
-    FileStamp stamp;
-    struct stat info {};
-    std::string path = sv::fs::resolve(slv::settingsPath());
-    if (!path.empty() && ::stat(path.c_str(), &info) == 0) {
-        stamp = { true, static_cast<unsigned long long>(info.st_ino),
-                  static_cast<long long>(info.st_mtim.tv_sec) * 1000000000LL + info.st_mtim.tv_nsec,
-                  static_cast<long long>(info.st_size) };
-    }
-    if (stamp == settingsStamp_)
-        return;
-    settingsStamp_ = stamp;
-    sv::Dictionary now = stamp.exists ? slv::readSettings().value_or(sv::Dictionary {}) : sv::Dictionary {};
-    std::vector<std::string> changes;
-    for (const auto& [key, value] : now) {
-        const sv::Value* before = sv::find(settings_, key);
-        if (!before || !(*before == value))
-            changes.push_back(key + " " + describe(value));
-    }
-    settings_ = std::move(now);
-    if (!announce || !stamp.exists)
-        return;
-    if (changes.empty())
-        scenario_.event("saved unchanged");
-    for (const auto& change : changes)
-        scenario_.event("saved " + change);
-}
-
 void SettingsApp::reportChanges()
 {
-    reportSettingsFile(true);
-    reportTable();
-    reportAlerts();
-    auto controller = top();
-    if (!controller)
-        return;
-    walk(controller->view(), [&](const std::shared_ptr<UIView>& view) {
-        const UIView* key = view.get();
-        auto found = seen_.find(key);
-        bool known = found != seen_.end() && found->second.view.lock() == view;
-        Seen now { view, !view->isHidden() && view->alpha() > 0, {}, 0 };
-        auto label = std::dynamic_pointer_cast<UILabel>(view);
-        auto slider = std::dynamic_pointer_cast<UISlider>(view);
-        if (label)
-            now.text = label->text();
-        if (slider)
-            now.value = slider->value();
-        std::string row = rowOf(key);
-        if (label && insideCell(key) && !isCellTitle(key) && (!known || found->second.text != now.text))
-            scenario_.event("label " + row + " " + quoted(now.text));
-        if (slider && (!known || found->second.value != now.value))
-            scenario_.event("slider " + row + " " + number(now.value));
-        if (known && found->second.visible != now.visible)
-            scenario_.event(std::string(now.visible ? "shown " : "hidden ") + row + " " + std::string(view->className()));
-        seen_[key] = std::move(now);
-    });
-    // Forget views that are gone.
-    std::erase_if(seen_, [](const auto& entry) { return entry.second.view.expired(); });
+    reporter_.reportChanges(top());
 }
 
 } // namespace prefs_host

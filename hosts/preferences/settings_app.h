@@ -1,20 +1,18 @@
 #pragma once
-// The Settings application stand-in: a navigation stack whose root lists the pane's entry, the
-// scenario commands that drive it like a finger would, and the events it prints.
+// The Settings application stand-in: a navigation stack whose root lists the pane's entry, and
+// the scenario commands that drive it like a finger would. What they change is told by the
+// ChangeReporter; `show` is put into words by the screen looks.
 
 #include "hosts/common/scenario.h"
-#include "platform/foundation/value.h"
+#include "hosts/preferences/change_reporter.h"
 #include "platform/prefs/list_controller.h"
-#include "platform/ui/alert_panel.h"
 #include "platform/ui/navigation_controller.h"
 #include "platform/ui/slider.h"
 #include "platform/ui/table_view.h"
 
-#include <map>
 #include <memory>
 #include <optional>
 #include <string>
-#include <vector>
 
 namespace prefs_host {
 
@@ -48,8 +46,6 @@ private:
     Result waitLoaded(double limit);
     Result scroll(double points);
     Result snapshot(const std::string& file);
-    void show();
-    void showTable(sv::ui::UITableView& table);
 
     std::shared_ptr<sv::ui::UIViewController> top() const;
     // The top screen's table, when its view is one.
@@ -57,48 +53,17 @@ private:
     std::shared_ptr<sv::ui::UISlider> findSlider() const;
     void cancelTouch();
 
-    // Events for what changed since the last look: saves of the settings file, label texts,
-    // slider values, views shown or hidden.
+    // Events for what changed since the last look.
     void reportChanges();
-    void reportSettingsFile(bool announce);
-    void reportTable();
-    void reportAlerts();
 
     sv::host::Scenario& scenario_;
+    ChangeReporter reporter_;
     std::shared_ptr<sv::prefs::PSListController> home_;
     std::shared_ptr<sv::ui::UINavigationController> navigation_;
     bool bundleLoaded_ = false;
 
     std::optional<sv::ui::UITouch> touch_;
     std::weak_ptr<sv::ui::UIControl> touched_;
-
-    struct Seen {
-        std::weak_ptr<sv::ui::UIView> view;
-        bool visible = false;
-        std::string text;
-        float value = 0;
-    };
-    std::map<const sv::ui::UIView*, Seen> seen_;
-    struct FileStamp {
-        bool exists = false;
-        unsigned long long inode = 0;
-        long long modified = 0;
-        long long size = 0;
-        friend bool operator==(const FileStamp&, const FileStamp&) = default;
-    };
-    FileStamp settingsStamp_;
-    sv::Dictionary settings_;
-
-    // The table screen last looked at: its overlay, its size and where it was scrolled to.
-    struct TableSeen {
-        std::weak_ptr<sv::ui::UITableView> table;
-        std::string overlay; // empty: none
-        long sections = -1;
-        long rows = -1;
-        float offset = 0;
-    };
-    TableSeen tableSeen_;
-    std::vector<std::weak_ptr<sv::ui::AlertPanel>> alertsSeen_;
 };
 
 } // namespace prefs_host
