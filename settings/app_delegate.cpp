@@ -14,7 +14,6 @@
 #include <algorithm>
 #include <climits>
 #include <cstdio>
-#include <vector>
 
 using namespace sv::ui;
 
@@ -34,12 +33,6 @@ constexpr Rect kNeverCountFrame { 245, 1, 45, 44 };
 
 // The notification centre's token for the class itself (observers need no instance).
 constexpr char kClassObserver = 0;
-
-std::vector<SLVAppDelegate::ControllerKind>& kindsToPop()
-{
-    static std::vector<SLVAppDelegate::ControllerKind> kinds;
-    return kinds;
-}
 
 std::string formatInteger(const char* pattern, long long number)
 {
@@ -169,63 +162,11 @@ void SLVAppDelegate::valueIsUpdating(const std::string& text, std::int32_t numbe
             label->setText(text);
 }
 
-std::optional<sv::Value> SLVAppDelegate::getObjectWithKey(std::optional<std::string_view> key, bool isBool)
-{
-    if (!key)
-        return std::nullopt;
-    auto settings = slv::readSettings();
-    const sv::Value* entry = settings ? sv::find(*settings, *key) : nullptr;
-    if (isBool) {
-        bool flag = false;
-        if (entry) {
-            if (const std::string* text = entry->asString())
-                flag = slv::boolValue(*text);
-            else
-                flag = entry->boolValue().value_or(false);
-        }
-        return sv::Value(flag);
-    }
-    return entry ? std::optional<sv::Value>(*entry) : std::nullopt;
-}
-
-void SLVAppDelegate::writeDictToSave(const std::optional<sv::Dictionary>& dict)
-{
-    if (!dict)
-        return;
-    // An unreadable file is left alone and the change dropped, without a word.
-    slv::updateSettings([&](sv::Dictionary& settings) {
-        for (const auto& [key, value] : *dict)
-            settings[key] = value;
-        return true;
-    });
-}
-
-void SLVAppDelegate::delayLoad()
-{
-    notify_post(slv::darwin::GrabApps);
-}
-
-void SLVAppDelegate::addControllerKindToPop(ControllerKind kind)
-{
-    if (kind)
-        kindsToPop().push_back(std::move(kind));
-}
-
 void SLVAppDelegate::popAllControllers()
 {
-    auto navigation = UIApplication::sharedApplication().rootController();
-    if (!navigation)
-        return;
-    auto popWhile = [&](const ControllerKind& kind) {
-        while (auto top = navigation->topViewController()) {
-            // The navigation root is never popped; stop rather than spin.
-            if (!kind(*top) || !navigation->popViewControllerAnimated(false))
-                break;
-        }
-    };
-    for (const auto& kind : kindsToPop())
-        popWhile(kind);
-    popWhile([](const UIViewController& controller) { return dynamic_cast<const SLVAppDelegate*>(&controller) != nullptr; });
+    SLVNeverAppsController::popAllControllers();
+    SLVAlwaysAppsController::popAllControllers();
+    SLVAppListController::popAllOf<SLVAppDelegate>();
 }
 
 void registerSettingsClasses()
@@ -236,15 +177,6 @@ void registerSettingsClasses()
                                        [](Size size) -> Made { return SLVNeverAppsController::initForContentSize(size); });
     sv::prefs::registerControllerClass("SLVAlwaysAppsController",
                                        [](Size size) -> Made { return SLVAlwaysAppsController::initForContentSize(size); });
-    // Never screens first, then Always screens, before the root pane.
-    static bool kindsAdded = false;
-    if (!kindsAdded) {
-        kindsAdded = true;
-        SLVAppDelegate::addControllerKindToPop(
-            [](const UIViewController& c) { return dynamic_cast<const SLVNeverAppsController*>(&c) != nullptr; });
-        SLVAppDelegate::addControllerKindToPop(
-            [](const UIViewController& c) { return dynamic_cast<const SLVAlwaysAppsController*>(&c) != nullptr; });
-    }
 }
 
 void Init()

@@ -1,8 +1,8 @@
 #pragma once
 // The pane's root screen: the free-memory slider with its label, and the number of applications
-// in each list. Its class operations are the pane's only access to the settings file (apart
-// from the choosers' catalogue read). The same unit holds the bundle's load-time constructor
-// and the relays of the library's notifications.
+// in each list. Its class operations (settings_store.cpp) are the pane's only access to the
+// settings file (apart from the choosers' catalogue read). The same unit holds the bundle's
+// load-time constructor and the relays of the library's notifications.
 
 #include "platform/foundation/value.h"
 #include "platform/notify/darwin_notify.h"
@@ -10,7 +10,6 @@
 #include "settings/value_tracking_slider.h"
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -44,13 +43,9 @@ public:
     static void writeDictToSave(const std::optional<sv::Dictionary>& dict);
     // Asks the library for a fresh catalogue.
     static void delayLoad();
-    // Takes the pane's screens off the navigation stack: choosers first, then the root pane.
+    // Takes the pane's screens off the navigation stack, each kind while it is on top: Never
+    // screens, then Always screens, then the root pane.
     static void popAllControllers();
-
-    // A kind of controller that popAllControllers pops, while it is on top, before the root
-    // pane; kinds are tried in the order they were added (the chooser screens add theirs).
-    using ControllerKind = std::function<bool(const sv::ui::UIViewController& controller)>;
-    static void addControllerKindToPop(ControllerKind kind);
 
     std::shared_ptr<ZEVValueTrackingSlider> ramSlider;
 
@@ -59,7 +54,7 @@ private:
 };
 
 // Registers the pane's controller classes (SLVAppDelegate and the two chooser screens) with the
-// Preferences registry, and the choosers as kinds that popAllControllers pops.
+// Preferences registry.
 void registerSettingsClasses();
 
 // The load-time constructor.

@@ -104,18 +104,19 @@ public:
     std::int32_t TestApps = 0;
     std::int32_t AppLoading = 0;
 
-protected:
-    explicit SLVAppListController(const SLVAppListDifferences& differences) : differences_(differences) { }
-    // Creation: everything up to the first catalogue request, then the base initialiser. False
-    // when the base gives nothing.
-    bool setUpForContentSize(sv::ui::Size size);
-
-    // popAllControllers of a screen class: pops while the top controller is one of Kind.
+    // popAllControllers of a screen class: pops the Settings application's screens while the top
+    // one is of Kind (never its navigation root).
     template <class Kind>
     static void popAllOf()
     {
         popWhileTopIs([](const sv::ui::UIViewController& c) { return dynamic_cast<const Kind*>(&c) != nullptr; });
     }
+
+protected:
+    explicit SLVAppListController(const SLVAppListDifferences& differences) : differences_(differences) { }
+    // Creation: everything up to the first catalogue request, then the base initialiser. False
+    // when the base gives nothing.
+    bool setUpForContentSize(sv::ui::Size size);
 
 private:
     static void popWhileTopIs(bool (*isKind)(const sv::ui::UIViewController&));

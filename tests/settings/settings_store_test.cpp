@@ -1,6 +1,8 @@
 #include "tests/settings/pane_fixture.h"
 
 #include "platform/notify/darwin_notify.h"
+#include "settings/always_apps_controller.h"
+#include "settings/never_apps_controller.h"
 
 using sv::Dictionary;
 using sv::Value;
@@ -93,41 +95,39 @@ TEST_F(StoreTest, DelayLoadAsksTheLibraryForTheCatalogue)
 
 class StackTest : public PaneTest {
 protected:
-    // A screen of another kind, and a stand-in for a chooser, whose kind the choosers register.
-    struct Chooser final : ui::UIViewController {
-        static std::shared_ptr<Chooser> make() { return std::shared_ptr<Chooser>(new Chooser); }
-    };
-
-    static void registerChooserKind()
+    static std::shared_ptr<ui::UIViewController> never()
     {
-        static bool once = [] {
-            SLVAppDelegate::addControllerKindToPop(
-                [](const ui::UIViewController& c) { return dynamic_cast<const Chooser*>(&c) != nullptr; });
-            return true;
-        }();
-        (void)once;
+        return SLVNeverAppsController::initForContentSize(ui::UIViewController::kContentSize);
+    }
+    static std::shared_ptr<ui::UIViewController> always()
+    {
+        return SLVAlwaysAppsController::initForContentSize(ui::UIViewController::kContentSize);
     }
 
     std::size_t depth() const { return navigation->viewControllers().size(); }
 };
 
-TEST_F(StackTest, PopsAChooserAndThePaneBackToTheSettingsList)
+TEST_F(StackTest, PopsTheChoosersAndThePaneBackToTheSettingsList)
 {
-    registerChooserKind();
     auto pane = openPane();
-    navigation->pushViewController(Chooser::make(), false);
-    ASSERT_EQ(depth(), 3u);
+    navigation->pushViewController(always(), false);
+    navigation->pushViewController(never(), false);
+    ASSERT_EQ(depth(), 4u);
     SLVAppDelegate::popAllControllers();
     EXPECT_EQ(navigation->topViewController(), settingsList);
 }
 
 TEST_F(StackTest, StopsAtAControllerOfAnotherKind)
 {
-    registerChooserKind();
     auto pane = openPane();
     navigation->pushViewController(ui::UIViewController::init(), false);
     SLVAppDelegate::popAllControllers();
     EXPECT_EQ(depth(), 3u);
+    // Never screens go before Always screens: a Never screen under an Always one stays.
+    navigation->pushViewController(never(), false);
+    navigation->pushViewController(always(), false);
+    SLVAppDelegate::popAllControllers();
+    EXPECT_EQ(depth(), 4u);
 }
 
 TEST_F(StackTest, NeverPopsTheNavigationRootNorSpins)

@@ -1,0 +1,42 @@
+// The root pane's class operations on the settings file and the library: its only way to them.
+#include "settings/app_delegate.h"
+
+#include "contract/settings_contract.h"
+#include "platform/notify/darwin_notify.h"
+#include "settings/string_values.h"
+
+std::optional<sv::Value> SLVAppDelegate::getObjectWithKey(std::optional<std::string_view> key, bool isBool)
+{
+    if (!key)
+        return std::nullopt;
+    auto settings = slv::readSettings();
+    const sv::Value* entry = settings ? sv::find(*settings, *key) : nullptr;
+    if (isBool) {
+        bool flag = false;
+        if (entry) {
+            if (const std::string* text = entry->asString())
+                flag = slv::boolValue(*text);
+            else
+                flag = entry->boolValue().value_or(false);
+        }
+        return sv::Value(flag);
+    }
+    return entry ? std::optional<sv::Value>(*entry) : std::nullopt;
+}
+
+void SLVAppDelegate::writeDictToSave(const std::optional<sv::Dictionary>& dict)
+{
+    if (!dict)
+        return;
+    // An unreadable file is left alone and the change dropped, without a word.
+    slv::updateSettings([&](sv::Dictionary& settings) {
+        for (const auto& [key, value] : *dict)
+            settings[key] = value;
+        return true;
+    });
+}
+
+void SLVAppDelegate::delayLoad()
+{
+    notify_post(slv::darwin::GrabApps);
+}
