@@ -4,14 +4,15 @@
 #include "platform/home_screen.h"
 #include "platform/runtime/class_builder.h"
 #include "platform/runtime/foundation_objects.h"
+#include "platform/foundation/string_case.h"
+#include "platform/ui/bezier_path.h"
+#include "platform/ui/cairo_context.h"
+#include "platform/ui/font.h"
 #include "platform/ui/image_object.h"
 
-#include <cairo-ft.h>
-#include <cairo.h>
 #include <cctype>
 #include <cmath>
 #include <cstdint>
-#include <numbers>
 
 namespace sb {
 namespace {
@@ -77,7 +78,7 @@ namespace {
     }
 
     // Hue from the identifier, so an icon keeps its colour from run to run.
-    void identifierColour(std::string_view leaf, double& r, double& g, double& b)
+    sv::ui::UIColor identifierColour(std::string_view leaf)
     {
         std::uint32_t hash = 2166136261u;
         for (unsigned char c : leaf)
@@ -91,55 +92,20 @@ namespace {
         double rgb[6][3] = { { chroma, x, 0 }, { x, chroma, 0 }, { 0, chroma, x },
                              { 0, x, chroma }, { x, 0, chroma }, { chroma, 0, x } };
         const double* sector = rgb[static_cast<int>(hue) % 6];
-        r = sector[0] + m;
-        g = sector[1] + m;
-        b = sector[2] + m;
+        return { static_cast<float>(sector[0] + m), static_cast<float>(sector[1] + m), static_cast<float>(sector[2] + m), 1 };
     }
 
-    // The first character of a UTF-8 name, capitalised when it is a plain letter.
+    // The name's first character in title case; nothing for one that is not valid UTF-8 or
+    // leaves no ink (white space, control characters).
     std::string initial(std::string_view name)
     {
-        if (name.empty())
+        std::string_view first = sv::firstCharacter(name);
+        if (first.empty())
             return {};
-        auto lead = static_cast<unsigned char>(name[0]);
-        std::size_t length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xe ? 3 : (lead >> 3) == 0x1e ? 4 : 0;
-        if (length == 0 || length > name.size())
+        auto lead = static_cast<unsigned char>(first[0]);
+        if (first.size() == 1 && (lead >= 0x80 || !std::isgraph(lead)))
             return {};
-        for (std::size_t i = 1; i < length; ++i)
-            if ((static_cast<unsigned char>(name[i]) & 0xc0) != 0x80)
-                return {};
-        std::string letter(name.substr(0, length));
-        if (length == 1) {
-            if (!std::isgraph(lead))
-                return {};
-            letter[0] = static_cast<char>(std::toupper(lead));
-        }
-        return letter;
-    }
-
-    // The letter's face, straight from its file: going through the font configuration would leave
-    // its caches behind for the leak checker. Made once, kept for the life of the process.
-    cairo_font_face_t* letterFace()
-    {
-        static cairo_font_face_t* face = [] () -> cairo_font_face_t* {
-            FT_Library library = nullptr;
-            FT_Face ftFace = nullptr;
-            if (FT_Init_FreeType(&library) != 0)
-                return nullptr;
-            if (FT_New_Face(library, SB_ICON_FONT_PATH, 0, &ftFace) != 0) {
-                FT_Done_FreeType(library);
-                return nullptr;
-            }
-            cairo_font_face_t* made = cairo_ft_font_face_create_for_ft_face(ftFace, 0);
-            if (cairo_font_face_status(made) != CAIRO_STATUS_SUCCESS) {
-                cairo_font_face_destroy(made);
-                FT_Done_Face(ftFace);
-                FT_Done_FreeType(library);
-                return nullptr;
-            }
-            return made;
-        }();
-        return face;
+        return sv::capitalizedString(first);
     }
 
     std::optional<std::string> iconCommand(const sv::host::Scenario::Words& words)
@@ -223,36 +189,24 @@ std::vector<sv::rt::Ref> IconModel::icons() const
 
 std::shared_ptr<sv::ui::Image> drawIcon(std::string_view leafIdentifier, std::string_view displayName)
 {
-    auto image = sv::ui::Image::create(kIconSide, kIconSide);
-    if (!image)
+    using namespace sv::ui;
+    auto image = Image::create(kIconSide, kIconSide);
+    auto context = image ? CairoContext::create(image) : nullptr;
+    if (!context)
         return nullptr;
-    cairo_t* cr = cairo_create(static_cast<cairo_surface_t*>(image->cairoSurface()));
-
-    constexpr double side = kIconSide;
-    constexpr double radius = side * 0.18;
-    cairo_new_sub_path(cr);
-    cairo_arc(cr, side - radius, radius, radius, -std::numbers::pi / 2, 0);
-    cairo_arc(cr, side - radius, side - radius, radius, 0, std::numbers::pi / 2);
-    cairo_arc(cr, radius, side - radius, radius, std::numbers::pi / 2, std::numbers::pi);
-    cairo_arc(cr, radius, radius, radius, std::numbers::pi, 3 * std::numbers::pi / 2);
-    cairo_close_path(cr);
-    double r, g, b;
-    identifierColour(leafIdentifier, r, g, b);
-    cairo_set_source_rgb(cr, r, g, b);
-    cairo_fill(cr);
+    constexpr float side = kIconSide;
+    context->setFillColor(identifierColour(leafIdentifier));
+    context->fillPath(UIBezierPath::bezierPathWithRoundedRect({ 0, 0, side, side }, side * 0.18f));
 
     std::string letter = initial(displayName);
-    cairo_font_face_t* face = letterFace();
-    if (!letter.empty() && face) {
-        cairo_set_font_face(cr, face);
-        cairo_set_font_size(cr, side * 0.55);
-        cairo_text_extents_t extents;
-        cairo_text_extents(cr, letter.c_str(), &extents);
-        cairo_move_to(cr, (side - extents.width) / 2 - extents.x_bearing, (side - extents.height) / 2 - extents.y_bearing);
-        cairo_set_source_rgb(cr, 1, 1, 1);
-        cairo_show_text(cr, letter.c_str());
+    if (!letter.empty()) {
+        UIFont font = UIFont::boldSystemFontOfSize(side * 0.55f);
+        float height = font.lineHeight();
+        context->setFillColor(UIColor::whiteColor());
+        context->drawTextInRect(letter, { 0, (side - height) / 2, side, height }, font, LineBreakMode::Clip,
+                                TextAlignment::Center);
     }
-    cairo_destroy(cr);
+    context.reset();
     image->markDirty();
     return image;
 }
