@@ -1,93 +1,12 @@
 #include "platform/ui/table_view.h"
 
-#include "platform/ui/bezier_path.h"
-#include "platform/ui/string_drawing.h"
+#include "platform/ui/section_header_view.h"
+#include "platform/ui/section_index_view.h"
 
 #include <algorithm>
 #include <cmath>
 
 namespace sv::ui {
-namespace {
-    // A plain-style section header: a grey band with the title in white.
-    class SectionHeaderView final : public UIView {
-    public:
-        static std::shared_ptr<SectionHeaderView> make(std::string title)
-        {
-            std::shared_ptr<SectionHeaderView> view(new SectionHeaderView);
-            view->setUpWithFrame(RectZero);
-            view->title_ = std::move(title);
-            return view;
-        }
-        std::string_view className() const override { return "UITableViewHeaderFooterView"; }
-        const std::string& title() const { return title_; }
-        void setTitle(std::string title)
-        {
-            if (title != title_) {
-                title_ = std::move(title);
-                setNeedsDisplay();
-            }
-        }
-
-        void drawRect(const Rect&) override
-        {
-            Rect b = bounds();
-            UIColor::colorWithRed(0.60f, 0.65f, 0.71f, 0.96f).setFill();
-            UIBezierPath::bezierPathWithRect(b).fill();
-            UIColor::colorWithRed(0.68f, 0.72f, 0.77f, 0.96f).setFill();
-            UIBezierPath::bezierPathWithRect({ b.x(), b.y(), b.width(), 1 }).fill();
-            UIFont font = UIFont::boldSystemFontOfSize(18);
-            float y = b.y() + (b.height() - font.lineHeight()) / 2;
-            // A soft shadow under the white title.
-            UIColor::colorWithWhite(0.3f, 0.6f).setFill();
-            drawAtPoint(title_, { b.x() + 12, y + 1 }, b.width() - 24, font, LineBreakMode::TailTruncation);
-            UIColor::whiteColor().setFill();
-            drawAtPoint(title_, { b.x() + 12, y }, b.width() - 24, font, LineBreakMode::TailTruncation);
-        }
-
-    private:
-        SectionHeaderView() = default;
-        std::string title_;
-    };
-
-    // The section index: its titles spread down the right edge.
-    class SectionIndexView final : public UIView {
-    public:
-        static std::shared_ptr<SectionIndexView> make()
-        {
-            std::shared_ptr<SectionIndexView> view(new SectionIndexView);
-            view->setUpWithFrame(RectZero);
-            return view;
-        }
-        std::string_view className() const override { return "UITableViewIndex"; }
-        void setTitles(const std::vector<std::string>& titles)
-        {
-            if (titles != titles_) {
-                titles_ = titles;
-                setNeedsDisplay();
-            }
-        }
-
-        void drawRect(const Rect&) override
-        {
-            if (titles_.empty())
-                return;
-            Rect b = bounds();
-            UIFont font = UIFont::boldSystemFontOfSize(11);
-            float step = std::min(font.lineHeight() + 2, (b.height() - 8) / static_cast<float>(titles_.size()));
-            float y = b.y() + (b.height() - step * static_cast<float>(titles_.size())) / 2;
-            UIColor::colorWithRed(0.38f, 0.42f, 0.49f, 1).setFill();
-            for (const auto& title : titles_) {
-                drawInRect(title, { b.x(), y + (step - font.lineHeight()) / 2, b.width(), font.lineHeight() }, font,
-                           LineBreakMode::Clip, TextAlignment::Center);
-                y += step;
-            }
-        }
-
-    private:
-        SectionIndexView() = default;
-        std::vector<std::string> titles_;
-    };
-}
 
 std::shared_ptr<UITableView> UITableView::initWithFrame(const Rect& frame, UITableViewStyle style)
 {
@@ -430,9 +349,9 @@ void UITableView::placeHeaders()
         std::shared_ptr<UIView> header;
         if (found != headers_.end()) {
             header = found->second;
-            static_cast<SectionHeaderView&>(*header).setTitle(*section.title);
+            static_cast<detail::SectionHeaderView&>(*header).setTitle(*section.title);
         } else {
-            header = SectionHeaderView::make(*section.title);
+            header = detail::SectionHeaderView::make(*section.title);
             insertSubviewAtIndex(header, visible_.size());
         }
         header->setFrame({ 0, y, bounds().width(), kHeaderHeight });
@@ -453,10 +372,10 @@ void UITableView::placeIndex()
         return;
     }
     if (!index_) {
-        index_ = SectionIndexView::make();
+        index_ = detail::SectionIndexView::make();
         insertSubviewAtIndex(index_, visible_.size() + headers_.size());
     }
-    static_cast<SectionIndexView&>(*index_).setTitles(indexTitles_);
+    static_cast<detail::SectionIndexView&>(*index_).setTitles(indexTitles_);
     index_->setFrame({ bounds().width() - kIndexWidth, bounds().y(), kIndexWidth, bounds().height() });
 }
 
