@@ -1,11 +1,12 @@
 #include "settings/ab_table_view_cell.h"
 
+#include "platform/foundation/make_set_up.h"
+
 using namespace sv::ui;
 
 std::shared_ptr<ABTableViewCellView> ABTableViewCellView::initWithFrame(const Rect& frame)
 {
-    std::shared_ptr<ABTableViewCellView> view(new ABTableViewCellView);
-    return view->setUpWithFrame(frame) ? view : nullptr;
+    return sv::makeSetUp(new ABTableViewCellView, &ABTableViewCellView::setUpWithFrame, frame);
 }
 
 void ABTableViewCellView::drawRect(const Rect& rect)
@@ -16,8 +17,7 @@ void ABTableViewCellView::drawRect(const Rect& rect)
 
 std::shared_ptr<ABTableViewCell> ABTableViewCell::initWithStyle(UITableViewCellStyle style, std::string reuseIdentifier)
 {
-    std::shared_ptr<ABTableViewCell> cell(new ABTableViewCell);
-    return cell->setUpWithStyle(style, std::move(reuseIdentifier)) ? cell : nullptr;
+    return sv::makeSetUp(new ABTableViewCell, &ABTableViewCell::setUpWithStyle, style, std::move(reuseIdentifier));
 }
 
 bool ABTableViewCell::setUpWithStyle(UITableViewCellStyle style, std::string reuseIdentifier)

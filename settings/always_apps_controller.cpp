@@ -1,7 +1,8 @@
 #include "settings/always_apps_controller.h"
 
+#include "platform/foundation/make_set_up.h"
+
 std::shared_ptr<SLVAlwaysAppsController> SLVAlwaysAppsController::initForContentSize(sv::ui::Size size)
 {
-    std::shared_ptr<SLVAlwaysAppsController> self(new SLVAlwaysAppsController);
-    return self->setUpForContentSize(size) ? self : nullptr;
+    return sv::makeSetUp(new SLVAlwaysAppsController, &SLVAlwaysAppsController::setUpForContentSize, size);
 }

@@ -1,6 +1,7 @@
 #include "settings/app_cell.h"
 
 #include "contract/settings_contract.h"
+#include "platform/foundation/make_set_up.h"
 #include "platform/ui/graphics_context.h"
 #include "platform/ui/string_drawing.h"
 
@@ -26,8 +27,7 @@ constexpr Layout kDeletingFolder { { 48, 12, 25, 28 }, { 84, 11 }, 100, { 215, 5
 
 std::shared_ptr<AppCell> AppCell::initWithStyle(UITableViewCellStyle style, std::string reuseIdentifier)
 {
-    std::shared_ptr<AppCell> cell(new AppCell);
-    return cell->setUpWithStyle(style, std::move(reuseIdentifier)) ? cell : nullptr;
+    return sv::makeSetUp(new AppCell, &AppCell::setUpWithStyle, style, std::move(reuseIdentifier));
 }
 
 const UIFont& AppCell::largeFont()

@@ -2,6 +2,7 @@
 
 #include "contract/settings_contract.h"
 #include "platform/foundation/log.h"
+#include "platform/foundation/make_set_up.h"
 #include "platform/foundation/notification_center.h"
 #include "platform/foundation/run_loop.h"
 #include "platform/prefs/controller_registry.h"
@@ -87,8 +88,8 @@ void showCount(UIView& cell, long long count, int tag, const Rect& frame)
 
 std::shared_ptr<SLVAppDelegate> SLVAppDelegate::initForContentSize(Size size)
 {
-    std::shared_ptr<SLVAppDelegate> self(new SLVAppDelegate);
-    if (!self->setUpForContentSize(size))
+    auto self = sv::makeSetUp(new SLVAppDelegate, &SLVAppDelegate::setUpForContentSize, size);
+    if (!self)
         return nullptr;
     self->setSpecifiers(self->loadSpecifiersFromPlistName(kSpecifierList, self.get()));
     sv::RunLoop::main().scheduleTimer(kFirstFillDelay, [self] { self->doneLoading(); });

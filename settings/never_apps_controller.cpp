@@ -1,7 +1,8 @@
 #include "settings/never_apps_controller.h"
 
+#include "platform/foundation/make_set_up.h"
+
 std::shared_ptr<SLVNeverAppsController> SLVNeverAppsController::initForContentSize(sv::ui::Size size)
 {
-    std::shared_ptr<SLVNeverAppsController> self(new SLVNeverAppsController);
-    return self->setUpForContentSize(size) ? self : nullptr;
+    return sv::makeSetUp(new SLVNeverAppsController, &SLVNeverAppsController::setUpForContentSize, size);
 }

@@ -1,5 +1,6 @@
 #include "settings/value_tracking_slider.h"
 
+#include "platform/foundation/make_set_up.h"
 #include "platform/ui/bezier_path.h"
 #include "platform/ui/color.h"
 #include "platform/ui/string_drawing.h"
@@ -27,8 +28,8 @@ std::string format(const char* pattern, double value)
 std::shared_ptr<ZEVSliderValuePopupView> ZEVSliderValuePopupView::initWithFrame(
     const Rect& frame, std::weak_ptr<ZEVValueTrackingSliderDelegate> del)
 {
-    std::shared_ptr<ZEVSliderValuePopupView> popup(new ZEVSliderValuePopupView);
-    if (!popup->setUpWithFrame(frame))
+    auto popup = sv::makeSetUp(new ZEVSliderValuePopupView, &ZEVSliderValuePopupView::setUpWithFrame, frame);
+    if (!popup)
         return nullptr;
     popup->ClassDelegate = std::move(del);
     popup->_font = UIFont::boldSystemFontOfSize(14.0f);
@@ -81,8 +82,9 @@ void ZEVSliderValuePopupView::drawRect(const Rect&)
 std::shared_ptr<ZEVValueTrackingSlider> ZEVValueTrackingSlider::initWithFrame(
     const Rect& frame, std::weak_ptr<ZEVValueTrackingSliderDelegate> del)
 {
-    std::shared_ptr<ZEVValueTrackingSlider> slider(new ZEVValueTrackingSlider);
-    if (!slider->UISlider::setUpWithFrame(frame))
+    auto slider = sv::makeSetUp(new ZEVValueTrackingSlider,
+                                [&](ZEVValueTrackingSlider& made) { return made.UISlider::setUpWithFrame(frame); });
+    if (!slider)
         return nullptr;
     // Stored before the balloon is made, so that the balloon gets it too.
     slider->ClassDelegate = std::move(del);
@@ -92,8 +94,9 @@ std::shared_ptr<ZEVValueTrackingSlider> ZEVValueTrackingSlider::initWithFrame(
 
 std::shared_ptr<ZEVValueTrackingSlider> ZEVValueTrackingSlider::initWithCoder(const NSCoder& coder)
 {
-    std::shared_ptr<ZEVValueTrackingSlider> slider(new ZEVValueTrackingSlider);
-    if (!slider->UISlider::setUpWithCoder(coder))
+    auto slider = sv::makeSetUp(new ZEVValueTrackingSlider,
+                                [&](ZEVValueTrackingSlider& made) { return made.UISlider::setUpWithCoder(coder); });
+    if (!slider)
         return nullptr;
     slider->_constructSlider();
     return slider;

@@ -1,6 +1,7 @@
 #include "platform/prefs/list_controller.h"
 
 #include "platform/foundation/files.h"
+#include "platform/foundation/make_set_up.h"
 #include "platform/foundation/property_list.h"
 #include "platform/prefs/controller_registry.h"
 #include "platform/ui/label.h"
@@ -26,8 +27,7 @@ namespace {
 
 std::shared_ptr<PSListController> PSListController::initForContentSize(ui::Size size)
 {
-    std::shared_ptr<PSListController> controller(new PSListController);
-    return controller->setUpForContentSize(size) ? controller : nullptr;
+    return sv::makeSetUp(new PSListController, &PSListController::setUpForContentSize, size);
 }
 
 void PSListController::loadView()

@@ -1,13 +1,13 @@
 #include "platform/prefs/table_cell.h"
 
+#include "platform/foundation/make_set_up.h"
 #include "platform/prefs/list_controller.h"
 
 namespace sv::prefs {
 
 std::shared_ptr<PSTableCell> PSTableCell::initWithSpecifier(std::shared_ptr<PSSpecifier> specifier)
 {
-    std::shared_ptr<PSTableCell> cell(new PSTableCell);
-    return cell->setUpWithSpecifier(std::move(specifier)) ? cell : nullptr;
+    return sv::makeSetUp(new PSTableCell, &PSTableCell::setUpWithSpecifier, std::move(specifier));
 }
 
 bool PSTableCell::setUpWithSpecifier(std::shared_ptr<PSSpecifier> specifier)

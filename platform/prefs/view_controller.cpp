@@ -1,5 +1,6 @@
 #include "platform/prefs/view_controller.h"
 
+#include "platform/foundation/make_set_up.h"
 #include "platform/prefs/controller_registry.h"
 
 #include <cmath>
@@ -8,8 +9,7 @@ namespace sv::prefs {
 
 std::shared_ptr<PSViewController> PSViewController::initForContentSize(ui::Size size)
 {
-    std::shared_ptr<PSViewController> controller(new PSViewController);
-    return controller->setUpForContentSize(size) ? controller : nullptr;
+    return sv::makeSetUp(new PSViewController, &PSViewController::setUpForContentSize, size);
 }
 
 bool PSViewController::setUpForContentSize(ui::Size size)

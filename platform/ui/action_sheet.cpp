@@ -1,5 +1,6 @@
 #include "platform/ui/action_sheet.h"
 
+#include "platform/foundation/make_set_up.h"
 #include "platform/ui/bezier_path.h"
 #include "platform/ui/string_drawing.h"
 
@@ -16,8 +17,8 @@ std::shared_ptr<UIActionSheet> UIActionSheet::initWithTitle(std::string title, s
                                                             std::optional<std::string> destructiveButtonTitle,
                                                             std::vector<std::string> otherButtonTitles)
 {
-    std::shared_ptr<UIActionSheet> sheet(new UIActionSheet);
-    if (!sheet->setUpWithTitle(std::move(title)))
+    auto sheet = sv::makeSetUp(new UIActionSheet, &UIActionSheet::setUpWithTitle, std::move(title));
+    if (!sheet)
         return nullptr;
     sheet->delegate_ = std::move(delegate);
     if (destructiveButtonTitle)

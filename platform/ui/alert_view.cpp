@@ -1,5 +1,6 @@
 #include "platform/ui/alert_view.h"
 
+#include "platform/foundation/make_set_up.h"
 #include "platform/ui/bezier_path.h"
 #include "platform/ui/string_drawing.h"
 
@@ -19,8 +20,8 @@ std::shared_ptr<UIAlertView> UIAlertView::initWithTitle(std::string title, std::
                                                         std::optional<std::string> cancelButtonTitle,
                                                         std::vector<std::string> otherButtonTitles)
 {
-    std::shared_ptr<UIAlertView> alert(new UIAlertView);
-    if (!alert->setUpWithTitle(std::move(title)))
+    auto alert = sv::makeSetUp(new UIAlertView, &UIAlertView::setUpWithTitle, std::move(title));
+    if (!alert)
         return nullptr;
     alert->message_ = std::move(message);
     alert->delegate_ = std::move(delegate);

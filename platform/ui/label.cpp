@@ -1,5 +1,6 @@
 #include "platform/ui/label.h"
 
+#include "platform/foundation/make_set_up.h"
 #include "platform/ui/graphics_context.h"
 #include "platform/ui/string_drawing.h"
 
@@ -12,8 +13,7 @@ UILabel::UILabel() : font_(UIFont::systemFontOfSize(17)) { }
 
 std::shared_ptr<UILabel> UILabel::initWithFrame(const Rect& frame)
 {
-    std::shared_ptr<UILabel> label(new UILabel);
-    return label->setUpWithFrame(frame) ? label : nullptr;
+    return sv::makeSetUp(new UILabel, &UILabel::setUpWithFrame, frame);
 }
 
 bool UILabel::setUpWithFrame(const Rect& frame)

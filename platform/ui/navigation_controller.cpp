@@ -1,5 +1,6 @@
 #include "platform/ui/navigation_controller.h"
 
+#include "platform/foundation/make_set_up.h"
 #include "platform/ui/bezier_path.h"
 #include "platform/ui/label.h"
 #include "platform/ui/string_drawing.h"
@@ -14,9 +15,9 @@ namespace {
     public:
         static std::shared_ptr<NavigationBar> make(const Rect& frame)
         {
-            std::shared_ptr<NavigationBar> bar(new NavigationBar);
-            bar->setUpWithFrame(frame);
-            bar->setBackgroundColor(UIColor::colorWithRed(0.43f, 0.52f, 0.64f, 1));
+            auto bar = sv::makeSetUp(new NavigationBar, &NavigationBar::setUpWithFrame, frame);
+            if (bar)
+                bar->setBackgroundColor(UIColor::colorWithRed(0.43f, 0.52f, 0.64f, 1));
             return bar;
         }
         std::string_view className() const override { return "UINavigationBar"; }
@@ -66,8 +67,8 @@ namespace {
 std::shared_ptr<UINavigationController> UINavigationController::initWithRootViewController(
     std::shared_ptr<UIViewController> root)
 {
-    std::shared_ptr<UINavigationController> navigation(new UINavigationController);
-    if (!navigation->setUp())
+    auto navigation = sv::makeSetUp(new UINavigationController, &UINavigationController::setUp);
+    if (!navigation)
         return nullptr;
     if (root)
         navigation->pushViewController(std::move(root), false);

@@ -1,5 +1,6 @@
 #include "platform/ui/progress_hud.h"
 
+#include "platform/foundation/make_set_up.h"
 #include "platform/ui/bezier_path.h"
 #include "platform/ui/string_drawing.h"
 
@@ -10,8 +11,8 @@ namespace sv::ui {
 
 std::shared_ptr<UIProgressHUD> UIProgressHUD::initWithFrame(const Rect& frame)
 {
-    std::shared_ptr<UIProgressHUD> hud(new UIProgressHUD);
-    if (!hud->setUpWithFrame(frame))
+    auto hud = sv::makeSetUp(new UIProgressHUD, &UIProgressHUD::setUpWithFrame, frame);
+    if (!hud)
         return nullptr;
     hud->setOpaque(false);
     return hud;

@@ -1,5 +1,6 @@
 #include "platform/ui/progress_view.h"
 
+#include "platform/foundation/make_set_up.h"
 #include "platform/ui/bezier_path.h"
 
 #include <algorithm>
@@ -9,8 +10,7 @@ namespace sv::ui {
 
 std::shared_ptr<UIProgressView> UIProgressView::initWithProgressViewStyle(UIProgressViewStyle style)
 {
-    std::shared_ptr<UIProgressView> view(new UIProgressView);
-    return view->setUpWithStyle(style) ? view : nullptr;
+    return sv::makeSetUp(new UIProgressView, &UIProgressView::setUpWithStyle, style);
 }
 
 bool UIProgressView::setUpWithStyle(UIProgressViewStyle style)

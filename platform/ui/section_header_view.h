@@ -1,6 +1,7 @@
 #pragma once
 // The table view's own header view for a plain-style section.
 
+#include "platform/foundation/make_set_up.h"
 #include "platform/ui/bezier_path.h"
 #include "platform/ui/string_drawing.h"
 #include "platform/ui/view.h"
@@ -15,9 +16,9 @@ class SectionHeaderView final : public UIView {
 public:
     static std::shared_ptr<SectionHeaderView> make(std::string title)
     {
-        std::shared_ptr<SectionHeaderView> view(new SectionHeaderView);
-        view->setUpWithFrame(RectZero);
-        view->title_ = std::move(title);
+        auto view = sv::makeSetUp(new SectionHeaderView, &SectionHeaderView::setUpWithFrame, RectZero);
+        if (view)
+            view->title_ = std::move(title);
         return view;
     }
     std::string_view className() const override { return "UITableViewHeaderFooterView"; }

@@ -1,6 +1,7 @@
 #pragma once
 // The table view's own section index view.
 
+#include "platform/foundation/make_set_up.h"
 #include "platform/ui/string_drawing.h"
 #include "platform/ui/view.h"
 
@@ -16,9 +17,7 @@ class SectionIndexView final : public UIView {
 public:
     static std::shared_ptr<SectionIndexView> make()
     {
-        std::shared_ptr<SectionIndexView> view(new SectionIndexView);
-        view->setUpWithFrame(RectZero);
-        return view;
+        return sv::makeSetUp(new SectionIndexView, &SectionIndexView::setUpWithFrame, RectZero);
     }
     std::string_view className() const override { return "UITableViewIndex"; }
     void setTitles(const std::vector<std::string>& titles)

@@ -1,5 +1,6 @@
 #include "platform/ui/slider.h"
 
+#include "platform/foundation/make_set_up.h"
 #include "platform/ui/bezier_path.h"
 #include "platform/ui/coder.h"
 
@@ -11,14 +12,12 @@ namespace sv::ui {
 
 std::shared_ptr<UISlider> UISlider::initWithFrame(const Rect& frame)
 {
-    std::shared_ptr<UISlider> slider(new UISlider);
-    return slider->setUpWithFrame(frame) ? slider : nullptr;
+    return sv::makeSetUp(new UISlider, &UISlider::setUpWithFrame, frame);
 }
 
 std::shared_ptr<UISlider> UISlider::initWithCoder(const NSCoder& coder)
 {
-    std::shared_ptr<UISlider> slider(new UISlider);
-    return slider->setUpWithCoder(coder) ? slider : nullptr;
+    return sv::makeSetUp(new UISlider, &UISlider::setUpWithCoder, coder);
 }
 
 bool UISlider::setUpWithFrame(const Rect& frame)

@@ -1,13 +1,13 @@
 #include "platform/ui/switch.h"
 
+#include "platform/foundation/make_set_up.h"
 #include "platform/ui/bezier_path.h"
 
 namespace sv::ui {
 
 std::shared_ptr<UISwitch> UISwitch::initWithFrame(const Rect& frame)
 {
-    std::shared_ptr<UISwitch> control(new UISwitch);
-    return control->setUpWithFrame(frame) ? control : nullptr;
+    return sv::makeSetUp(new UISwitch, &UISwitch::setUpWithFrame, frame);
 }
 
 bool UISwitch::setUpWithFrame(const Rect& frame)

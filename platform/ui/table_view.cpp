@@ -1,5 +1,6 @@
 #include "platform/ui/table_view.h"
 
+#include "platform/foundation/make_set_up.h"
 #include "platform/ui/section_header_view.h"
 #include "platform/ui/section_index_view.h"
 
@@ -10,8 +11,7 @@ namespace sv::ui {
 
 std::shared_ptr<UITableView> UITableView::initWithFrame(const Rect& frame, UITableViewStyle style)
 {
-    std::shared_ptr<UITableView> table(new UITableView);
-    return table->setUpWithFrame(frame, style) ? table : nullptr;
+    return sv::makeSetUp(new UITableView, &UITableView::setUpWithFrame, frame, style);
 }
 
 UITableView::~UITableView() = default;

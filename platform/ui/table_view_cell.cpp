@@ -1,5 +1,6 @@
 #include "platform/ui/table_view_cell.h"
 
+#include "platform/foundation/make_set_up.h"
 #include "platform/ui/bezier_path.h"
 
 #include <algorithm>
@@ -13,8 +14,7 @@ namespace {
 
 std::shared_ptr<UITableViewCell> UITableViewCell::initWithStyle(UITableViewCellStyle style, std::string reuseIdentifier)
 {
-    std::shared_ptr<UITableViewCell> cell(new UITableViewCell);
-    return cell->setUpWithStyle(style, std::move(reuseIdentifier)) ? cell : nullptr;
+    return sv::makeSetUp(new UITableViewCell, &UITableViewCell::setUpWithStyle, style, std::move(reuseIdentifier));
 }
 
 bool UITableViewCell::setUpWithStyle(UITableViewCellStyle style, std::string reuseIdentifier)

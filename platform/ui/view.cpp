@@ -1,5 +1,6 @@
 #include "platform/ui/view.h"
 
+#include "platform/foundation/make_set_up.h"
 #include "platform/ui/coder.h"
 #include "platform/ui/view_controller.h"
 
@@ -31,14 +32,12 @@ namespace {
 
 std::shared_ptr<UIView> UIView::initWithFrame(const Rect& frame)
 {
-    std::shared_ptr<UIView> view(new UIView);
-    return view->setUpWithFrame(frame) ? view : nullptr;
+    return sv::makeSetUp(new UIView, &UIView::setUpWithFrame, frame);
 }
 
 std::shared_ptr<UIView> UIView::initWithCoder(const NSCoder& coder)
 {
-    std::shared_ptr<UIView> view(new UIView);
-    return view->setUpWithCoder(coder) ? view : nullptr;
+    return sv::makeSetUp(new UIView, &UIView::setUpWithCoder, coder);
 }
 
 UIView::~UIView()

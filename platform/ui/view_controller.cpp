@@ -1,11 +1,12 @@
 #include "platform/ui/view_controller.h"
 
+#include "platform/foundation/make_set_up.h"
+
 namespace sv::ui {
 
 std::shared_ptr<UIViewController> UIViewController::init()
 {
-    std::shared_ptr<UIViewController> controller(new UIViewController);
-    return controller->setUp() ? controller : nullptr;
+    return sv::makeSetUp(new UIViewController, &UIViewController::setUp);
 }
 
 UIViewController::~UIViewController()
