@@ -5,12 +5,12 @@
 #include "platform/foundation/make_set_up.h"
 #include "platform/foundation/notification_center.h"
 #include "platform/foundation/run_loop.h"
+#include "platform/foundation/string_number.h"
 #include "platform/prefs/controller_registry.h"
 #include "platform/ui/application.h"
 #include "platform/ui/label.h"
 #include "settings/always_apps_controller.h"
 #include "settings/never_apps_controller.h"
-#include "settings/string_values.h"
 
 #include <algorithm>
 #include <climits>
@@ -49,7 +49,7 @@ std::optional<long long> integerOf(const sv::Value& value)
     if (auto number = value.integerValue())
         return std::clamp<long long>(*number, INT_MIN, INT_MAX);
     if (const std::string* text = value.asString())
-        return slv::intValue(*text);
+        return sv::intValue(*text);
     return std::nullopt;
 }
 

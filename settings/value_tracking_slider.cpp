@@ -1,10 +1,10 @@
 #include "settings/value_tracking_slider.h"
 
 #include "platform/foundation/make_set_up.h"
+#include "platform/foundation/string_number.h"
 #include "platform/ui/bezier_path.h"
 #include "platform/ui/color.h"
 #include "platform/ui/string_drawing.h"
-#include "settings/string_values.h"
 
 #include <algorithm>
 #include <climits>
@@ -43,7 +43,7 @@ void ZEVSliderValuePopupView::setValue(float value)
     // The text without its decimal point and two decimals, read as an integer.
     std::string formatted = format("%4.2f", static_cast<double>(value));
     formatted.erase(formatted.size() >= 3 ? formatted.size() - 3 : 0);
-    int whole = slv::intValue(formatted);
+    int whole = sv::intValue(formatted);
     double quantised = 5 * std::round(whole / 5.0);
     // Absurd values stay on a step of 5 inside the int range.
     constexpr double kLimit = INT_MAX - INT_MAX % 5;

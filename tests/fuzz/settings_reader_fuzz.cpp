@@ -5,12 +5,12 @@
 #include "contract/settings_contract.h"
 #include "platform/foundation/files.h"
 #include "platform/foundation/property_list.h"
+#include "platform/foundation/string_number.h"
 #include "platform/ui/application.h"
 #include "platform/ui/table_view.h"
 #include "settings/always_apps_controller.h"
 #include "settings/app_delegate.h"
 #include "settings/never_apps_controller.h"
-#include "settings/string_values.h"
 
 #include <algorithm>
 #include <cmath>
@@ -118,7 +118,7 @@ void readAsThePane()
         if (!value)
             continue;
         if (const std::string* text = value->asString())
-            sink = slv::intValue(*text);
+            sink = sv::intValue(*text);
         else
             sink = value->integerValue().value_or(0);
         if (const sv::Array* list = value->asArray()) {
