@@ -1,6 +1,7 @@
 // Start-up inside the home screen and the renaming of its state-change handler.
 #include "closer/sleepwright.h"
 
+#include "closer/selectors.h"
 #include "contract/settings_contract.h"
 #include "platform/foundation/bundle.h"
 #include "platform/foundation/files.h"
@@ -36,9 +37,10 @@ void SleepwrightRename(bool flag, const char* className, const char* selectorNam
 
     std::size_t length = std::strlen(selectorName);
     std::size_t bufferSize = (length + 8) & ~std::size_t { 3 };
+    static_assert(swr::kRenamePrefix.size() <= 4, "the buffer holds a prefix of at most 4 bytes");
     char* prefixedName = static_cast<char*>(alloca(bufferSize));
-    std::memcpy(prefixedName, "SWR_", 4);
-    std::memcpy(prefixedName + 4, selectorName, length + 1);
+    std::memcpy(prefixedName, swr::kRenamePrefix.data(), swr::kRenamePrefix.size());
+    std::memcpy(prefixedName + swr::kRenamePrefix.size(), selectorName, length + 1);
 
     const char* types = method_getTypeEncoding(method);
     IMP current = method_getImplementation(method);

@@ -1,15 +1,13 @@
 #pragma once
 // The library's entry points and process-wide state.
 
+#include "contract/suspect_list.h"
 #include "platform/notify/darwin_notify.h"
 #include "platform/runtime/object.h"
 
 #include <memory>
-#include <vector>
 
-// Applications that left the foreground and may be closed, oldest first, unique by identity.
-using SuspectList = std::vector<sv::rt::Ref>;
-// Exported so that the home-screen host can show it (`show suspects`).
+// Exported under kSuspectListSymbol so that the home-screen host can show it.
 extern std::unique_ptr<SuspectList> susApp [[gnu::visibility("default")]];
 
 // Gates the renaming routine's two warnings.

@@ -2,6 +2,7 @@
 // The simulated device behind the home screen's classes: memory (total, a base use, the footprint
 // of each running application), the app switcher, the telephone and the processes.
 
+#include "contract/suspect_list.h"
 #include "hosts/common/scenario.h"
 #include "platform/runtime/object.h"
 
@@ -58,9 +59,9 @@ public:
     id process(id application);
 
     // Where `show suspects` finds the library's suspect list.
-    using SuspectSource = std::function<const std::vector<sv::rt::Ref>*()>;
+    using SuspectSource = std::function<const SuspectList*()>;
     void setSuspectSource(SuspectSource source) { suspects_ = std::move(source); }
-    const std::vector<sv::rt::Ref>* suspects() const { return suspects_ ? suspects_() : nullptr; }
+    const SuspectList* suspects() const { return suspects_ ? suspects_() : nullptr; }
 
 private:
     double totalMB_ = 1024;

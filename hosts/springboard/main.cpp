@@ -1,5 +1,6 @@
 // springboard-host: the home-screen stand-in. Registers the home screen's classes, loads the
 // injected libraries, then plays a scenario on its main run loop.
+#include "contract/suspect_list.h"
 #include "hosts/common/host_main.h"
 #include "hosts/common/scenario.h"
 #include "hosts/springboard/device.h"
@@ -14,19 +15,17 @@
 #include <vector>
 
 namespace {
-// The suspect list of the first loaded library that exports one ("susApp", a
-// std::unique_ptr<std::vector<sv::rt::Ref>>), for `show suspects`.
+// The suspect list of the first loaded library that exports one, for `show suspects`.
 sb::Device::SuspectSource suspectListOf(const std::vector<std::string>& libraries)
 {
-    using SuspectList = std::unique_ptr<std::vector<sv::rt::Ref>>;
     for (const std::string& name : libraries) {
         std::string path = sv::fs::resolve(std::string(sv::injection::kFolder) + "/" + name);
         void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_NOLOAD);
-        void* symbol = handle ? ::dlsym(handle, "susApp") : nullptr;
+        void* symbol = handle ? ::dlsym(handle, kSuspectListSymbol) : nullptr;
         if (handle)
             ::dlclose(handle); // drops only the reference RTLD_NOLOAD added
         if (symbol)
-            return [list = static_cast<SuspectList*>(symbol)] { return list->get(); };
+            return [list = static_cast<std::unique_ptr<SuspectList>*>(symbol)] { return list->get(); };
     }
     return nullptr;
 }

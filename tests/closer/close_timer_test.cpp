@@ -4,6 +4,9 @@
 #include "platform/runtime/foundation_objects.h"
 #include "tests/closer/closer_fixture.h"
 
+#include <cstdlib>
+#include <set>
+
 using sv::test::CloserTest;
 using Lines = std::vector<std::string>;
 
@@ -112,4 +115,25 @@ TEST_F(CloseTimerTest, RecheckWithNoSuspectsOnlyReadsTheProbe)
     finalTestToKillAgain(nullptr, nullptr, nullptr, nullptr, nullptr);
     EXPECT_EQ(probes, 1);
     EXPECT_EQ(sv::RunLoop::main().pendingTimers(), 0u);
+}
+
+TEST(LibraryClasses, HaveExactlyTheMethodsTheirNamesPromise)
+{
+    // Spelled out here on purpose: the library sends these by name, and a misspelt one would be
+    // dropped without a sound.
+    auto methods = [](Class cls) {
+        std::set<std::string> names;
+        unsigned int count = 0;
+        Method* list = class_copyMethodList(cls, &count);
+        for (unsigned int i = 0; i < count; ++i)
+            names.insert(sel_getName(method_getName(list[i])));
+        std::free(list);
+        return names;
+    };
+    EXPECT_EQ(objc_getClass("Timer"), timerClass());
+    EXPECT_EQ(methods(timerClass()), (std::set<std::string> { "startTimerWithApp:andBundleID:", "killAgains",
+                                                              "seeIfSameAppOpens:", "killApp:", "finalTestToKill",
+                                                              "dealloc" }));
+    EXPECT_EQ(objc_getClass("WaitToCheckTimer"), waitToCheckTimerClass());
+    EXPECT_EQ(methods(waitToCheckTimerClass()), (std::set<std::string> { "start", "finishTime", "dealloc" }));
 }
