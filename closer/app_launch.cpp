@@ -1,20 +1,19 @@
 // The replacement state-change handler: keeps the suspect list, decides which application to
 // close, and always hands the call on to the home screen's own handler.
 #include "closer/close_timer.h"
+#include "closer/exemptions.h"
 #include "closer/free_memory.h"
 #include "closer/library_settings.h"
+#include "closer/selectors.h"
 #include "closer/sleepwright.h"
 #include "platform/home_screen.h"
 #include "platform/runtime/foundation_objects.h"
 
 #include <algorithm>
-#include <array>
+#include <string>
 #include <string_view>
 
 namespace {
-
-constexpr std::array<std::string_view, 3> kNeverClosed = { "com.apple.springboard", "com.apple.mobilephone",
-                                                           "com.apple.AdSheetPhone" };
 
 // Reads the settings file afresh for this one question.
 bool listed(std::string_view listKey, const std::string* identifier)
@@ -33,14 +32,6 @@ void removeSuspect(id application)
 bool ask(id receiver, const char* question)
 {
     return sv::rt::msgSend<bool>(receiver, question);
-}
-
-bool callInProgress()
-{
-    id telephony = sv::rt::msgSend<id>(sv::rt::classObject(sv::home::cls::TelephonyManager),
-                                       sv::home::sel::sharedTelephonyManager);
-    return ask(telephony, sv::home::sel::inCall) || ask(telephony, sv::home::sel::incomingCallExists)
-        || ask(telephony, sv::home::sel::outgoingCallExists);
 }
 
 // Whether a backgrounded application does none of the work it declared it may go on doing.
@@ -99,7 +90,7 @@ void decide(id application, int state)
         inNeverList = true;
         removeSuspect(application);
     }
-    if (inNeverList || std::find(kNeverClosed.begin(), kNeverClosed.end(), *identifier) != kNeverClosed.end())
+    if (inNeverList || isFixedNeverClosed(*identifier))
         return;
 
     auto settings = readLibrarySettings();
@@ -112,17 +103,15 @@ void decide(id application, int state)
         return;
     }
     if (susApp->size() <= 1) {
-        if (leadingInteger(getFreeMemory()) <= ramValue) {
+        if (freeMebibytes() <= ramValue) {
             runTimer(application, identifierRef.get(), false);
             removeSuspect(application);
         }
         return;
     }
-    if (leadingInteger(getFreeMemory()) <= ramValue) {
-        sv::rt::Ref oldest = susApp->front();
-        runTimer(oldest.get(), sv::rt::msgSend<id>(oldest.get(), sv::home::sel::bundleIdentifier), true);
-        susApp->erase(susApp->begin());
-    }
+    // The oldest suspect that may be closed, which may be this application.
+    if (freeMebibytes() <= ramValue)
+        closeOldestSuspect(settings);
 }
 
 } // namespace
@@ -133,5 +122,6 @@ void Sleepwarden_appLaunch(id self, SEL, id application, int state)
     sv::rt::Ref keep = sv::rt::Ref::retain(application);
     if (susApp)
         decide(application, state);
-    sv::rt::msgSend<void>(self, "SWR_applicationStateChanged:state:", application, state);
+    static const std::string homeScreenHandler = swr::renamedSelector(sv::home::sel::applicationStateChanged);
+    sv::rt::msgSend<void>(self, homeScreenHandler.c_str(), application, state);
 }

@@ -1,8 +1,10 @@
 // Close timers and the memory re-check chain.
 #include "closer/close_timer.h"
 
+#include "closer/exemptions.h"
 #include "closer/free_memory.h"
 #include "closer/library_settings.h"
+#include "closer/selectors.h"
 #include "closer/sleepwright.h"
 #include "contract/settings_contract.h"
 #include "platform/foundation/notification_center.h"
@@ -19,7 +21,7 @@ TimerState* timerState(id self)
 
 id startTimerWithApp(id self, SEL, id app, id bundleId)
 {
-    self = sv::rt::msgSendSuper<id>(timerClass(), self, "init");
+    self = sv::rt::msgSendSuper<id>(timerClass(), self, swr::sel::init);
     if (!self)
         return nullptr;
     TimerState* state = timerState(self);
@@ -29,7 +31,7 @@ id startTimerWithApp(id self, SEL, id app, id bundleId)
 
     sv::NotificationCenter::defaultCenter().addObserver(
         self, std::string(slv::local::TimerTester), [self](const sv::Notification& notification) {
-            sv::rt::msgSend<void>(self, "seeIfSameAppOpens:", &notification);
+            sv::rt::msgSend<void>(self, swr::sel::seeIfSameAppOpens, &notification);
         });
     state->KillAgain = false;
     if (const std::string* identifier = sv::rt::stringValue(bundleId))
@@ -37,7 +39,7 @@ id startTimerWithApp(id self, SEL, id app, id bundleId)
     // The run loop keeps this object and its application alive until the timer has fired.
     state->mainTimer = sv::RunLoop::main().scheduleTimer(
         kCloseDelay, [target = sv::rt::Ref::retain(self), userInfo = sv::rt::Ref::retain(app)] {
-            sv::rt::msgSend<void>(target.get(), "killApp:", static_cast<id>(nullptr));
+            sv::rt::msgSend<void>(target.get(), swr::sel::killApp, static_cast<id>(nullptr));
         });
     return self;
 }
@@ -85,7 +87,7 @@ void killApp(id self, SEL, id)
 
     state->bundleID.reset();
     if (state->KillAgain)
-        sv::rt::msgSend<void>(self, "finalTestToKill");
+        sv::rt::msgSend<void>(self, swr::sel::finalTestToKill);
 }
 
 void finalTestToKill(id, SEL)
@@ -100,16 +102,16 @@ void timerDealloc(id self, SEL)
         state->mainTimer.reset();
         state->bundleID.reset();
     }
-    sv::rt::msgSendSuper<void>(timerClass(), self, "dealloc");
+    sv::rt::msgSendSuper<void>(timerClass(), self, swr::sel::dealloc);
 }
 
 id waitStart(id self, SEL)
 {
-    self = sv::rt::msgSendSuper<id>(waitToCheckTimerClass(), self, "init");
+    self = sv::rt::msgSendSuper<id>(waitToCheckTimerClass(), self, swr::sel::init);
     if (!self)
         return nullptr;
     sv::RunLoop::main().scheduleTimer(kRecheckDelay, [target = sv::rt::Ref::retain(self)] {
-        sv::rt::msgSend<void>(target.get(), "finishTime");
+        sv::rt::msgSend<void>(target.get(), swr::sel::finishTime);
     });
     return self;
 }
@@ -121,31 +123,31 @@ void finishTime(id, SEL)
 
 void waitDealloc(id self, SEL)
 {
-    sv::rt::msgSendSuper<void>(waitToCheckTimerClass(), self, "dealloc");
+    sv::rt::msgSendSuper<void>(waitToCheckTimerClass(), self, swr::sel::dealloc);
 }
 
 } // namespace
 
 Class timerClass()
 {
-    static Class cls = sv::rt::ClassBuilder("Timer")
+    static Class cls = sv::rt::ClassBuilder(swr::cls::Timer)
                            .state<TimerState>()
-                           .method("startTimerWithApp:andBundleID:", &startTimerWithApp)
-                           .method("killAgains", &killAgains)
-                           .method("seeIfSameAppOpens:", &seeIfSameAppOpens)
-                           .method("killApp:", &killApp)
-                           .method("finalTestToKill", &finalTestToKill)
-                           .method("dealloc", &timerDealloc)
+                           .method(swr::sel::startTimerWithApp, &startTimerWithApp)
+                           .method(swr::sel::killAgains, &killAgains)
+                           .method(swr::sel::seeIfSameAppOpens, &seeIfSameAppOpens)
+                           .method(swr::sel::killApp, &killApp)
+                           .method(swr::sel::finalTestToKill, &finalTestToKill)
+                           .method(swr::sel::dealloc, &timerDealloc)
                            .registerClass();
     return cls;
 }
 
 Class waitToCheckTimerClass()
 {
-    static Class cls = sv::rt::ClassBuilder("WaitToCheckTimer")
-                           .method("start", &waitStart)
-                           .method("finishTime", &finishTime)
-                           .method("dealloc", &waitDealloc)
+    static Class cls = sv::rt::ClassBuilder(swr::cls::WaitToCheckTimer)
+                           .method(swr::sel::start, &waitStart)
+                           .method(swr::sel::finishTime, &finishTime)
+                           .method(swr::sel::dealloc, &waitDealloc)
                            .registerClass();
     return cls;
 }
@@ -161,27 +163,29 @@ void runTimer(id app, id bundleId, bool killAgain)
         sv::Dictionary { { std::string(slv::key::BundleID), sv::Value(*identifier) } });
     if (!app)
         return;
-    id timer = sv::rt::msgSend<id>(sv::rt::alloc(timerClass()), "startTimerWithApp:andBundleID:", app, bundleId);
+    id timer = sv::rt::msgSend<id>(sv::rt::alloc(timerClass()), swr::sel::startTimerWithApp, app, bundleId);
     if (killAgain)
-        sv::rt::msgSend<void>(timer, "killAgains");
+        sv::rt::msgSend<void>(timer, swr::sel::killAgains);
     sv::rt::release(timer);
 }
 
 void testToKillAgain(CFNotificationCenterRef, void*, const char*, const void*, const void*)
 {
-    id wait = sv::rt::msgSend<id>(sv::rt::alloc(waitToCheckTimerClass()), "start");
+    id wait = sv::rt::msgSend<id>(sv::rt::alloc(waitToCheckTimerClass()), swr::sel::start);
     sv::rt::release(wait);
 }
 
 void finalTestToKillAgain(CFNotificationCenterRef, void*, const char*, const void*, const void*)
 {
-    std::int32_t threshold = thresholdFrom(readLibrarySettings());
-    std::int32_t freeMemory = leadingInteger(getFreeMemory());
+    auto settings = readLibrarySettings();
+    std::int32_t threshold = thresholdFrom(settings);
+    std::int32_t freeMemory = freeMebibytes();
     if (!susApp || susApp->empty())
         return;
     if (freeMemory > threshold)
         return;
-    sv::rt::Ref oldest = susApp->front();
-    runTimer(oldest.get(), sv::rt::msgSend<id>(oldest.get(), sv::home::sel::bundleIdentifier), true);
-    susApp->erase(susApp->begin());
+    // As the decision spares during a call, the chain ends; the next state change starts anew.
+    if (callInProgress())
+        return;
+    closeOldestSuspect(settings);
 }

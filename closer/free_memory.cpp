@@ -2,8 +2,8 @@
 #include "closer/free_memory.h"
 
 #include "platform/foundation/log.h"
+#include "platform/foundation/string_number.h"
 
-#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <limits>
@@ -38,7 +38,7 @@ std::string prettyBytes(std::uint64_t bytes)
     return text;
 }
 
-std::string getFreeMemory()
+std::uint64_t freeMemoryBytes()
 {
     int name[2] = { sv::kernel::CTL_HW, sv::kernel::HW_PAGESIZE };
     std::int32_t pageSize = 0;
@@ -53,27 +53,27 @@ std::string getFreeMemory()
         != sv::kernel::KERN_SUCCESS)
         sv::log("Failed to get VM statistics.");
 
-    // Each product in 32 bits, as the device computes it; the sum in double precision.
-    auto page = static_cast<std::uint32_t>(pageSize);
-    std::uint32_t freeBytes = vmstat.words[0] * page;
-    std::uint32_t inactiveBytes = vmstat.words[2] * page;
-    double total = static_cast<double>(freeBytes) + static_cast<double>(inactiveBytes);
-    return prettyBytes(static_cast<std::uint64_t>(total));
+    // In 64 bits: a 32-bit product wraps once 4 GiB are free. Two 32-bit counts times a page
+    // size below 2^31 cannot overflow the sum.
+    if (pageSize <= 0)
+        pageSize = fallbackPageSize();
+    auto page = static_cast<std::uint64_t>(pageSize);
+    return std::uint64_t { vmstat.words[0] } * page + std::uint64_t { vmstat.words[2] } * page;
 }
 
-std::int32_t leadingInteger(std::string_view text)
+std::string getFreeMemory()
 {
-    std::size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || text[i] == '\t' || text[i] == '\n'))
-        ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
-        negative = text[i++] == '-';
-    constexpr std::int64_t limit = std::int64_t { std::numeric_limits<std::int32_t>::max() } + 1;
-    std::int64_t value = 0;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i)
-        value = std::min(limit, value * 10 + (text[i] - '0'));
-    if (negative)
-        return static_cast<std::int32_t>(-value);
-    return static_cast<std::int32_t>(std::min(value, limit - 1));
+    return prettyBytes(freeMemoryBytes());
+}
+
+std::int32_t mebibyteFigure(std::uint64_t bytes)
+{
+    char text[64];
+    std::snprintf(text, sizeof text, "%.4f", static_cast<double>(bytes) / static_cast<double>(1 << 20));
+    return sv::intValue(text);
+}
+
+std::int32_t freeMebibytes()
+{
+    return mebibyteFigure(freeMemoryBytes());
 }

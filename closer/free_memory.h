@@ -1,19 +1,21 @@
 #pragma once
-// The free-memory probe: free and inactive pages as a bare number in the largest power of 1024
-// the amount exceeds. Callers compare its leading integer with the threshold.
+// The free-memory probe: free and inactive pages, compared with the threshold in mebibytes.
 
 #include "platform/kernel/kernel.h"
 
 #include <cstdint>
 #include <string>
-#include <string_view>
 
 // Receives the host's virtual-memory statistics at every probe.
 extern sv::kernel::vm_statistics vmstat;
 
+// Free and inactive memory in bytes, as the kernel reports it now.
+std::uint64_t freeMemoryBytes();
+// That amount as a bare number in the largest power of 1024 it exceeds, without unit.
 std::string getFreeMemory();
 std::string prettyBytes(std::uint64_t bytes);
 
-// The leading decimal integer of a text ("150.0000" gives 150), saturated to 32 bits; 0 when
-// the text does not start with one.
-std::int32_t leadingInteger(std::string_view text);
+// What the close decision compares with "ramValue": the integer part of the mebibytes rounded
+// to four decimals (so 174.99995 MiB already reads 175), saturated to 32 bits.
+std::int32_t mebibyteFigure(std::uint64_t bytes);
+std::int32_t freeMebibytes();

@@ -217,3 +217,68 @@ TEST_F(CloseDecisionTest, OtherStatesOnlyRecordTheSuspect)
     EXPECT_TRUE(closes().empty());
     EXPECT_EQ(suspects(), (Lines { "a", "b" }));
 }
+
+TEST_F(CloseDecisionTest, TheChainPassesOverFixedAndNeverListedSuspectsAndClosesTheOthersOldestFirst)
+{
+    writeSettings({ { "NeverIdentifiers", entries({ "b" }) }, { "ramValue", 175 } });
+    play({ "app com.apple.mobilephone \"Phone\"", "app com.apple.AdSheetPhone \"AdSheet\"", "app d \"D\"",
+           "launch com.apple.mobilephone", "launch com.apple.AdSheetPhone", "launch d", "launch top", "free 300",
+           "state com.apple.mobilephone 2", "call active", "state b 2", "call none", "state com.apple.AdSheetPhone 2",
+           "state a 2", "state c 2", "free 100", "state d 2" });
+    // b, recorded during the call, left the list when passed over; the fixed two stay.
+    EXPECT_EQ(suspects(), (Lines { "com.apple.mobilephone", "com.apple.AdSheetPhone", "c", "d" }));
+    advance(60);
+    EXPECT_EQ(closes(), (Lines { "closed a", "closed c", "closed d" }));
+    Lines lines = timeline();
+    for (const char* expected : { "[1.000] closed a", "[5.600] closed c", "[10.200] closed d" })
+        EXPECT_NE(std::find(lines.begin(), lines.end(), expected), lines.end()) << expected;
+    EXPECT_EQ(lines.back(), "[13.800] posted norv.swr.kill.test"); // nothing closable: the chain ends
+    EXPECT_EQ(suspects(), (Lines { "com.apple.mobilephone", "com.apple.AdSheetPhone" }));
+    EXPECT_EQ(sv::RunLoop::main().pendingTimers(), 0u);
+
+    // The decision's own oldest-suspect branch passes over them the same way.
+    play({ "launch c", "launch top", "state b 1", "state c 2" });
+    EXPECT_EQ(suspects(), (Lines { "com.apple.mobilephone", "com.apple.AdSheetPhone" }));
+    advance(10);
+    EXPECT_EQ(closes(), (Lines { "closed a", "closed c", "closed d", "closed c" }));
+}
+
+TEST_F(CloseDecisionTest, ACallEndsTheChainUntilTheNextStateChange)
+{
+    for (const char* call : { "call active", "call incoming", "call outgoing" }) {
+        events.clear();
+        play({ "launch a", "launch b", "launch c", "launch top", "free 300", "state a 2", "state b 2", "free 100",
+               "state c 2", "wait 2", call, "wait 20", "call none", "wait 20" });
+        // a went before the call; the re-check during it closed nothing and started nothing.
+        EXPECT_EQ(closes(), Lines { "closed a" }) << call;
+        EXPECT_EQ(eventsStartingWith("posted norv.swr.kill.test").size(), 1u) << call;
+        EXPECT_EQ(suspects(), (Lines { "b", "c" })) << call;
+        play({ "state c 2", "wait 20" });
+        EXPECT_EQ(closes(), (Lines { "closed a", "closed b", "closed c" })) << call;
+        EXPECT_TRUE(suspects().empty()) << call;
+    }
+}
+
+TEST_F(CloseDecisionTest, FreeMemoryComparesInMebibytesAtEverySize)
+{
+    // No settings file: the threshold is 175.
+    for (const char* free : { "free 2048", "free 8192", "free 176" }) {
+        play({ free, "state a 2", "wait 2" });
+        EXPECT_TRUE(closes().empty()) << free;
+    }
+    play({ "free auto", "memory total=4096 base=452", "state a 2", "wait 2" }); // 3.5 GiB from the model
+    EXPECT_TRUE(closes().empty());
+    EXPECT_EQ(sb::Device::shared().freeMB(), 3584);
+    play({ "free 0.5", "state a 2", "wait 2" });
+    EXPECT_EQ(closes(), Lines { "closed a" });
+
+    // The re-check reads the same figure.
+    play({ "launch a", "launch top", "state a 1", "free 2048" });
+    notify_post(slv::darwin::KillTest);
+    advance(2);
+    EXPECT_EQ(closes(), Lines { "closed a" });
+    play({ "free 0.5" });
+    notify_post(slv::darwin::KillTest);
+    advance(2);
+    EXPECT_EQ(closes(), (Lines { "closed a", "closed a" }));
+}

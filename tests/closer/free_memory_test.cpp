@@ -1,6 +1,8 @@
 #include "closer/free_memory.h"
+#include "platform/foundation/string_number.h"
 #include "tests/closer/closer_fixture.h"
 
+#include <algorithm>
 #include <unistd.h>
 
 using sv::test::CloserTest;
@@ -23,16 +25,48 @@ TEST(PrettyBytes, WritesTheLargestPowerOf1024ExceededWithoutUnit)
         EXPECT_EQ(prettyBytes(bytes), text) << bytes;
 }
 
-TEST(LeadingInteger, ReadsTheIntegerPartAsTheDecisionDoes)
+TEST(MebibyteFigure, ComparesInMebibytesAtEverySize)
 {
-    EXPECT_EQ(leadingInteger("150.0000"), 150);
-    EXPECT_EQ(leadingInteger("1.5000"), 1);
-    EXPECT_EQ(leadingInteger("1024"), 1024);
-    EXPECT_EQ(leadingInteger("  -7x"), -7);
-    EXPECT_EQ(leadingInteger("abc"), 0);
-    EXPECT_EQ(leadingInteger(""), 0);
-    EXPECT_EQ(leadingInteger("99999999999"), 2147483647);
-    EXPECT_EQ(leadingInteger("-99999999999"), -2147483647 - 1);
+    constexpr std::uint64_t MiB = 1 << 20;
+    const std::pair<std::uint64_t, std::int32_t> table[] = {
+        { 0, 0 },
+        { 512 * 1024, 0 }, // today 512: the kibibytes of the figure
+        { MiB, 1 },        // today 1024
+        { 175 * MiB, 175 },
+        { 175 * MiB - 52, 175 }, // 174.99995 rounds up before the integer is taken
+        { 175 * MiB - 53, 174 },
+        { 2048 * MiB, 2048 }, // today 2: the gibibytes of the figure
+        { 3584 * MiB, 3584 },
+        { 8192 * MiB, 8192 },
+        { 0xffffffffffffffffull, 2147483647 },
+    };
+    for (const auto& [bytes, figure] : table)
+        EXPECT_EQ(mebibyteFigure(bytes), figure) << bytes;
+}
+
+TEST(MebibyteFigure, EveryFigureFromOneMebibyteToOneGibibyteComparesAsTheTextDid)
+{
+    // The referee: the integer part of the probe's text, as the threshold was compared before.
+    auto before = [](std::uint64_t bytes) { return sv::intValue(prettyBytes(bytes)); };
+    constexpr std::uint64_t MiB = 1 << 20, GiB = MiB << 10;
+    std::size_t differing = 0;
+    auto compare = [&](std::uint64_t bytes) {
+        if (mebibyteFigure(bytes) != before(bytes) && ++differing <= 5)
+            ADD_FAILURE() << bytes << " bytes: " << mebibyteFigure(bytes) << ", before " << before(bytes);
+    };
+    for (std::uint64_t pages = MiB / 4096; pages <= GiB / 4096; ++pages) // every 4 KiB page count
+        compare(std::max(pages * 4096, MiB + 1));
+    for (std::uint64_t mib = 1; mib <= 1024; ++mib) // each side of every whole mebibyte
+        for (std::uint64_t offset : { 1, 26, 52, 53, 54 }) {
+            compare(std::clamp(mib * MiB - offset, MiB + 1, GiB));
+            compare(std::clamp(mib * MiB + offset, MiB + 1, GiB));
+        }
+    std::uint64_t state = 88172645463325252ull; // xorshift: odd byte counts all over the range
+    for (int i = 0; i < 100000; ++i) {
+        state ^= state << 13, state ^= state >> 7, state ^= state << 17;
+        compare(MiB + 1 + state % (GiB - MiB));
+    }
+    EXPECT_EQ(differing, 0u);
 }
 
 namespace {
@@ -60,11 +94,15 @@ TEST_F(CloserTest, ProbeCountsFreeAndInactivePages)
     EXPECT_TRUE(logLines.empty());
 }
 
-TEST_F(CloserTest, ProbeKeepsThe32BitProductsOfTheDevice)
+TEST_F(CloserTest, ProbeCountsPastFourGibibytes)
 {
-    // 2^20 pages of 4 KiB is 4 GiB, which wraps to 0 in 32 bits; the other product is 1 GiB.
+    // 2^20 pages of 4 KiB is 4 GiB, which 32-bit products would wrap to 0; the other is 1 GiB.
     provide(4096, std::pair { 1u << 20, 1u << 18 });
-    EXPECT_EQ(getFreeMemory(), "1024.0000");
+    EXPECT_EQ(freeMemoryBytes(), 5ull << 30);
+    EXPECT_EQ(getFreeMemory(), "5.0000");
+    EXPECT_EQ(freeMebibytes(), 5120);
+    provide(65536, std::pair { 0xffffffffu, 0xffffffffu });
+    EXPECT_EQ(freeMemoryBytes(), 2 * 0xffffffffull * 65536);
 }
 
 TEST_F(CloserTest, ProbeFallsBackToTheMachinePageSizeWhenTheQueryFails)
@@ -87,9 +125,9 @@ TEST_F(CloserTest, ProbeGoesOnWithTheLastStatisticsWhenTheyCannotBeRead)
 TEST_F(CloserTest, ProbeSeesTheDeviceModel)
 {
     play({ "memory total=1024 base=724", "app com.example.big \"Big\" mem=125", "launch com.example.big" });
-    EXPECT_EQ(leadingInteger(getFreeMemory()), 175);
+    EXPECT_EQ(freeMebibytes(), 175);
     play({ "free 42.5" });
     EXPECT_EQ(getFreeMemory(), "42.5000");
     play({ "free auto", "home" });
-    EXPECT_EQ(leadingInteger(getFreeMemory()), 175);
+    EXPECT_EQ(freeMebibytes(), 175);
 }

@@ -106,3 +106,79 @@ TEST_F(SpringboardHostTest, AMorningOfUseSparesTheNeverListedApplication)
                                                     "[1116.000] closed com.example.game" }));
     EXPECT_EQ(lines(result.out, "switcher").back(), "[1120.000] switcher com.example.maps com.example.notes");
 }
+
+TEST_F(SpringboardHostTest, TheChainSparesThePhoneTheNeverListAndCalls)
+{
+    install();
+    auto result = run({}, R"(settings never b
+settings ramValue 175
+app com.apple.mobilephone "Phone" mem=10
+app com.apple.AdSheetPhone "AdSheet" mem=10
+app a "A" mem=10
+app b "B" mem=10
+app c "C" mem=10
+app d "D" mem=10
+launch com.apple.mobilephone
+launch com.apple.AdSheetPhone
+launch b
+launch a
+launch c
+launch d
+launch top
+free 300
+state com.apple.mobilephone 2
+call active
+state b 2
+call none
+state com.apple.AdSheetPhone 2
+state a 2
+state c 2
+free 100
+state d 2
+show suspects
+wait 7
+call incoming
+wait 10
+call none
+wait 10
+show suspects
+state d 2
+wait 10
+show suspects
+)");
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(lines(result.out, "suspects"), (Lines { "[0.000] suspects com.apple.mobilephone com.apple.AdSheetPhone c d",
+                                                      "[27.000] suspects com.apple.mobilephone com.apple.AdSheetPhone d",
+                                                      "[37.000] suspects com.apple.mobilephone com.apple.AdSheetPhone" }));
+    // a and c 4.6 s apart; the re-check of 9.2 s came during the call and ended the chain.
+    EXPECT_EQ(lines(result.out, "closed"), (Lines { "[1.000] closed a", "[5.600] closed c", "[28.000] closed d" }));
+    EXPECT_EQ(lines(result.out, "kill.test"), (Lines { "[4.600] posted norv.swr.kill.test",
+                                                       "[9.200] posted norv.swr.kill.test",
+                                                       "[31.600] posted norv.swr.kill.test" }));
+}
+
+TEST_F(SpringboardHostTest, PlentyOfFreeMemoryIsPlentyAtEverySize)
+{
+    install();
+    auto result = run({}, R"(app a "A" mem=10
+launch a
+home
+free 2048
+state a 2
+wait 2
+free 8192
+state a 2
+wait 2
+free auto
+memory total=4096 base=502
+show memory
+state a 2
+wait 2
+free 0.5
+state a 2
+wait 2
+)");
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(lines(result.out, "memory"), Lines { "[4.000] memory total=4096 base=502 apps=10 free=3584" });
+    EXPECT_EQ(lines(result.out, "closed"), Lines { "[7.000] closed a" });
+}

@@ -1,0 +1,20 @@
+#pragma once
+// What is never closed, shared by the close decision and the re-check chain: nothing during a
+// call, never the three fixed identifiers nor a never-listed application.
+
+#include "platform/foundation/value.h"
+
+#include <optional>
+#include <string_view>
+
+// A call is active, ringing or being placed.
+bool callInProgress();
+
+// "com.apple.springboard", "com.apple.mobilephone", "com.apple.AdSheetPhone".
+bool isFixedNeverClosed(std::string_view bundleID);
+
+// Schedules, with re-check, the close of the oldest suspect that may be closed, and takes it out
+// of the suspect list. On the way, fixed suspects stay in the list and never-listed ones
+// (by settings, as read from the settings file in the caller's call) leave it. A suspect without
+// identifier is taken without a timer. False when no suspect was taken.
+bool closeOldestSuspect(const std::optional<sv::Dictionary>& settings);
