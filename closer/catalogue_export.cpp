@@ -2,40 +2,18 @@
 // for the settings pane in the other process.
 #include "closer/sleepwright.h"
 
+#include "closer/catalogue_plan.h"
 #include "contract/settings_contract.h"
 #include "platform/foundation/files.h"
 #include "platform/home_screen.h"
 #include "platform/runtime/foundation_objects.h"
 #include "platform/ui/image_object.h"
 
-#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
 
 namespace {
-
-// Home-screen entries that are no applications a user would pick.
-constexpr std::array<std::string_view, 11> kExcludedDisplayNames = {
-    "Lockdown", "WebSheet", "DemoApp", "FieldTest", "SpringBoard", "iPodOut",
-    "TrustMe", "AdSheet", "iOS Diagnostics", "Setup", "Phone",
-};
-
-bool isExcluded(const std::string& displayName)
-{
-    for (std::string_view excluded : kExcludedDisplayNames)
-        if (displayName == excluded)
-            return true;
-    return false;
-}
-
-// The image path is built from the identifier, so one that names a folder, climbs out of the
-// icons folder or cannot be a file name gets no image at all.
-bool isSafeFileName(std::string_view leaf)
-{
-    return !leaf.empty() && leaf != "." && leaf != ".." && leaf.find('/') == std::string_view::npos
-        && leaf.find('\0') == std::string_view::npos;
-}
 
 void postProgress()
 {
@@ -74,40 +52,23 @@ void grabAppData(CFNotificationCenterRef, void*, const char*, const void*, const
     if (icons) {
         postProgress();
 
-        std::int64_t storedNumber = 0;
-        std::int64_t storedMinus = 0;
-        if (slv::settingsExist()) {
-            auto settings = slv::readSettings();
-            if (const sv::Value* number = settings ? sv::find(*settings, slv::key::ApplicationsNumber) : nullptr) {
-                storedNumber = number->integerValue().value_or(0);
-                if (const sv::Value* minus = sv::find(*settings, slv::key::ApplicationsMinus))
-                    storedMinus = minus->integerValue().value_or(0);
-            }
-        }
+        std::optional<sv::Dictionary> settings;
+        if (slv::settingsExist())
+            settings = slv::readSettings();
         postProgress();
 
-        auto count = [&icons] { return static_cast<std::int64_t>(sv::rt::msgSend<unsigned long>(icons.get(), "count")); };
-        if (storedNumber != count() - storedMinus) {
+        CataloguePlan plan = planCatalogue(icons.get());
+        if (!catalogueIsCurrent(settings, plan)) {
             postProgress();
-            for (std::int64_t i = 0; i < count(); ++i) {
-                id icon = sv::rt::msgSend<id>(icons.get(), "objectAtIndex:", static_cast<unsigned long>(i));
-                const std::string* leaf = sv::rt::stringValue(sv::rt::msgSend<id>(icon, sv::home::sel::leafIdentifier));
-                const std::string* name = sv::rt::stringValue(sv::rt::msgSend<id>(icon, sv::home::sel::displayName));
-                if (!leaf || !name)
-                    continue;
-                if (isExcluded(*name)) {
-                    ++excluded;
-                    continue;
-                }
-                ++accepted;
-
-                std::string imagePath = slv::iconImagePath(*leaf);
-                bool safe = isSafeFileName(*leaf);
-                if (safe)
-                    writeIconImage(icon, imagePath);
-                bool hasImage = safe && sv::fs::exists(imagePath);
-                records.push_back(slv::applicationRecord(*name, *leaf, hasImage ? imagePath : std::string(slv::path::MissingIcon)));
+            for (const PlannedRecord& planned : plan.records) {
+                auto imagePath = imagePathFor(planned.bundleID);
+                if (imagePath)
+                    writeIconImage(planned.icon, *imagePath);
+                records.push_back(slv::applicationRecord(planned.appName, planned.bundleID,
+                                                         recordIconPath(planned.bundleID)));
             }
+            accepted = static_cast<std::int64_t>(plan.records.size());
+            excluded = plan.excluded;
             postProgress();
         }
         icons.reset();

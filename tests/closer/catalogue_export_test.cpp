@@ -8,6 +8,7 @@
 #include "platform/runtime/object.h"
 
 #include <algorithm>
+#include <functional>
 #include <filesystem>
 #include <sstream>
 #include <sys/stat.h>
@@ -269,7 +270,7 @@ TEST_F(CatalogueExportTest, UnsafeLeafIdentifiersGetARecordButNoImage)
     EXPECT_EQ(countPrefixed(check(), "png "), 1u);
 }
 
-TEST_F(CatalogueExportTest, IconsWithoutNameOrIdentifierCountNowhereAndKeepTheCatalogueRebuilding)
+TEST_F(CatalogueExportTest, IconsWithoutNameOrIdentifierCountNowhere)
 {
     sb::IconModel::shared().addIcon(std::nullopt, "No Identifier");
     sb::IconModel::shared().addIcon("com.example.noname", std::nullopt);
@@ -279,7 +280,7 @@ TEST_F(CatalogueExportTest, IconsWithoutNameOrIdentifierCountNowhereAndKeepTheCa
     EXPECT_EQ(recordField(slv::key::BundleID), std::vector<std::string> { "com.example.named" });
     EXPECT_EQ(sv::findInteger(settings(), slv::key::ApplicationsNumber), 1);
     EXPECT_EQ(sv::findInteger(settings(), slv::key::ApplicationsMinus), 0);
-    EXPECT_EQ(exportCatalogue(), 7);
+    EXPECT_EQ(exportCatalogue(), 5) << "a rebuild would write the same record";
 }
 
 TEST_F(CatalogueExportTest, WithoutIconsNothingIsWritten)
@@ -309,32 +310,77 @@ TEST_F(CatalogueExportTest, WithoutIconsNothingIsWritten)
     EXPECT_EQ(recordField(slv::key::BundleID), std::vector<std::string> { "com.example.a" });
 }
 
-TEST_F(CatalogueExportTest, OnlyTheCountsDecideWhetherToRebuild)
+TEST_F(CatalogueExportTest, AReplacedApplicationIsRebuiltIntoTheCatalogue)
 {
     addIcon("com.example.a", "Alpha");
     addIcon("com.example.b", "Beta");
     EXPECT_EQ(exportCatalogue(), 7);
 
-    // One application replaced by another: the counts match and the old one stays listed.
+    // Same count, another application: the removed one goes, the new one comes.
     sb::IconModel::shared().removeIcons("com.example.a");
     addIcon("com.example.c", "Gamma");
+    EXPECT_EQ(exportCatalogue(), 7);
+    EXPECT_EQ(recordField(slv::key::BundleID), (std::vector<std::string> { "com.example.b", "com.example.c" }));
+    EXPECT_EQ(recordField(slv::key::AppName), (std::vector<std::string> { "Beta", "Gamma" }));
+    EXPECT_TRUE(sv::fs::exists(slv::iconImagePath("com.example.c")));
     EXPECT_EQ(exportCatalogue(), 5);
-    EXPECT_EQ(recordField(slv::key::BundleID), (std::vector<std::string> { "com.example.a", "com.example.b" }));
+}
 
+TEST_F(CatalogueExportTest, OnlyWhatARebuildWouldWriteNowCountsAsCurrent)
+{
+    addIcon("com.example.a", "Alpha");
+    addIcon("com.example.b", "Beta");
+    addIcon("com.example.c", "Phone");
+    sb::IconModel::shared().addIcon("com.example.d", "Delta", true, false); // no image: the fallback
+    auto rebuild = [] { return true; };
     struct Case {
         const char* what;
-        sv::Dictionary stored;
-        int posts;
-    } cases[] = {
-        { "number and minus add up", { { "ApplicationsNumber", 1 }, { "ApplicationsMinus", 1 } }, 5 },
-        { "a missing minus is 0", { { "ApplicationsNumber", 2 } }, 5 },
-        { "a real is taken by its value", { { "ApplicationsNumber", 2.0 } }, 5 },
-        { "a minus without a number is ignored", { { "ApplicationsMinus", 2 } }, 7 },
-        { "a number stored as text is no number", { { "ApplicationsNumber", "2" } }, 7 },
+        std::function<void(sv::Dictionary&, sv::Array&)> change; // the settings, their records
+        std::function<bool()> rebuilds;
+    };
+    auto edit = [](sv::Value& record, const std::function<void(sv::Dictionary&)>& change) {
+        sv::Dictionary dictionary = *record.asDictionary();
+        change(dictionary);
+        record = sv::Value(std::move(dictionary));
+    };
+    auto field = [edit](sv::Value& record, std::string_view key, std::string text) {
+        edit(record, [&](sv::Dictionary& d) { d.insert_or_assign(std::string(key), sv::Value(std::move(text))); });
+    };
+    const Case cases[] = {
+        { "nothing changed", [](sv::Dictionary&, sv::Array&) {}, nullptr },
+        { "a number stored as a real", [](sv::Dictionary& d, sv::Array&) { d["ApplicationsNumber"] = 3.0; }, nullptr },
+        { "another name", [&](sv::Dictionary&, sv::Array& r) { field(r[1], "AppName", "Bet"); }, rebuild },
+        { "another identifier", [&](sv::Dictionary&, sv::Array& r) { field(r[0], "BundleID", "com.example.z"); }, rebuild },
+        { "another order", [](sv::Dictionary&, sv::Array& r) { std::swap(r[0], r[1]); }, rebuild },
+        { "a record too many", [](sv::Dictionary&, sv::Array& r) { r.push_back(r[0]); }, rebuild },
+        { "a record without name", [&](sv::Dictionary&, sv::Array& r) { edit(r[2], [](sv::Dictionary& d) { d.erase("AppName"); }); }, rebuild },
+        { "a record that is no dictionary", [](sv::Dictionary&, sv::Array& r) { r[2] = sv::Value("Delta"); }, rebuild },
+        { "the number off by one", [](sv::Dictionary& d, sv::Array&) { d["ApplicationsNumber"] = 4; }, rebuild },
+        { "a number stored as text", [](sv::Dictionary& d, sv::Array&) { d["ApplicationsNumber"] = "3"; }, rebuild },
+        { "no excluded count", [](sv::Dictionary& d, sv::Array&) { d.erase("ApplicationsMinus"); }, rebuild },
+        { "no catalogue", [](sv::Dictionary& d, sv::Array&) { d.erase("ApplicationData"); }, rebuild },
+        { "the fallback for a drawn icon", [&](sv::Dictionary&, sv::Array& r) { field(r[0], "IconPath", std::string(slv::path::MissingIcon)); }, rebuild },
+        { "an image path for an undrawn icon", [&](sv::Dictionary&, sv::Array& r) { field(r[2], "IconPath", slv::iconImagePath("com.example.d")); }, rebuild },
+        { "an image gone", [this](sv::Dictionary&, sv::Array&) { std::filesystem::remove(host(slv::iconImagePath("com.example.b"))); },
+          [] { return sv::fs::exists(slv::iconImagePath("com.example.b")); } },
     };
     for (const Case& c : cases) {
-        writeSettings(c.stored);
-        EXPECT_EQ(exportCatalogue(), c.posts) << c.what;
+        received().clear();
+        exportCatalogue(); // whatever the last case left, a current catalogue
+        sv::Dictionary stored = settings();
+        sv::Array records = *sv::findArray(stored, slv::key::ApplicationData);
+        ASSERT_EQ(records.size(), 3u) << c.what;
+        c.change(stored, records);
+        if (stored.contains("ApplicationData"))
+            stored["ApplicationData"] = sv::Value(records);
+        writeSettings(stored);
+        EXPECT_EQ(exportCatalogue(), c.rebuilds ? 7 : 5) << c.what;
+        if (c.rebuilds) {
+            EXPECT_TRUE(c.rebuilds()) << c.what;
+        }
+        EXPECT_EQ(recordField(slv::key::BundleID),
+                  (std::vector<std::string> { "com.example.a", "com.example.b", "com.example.d" })) << c.what;
+        EXPECT_EQ(exportCatalogue(), 5) << c.what << ", then";
     }
 }
 
@@ -364,6 +410,12 @@ TEST_F(CatalogueExportTest, TheHomeScreenHostAnswersARequestFromAnotherProcess)
                                  "wait 0.5\n"
                                  "post norv.slv.grabapps\n"
                                  "wait 0.5\n"
+                                 "icons remove com.example.clip\n"
+                                 "icon com.example.tape \"Tape\"\n"
+                                 "post norv.slv.grabapps\n"
+                                 "wait 0.5\n"
+                                 "post norv.slv.grabapps\n"
+                                 "wait 0.5\n"
                                  "icons none\n"
                                  "post norv.slv.grabapps\n"
                                  "wait 0.5\n";
@@ -384,7 +436,10 @@ TEST_F(CatalogueExportTest, TheHomeScreenHostAnswersARequestFromAnotherProcess)
             text += "check.on.apps ";
         return text + "apps.loaded ";
     };
-    EXPECT_EQ(protocol, exportOf(7) + exportOf(5) + exportOf(3)) << result.out;
+    EXPECT_EQ(protocol, exportOf(7) + exportOf(5) + exportOf(7) + exportOf(5) + exportOf(3)) << result.out;
+    std::string catalogue = sv::test::readHostFile(device + slv::settingsPath());
+    EXPECT_NE(catalogue.find("<string>com.example.tape</string>"), std::string::npos);
+    EXPECT_EQ(catalogue.find("<string>com.example.clip</string>"), std::string::npos) << "replaced";
 
     auto found = check(device);
     EXPECT_EQ(countPrefixed(found, "record "), 3u);

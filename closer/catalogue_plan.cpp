@@ -1,0 +1,102 @@
+#include "closer/catalogue_plan.h"
+
+#include "contract/settings_contract.h"
+#include "platform/foundation/files.h"
+#include "platform/home_screen.h"
+#include "platform/runtime/foundation_objects.h"
+
+#include <array>
+
+namespace {
+
+// Home-screen entries that are no applications a user would pick.
+constexpr std::array<std::string_view, 11> kExcludedDisplayNames = {
+    "Lockdown", "WebSheet", "DemoApp", "FieldTest", "SpringBoard", "iPodOut",
+    "TrustMe", "AdSheet", "iOS Diagnostics", "Setup", "Phone",
+};
+
+bool isExcluded(const std::string& displayName)
+{
+    for (std::string_view excluded : kExcludedDisplayNames)
+        if (displayName == excluded)
+            return true;
+    return false;
+}
+
+// The stored integer under key; 0 when absent or no number.
+std::int64_t storedCount(const sv::Dictionary& settings, std::string_view key)
+{
+    const sv::Value* value = sv::find(settings, key);
+    return value ? value->integerValue().value_or(0) : 0;
+}
+
+bool recordMatches(const sv::Value& stored, const PlannedRecord& planned)
+{
+    const sv::Dictionary* record = stored.asDictionary();
+    if (!record)
+        return false;
+    const std::string* bundleID = sv::findString(*record, slv::key::BundleID);
+    const std::string* appName = sv::findString(*record, slv::key::AppName);
+    const std::string* iconPath = sv::findString(*record, slv::key::IconPath);
+    return bundleID && *bundleID == planned.bundleID && appName && *appName == planned.appName && iconPath
+        && *iconPath == recordIconPath(planned.bundleID);
+}
+
+} // namespace
+
+CataloguePlan planCatalogue(id icons)
+{
+    CataloguePlan plan;
+    auto count = [icons] { return sv::rt::msgSend<unsigned long>(icons, "count"); };
+    for (unsigned long i = 0; i < count(); ++i) {
+        id icon = sv::rt::msgSend<id>(icons, "objectAtIndex:", i);
+        const std::string* leaf = sv::rt::stringValue(sv::rt::msgSend<id>(icon, sv::home::sel::leafIdentifier));
+        const std::string* name = sv::rt::stringValue(sv::rt::msgSend<id>(icon, sv::home::sel::displayName));
+        if (!leaf || !name)
+            continue;
+        if (isExcluded(*name))
+            ++plan.excluded;
+        else
+            plan.records.push_back({ icon, *leaf, *name });
+    }
+    return plan;
+}
+
+std::optional<std::string> imagePathFor(std::string_view leaf)
+{
+    // The path is built from the identifier, so one that names a folder, climbs out of the icons
+    // folder or cannot be a file name gets no image at all.
+    if (leaf.empty() || leaf == "." || leaf == ".." || leaf.find('/') != std::string_view::npos
+        || leaf.find('\0') != std::string_view::npos)
+        return std::nullopt;
+    return slv::iconImagePath(leaf);
+}
+
+std::string recordIconPath(std::string_view leaf)
+{
+    auto path = imagePathFor(leaf);
+    return path && sv::fs::exists(*path) ? *path : std::string(slv::path::MissingIcon);
+}
+
+bool catalogueIsCurrent(const std::optional<sv::Dictionary>& settings, const CataloguePlan& plan)
+{
+    static const sv::Dictionary kNothingStored;
+    const sv::Dictionary& stored = settings ? *settings : kNothingStored;
+    // Without a number the stored minus is taken as 0 too.
+    bool numbered = sv::find(stored, slv::key::ApplicationsNumber) != nullptr;
+    std::int64_t number = storedCount(stored, slv::key::ApplicationsNumber);
+    std::int64_t minus = numbered ? storedCount(stored, slv::key::ApplicationsMinus) : 0;
+    if (number != static_cast<std::int64_t>(plan.records.size()) || minus != plan.excluded)
+        return false;
+
+    static const sv::Array kNoRecords;
+    const sv::Array* records = sv::findArray(stored, slv::key::ApplicationData);
+    if (!records)
+        records = &kNoRecords;
+    if (records->size() != plan.records.size())
+        return false;
+    for (std::size_t i = 0; i < records->size(); ++i)
+        if (!recordMatches((*records)[i], plan.records[i]))
+            return false;
+    return true;
+}

@@ -1,0 +1,36 @@
+#pragma once
+// What a rebuild of the catalogue would write now, and whether the stored catalogue already
+// says exactly that. Counts alone cannot tell a replaced application from the one it replaced.
+
+#include "platform/foundation/value.h"
+#include "platform/runtime/object.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct PlannedRecord {
+    id icon; // held by the snapshot it came from
+    std::string bundleID;
+    std::string appName;
+};
+
+struct CataloguePlan {
+    std::vector<PlannedRecord> records; // one per accepted icon, in the snapshot's order
+    std::int64_t excluded = 0;          // icons left out by display name
+};
+
+// Walks the snapshot (an NSArray of icons): icons without identifier or name count nowhere.
+CataloguePlan planCatalogue(id icons);
+
+// Where the image of leaf goes; nothing when the identifier cannot name a file in the folder.
+std::optional<std::string> imagePathFor(std::string_view leaf);
+
+// The "IconPath" a record of leaf gets from what is on disk now: its image, else the fallback.
+std::string recordIconPath(std::string_view leaf);
+
+// True when the settings (nothing: no file) hold exactly the records the plan would write, in
+// order, with their counts, and every record's image is still there.
+bool catalogueIsCurrent(const std::optional<sv::Dictionary>& settings, const CataloguePlan& plan);
