@@ -364,8 +364,11 @@ void SLVAppListController::willLockApplication(bool lock)
     if (!bundleID)
         return;
     if (lock) {
-        identifiersArray.push_back(slv::identifierEntry(*bundleID));
-        saveIdentifiers();
+        // Two confirmations for one application must not store it twice.
+        if (!slv::listContains(&identifiersArray, *bundleID)) {
+            identifiersArray.push_back(slv::identifierEntry(*bundleID));
+            saveIdentifiers();
+        }
     } else {
         // Every entry of the identifier goes, duplicates included.
         auto removed = std::erase_if(identifiersArray, [this](const sv::Value& element) {

@@ -68,9 +68,13 @@ SettingsApp::~SettingsApp()
 
 void SettingsApp::addCommands()
 {
-    // Every command ends with a look at what it changed.
+    // Every command ends with a look at what it changed. An open alert or sheet is modal, as on
+    // the phone: a finger meant for the screen under it reaches nothing.
     auto add = [this](std::string name, std::string usage, std::function<Result(const Words&)> handler) {
-        scenario_.addCommand(std::move(name), std::move(usage), [this, handler](const Words& words) {
+        bool touchesScreen = name == "tap" || name == "index" || name == "scroll" || name.starts_with("drag");
+        scenario_.addCommand(name, std::move(usage), [this, handler, name, touchesScreen](const Words& words) -> Result {
+            if (touchesScreen && !UIApplication::sharedApplication().visibleAlerts().empty())
+                return name + ": an alert or sheet is open (answer it first)";
             Result result = handler(words);
             reportChanges();
             return result;

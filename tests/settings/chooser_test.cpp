@@ -410,6 +410,24 @@ TEST_F(ChooserTest, TheConfirmationAddsOneEntryAtTheEndOnYesAndNothingOnCancel)
     EXPECT_FALSE(look(*screen, "7 Seas").locked);
 }
 
+TEST_F(ChooserTest, TwoConfirmationsForOneApplicationStoreItOnce)
+{
+    writeCatalogue(kRadios);
+    auto screen = open<SLVNeverAppsController>();
+    complete();
+    tap(*screen, "Radio");
+    tap(*screen, "Radio"); // a second sheet, before the first is answered
+    auto sheets = UIApplication::sharedApplication().visibleAlerts();
+    ASSERT_EQ(sheets.size(), 2u);
+    sheets[0]->pressButtonAtIndex(0);
+    EXPECT_EQ(saved("NeverIdentifiers"), std::vector<std::string> { "com.example.radio" });
+    std::string afterFirst = readHostFile(root().host(slv::settingsPath()));
+    sheets[1]->pressButtonAtIndex(0);
+    EXPECT_EQ(readHostFile(root().host(slv::settingsPath())), afterFirst) << "no second save";
+    EXPECT_EQ(screen->identifiersArray.size(), 1u);
+    EXPECT_TRUE(look(*screen, "Radio").locked);
+}
+
 TEST_F(ChooserTest, AnAnswerAfterTheScreenIsGoneChangesNothing)
 {
     writeCatalogue(kRadios);

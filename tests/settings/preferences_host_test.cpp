@@ -162,5 +162,35 @@ TEST_F(PreferencesHostTest, DrivesAChooserThroughLoadingTapsAndAnswers)
     EXPECT_EQ(*findArray(*settings, "NeverIdentifiers"), Array { slv::identifierEntry("com.example.radio") });
 }
 
+TEST_F(PreferencesHostTest, AnOpenSheetKeepsTheFingerOffTheScreenUnderIt)
+{
+    Array records;
+    for (auto [name, id] : { std::pair { "radar", "com.example.radar" }, { "Radio", "com.example.radio" } })
+        records.push_back(slv::applicationRecord(name, id, slv::path::MissingIcon));
+    ASSERT_TRUE(plist::writeFile(slv::settingsPath(), Value(Dictionary { { "ApplicationData", Value(records) } })));
+    auto result = play("open never\n"
+                       "post norv.slv.apps.loaded\n"
+                       "wait-loaded 5\n"
+                       "tap \"Radio\"\n"
+                       "tap \"Radio\"\n"
+                       "index R\n"
+                       "scroll 20\n"
+                       "drag 50\n"
+                       "drag-from 10 50\n"
+                       "answer \"Yes\"\n"
+                       "answer \"Yes\"\n"
+                       "tap \"radar\"\n");
+    EXPECT_EQ(result.status, 1);
+    for (const char* refused : { "line 5: tap: ", "line 6: index: ", "line 7: scroll: ", "line 8: drag: ",
+                                 "line 9: drag-from: " })
+        EXPECT_TRUE(has(result.err, std::string(refused) + "an alert or sheet is open (answer it first)")) << result.err;
+    EXPECT_TRUE(has(result.err, "line 11: no alert or sheet is showing"));
+    EXPECT_FALSE(has(result.out, "scrolled"));
+    EXPECT_TRUE(has(result.out, "] sheet \"Would you like to never have radar killed?\""));
+    auto settings = slv::readSettings();
+    ASSERT_TRUE(settings);
+    EXPECT_EQ(*findArray(*settings, "NeverIdentifiers"), Array { slv::identifierEntry("com.example.radio") });
+}
+
 } // namespace
 } // namespace sv::test
