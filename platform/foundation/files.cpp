@@ -1,10 +1,13 @@
 #include "platform/foundation/files.h"
 
+#include <algorithm>
 #include <cerrno>
-#include <cstdio>
+#include <chrono>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <thread>
+#include <utility>
 #include <unistd.h>
 
 namespace sv::fs {
@@ -14,6 +17,124 @@ namespace {
         static std::string path;
         return path;
     }
+
+    // The components of a device path; nothing for a relative path or one with "." or "..",
+    // which could climb out of the root.
+    std::optional<std::vector<std::string>> componentsOf(std::string_view devicePath)
+    {
+        if (devicePath.empty() || devicePath.front() != '/')
+            return std::nullopt;
+        std::vector<std::string> parts;
+        std::size_t at = 0;
+        while (at < devicePath.size()) {
+            std::size_t slash = devicePath.find('/', at);
+            if (slash == std::string_view::npos)
+                slash = devicePath.size();
+            std::string_view part = devicePath.substr(at, slash - at);
+            if (part == "." || part == "..")
+                return std::nullopt;
+            if (!part.empty())
+                parts.emplace_back(part);
+            at = slash + 1;
+        }
+        return parts;
+    }
+
+    // Walks from the root to the folder holding the last component, one folder at a time and
+    // never through a link, so that nothing planted inside the root can lead outside it. With
+    // create, missing folders are made on the way.
+    std::optional<Folder> walkToParent(std::string_view devicePath, std::string& leaf, bool create = false,
+                                       mode_t permissions = 0755)
+    {
+        auto parts = componentsOf(devicePath);
+        if (root().empty() || !parts || parts->empty())
+            return std::nullopt;
+        Folder folder(::open(root().c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+        for (std::size_t i = 0; folder && i + 1 < parts->size(); ++i) {
+            const char* name = (*parts)[i].c_str();
+            if (create && ::mkdirat(folder.fd(), name, permissions) != 0 && errno != EEXIST)
+                return std::nullopt;
+            folder = Folder(::openat(folder.fd(), name, O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        }
+        if (!folder)
+            return std::nullopt;
+        leaf = parts->back();
+        return folder;
+    }
+
+    bool isRegular(int fd)
+    {
+        struct stat info;
+        return ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+    }
+
+    std::optional<std::vector<std::uint8_t>> readOpen(int fd, std::size_t maximumSize)
+    {
+        struct stat info;
+        if (fd < 0 || ::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)
+            || static_cast<std::uint64_t>(info.st_size) > maximumSize) {
+            if (fd >= 0)
+                ::close(fd);
+            return std::nullopt;
+        }
+        std::vector<std::uint8_t> bytes(static_cast<std::size_t>(info.st_size));
+        std::size_t done = 0;
+        while (done < bytes.size()) {
+            ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                break;
+            done += static_cast<std::size_t>(n);
+        }
+        ::close(fd);
+        bytes.resize(done);
+        return bytes;
+    }
+
+    // Opened without waiting for a writer (a FIFO) and without following a link; only regular
+    // files are read.
+    constexpr int kReadFlags = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+}
+
+Folder::Folder(Folder&& other) noexcept
+    : fd_(std::exchange(other.fd_, -1))
+{
+}
+
+Folder& Folder::operator=(Folder&& other) noexcept
+{
+    if (this != &other) {
+        if (fd_ >= 0)
+            ::close(fd_);
+        fd_ = std::exchange(other.fd_, -1);
+    }
+    return *this;
+}
+
+Folder::~Folder()
+{
+    if (fd_ >= 0)
+        ::close(fd_);
+}
+
+std::optional<Folder> openFolder(std::string_view devicePath)
+{
+    auto parts = componentsOf(devicePath);
+    if (root().empty() || !parts)
+        return std::nullopt;
+    Folder folder;
+    if (parts->empty()) {
+        folder = Folder(::open(root().c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    } else {
+        std::string leaf;
+        auto parent = walkToParent(devicePath, leaf);
+        if (parent)
+            folder = Folder(::openat(parent->fd(), leaf.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    }
+    if (!folder)
+        return std::nullopt;
+    return folder;
 }
 
 void setDeviceRoot(std::string hostPath)
@@ -30,133 +151,168 @@ const std::string& deviceRoot()
 
 std::string resolve(std::string_view devicePath)
 {
-    if (root().empty() || devicePath.empty() || devicePath.front() != '/')
+    if (root().empty() || !componentsOf(devicePath))
         return {};
     return root() + std::string(devicePath);
 }
 
 bool exists(std::string_view devicePath)
 {
-    std::string path = resolve(devicePath);
+    std::string leaf;
+    auto parent = walkToParent(devicePath, leaf);
     struct stat info;
-    return !path.empty() && ::stat(path.c_str(), &info) == 0;
+    return parent && ::fstatat(parent->fd(), leaf.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0;
 }
 
 bool createDirectory(std::string_view devicePath, mode_t permissions)
 {
-    std::string path = resolve(devicePath);
-    if (path.empty() || ::mkdir(path.c_str(), permissions) != 0)
+    std::string leaf;
+    auto parent = walkToParent(devicePath, leaf);
+    if (!parent || ::mkdirat(parent->fd(), leaf.c_str(), permissions) != 0)
         return false;
     // The umask must not narrow the permissions asked for.
-    return ::chmod(path.c_str(), permissions) == 0;
+    int fd = ::openat(parent->fd(), leaf.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    bool ok = fd >= 0 && ::fchmod(fd, permissions) == 0;
+    if (fd >= 0)
+        ::close(fd);
+    return ok;
 }
 
 bool createDirectories(std::string_view devicePath, mode_t permissions)
 {
-    std::string path = resolve(devicePath);
-    if (path.empty())
+    std::string leaf;
+    auto parent = walkToParent(devicePath, leaf, true, permissions);
+    if (!parent || (::mkdirat(parent->fd(), leaf.c_str(), permissions) != 0 && errno != EEXIST))
         return false;
-    for (std::size_t slash = root().size() + 1; slash != std::string::npos;) {
-        slash = path.find('/', slash + 1);
-        std::string prefix = path.substr(0, slash);
-        if (::mkdir(prefix.c_str(), permissions) != 0 && errno != EEXIST)
-            return false;
-    }
     struct stat info;
-    return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+    return ::fstatat(parent->fd(), leaf.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(info.st_mode);
 }
 
 std::optional<std::vector<std::uint8_t>> readHostFile(const std::string& hostPath, std::size_t maximumSize)
 {
-    int fd = ::open(hostPath.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return std::nullopt;
-    struct stat info;
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)
-        || static_cast<std::uint64_t>(info.st_size) > maximumSize) {
-        ::close(fd);
-        return std::nullopt;
-    }
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(info.st_size));
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        done += static_cast<std::size_t>(n);
-    }
-    ::close(fd);
-    bytes.resize(done);
-    return bytes;
+    return readOpen(::open(hostPath.c_str(), kReadFlags), maximumSize);
 }
 
 namespace {
     // The one temporary of a target, open and locked: "<file>.tmp", shared by every writer of
     // that target and taken in turn. A writer killed half-way leaves only this file, which the
     // next writer takes over, so nothing piles up. -1 when it cannot be had.
-    int lockTemporary(const std::string& temporary)
+    int lockTemporary(int folder, const std::string& temporary)
     {
         for (;;) {
-            int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
+            int fd = ::openat(folder, temporary.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC | O_NOFOLLOW, 0644);
             if (fd < 0)
                 return -1;
             int locked;
             while ((locked = ::flock(fd, LOCK_EX)) != 0 && errno == EINTR) { }
             // While we waited, the writer before us may have renamed this very file into place:
-            // only the file still under the temporary name is ours to fill.
+            // only the file still under the temporary name is ours to fill. A second name for
+            // it is a hard link someone planted to a file we must not change.
             struct stat held, named;
-            if (locked == 0 && ::fstat(fd, &held) == 0 && ::stat(temporary.c_str(), &named) == 0
-                && held.st_dev == named.st_dev && held.st_ino == named.st_ino)
+            bool ours = locked == 0 && ::fstat(fd, &held) == 0
+                && ::fstatat(folder, temporary.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0
+                && held.st_dev == named.st_dev && held.st_ino == named.st_ino;
+            if (ours && S_ISREG(held.st_mode) && held.st_nlink == 1)
                 return fd;
             ::close(fd);
-            if (locked != 0)
+            if (locked != 0 || (ours && !S_ISREG(held.st_mode)))
                 return -1;
+            if (ours)
+                ::unlinkat(folder, temporary.c_str(), 0);
         }
+    }
+
+    bool writeAtomically(int folder, const std::string& name, const void* bytes, std::size_t size)
+    {
+        std::string temporary = name + ".tmp";
+        int fd = lockTemporary(folder, temporary);
+        if (fd < 0)
+            return false;
+        const auto* p = static_cast<const std::uint8_t*>(bytes);
+        std::size_t done = 0;
+        bool ok = ::ftruncate(fd, 0) == 0;
+        while (ok && done < size) {
+            ssize_t n = ::write(fd, p + done, size - done);
+            if (n < 0 && errno == EINTR)
+                continue;
+            ok = n > 0;
+            if (ok)
+                done += static_cast<std::size_t>(n);
+        }
+        ok = ok && ::fchmod(fd, 0644) == 0 && ::fsync(fd) == 0;
+        // Renamed or removed while still locked, so that no writer waiting for it fills a file
+        // that is already in place.
+        ok = ok && ::renameat(folder, temporary.c_str(), folder, name.c_str()) == 0;
+        if (!ok)
+            ::unlinkat(folder, temporary.c_str(), 0);
+        ::close(fd);
+        return ok;
     }
 }
 
 bool writeHostFileAtomically(const std::string& hostPath, const void* bytes, std::size_t size)
 {
-    if (hostPath.empty())
+    auto slash = hostPath.rfind('/');
+    if (hostPath.empty() || slash + 1 == hostPath.size())
         return false;
-    std::string temporary = hostPath + ".tmp";
-    int fd = lockTemporary(temporary);
-    if (fd < 0)
-        return false;
-    const auto* p = static_cast<const std::uint8_t*>(bytes);
-    std::size_t done = 0;
-    bool ok = ::ftruncate(fd, 0) == 0;
-    while (ok && done < size) {
-        ssize_t n = ::write(fd, p + done, size - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        ok = n > 0;
-        if (ok)
-            done += static_cast<std::size_t>(n);
-    }
-    ok = ok && ::fchmod(fd, 0644) == 0 && ::fsync(fd) == 0;
-    // Renamed or removed while still locked, so that no writer waiting for it fills a file that
-    // is already in place.
-    ok = ok && ::rename(temporary.c_str(), hostPath.c_str()) == 0;
-    if (!ok)
-        ::unlink(temporary.c_str());
-    ::close(fd);
-    return ok;
+    std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : hostPath.substr(0, slash);
+    Folder parent(::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    return parent && writeAtomically(parent.fd(), hostPath.substr(slash + 1), bytes, size);
 }
 
 std::optional<std::vector<std::uint8_t>> readData(std::string_view devicePath, std::size_t maximumSize)
 {
-    std::string path = resolve(devicePath);
-    if (path.empty())
+    std::string leaf;
+    auto parent = walkToParent(devicePath, leaf);
+    if (!parent)
         return std::nullopt;
-    return readHostFile(path, maximumSize);
+    return readOpen(::openat(parent->fd(), leaf.c_str(), kReadFlags | O_NOFOLLOW), maximumSize);
 }
 
 bool writeDataAtomically(std::string_view devicePath, const void* bytes, std::size_t size)
 {
-    return writeHostFileAtomically(resolve(devicePath), bytes, size);
+    std::string leaf;
+    auto parent = walkToParent(devicePath, leaf);
+    return parent && writeAtomically(parent->fd(), leaf, bytes, size);
+}
+
+FileLock::~FileLock()
+{
+    if (fd_ >= 0)
+        ::close(fd_);
+}
+
+FileLock::FileLock(FileLock&& other) noexcept
+    : fd_(std::exchange(other.fd_, -1))
+{
+}
+
+std::optional<FileLock> FileLock::acquire(std::string_view devicePath, double timeoutSeconds)
+{
+    std::string leaf;
+    auto parent = walkToParent(devicePath, leaf);
+    if (!parent)
+        return std::nullopt;
+    FileLock lock;
+    lock.fd_ = ::openat(parent->fd(), (leaf + ".lock").c_str(),
+                        O_RDWR | O_CREAT | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, 0644);
+    if (lock.fd_ < 0 || !isRegular(lock.fd_))
+        return std::nullopt;
+    // A holder that is stopped or stuck must not stop us: poll until the deadline.
+    using Clock = std::chrono::steady_clock;
+    auto deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(timeoutSeconds));
+    Clock::duration pause = std::chrono::microseconds(200);
+    for (;;) {
+        if (::flock(lock.fd_, LOCK_EX | LOCK_NB) == 0)
+            return lock;
+        if (errno != EWOULDBLOCK && errno != EINTR)
+            return std::nullopt;
+        auto now = Clock::now();
+        if (now >= deadline)
+            return std::nullopt;
+        std::this_thread::sleep_for(std::min(pause, deadline - now));
+        pause = std::min<Clock::duration>(pause * 2, std::chrono::milliseconds(2));
+    }
 }
 
 std::string homeDirectory()

@@ -1,7 +1,8 @@
 #pragma once
 // Files of the simulated device. Every path here is a device path ("/var/mobile/...") and is
 // resolved under the device root that the host (or a test) sets at start; nothing is read or
-// written outside it.
+// written outside it: a path with "." or ".." is refused, and no link inside the root is
+// followed, so a planted one makes the operation fail instead of leading elsewhere.
 
 #include <cstdint>
 #include <optional>
@@ -14,8 +15,27 @@ namespace sv::fs {
 
 void setDeviceRoot(std::string hostPath);
 const std::string& deviceRoot();
-// The host path of a device path; empty when no root is set or the path is not absolute.
+// The host path of a device path; empty when no root is set, the path is not absolute or it
+// holds "." or "..". Only for handing to what takes host paths: it does not guard against links.
 std::string resolve(std::string_view devicePath);
+
+// An open folder (an O_PATH descriptor), for the *at calls and /proc/self/fd paths.
+class Folder {
+public:
+    Folder() = default;
+    explicit Folder(int fd) : fd_(fd) { }
+    Folder(Folder&& other) noexcept;
+    Folder& operator=(Folder&& other) noexcept;
+    ~Folder();
+    int fd() const { return fd_; }
+    explicit operator bool() const { return fd_ >= 0; }
+
+private:
+    int fd_ = -1;
+};
+
+// The folder at a device path, reached without following any link; nothing if there is none.
+std::optional<Folder> openFolder(std::string_view devicePath);
 
 bool exists(std::string_view devicePath);
 // Creates one folder (no intermediate folders) with the given permissions; false if it could
@@ -24,6 +44,7 @@ bool createDirectory(std::string_view devicePath, mode_t permissions);
 // Creates a folder and every missing folder above it.
 bool createDirectories(std::string_view devicePath, mode_t permissions = 0755);
 
+// Regular files only: a FIFO, device or link there reads as nothing, at once.
 std::optional<std::vector<std::uint8_t>> readData(std::string_view devicePath,
                                                   std::size_t maximumSize = SIZE_MAX);
 // Writes to a temporary file in the same folder ("<file>.tmp", taken in turn by the writers of
@@ -35,6 +56,21 @@ bool writeDataAtomically(std::string_view devicePath, const void* bytes, std::si
 std::optional<std::vector<std::uint8_t>> readHostFile(const std::string& hostPath,
                                                       std::size_t maximumSize = SIZE_MAX);
 bool writeHostFileAtomically(const std::string& hostPath, const void* bytes, std::size_t size);
+
+// An exclusive advisory lock on the companion file "<file>.lock" of a device path, shared by
+// every process that writes that file. Waits at most timeoutSeconds, so that a holder that is
+// stopped or hung delays us but never stops us; nothing when the lock was not had.
+class FileLock {
+public:
+    static std::optional<FileLock> acquire(std::string_view devicePath, double timeoutSeconds);
+    FileLock(FileLock&& other) noexcept;
+    FileLock& operator=(FileLock&&) = delete;
+    ~FileLock();
+
+private:
+    FileLock() = default;
+    int fd_ = -1;
+};
 
 // The home folder of the device's user.
 std::string homeDirectory();

@@ -2,17 +2,16 @@
 #include "platform/foundation/property_list.h"
 
 #include "platform/foundation/files.h"
+#include "platform/foundation/plist_checks.h"
 
 #include <plist/plist.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <string_view>
 #include <limits>
-#include <fcntl.h>
 #include <memory>
-#include <sys/file.h>
-#include <unistd.h>
 
 namespace sv::plist {
 namespace {
@@ -21,114 +20,6 @@ namespace {
         void operator()(plist_t node) const { plist_free(node); }
     };
     using Node = std::unique_ptr<void, NodeDeleter>;
-
-    // libplist recurses while parsing binary lists and while freeing; refuse deep nesting before
-    // handing it anything.
-    bool xmlDepthWithin(const std::uint8_t* bytes, std::size_t size, int limit)
-    {
-        int depth = 0;
-        for (std::size_t i = 0; i + 1 < size; ++i) {
-            if (bytes[i] != '<')
-                continue;
-            bool closing = bytes[i + 1] == '/';
-            std::size_t name = i + (closing ? 2 : 1);
-            auto is = [&](const char* word) {
-                std::size_t n = std::strlen(word);
-                return name + n < size && std::memcmp(bytes + name, word, n) == 0
-                    && (bytes[name + n] == '>' || bytes[name + n] == ' ' || bytes[name + n] == '/');
-            };
-            if (!is("dict") && !is("array"))
-                continue;
-            std::size_t end = name;
-            while (end < size && bytes[end] != '>')
-                ++end;
-            bool selfClosing = end > 0 && end < size && bytes[end - 1] == '/';
-            if (closing)
-                --depth;
-            else if (!selfClosing && ++depth > limit)
-                return false;
-        }
-        return true;
-    }
-
-    std::uint64_t readBigEndian(const std::uint8_t* p, unsigned width)
-    {
-        std::uint64_t value = 0;
-        for (unsigned i = 0; i < width; ++i)
-            value = (value << 8) | p[i];
-        return value;
-    }
-
-    // Walks the object graph of a binary list without recursion and checks its depth, and that
-    // every dictionary key is a string without a NUL (libplist aborts on one).
-    bool binaryDepthWithin(const std::uint8_t* bytes, std::size_t size, int limit)
-    {
-        if (size < 8 + 32)
-            return false;
-        const std::uint8_t* trailer = bytes + size - 32;
-        unsigned offsetSize = trailer[6];
-        unsigned refSize = trailer[7];
-        std::uint64_t count = readBigEndian(trailer + 8, 8);
-        std::uint64_t top = readBigEndian(trailer + 16, 8);
-        std::uint64_t tableOffset = readBigEndian(trailer + 24, 8);
-        if (offsetSize < 1 || offsetSize > 8 || refSize < 1 || refSize > 8 || count == 0 || top >= count
-            || tableOffset >= size || count > (size - tableOffset) / offsetSize)
-            return false;
-        auto offsetOf = [&](std::uint64_t index) {
-            return readBigEndian(bytes + tableOffset + index * offsetSize, offsetSize);
-        };
-        struct Item {
-            std::uint64_t index;
-            int depth;
-            bool key;
-        };
-        std::vector<Item> stack { { top, 1, false } };
-        std::uint64_t visits = 0;
-        while (!stack.empty()) {
-            Item item = stack.back();
-            stack.pop_back();
-            if (item.index >= count || item.depth > limit || ++visits > 4 * count + 16)
-                return false;
-            std::uint64_t at = offsetOf(item.index);
-            if (at >= tableOffset)
-                return false;
-            std::uint8_t marker = bytes[at];
-            unsigned kind = marker >> 4;
-            bool text = kind == 0x5 || kind == 0x6 || kind == 0x7;
-            if (item.key && !text)
-                return false;
-            if (!item.key && kind != 0xA && kind != 0xC && kind != 0xD)
-                continue;
-            std::uint64_t length = marker & 0x0F;
-            std::uint64_t body = at + 1;
-            if (length == 0x0F) {
-                if (body >= tableOffset || (bytes[body] >> 4) != 0x1)
-                    return false;
-                unsigned width = 1u << (bytes[body] & 0x3);
-                if (width > 8 || body + 1 + width > tableOffset)
-                    return false;
-                length = readBigEndian(bytes + body + 1, width);
-                body += 1 + width;
-            }
-            if (length > tableOffset)
-                return false;
-            if (item.key) {
-                std::uint64_t unit = kind == 0x6 ? 2 : 1;
-                if (body + length * unit > tableOffset)
-                    return false;
-                for (std::uint64_t i = 0; i < length; ++i)
-                    if (bytes[body + i * unit] == 0 && bytes[body + i * unit + unit - 1] == 0)
-                        return false;
-                continue;
-            }
-            std::uint64_t refCount = kind == 0xD ? length * 2 : length;
-            if (body + refCount * refSize > tableOffset)
-                return false;
-            for (std::uint64_t r = 0; r < refCount; ++r)
-                stack.push_back({ readBigEndian(bytes + body + r * refSize, refSize), item.depth + 1, kind == 0xD && r < length });
-        }
-        return true;
-    }
 
     // libplist holds a date as 32-bit seconds: one beyond them (or none at all) is read and
     // written as the nearest it can hold.
@@ -164,12 +55,12 @@ namespace {
             const char* text = plist_get_string_ptr(node, &length);
             // The XML we write cannot hold a NUL: a string ends at its first one here already,
             // as it would after the next save.
-            return Value(std::string(text ? text : "", text ? ::strnlen(text, length) : 0));
+            return Value(wellFormedUtf8(std::string_view(text ? text : "", text ? ::strnlen(text, length) : 0)));
         }
         case PLIST_KEY: {
             char* text = nullptr;
             plist_get_key_val(node, &text);
-            Value value(std::string(text ? text : ""));
+            Value value(wellFormedUtf8(text ? text : ""));
             std::free(text);
             return value;
         }
@@ -217,7 +108,7 @@ namespace {
                     std::free(iter);
                     return std::nullopt;
                 }
-                dictionary.insert_or_assign(std::string(key), std::move(*element));
+                dictionary.insert_or_assign(wellFormedUtf8(key), std::move(*element));
                 std::free(key);
             }
             std::free(iter);
@@ -234,7 +125,7 @@ namespace {
             [](const auto& v) -> plist_t {
                 using T = std::decay_t<decltype(v)>;
                 if constexpr (std::is_same_v<T, std::string>) {
-                    return plist_new_string(v.c_str());
+                    return plist_new_string(wellFormedUtf8(v).c_str());
                 } else if constexpr (std::is_same_v<T, std::int64_t>) {
                     return plist_new_uint(static_cast<std::uint64_t>(v));
                 } else if constexpr (std::is_same_v<T, double>) {
@@ -255,7 +146,7 @@ namespace {
                 } else {
                     plist_t dictionary = plist_new_dict();
                     for (const auto& [key, element] : v)
-                        plist_dict_set_item(dictionary, key.c_str(), toNode(element));
+                        plist_dict_set_item(dictionary, wellFormedUtf8(key).c_str(), toNode(element));
                     return dictionary;
                 }
             },
@@ -274,28 +165,6 @@ namespace {
         return result;
     }
 
-    class FileLock {
-    public:
-        explicit FileLock(const std::string& hostPath)
-        {
-            if (hostPath.empty())
-                return;
-            fd_ = ::open((hostPath + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-            if (fd_ >= 0)
-                while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) { }
-        }
-        ~FileLock()
-        {
-            if (fd_ >= 0)
-                ::close(fd_);
-        }
-        FileLock(const FileLock&) = delete;
-        FileLock& operator=(const FileLock&) = delete;
-
-    private:
-        int fd_ = -1;
-    };
-
 } // namespace
 
 std::optional<Value> parse(const std::uint8_t* bytes, std::size_t size)
@@ -305,7 +174,8 @@ std::optional<Value> parse(const std::uint8_t* bytes, std::size_t size)
     auto length = static_cast<std::uint32_t>(size);
     const char* text = reinterpret_cast<const char*>(bytes);
     bool binary = plist_is_binary(text, length);
-    if (binary ? !binaryDepthWithin(bytes, size, kMaximumDepth) : !xmlDepthWithin(bytes, size, kMaximumDepth))
+    // The <plist> element wraps the top value in XML.
+    if (binary ? !binaryDepthWithin(bytes, size, kMaximumDepth) : !xmlDepthWithin(bytes, size, kMaximumDepth + 1))
         return std::nullopt;
     plist_t raw = nullptr;
     if (binary)
@@ -342,15 +212,33 @@ std::optional<Dictionary> readDictionary(std::string_view devicePath)
     return std::move(*value->asDictionary());
 }
 
+std::vector<std::uint8_t> serializeForFile(const Value& value)
+{
+    if (depthOf(value, kMaximumDepth) > kMaximumDepth)
+        return {};
+    std::vector<std::uint8_t> bytes;
+    if (xmlCarries(value))
+        bytes = serializeXml(value);
+    // Binary is the smaller of the two and carries every string.
+    if (bytes.empty() || bytes.size() > kMaximumFileSize)
+        bytes = serializeBinary(value);
+    if (bytes.size() > kMaximumFileSize)
+        return {};
+    return bytes;
+}
+
 bool writeFile(std::string_view devicePath, const Value& value)
 {
-    auto bytes = serializeXml(value);
+    auto bytes = serializeForFile(value);
     return !bytes.empty() && fs::writeDataAtomically(devicePath, bytes.data(), bytes.size());
 }
 
-UpdateResult updateDictionary(std::string_view devicePath, const std::function<bool(Dictionary&)>& change)
+UpdateResult updateDictionary(std::string_view devicePath, const std::function<bool(Dictionary&)>& change,
+                              double lockTimeoutSeconds)
 {
-    FileLock lock(fs::resolve(devicePath));
+    auto lock = fs::FileLock::acquire(devicePath, lockTimeoutSeconds);
+    if (!lock)
+        return UpdateResult::Busy;
     Dictionary dictionary;
     if (fs::exists(devicePath)) {
         auto current = readDictionary(devicePath);

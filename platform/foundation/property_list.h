@@ -1,5 +1,6 @@
 #pragma once
-// Property-list files: read whole (XML or binary), written whole as XML and atomically.
+// Property-list files: read whole (XML or binary), written whole and atomically: as XML, or as
+// binary where XML cannot carry a value exactly or would outgrow what readers take.
 
 #include "platform/foundation/value.h"
 
@@ -19,6 +20,9 @@ inline constexpr int kMaximumDepth = 256;
 std::optional<Value> parse(const std::uint8_t* bytes, std::size_t size);
 std::vector<std::uint8_t> serializeXml(const Value& value);
 std::vector<std::uint8_t> serializeBinary(const Value& value);
+// The bytes writeFile writes: nothing for a value that no reader of ours would take back (too
+// deep, or too large in either format).
+std::vector<std::uint8_t> serializeForFile(const Value& value);
 
 // The value in a file (device path), or nothing when it is missing or not a property list.
 std::optional<Value> readFile(std::string_view devicePath);
@@ -26,11 +30,16 @@ std::optional<Value> readFile(std::string_view devicePath);
 std::optional<Dictionary> readDictionary(std::string_view devicePath);
 bool writeFile(std::string_view devicePath, const Value& value);
 
-enum class UpdateResult { Written, Unchanged, Unreadable, WriteFailed };
+enum class UpdateResult { Written, Unchanged, Unreadable, WriteFailed, Busy };
+
+// How long a read-modify-write waits for another process's: short enough for a main thread.
+inline constexpr double kLockTimeout = 0.25;
 
 // One read-modify-write of a dictionary file, serialised between processes by an advisory lock
-// on a companion file ("<file>.lock"). A missing file starts as an empty dictionary; a file that
-// is not a dictionary property list is never written over. change answers whether to write.
-UpdateResult updateDictionary(std::string_view devicePath, const std::function<bool(Dictionary&)>& change);
+// on a companion file ("<file>.lock"); Busy when the lock was not had within the timeout, and
+// then nothing was read or written. A missing file starts as an empty dictionary; a file that is
+// not a dictionary property list is never written over. change answers whether to write.
+UpdateResult updateDictionary(std::string_view devicePath, const std::function<bool(Dictionary&)>& change,
+                              double lockTimeoutSeconds = kLockTimeout);
 
 } // namespace sv::plist

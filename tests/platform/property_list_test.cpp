@@ -172,10 +172,15 @@ TEST(SettingsFile, TwoProcessesWritingAtOnceLoseNothing)
     constexpr int kWrites = 500;
     auto writer = [](const std::string& prefix, bool checkAfterEach) {
         for (int i = 0; i < kWrites; ++i) {
-            auto result = slv::updateSettings([&](sv::Dictionary& d) {
-                d[prefix + std::to_string(i)] = i;
-                return true;
-            });
+            // A writer that finds the lock busy past its deadline tries again, as the pane does.
+            sv::plist::UpdateResult result;
+            int attempts = 0;
+            do
+                result = slv::updateSettings([&](sv::Dictionary& d) {
+                    d[prefix + std::to_string(i)] = i;
+                    return true;
+                });
+            while (result == sv::plist::UpdateResult::Busy && ++attempts < 40);
             if (result != sv::plist::UpdateResult::Written)
                 return false;
             if (checkAfterEach && !slv::readSettings())

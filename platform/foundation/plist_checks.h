@@ -1,0 +1,30 @@
+#pragma once
+// What the property-list layer checks before it hands bytes to libplist or writes a value:
+// nesting that libplist's recursion could not take, and text that XML cannot carry.
+
+#include "platform/foundation/value.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace sv::plist {
+
+// Whether no element nests deeper than limit; errs towards refusing.
+bool xmlDepthWithin(const std::uint8_t* bytes, std::size_t size, int limit);
+// Whether a binary list's object graph is within limit levels and sound enough for libplist.
+bool binaryDepthWithin(const std::uint8_t* bytes, std::size_t size, int limit);
+
+// The text as well-formed UTF-8: every byte that does not belong to a well-formed sequence (a
+// surrogate or an overlong form included) becomes U+FFFD, so no string we hold is one that
+// another reader could not decode.
+std::string wellFormedUtf8(std::string_view text);
+
+// How deeply a value nests, a scalar being 1; stops counting past limit.
+int depthOf(const Value& value, int limit);
+// Whether XML carries the value exactly: no string or key with a character that XML 1.0 cannot
+// hold or that its readers change (a carriage return becomes a line feed), no date with a part
+// of a second (XML keeps whole seconds).
+bool xmlCarries(const Value& value);
+
+} // namespace sv::plist
