@@ -36,6 +36,8 @@ namespace {
     }
 
     constexpr int kMaximumSide = 8192;
+    // 64 MB of pixels.
+    constexpr std::uint64_t kMaximumPixels = 4096 * 4096;
 }
 
 std::shared_ptr<Image> Image::create(int width, int height)
@@ -54,6 +56,18 @@ std::shared_ptr<Image> Image::fromPngData(const std::uint8_t* bytes, std::size_t
 {
     static constexpr std::uint8_t kSignature[8] = { 0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n' };
     if (!bytes || size < sizeof kSignature || std::memcmp(bytes, kSignature, sizeof kSignature) != 0)
+        return nullptr;
+    // The size is in the header chunk, which comes first: a picture too large to hold is refused
+    // before a single pixel is decoded.
+    static constexpr std::uint8_t kHeader[4] = { 'I', 'H', 'D', 'R' };
+    if (size < 24 || std::memcmp(bytes + 12, kHeader, sizeof kHeader) != 0)
+        return nullptr;
+    auto side = [&](std::size_t at) {
+        return (std::uint32_t { bytes[at] } << 24) | (std::uint32_t { bytes[at + 1] } << 16)
+            | (std::uint32_t { bytes[at + 2] } << 8) | std::uint32_t { bytes[at + 3] };
+    };
+    std::uint64_t width = side(16), height = side(20);
+    if (width == 0 || height == 0 || width > kMaximumSide || height > kMaximumSide || width * height > kMaximumPixels)
         return nullptr;
     Reader reader { bytes, size };
     cairo_surface_t* s = cairo_image_surface_create_from_png_stream(readChunk, &reader);
