@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 #include <type_traits>
+#include <typeinfo>
 
 namespace sv::rt {
 
@@ -59,11 +60,14 @@ public:
     template <class T>
     ClassBuilder& state()
     {
-        return stateFactory([] { return static_cast<ObjectState*>(new T()); });
+        return stateFactory([] { return static_cast<ObjectState*>(new T()); }, typeid(T));
     }
-    ClassBuilder& stateFactory(std::function<ObjectState*()> factory);
+    // type names what the factory makes.
+    ClassBuilder& stateFactory(std::function<ObjectState*()> factory, const std::type_info& type = typeid(ObjectState));
 
-    // Registers the class; an existing class of that name is answered instead.
+    // Registers the class. A class of that name made here before, below the same superclass
+    // and with the same state, is answered instead; a different one keeps the name, and ours
+    // is registered under the name with "_2" (or the next free number) added.
     Class registerClass();
 
     struct Detail {
@@ -75,6 +79,8 @@ private:
 
     Class cls_ = nullptr;
     Class existing_ = nullptr;
+    Class superclass_ = nullptr;
+    const std::type_info* stateType_ = nullptr;
     std::function<ObjectState*()> factory_;
 };
 

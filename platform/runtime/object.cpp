@@ -5,6 +5,8 @@
 #include <atomic>
 #include <mutex>
 #include <new>
+#include <string>
+#include <typeinfo>
 #include <unordered_map>
 #include <vector>
 
@@ -179,13 +181,32 @@ bool isKindOf(id object, Class cls)
     return false;
 }
 
+namespace {
+    struct Built {
+        Class superclass;
+        const std::type_info* stateType;
+    };
+
+    // The classes made here, with what their instances hold.
+    std::unordered_map<Class, Built>& builtClasses()
+    {
+        static std::unordered_map<Class, Built> map;
+        return map;
+    }
+}
+
 ClassBuilder::ClassBuilder(const char* name, Class superclass)
 {
     if (!superclass)
         superclass = rootClass();
+    superclass_ = superclass;
     existing_ = objc_getClass(name);
-    if (!existing_)
-        cls_ = objc_allocateClassPair(superclass, name, 0);
+    // A name already taken is kept for the class there; ours is made under a free one until
+    // registration tells whether the two are the same.
+    std::string free = name;
+    for (int n = 2; objc_getClass(free.c_str()); ++n)
+        free = std::string(name) + "_" + std::to_string(n);
+    cls_ = objc_allocateClassPair(superclass, free.c_str(), 0);
 }
 
 ClassBuilder& ClassBuilder::addMethod(Class target, const char* selectorName, IMP imp, const std::string& types)
@@ -195,23 +216,32 @@ ClassBuilder& ClassBuilder::addMethod(Class target, const char* selectorName, IM
     return *this;
 }
 
-ClassBuilder& ClassBuilder::stateFactory(std::function<ObjectState*()> factory)
+ClassBuilder& ClassBuilder::stateFactory(std::function<ObjectState*()> factory, const std::type_info& type)
 {
     factory_ = std::move(factory);
+    stateType_ = &type;
     return *this;
 }
 
 Class ClassBuilder::registerClass()
 {
-    if (existing_)
-        return existing_;
     if (!cls_)
         return nullptr;
-    objc_registerClassPair(cls_);
-    if (factory_) {
-        std::lock_guard lock(factoryMutex());
-        factories()[cls_] = std::move(factory_);
+    std::lock_guard lock(factoryMutex());
+    if (existing_) {
+        // Made here before with the same state: the same definition, answered again. A class
+        // someone else made would not hold our state, and our methods would find none.
+        auto found = builtClasses().find(existing_);
+        if (found != builtClasses().end() && found->second.superclass == superclass_
+            && found->second.stateType == stateType_) {
+            objc_disposeClassPair(std::exchange(cls_, nullptr));
+            return existing_;
+        }
     }
+    objc_registerClassPair(cls_);
+    builtClasses()[cls_] = { superclass_, stateType_ };
+    if (factory_)
+        factories()[cls_] = std::move(factory_);
     return std::exchange(cls_, nullptr);
 }
 
