@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <filesystem>
 #include <string_view>
 #include <unistd.h>
@@ -67,6 +68,12 @@ int prepareHost(const HostOptions& options, const char* program)
     if (options.scenario.empty())
         return ::dup(STDIN_FILENO);
     int fd = ::open(options.scenario.c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat info;
+    if (fd >= 0 && ::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
+        ::close(fd);
+        fd = -1;
+        errno = EISDIR;
+    }
     if (fd < 0)
         std::fprintf(stderr, "%s: cannot read %s: %s\n", program, options.scenario.c_str(), std::strerror(errno));
     return fd;

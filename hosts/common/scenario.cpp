@@ -6,6 +6,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <unistd.h>
 
 namespace sv::host {
@@ -144,6 +145,8 @@ void Scenario::readInput()
     while (n < 0 && errno == EINTR);
     if (n < 0 && errno == EAGAIN)
         return;
+    if (n < 0)
+        report(lineNumber_ + 1, std::string("cannot read the scenario: ") + std::strerror(errno));
     if (n <= 0) {
         endOfInput_ = true;
         loop_.removeSource(source_);
@@ -151,12 +154,16 @@ void Scenario::readInput()
             queue_.emplace_back(++lineNumber_, std::move(partial_));
         partial_.clear();
     } else {
+        // Only the new bytes are searched, and the lines taken are cut off once, so that a long
+        // line or many short ones cost time in proportion to their length.
+        std::size_t searched = partial_.size();
         partial_.append(buffer, static_cast<std::size_t>(n));
-        std::size_t newline;
-        while ((newline = partial_.find('\n')) != std::string::npos) {
-            queue_.emplace_back(++lineNumber_, partial_.substr(0, newline));
-            partial_.erase(0, newline + 1);
+        std::size_t lineStart = 0;
+        for (std::size_t newline; (newline = partial_.find('\n', searched)) != std::string::npos; searched = newline + 1) {
+            queue_.emplace_back(++lineNumber_, partial_.substr(lineStart, newline - lineStart));
+            lineStart = newline + 1;
         }
+        partial_.erase(0, lineStart);
     }
     processQueue();
 }
