@@ -84,6 +84,10 @@ namespace local {
     inline constexpr std::string_view TimerTester = "SLVTimerTester1";
     inline constexpr std::string_view WillResignActive = "UIApplicationWillResignActiveNotification";
     inline constexpr std::string_view DidEnterBackground = "UIApplicationDidEnterBackgroundNotification";
+    // The pane could not write a save: user info {"Key": the key}. The save is kept and tried
+    // again; the Settings host shows each failed attempt.
+    inline constexpr std::string_view SaveFailed = "SLVSaveFailed";
+    inline constexpr std::string_view SaveFailedKey = "Key";
 }
 
 // The bundle identifier of an identifier entry; nothing for an entry that is not a dictionary or

@@ -11,6 +11,7 @@
 #include "platform/ui/label.h"
 #include "settings/always_apps_controller.h"
 #include "settings/never_apps_controller.h"
+#include "settings/pending_saves.h"
 
 #include <algorithm>
 #include <climits>
@@ -101,6 +102,7 @@ SLVAppDelegate::~SLVAppDelegate() = default;
 void SLVAppDelegate::viewWillAppear(bool animated)
 {
     PSListController::viewWillAppear(animated);
+    SLVPendingSaves::retry();
     // Back from a chooser: its list may have changed.
     if (cachedCellForSpecifierID(kAlwaysRow))
         finishLoad();

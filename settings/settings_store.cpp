@@ -3,6 +3,7 @@
 
 #include "contract/settings_contract.h"
 #include "platform/notify/darwin_notify.h"
+#include "settings/pending_saves.h"
 #include "settings/string_values.h"
 
 std::optional<sv::Value> SLVAppDelegate::getObjectWithKey(std::optional<std::string_view> key, bool isBool)
@@ -26,14 +27,8 @@ std::optional<sv::Value> SLVAppDelegate::getObjectWithKey(std::optional<std::str
 
 void SLVAppDelegate::writeDictToSave(const std::optional<sv::Dictionary>& dict)
 {
-    if (!dict)
-        return;
-    // An unreadable file is left alone and the change dropped, without a word.
-    slv::updateSettings([&](sv::Dictionary& settings) {
-        for (const auto& [key, value] : *dict)
-            settings[key] = value;
-        return true;
-    });
+    if (dict)
+        SLVPendingSaves::save(*dict);
 }
 
 void SLVAppDelegate::delayLoad()

@@ -55,6 +55,10 @@ SettingsApp::SettingsApp(sv::host::Scenario& scenario) : scenario_(scenario), re
     for (std::string_view name : { slv::local::CheckOnApps, slv::local::CheckOnAppLoading })
         center.addObserver(this, std::string(name),
                            [this](const sv::Notification& note) { scenario_.event("notified " + note.name); });
+    center.addObserver(this, std::string(slv::local::SaveFailed), [this](const sv::Notification& note) {
+        const std::string* key = note.userInfo ? sv::findString(*note.userInfo, slv::local::SaveFailedKey) : nullptr;
+        scenario_.event("save failed " + (key ? *key : std::string()));
+    });
     reporter_.noteSettingsFile();
 }
 

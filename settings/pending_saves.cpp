@@ -1,0 +1,55 @@
+#include "settings/pending_saves.h"
+
+#include "contract/settings_contract.h"
+#include "platform/foundation/notification_center.h"
+#include "platform/foundation/run_loop.h"
+
+namespace {
+    sv::Dictionary& waiting()
+    {
+        static sv::Dictionary entries;
+        return entries;
+    }
+
+    sv::RunLoop::TimerId& retryTimer()
+    {
+        static sv::RunLoop::TimerId timer = 0;
+        return timer;
+    }
+}
+
+const sv::Dictionary& SLVPendingSaves::pending()
+{
+    return waiting();
+}
+
+void SLVPendingSaves::save(const sv::Dictionary& changes)
+{
+    for (const auto& [key, value] : changes)
+        waiting().insert_or_assign(key, value);
+    retry();
+}
+
+void SLVPendingSaves::retry()
+{
+    if (waiting().empty())
+        return;
+    auto result = slv::updateSettings([](sv::Dictionary& settings) {
+        for (const auto& [key, value] : waiting())
+            settings.insert_or_assign(key, value);
+        return true;
+    });
+    // An unreadable file is left alone and the change dropped, without a word.
+    if (result == sv::plist::UpdateResult::Written || result == sv::plist::UpdateResult::Unreadable) {
+        waiting().clear();
+        return;
+    }
+    // Copied: an observer may save again while we tell.
+    sv::Dictionary failed = waiting();
+    for (const auto& [key, value] : failed)
+        sv::NotificationCenter::defaultCenter().post(
+            slv::local::SaveFailed, nullptr, sv::Dictionary { { std::string(slv::local::SaveFailedKey), sv::Value(key) } });
+    // One retry pending at a time, counted from the latest failure.
+    sv::RunLoop::main().cancelTimer(retryTimer());
+    retryTimer() = sv::RunLoop::main().scheduleTimer(kRetryDelay, [] { retry(); });
+}
