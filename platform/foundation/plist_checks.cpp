@@ -211,8 +211,6 @@ bool xmlCarries(const Value& value)
 {
     if (const std::string* text = value.asString())
         return xmlCarriesText(*text);
-    if (const Date* date = std::get_if<Date>(&value.storage()))
-        return std::floor(date->secondsSince2001) == date->secondsSince2001;
     if (const Array* array = value.asArray()) {
         for (const Value& element : *array)
             if (!xmlCarries(element))

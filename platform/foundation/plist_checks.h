@@ -23,8 +23,7 @@ std::string wellFormedUtf8(std::string_view text);
 // How deeply a value nests, a scalar being 1; stops counting past limit.
 int depthOf(const Value& value, int limit);
 // Whether XML carries the value exactly: no string or key with a character that XML 1.0 cannot
-// hold or that its readers change (a carriage return becomes a line feed), no date with a part
-// of a second (XML keeps whole seconds).
+// hold or that its readers change (a carriage return becomes a line feed).
 bool xmlCarries(const Value& value);
 
 } // namespace sv::plist

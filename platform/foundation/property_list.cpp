@@ -21,13 +21,13 @@ namespace {
     };
     using Node = std::unique_ptr<void, NodeDeleter>;
 
-    // libplist holds a date as 32-bit seconds: one beyond them (or none at all) is read and
-    // written as the nearest it can hold.
+    // libplist holds a date as 32-bit seconds and loses microseconds on its way through binary:
+    // dates are kept to the whole second, the nearest one it can hold (0 for none at all).
     double writableDate(double secondsSince2001)
     {
         constexpr double kFirst = std::numeric_limits<std::int32_t>::min();
         constexpr double kLast = std::numeric_limits<std::int32_t>::max();
-        return std::isnan(secondsSince2001) ? 0 : std::clamp(secondsSince2001, kFirst, kLast);
+        return std::isnan(secondsSince2001) ? 0 : std::floor(std::clamp(secondsSince2001, kFirst, kLast));
     }
 
     std::optional<Value> fromNode(plist_t node, int depth)
@@ -76,7 +76,7 @@ namespace {
         case PLIST_DATE: {
             std::int32_t seconds = 0, microseconds = 0;
             plist_get_date_val(node, &seconds, &microseconds);
-            return Value(Date { writableDate(seconds + microseconds / 1e6) });
+            return Value(Date { writableDate(seconds) });
         }
         case PLIST_ARRAY: {
             Array array;
@@ -135,9 +135,7 @@ namespace {
                 } else if constexpr (std::is_same_v<T, Data>) {
                     return plist_new_data(reinterpret_cast<const char*>(v.bytes.data()), v.bytes.size());
                 } else if constexpr (std::is_same_v<T, Date>) {
-                    double at = writableDate(v.secondsSince2001);
-                    double seconds = std::floor(at);
-                    return plist_new_date(static_cast<std::int32_t>(seconds), static_cast<std::int32_t>((at - seconds) * 1e6));
+                    return plist_new_date(static_cast<std::int32_t>(writableDate(v.secondsSince2001)), 0);
                 } else if constexpr (std::is_same_v<T, Array>) {
                     plist_t array = plist_new_array();
                     for (const Value& element : v)

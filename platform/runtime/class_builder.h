@@ -8,6 +8,7 @@
 #include <string>
 #include <type_traits>
 #include <typeinfo>
+#include <vector>
 
 namespace sv::rt {
 
@@ -78,7 +79,7 @@ private:
     ClassBuilder& addMethod(Class target, const char* selectorName, IMP imp, const std::string& types);
 
     Class cls_ = nullptr;
-    Class existing_ = nullptr;
+    std::vector<Class> taken_;
     Class superclass_ = nullptr;
     const std::type_info* stateType_ = nullptr;
     std::function<ObjectState*()> factory_;

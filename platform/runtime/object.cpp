@@ -200,12 +200,13 @@ ClassBuilder::ClassBuilder(const char* name, Class superclass)
     if (!superclass)
         superclass = rootClass();
     superclass_ = superclass;
-    existing_ = objc_getClass(name);
     // A name already taken is kept for the class there; ours is made under a free one until
-    // registration tells whether the two are the same.
+    // registration tells whether one of those taken is this very definition.
     std::string free = name;
-    for (int n = 2; objc_getClass(free.c_str()); ++n)
+    for (int n = 2; Class taken = objc_getClass(free.c_str()); ++n) {
+        taken_.push_back(taken);
         free = std::string(name) + "_" + std::to_string(n);
+    }
     cls_ = objc_allocateClassPair(superclass, free.c_str(), 0);
 }
 
@@ -228,14 +229,14 @@ Class ClassBuilder::registerClass()
     if (!cls_)
         return nullptr;
     std::lock_guard lock(factoryMutex());
-    if (existing_) {
+    for (Class taken : taken_) {
         // Made here before with the same state: the same definition, answered again. A class
         // someone else made would not hold our state, and our methods would find none.
-        auto found = builtClasses().find(existing_);
+        auto found = builtClasses().find(taken);
         if (found != builtClasses().end() && found->second.superclass == superclass_
             && found->second.stateType == stateType_) {
             objc_disposeClassPair(std::exchange(cls_, nullptr));
-            return existing_;
+            return taken;
         }
     }
     objc_registerClassPair(cls_);

@@ -38,4 +38,9 @@ TEST(Scenario, TheCommandLineIsChecked)
     auto missingFile = sv::test::runProcess({ host, "--root", "/tmp", "/no/such/scenario" });
     EXPECT_EQ(missingFile.status, 2);
     EXPECT_NE(missingFile.err.find("cannot read /no/such/scenario"), std::string::npos);
+    // A folder opens like a file but gives no commands: refused, not played as an empty run.
+    sv::test::DeviceRoot root;
+    auto folder = sv::test::runProcess({ host, "--root", root.path(), root.path() });
+    EXPECT_EQ(folder.status, 2);
+    EXPECT_NE(folder.err.find("Is a directory"), std::string::npos);
 }

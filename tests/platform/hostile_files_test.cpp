@@ -5,6 +5,7 @@
 #include "platform/foundation/property_list.h"
 #include "platform/ui/image.h"
 #include "tests/support/device_root.h"
+#include "tests/support/stopped_lock_holder.h"
 
 #include <gtest/gtest.h>
 
@@ -19,6 +20,7 @@
 namespace {
 
 using sv::test::DeviceRoot;
+using sv::test::StoppedLockHolder;
 using Clock = std::chrono::steady_clock;
 
 // Runs work in a child process; true when it exits 0 within the time. A child that hangs is
@@ -137,44 +139,6 @@ TEST(HostileFiles, PlantedLinksAndDotDotNeverLeadOutOfTheRoot)
     EXPECT_NE(::lstat((away + "/x").c_str(), &info), 0);
     EXPECT_TRUE(untouched());
 }
-
-// A process that holds the lock and is then stopped, as a debugger or the system would stop it.
-class StoppedLockHolder {
-public:
-    StoppedLockHolder()
-    {
-        int ready[2];
-        if (::pipe(ready) != 0)
-            return;
-        pid_ = ::fork();
-        if (pid_ == 0) {
-            auto lock = sv::fs::FileLock::acquire(slv::settingsPath(), 5);
-            char byte = lock ? 1 : 0;
-            (void)!::write(ready[1], &byte, 1);
-            ::raise(SIGSTOP);
-            ::_exit(0);
-        }
-        char byte = 0;
-        (void)!::read(ready[0], &byte, 1);
-        locked_ = byte == 1;
-        ::close(ready[0]);
-        ::close(ready[1]);
-    }
-    ~StoppedLockHolder() { release(); }
-    bool locked() const { return locked_; }
-    void release()
-    {
-        if (pid_ <= 0)
-            return;
-        ::kill(pid_, SIGKILL);
-        ::waitpid(pid_, nullptr, 0);
-        pid_ = -1;
-    }
-
-private:
-    pid_t pid_ = -1;
-    bool locked_ = false;
-};
 
 TEST(HostileFiles, AStoppedLockHolderDelaysAWriterOnlyUntilItsDeadline)
 {

@@ -132,4 +132,26 @@ TEST(Runtime, KindOfFollowsTheSuperclassChain)
     EXPECT_FALSE(isKindOf(nullptr, base));
 }
 
+// Another library (or the host) may have taken a name first; our class must still carry our state
+// and methods, or code that relies on them dereferences nothing.
+TEST(Runtime, AClassNameTakenByAnotherMakingDoesNotLoseOurState)
+{
+    Class foreign = objc_allocateClassPair(rootClass(), "RuntimeTestClash", 0);
+    ASSERT_TRUE(foreign);
+    objc_registerClassPair(foreign);
+    Class ours = ClassBuilder("RuntimeTestClash").state<Counter>().method("answer", &answer).registerClass();
+    ASSERT_TRUE(ours);
+    EXPECT_NE(ours, foreign);
+    EXPECT_EQ(objc_getClass("RuntimeTestClash"), foreign);
+    Ref object = Ref::adopt(alloc(ours));
+    ASSERT_TRUE(state<Counter>(object.get()));
+    EXPECT_EQ(msgSend<int>(object.get(), "answer"), state<Counter>(object.get())->value + 1);
+
+    // The same definition again is the same class; one with other state is not.
+    EXPECT_EQ(ClassBuilder("RuntimeTestClash").state<Counter>().method("answer", &answer).registerClass(), ours);
+    Class stateless = ClassBuilder("RuntimeTestClash").registerClass();
+    EXPECT_NE(stateless, ours);
+    EXPECT_NE(stateless, foreign);
+}
+
 } // namespace

@@ -1,8 +1,13 @@
 #include "tests/settings/pane_fixture.h"
 
+#include "platform/foundation/notification_center.h"
 #include "platform/notify/darwin_notify.h"
 #include "settings/always_apps_controller.h"
 #include "settings/never_apps_controller.h"
+#include "settings/pending_saves.h"
+#include "tests/support/stopped_lock_holder.h"
+
+#include <sys/stat.h>
 
 using sv::Dictionary;
 using sv::Value;
@@ -71,6 +76,50 @@ TEST_F(StoreTest, BooleanFlagAnswersABooleanForAnyEntry)
     EXPECT_EQ(SLVAppDelegate::getObjectWithKey("yes", true), Value(true));
     EXPECT_EQ(SLVAppDelegate::getObjectWithKey("no", true), Value(false));
     EXPECT_EQ(SLVAppDelegate::getObjectWithKey("list", true), Value(false));
+}
+
+// A save the file could not take is kept, reported at each failed attempt and written at the next
+// chance, never shown as saved while only the screen has it.
+TEST_F(StoreTest, ASaveTheFileCouldNotTakeIsKeptReportedAndWrittenLater)
+{
+    std::vector<std::string> failed;
+    auto& center = NotificationCenter::defaultCenter();
+    center.addObserver(this, std::string(slv::local::SaveFailed), [&](const Notification& note) {
+        failed.push_back(*findString(*note.userInfo, slv::local::SaveFailedKey));
+    });
+    writeSettings(catalogueSettings());
+    {
+        StoppedLockHolder holder;
+        ASSERT_TRUE(holder.locked());
+        SLVAppDelegate::writeDictToSave(Dictionary { { "ramValue", Value(120) } });
+        EXPECT_EQ(failed, (std::vector<std::string> { "ramValue" }));
+        SLVAppDelegate::writeDictToSave(Dictionary { { "NeverIdentifiers", Value(Array {}) } });
+        EXPECT_EQ(failed, (std::vector<std::string> { "ramValue", "NeverIdentifiers", "ramValue" }));
+        EXPECT_EQ(slv::readSettings(), catalogueSettings());
+        EXPECT_EQ(SLVPendingSaves::pending().size(), 2u);
+    }
+    // The holder is gone: the retry writes both.
+    advance(SLVPendingSaves::kRetryDelay);
+    Dictionary expected = catalogueSettings();
+    expected["ramValue"] = Value(120);
+    expected["NeverIdentifiers"] = Value(Array {});
+    EXPECT_EQ(slv::readSettings(), expected);
+    EXPECT_TRUE(SLVPendingSaves::pending().empty());
+    EXPECT_EQ(failed.size(), 3u);
+
+    // An unwritable preferences folder fails too; the next save carries the first along.
+    std::string folder = root().host("/var/mobile/Library/Preferences");
+    failed.clear();
+    if (::geteuid() != 0) {
+        ::chmod(folder.c_str(), 0555);
+        SLVAppDelegate::writeDictToSave(Dictionary { { "ramValue", Value(60) } });
+        ::chmod(folder.c_str(), 0755);
+        EXPECT_EQ(failed, (std::vector<std::string> { "ramValue" }));
+        SLVAppDelegate::writeDictToSave(Dictionary { { "alwaysKill", Value(true) } });
+        EXPECT_EQ(sv::findInteger(*slv::readSettings(), "ramValue"), 60);
+        EXPECT_TRUE(SLVPendingSaves::pending().empty());
+    }
+    center.removeObserver(this);
 }
 
 void countPost(CFNotificationCenterRef, void* observer, const char*, const void*, const void*)

@@ -1,0 +1,52 @@
+#pragma once
+// A process that takes the settings file's lock and is then stopped, as a debugger or the system
+// would stop it; killed when released or destroyed.
+
+#include "contract/settings_contract.h"
+#include "platform/foundation/files.h"
+
+#include <csignal>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace sv::test {
+
+// A process that holds the lock and is then stopped, as a debugger or the system would stop it.
+class StoppedLockHolder {
+public:
+    StoppedLockHolder()
+    {
+        int ready[2];
+        if (::pipe(ready) != 0)
+            return;
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            auto lock = sv::fs::FileLock::acquire(slv::settingsPath(), 5);
+            char byte = lock ? 1 : 0;
+            (void)!::write(ready[1], &byte, 1);
+            ::raise(SIGSTOP);
+            ::_exit(0);
+        }
+        char byte = 0;
+        (void)!::read(ready[0], &byte, 1);
+        locked_ = byte == 1;
+        ::close(ready[0]);
+        ::close(ready[1]);
+    }
+    ~StoppedLockHolder() { release(); }
+    bool locked() const { return locked_; }
+    void release()
+    {
+        if (pid_ <= 0)
+            return;
+        ::kill(pid_, SIGKILL);
+        ::waitpid(pid_, nullptr, 0);
+        pid_ = -1;
+    }
+
+private:
+    pid_t pid_ = -1;
+    bool locked_ = false;
+};
+
+} // namespace sv::test
