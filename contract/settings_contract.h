@@ -30,9 +30,10 @@ inline std::optional<sv::Dictionary> readSettings()
 }
 
 // One locked read-modify-write of the settings file; an unreadable file is left alone.
-inline sv::plist::UpdateResult updateSettings(const std::function<bool(sv::Dictionary&)>& change)
+inline sv::plist::UpdateResult updateSettings(const std::function<bool(sv::Dictionary&)>& change,
+                                             double lockTimeoutSeconds = sv::plist::kLockTimeout)
 {
-    return sv::plist::updateDictionary(settingsPath(), change);
+    return sv::plist::updateDictionary(settingsPath(), change, lockTimeoutSeconds);
 }
 
 namespace key {

@@ -32,13 +32,25 @@ void SLVPendingSaves::save(const sv::Dictionary& changes)
 
 void SLVPendingSaves::retry()
 {
+    attempt(false);
+}
+
+void SLVPendingSaves::attempt(bool retrying)
+{
     if (waiting().empty())
         return;
-    auto result = slv::updateSettings([](sv::Dictionary& settings) {
-        for (const auto& [key, value] : waiting())
-            settings.insert_or_assign(key, value);
-        return true;
-    });
+    // Once the lock was found stuck, a drag's every update must not wait the whole deadline
+    // again: it only tries, and the retry timer waits.
+    static bool lastBusy = false;
+    double timeout = lastBusy && !retrying ? kBusyTimeout : sv::plist::kLockTimeout;
+    auto result = slv::updateSettings(
+        [](sv::Dictionary& settings) {
+            for (const auto& [key, value] : waiting())
+                settings.insert_or_assign(key, value);
+            return true;
+        },
+        timeout);
+    lastBusy = result == sv::plist::UpdateResult::Busy;
     // An unreadable file is left alone and the change dropped, without a word.
     if (result == sv::plist::UpdateResult::Written || result == sv::plist::UpdateResult::Unreadable) {
         waiting().clear();
@@ -51,5 +63,5 @@ void SLVPendingSaves::retry()
             slv::local::SaveFailed, nullptr, sv::Dictionary { { std::string(slv::local::SaveFailedKey), sv::Value(key) } });
     // One retry pending at a time, counted from the latest failure.
     sv::RunLoop::main().cancelTimer(retryTimer());
-    retryTimer() = sv::RunLoop::main().scheduleTimer(kRetryDelay, [] { retry(); });
+    retryTimer() = sv::RunLoop::main().scheduleTimer(kRetryDelay, [] { attempt(true); });
 }
