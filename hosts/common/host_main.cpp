@@ -24,7 +24,7 @@ std::optional<HostOptions> parseCommandLine(int argc, char** argv, const char* p
     auto usage = [&](const char* problem) -> std::optional<HostOptions> {
         if (problem)
             std::fprintf(stderr, "%s: %s\n", program, problem);
-        std::fprintf(stderr, "usage: %s --root <device-root> [--virtual-clock] [scenario-file]\n", program);
+        std::fprintf(stderr, "usage: %s --root <device-root> [--virtual-clock] [--memory-events] [scenario-file]\n", program);
         return std::nullopt;
     };
     for (int i = 1; i < argc; ++i) {
@@ -35,6 +35,8 @@ std::optional<HostOptions> parseCommandLine(int argc, char** argv, const char* p
             options.root = argv[i];
         } else if (arg == "--virtual-clock") {
             options.virtualClock = true;
+        } else if (arg == "--memory-events") {
+            options.memoryEvents = true;
         } else if (arg == "--help" || arg == "-h") {
             return usage(nullptr);
         } else if (arg.starts_with("--")) {
@@ -91,6 +93,8 @@ int runHost(int argc, char** argv, const char* program, const HostParts& parts)
     auto options = parseCommandLine(argc, argv, program);
     if (!options)
         return 2;
+    if (parts.configure)
+        parts.configure(*options);
     int input = prepareHost(*options, program);
     if (input < 0)
         return 2;

@@ -1,5 +1,6 @@
 #pragma once
-// The command line both hosts share: <program> --root <device-root> [--virtual-clock] [scenario]
+// The command line both hosts share:
+//   <program> --root <device-root> [--virtual-clock] [--memory-events] [scenario]
 
 #include <functional>
 #include <memory>
@@ -13,6 +14,9 @@ struct HostOptions {
     std::string root;
     bool virtualClock = false;
     std::string scenario; // empty: standard input
+    // --memory-events: the home-screen host also reports free memory, the threshold and calls
+    // as they change, for the picture of a run.
+    bool memoryEvents = false;
 };
 
 // Parses the command line, printing usage or an error on failure.
@@ -28,6 +32,8 @@ class Scenario;
 // injected libraries load and answers whatever must live while the scenario plays (or null);
 // afterInjection learns the names of the libraries that loaded.
 struct HostParts {
+    // Sees the parsed command line before anything else runs.
+    std::function<void(const HostOptions&)> configure;
     std::function<std::shared_ptr<void>(Scenario&)> setUp;
     std::function<void(const std::vector<std::string>& loaded)> afterInjection;
 };

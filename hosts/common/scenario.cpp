@@ -134,6 +134,8 @@ void Scenario::execute(std::string_view line, int lineNumber)
     }
     if (auto error = found->second.handler(*words))
         report(lineNumber, *error + " (usage: " + found->second.usage + ")");
+    if (afterCommand_)
+        afterCommand_();
 }
 
 void Scenario::readInput()

@@ -37,6 +37,8 @@ public:
     Scenario(std::string program, RunLoop& loop);
 
     void addCommand(std::string name, std::string usage, Handler handler);
+    // Runs after every command line, whatever its outcome.
+    void setAfterCommand(std::function<void()> hook) { afterCommand_ = std::move(hook); }
 
     // Prints one event line on standard output.
     void event(std::string_view text) const;
@@ -64,6 +66,7 @@ private:
     RunLoop& loop_;
     double start_;
     std::map<std::string, Command, std::less<>> commands_;
+    std::function<void()> afterCommand_;
     std::deque<std::pair<int, std::string>> queue_;
     std::string partial_;
     int fd_ = -1;

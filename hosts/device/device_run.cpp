@@ -1,6 +1,11 @@
 // sleepvane-device: lays out a simulated device (a device root with both deliverables installed
 // as on the phone) and plays the two hosts on it at once, with the real clock, printing one
 // merged timeline with every line tagged by its process.
+#include "hosts/device/timeline.h"
+#include "hosts/device/timeline_picture.h"
+#include "platform/foundation/files.h"
+#include "contract/close_history.h"
+
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -8,6 +13,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <poll.h>
 #include <string>
@@ -30,6 +36,7 @@ struct Options {
     fs::path springboard;
     fs::path preferences;
     fs::path screens;
+    fs::path timeline;
     bool virtualClock = false;
 };
 
@@ -39,7 +46,7 @@ int usage(const char* problem)
         std::fprintf(stderr, "%s: %s\n", kProgram, problem);
     std::fprintf(stderr,
                  "usage: %s --root <device-root> [--fresh] [--springboard <scenario>] [--preferences <scenario>]\n"
-                 "       [--screens <folder>] [--virtual-clock]\n",
+                 "       [--screens <folder>] [--timeline <file.png>] [--virtual-clock]\n",
                  kProgram);
     return 2;
 }
@@ -55,11 +62,13 @@ std::optional<Options> parse(int argc, char** argv)
             options.fresh = true;
         else if (arg == "--virtual-clock")
             options.virtualClock = true;
-        else if ((arg == "--root" || arg == "--springboard" || arg == "--preferences" || arg == "--screens")
+        else if ((arg == "--root" || arg == "--springboard" || arg == "--preferences" || arg == "--screens"
+                  || arg == "--timeline")
                  && (v = value())) {
             (arg == "--root" ? options.root : arg == "--springboard" ? options.springboard
                  : arg == "--preferences"                        ? options.preferences
-                                                                 : options.screens)
+                 : arg == "--screens"                            ? options.screens
+                                                                 : options.timeline)
                 = v;
         } else {
             usage(("bad argument " + std::string(arg)).c_str());
@@ -136,6 +145,8 @@ std::optional<Child> start(const std::string& tag, const char* host, const Optio
         std::vector<const char*> args { host, "--root", root.c_str() };
         if (options.virtualClock)
             args.push_back("--virtual-clock");
+        if (!options.timeline.empty())
+            args.push_back("--memory-events");
         args.push_back(nullptr);
         ::execv(host, const_cast<char* const*>(args.data()));
         ::_exit(127);
@@ -151,8 +162,9 @@ std::optional<Child> start(const std::string& tag, const char* host, const Optio
     return child;
 }
 
-// Prints every whole line read so far, tagged; answers false at the end of the stream.
-bool pump(int& fd, std::string& partial, const std::string& tag, std::FILE* to)
+// Prints every whole line read so far, tagged, and shows it to the timeline; answers false at the
+// end of the stream.
+bool pump(int& fd, std::string& partial, const std::string& tag, std::FILE* to, device::Timeline* timeline)
 {
     char buffer[4096];
     ssize_t n = ::read(fd, buffer, sizeof buffer);
@@ -163,18 +175,38 @@ bool pump(int& fd, std::string& partial, const std::string& tag, std::FILE* to)
     std::size_t newline;
     while ((newline = partial.find('\n')) != std::string::npos) {
         std::fprintf(to, "%-11s %s\n", tag.c_str(), partial.substr(0, newline).c_str());
+        if (timeline)
+            timeline->take(tag, std::string_view(partial).substr(0, newline));
         partial.erase(0, newline + 1);
     }
     std::fflush(to);
     if (n <= 0) {
-        if (!partial.empty())
+        if (!partial.empty()) {
             std::fprintf(to, "%-11s %s\n", tag.c_str(), partial.c_str());
+            if (timeline)
+                timeline->take(tag, partial);
+        }
         partial.clear();
         ::close(fd);
         fd = -1;
         return false;
     }
     return true;
+}
+
+// Says on each close marker why it happened, from the library's close history where it has one.
+void labelFromHistory(device::Timeline& timeline, const fs::path& root)
+{
+    sv::fs::setDeviceRoot(fs::absolute(root).lexically_normal().string());
+    std::map<std::string, std::vector<std::string>> labels;
+    for (const slv::history::Record& record : slv::history::read()) {
+        std::string label = device::shortName(record.bundleID) + ": " + record.reason;
+        if (record.freeMemory)
+            label += " " + std::to_string(*record.freeMemory) + " MB";
+        labels[record.bundleID].push_back(label);
+    }
+    for (const auto& [bundleID, texts] : labels)
+        timeline.labelCloses(bundleID, texts);
 }
 
 } // namespace
@@ -192,6 +224,7 @@ int main(int argc, char** argv)
     if (!layOut(*options))
         return 1;
 
+    device::Timeline timeline;
     std::vector<Child> children;
     if (!options->springboard.empty()) {
         auto child = start("springboard", SV_SPRINGBOARD_HOST, *options, fs::absolute(options->springboard));
@@ -228,9 +261,9 @@ int main(int argc, char** argv)
                 continue;
             auto [child, isOut] = owners[i];
             if (isOut)
-                pump(child->out, child->partialOut, child->tag, stdout);
+                pump(child->out, child->partialOut, child->tag, stdout, &timeline);
             else
-                pump(child->err, child->partialErr, child->tag + "!", stderr);
+                pump(child->err, child->partialErr, child->tag + "!", stderr, nullptr);
         }
     }
     int status = 0;
@@ -240,6 +273,13 @@ int main(int argc, char** argv)
         if (!WIFEXITED(s) || WEXITSTATUS(s) != 0) {
             std::fprintf(stderr, "%s: %s ended with status %d\n", kProgram, c.tag.c_str(),
                          WIFEXITED(s) ? WEXITSTATUS(s) : -1);
+            status = 1;
+        }
+    }
+    if (!options->timeline.empty()) {
+        labelFromHistory(timeline, options->root);
+        if (!device::writeTimelinePicture(timeline, fs::absolute(options->timeline).string())) {
+            std::fprintf(stderr, "%s: cannot write %s\n", kProgram, options->timeline.c_str());
             status = 1;
         }
     }

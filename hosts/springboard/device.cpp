@@ -28,8 +28,10 @@ void Device::reset()
 {
     // The suspect source belongs to whoever plays the device, not to the device.
     SuspectSource suspects = std::move(suspects_);
+    std::function<void()> changed = std::move(changed_);
     *this = Device();
     suspects_ = std::move(suspects);
+    changed_ = std::move(changed);
 }
 
 void Device::setMemory(std::optional<double> totalMB, std::optional<double> baseMB)
@@ -91,6 +93,8 @@ bool Device::close(id application)
     if (top_ == state->key)
         top_.reset();
     Springboard::shared().event("closed " + state->key);
+    if (changed_)
+        changed_();
     return true;
 }
 

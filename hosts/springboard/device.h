@@ -63,6 +63,9 @@ public:
     void setSuspectSource(SuspectSource source) { suspects_ = std::move(source); }
     const SuspectList* suspects() const { return suspects_ ? suspects_() : nullptr; }
 
+    // Told after every close, which frees memory between commands.
+    void setChangeObserver(std::function<void()> observer) { changed_ = std::move(observer); }
+
 private:
     double totalMB_ = 1024;
     double baseMB_ = 512;
@@ -72,6 +75,7 @@ private:
     Call call_ = Call::None;
     std::map<std::string, sv::rt::Ref, std::less<>> processes_;
     SuspectSource suspects_;
+    std::function<void()> changed_;
 };
 
 // "SBProcess", the process and background-mode answers of "SBApplication",
@@ -86,5 +90,9 @@ sv::rt::Ref makeProcess(const std::string& bundleID);
 
 // launch, home, memory, free, call, show, settings
 void addDeviceCommands(sv::host::Scenario& scenario);
+
+// From now on reports `free <MB>`, `threshold <MB>` and `call <state>` events whenever what the
+// device reports or the settings file holds has changed, looked at after every command and close.
+void startMemoryEvents(sv::host::Scenario& scenario);
 
 } // namespace sb

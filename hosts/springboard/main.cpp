@@ -33,7 +33,9 @@ sb::Device::SuspectSource suspectListOf(const std::vector<std::string>& librarie
 
 int main(int argc, char** argv)
 {
+    static bool memoryEvents = false;
     sv::host::HostParts parts;
+    parts.configure = [](const sv::host::HostOptions& options) { memoryEvents = options.memoryEvents; };
     parts.setUp = [](sv::host::Scenario& scenario) -> std::shared_ptr<void> {
         sb::Springboard::shared().attach(scenario);
         sb::registerApplicationClasses();
@@ -43,6 +45,8 @@ int main(int argc, char** argv)
         sb::addIconCommands(scenario);
         sb::addDeviceCommands(scenario);
         sb::Device::shared().installKernelProviders();
+        if (memoryEvents)
+            sb::startMemoryEvents(scenario);
         return nullptr;
     };
     parts.afterInjection = [](const std::vector<std::string>& loaded) {

@@ -1,0 +1,68 @@
+// The events a picture of the run is drawn from: what the kernel reports as free, the threshold
+// the library would compare it with, and the telephone.
+#include "contract/settings_contract.h"
+#include "hosts/springboard/device.h"
+#include "hosts/springboard/springboard.h"
+
+#include <cstdio>
+
+namespace sb {
+namespace {
+
+    struct Reported {
+        std::optional<double> freeMB;
+        std::optional<std::int64_t> threshold;
+        Call call = Call::None;
+    };
+
+    const char* callName(Call call)
+    {
+        switch (call) {
+        case Call::Active: return "active";
+        case Call::Incoming: return "incoming";
+        case Call::Outgoing: return "outgoing";
+        case Call::None: break;
+        }
+        return "none";
+    }
+
+    // The library's reading of "ramValue": the default without a file, 0 when it holds none.
+    std::int64_t threshold()
+    {
+        if (!slv::settingsExist())
+            return slv::kDefaultRamValue;
+        auto settings = slv::readSettings();
+        return settings ? sv::findInteger(*settings, slv::key::RamValue).value_or(0) : 0;
+    }
+
+    void reportChanges(Reported& reported)
+    {
+        const Device& device = Device::shared();
+        const Springboard& home = Springboard::shared();
+        char text[64];
+        if (double free = device.freeMB(); reported.freeMB != free) {
+            reported.freeMB = free;
+            std::snprintf(text, sizeof text, "free %g", free);
+            home.event(text);
+        }
+        if (std::int64_t value = threshold(); reported.threshold != value) {
+            reported.threshold = value;
+            home.event("threshold " + std::to_string(value));
+        }
+        if (reported.call != device.call()) {
+            reported.call = device.call();
+            home.event(std::string("call ") + callName(reported.call));
+        }
+    }
+
+} // namespace
+
+void startMemoryEvents(sv::host::Scenario& scenario)
+{
+    auto reported = std::make_shared<Reported>();
+    auto check = [reported] { reportChanges(*reported); };
+    scenario.setAfterCommand(check);
+    Device::shared().setChangeObserver(check);
+}
+
+} // namespace sb
