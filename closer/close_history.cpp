@@ -1,0 +1,124 @@
+#include "closer/close_history.h"
+
+#include "platform/foundation/files.h"
+#include "platform/foundation/property_list.h"
+#include "platform/foundation/run_loop.h"
+
+#include <algorithm>
+
+namespace {
+
+// The file's entries, an empty list for a missing file, or nothing when there is something there
+// that must not be written over.
+std::optional<sv::Array> readEntries()
+{
+    auto value = sv::plist::readFile(slv::history::Path);
+    if (!value)
+        return sv::fs::exists(slv::history::Path) ? std::nullopt : std::optional(sv::Array {});
+    const sv::Array* entries = value->asArray();
+    return entries ? std::optional(*entries) : std::nullopt;
+}
+
+} // namespace
+
+CloseHistory& CloseHistory::shared()
+{
+    static CloseHistory history;
+    return history;
+}
+
+CloseHistory::~CloseHistory()
+{
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    wake_.notify_one();
+    if (writer_.joinable())
+        writer_.join();
+}
+
+void CloseHistory::recordClose(std::string_view bundleID, std::string_view reason,
+                               std::optional<std::int64_t> freeMemory)
+{
+    lastClose_[std::string(bundleID)] = sv::RunLoop::main().now();
+    slv::history::Record record { std::string(bundleID), slv::history::dateOf(std::chrono::system_clock::now()),
+                                  std::string(reason), freeMemory, std::nullopt };
+    hand({ std::move(record), {}, 0 });
+}
+
+void CloseHistory::noteForeground(std::string_view bundleID)
+{
+    auto found = lastClose_.find(std::string(bundleID));
+    if (found == lastClose_.end())
+        return;
+    double after = sv::RunLoop::main().now() - found->second;
+    lastClose_.erase(found);
+    if (after >= 0 && after <= slv::history::kReopenWindow)
+        hand({ std::nullopt, std::string(bundleID), after });
+}
+
+void CloseHistory::hand(Change change)
+{
+    {
+        std::lock_guard lock(mutex_);
+        pending_.push_back(std::move(change));
+        if (!writer_.joinable())
+            writer_ = std::thread([this] { run(); });
+    }
+    wake_.notify_one();
+}
+
+void CloseHistory::flush()
+{
+    std::unique_lock lock(mutex_);
+    done_.wait(lock, [this] { return pending_.empty() && !writing_; });
+}
+
+void CloseHistory::reset()
+{
+    flush();
+    lastClose_.clear();
+}
+
+void CloseHistory::apply(sv::Array& entries, const Change& change)
+{
+    namespace key = slv::history::key;
+    if (change.close) {
+        entries.push_back(slv::history::valueOf(*change.close));
+        if (entries.size() > slv::history::kLimit)
+            entries.erase(entries.begin(), entries.end() - slv::history::kLimit);
+        return;
+    }
+    for (auto entry = entries.rbegin(); entry != entries.rend(); ++entry) {
+        sv::Dictionary* record = entry->asDictionary();
+        const std::string* bundleID = record ? sv::findString(*record, key::BundleID) : nullptr;
+        if (bundleID && *bundleID == change.bundleID) {
+            (*record)[std::string(key::ReopenedAfter)] = sv::Value(change.reopenedAfter);
+            return;
+        }
+    }
+}
+
+void CloseHistory::run()
+{
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        wake_.wait(lock, [this] { return stopping_ || !pending_.empty(); });
+        if (pending_.empty())
+            return;
+        std::vector<Change> changes;
+        changes.swap(pending_);
+        writing_ = true;
+        lock.unlock();
+        // One read and one write for everything handed over meanwhile.
+        if (auto entries = readEntries()) {
+            for (const Change& change : changes)
+                apply(*entries, change);
+            sv::plist::writeFile(slv::history::Path, sv::Value(std::move(*entries)));
+        }
+        lock.lock();
+        writing_ = false;
+        done_.notify_all();
+    }
+}
