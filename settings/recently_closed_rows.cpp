@@ -1,0 +1,81 @@
+#include "settings/recently_closed_rows.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <map>
+
+namespace {
+
+// The catalogue records by identifier; a later record of the same identifier wins, as it does
+// in the choosers' sections.
+std::map<std::string, const sv::Dictionary*, std::less<>> catalogueOf(const sv::Dictionary& settings)
+{
+    std::map<std::string, const sv::Dictionary*, std::less<>> records;
+    if (const sv::Array* data = sv::findArray(settings, slv::key::ApplicationData))
+        for (const sv::Value& entry : *data)
+            if (const sv::Dictionary* record = entry.asDictionary())
+                if (const std::string* id = sv::findString(*record, slv::key::BundleID))
+                    records[*id] = record;
+    return records;
+}
+
+} // namespace
+
+std::string SLVRecentlyClosedRow::detail() const
+{
+    std::string text = record.reason;
+    if (record.freeMemory)
+        text += " \u00b7 " + std::to_string(*record.freeMemory) + " MB free";
+    if (record.reopenedAfter)
+        text += " \u00b7 " + reopenedText(*record.reopenedAfter);
+    return text;
+}
+
+std::vector<SLVRecentlyClosedRow> recentlyClosedRows(const std::vector<slv::history::Record>& history,
+                                                     const sv::Dictionary& settings)
+{
+    auto catalogue = catalogueOf(settings);
+    const sv::Array* never = sv::findArray(settings, slv::key::NeverIdentifiers);
+    const sv::Array* always = sv::findArray(settings, slv::key::AlwaysIdentifiers);
+    std::vector<SLVRecentlyClosedRow> rows;
+    for (auto record = history.rbegin(); record != history.rend(); ++record) {
+        SLVRecentlyClosedRow row;
+        row.bundleID = record->bundleID;
+        row.name = record->bundleID;
+        if (auto found = catalogue.find(record->bundleID); found != catalogue.end()) {
+            if (const std::string* name = sv::findString(*found->second, slv::key::AppName))
+                row.name = *name;
+            if (const std::string* icon = sv::findString(*found->second, slv::key::IconPath))
+                row.iconPath = *icon;
+        }
+        row.record = *record;
+        row.isNever = slv::listContains(never, record->bundleID);
+        row.isAlways = slv::listContains(always, record->bundleID);
+        rows.push_back(std::move(row));
+    }
+    return rows;
+}
+
+std::string howLongAgo(double seconds)
+{
+    if (!(seconds >= 1))
+        return "just now";
+    struct Unit {
+        double size;
+        const char* name;
+    };
+    static constexpr Unit units[] = { { 86400, "d" }, { 3600, "h" }, { 60, "min" }, { 1, "s" } };
+    for (const Unit& unit : units)
+        if (seconds >= unit.size)
+            return std::to_string(static_cast<long long>(std::floor(std::min(seconds, 1e15) / unit.size))) + " "
+                + unit.name + " ago";
+    return "just now";
+}
+
+std::string reopenedText(double seconds)
+{
+    char text[48];
+    std::snprintf(text, sizeof text, "reopened after %.0f s", std::clamp(seconds, 0.0, 1e9));
+    return text;
+}

@@ -1,0 +1,31 @@
+#pragma once
+// What the "Recently Closed" screen shows of the library's close history: one row a close,
+// newest first, named and pictured from the catalogue, with what a tap on it may do.
+
+#include "contract/close_history.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+struct SLVRecentlyClosedRow {
+    std::string bundleID;
+    std::string name;     // the catalogue's name, else the identifier
+    std::string iconPath; // the catalogue's icon; empty when it has no record
+    slv::history::Record record;
+    bool isNever = false;  // already on the Never list: marked, and a tap does nothing
+    bool isAlways = false; // on the Always list: a tap gets the conflict alert
+
+    // "Low memory · 124 MB free · reopened after 12 s"
+    std::string detail() const;
+};
+
+// The rows of a history, newest first, read against the settings file's catalogue and lists.
+std::vector<SLVRecentlyClosedRow> recentlyClosedRows(const std::vector<slv::history::Record>& history,
+                                                     const sv::Dictionary& settings);
+
+// How long ago a moment was, said briefly: "just now", "42 s ago", "5 min ago", "3 h ago", "2 d ago".
+std::string howLongAgo(double seconds);
+
+// "reopened after 12 s"
+std::string reopenedText(double seconds);
