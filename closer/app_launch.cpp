@@ -1,5 +1,6 @@
 // The replacement state-change handler: keeps the suspect list, decides which application to
 // close, and always hands the call on to the home screen's own handler.
+#include "closer/close_history.h"
 #include "closer/close_timer.h"
 #include "closer/exemptions.h"
 #include "closer/free_memory.h"
@@ -70,6 +71,8 @@ void decide(id application, int state)
     if (state == 4) {
         runTimer(nullptr, bundleIdentifier, false);
         removeSuspect(application);
+        if (const std::string* identifier = sv::rt::stringValue(bundleIdentifier))
+            CloseHistory::shared().noteForeground(*identifier);
     }
     if (state == 3) {
         if (idleInBackground(application, noTaskAssertions))
@@ -98,20 +101,23 @@ void decide(id application, int state)
     bool alwaysKill = settings && sv::findBool(*settings, slv::key::AlwaysKill, false);
 
     if (inAlwaysList || alwaysKill) {
-        runTimer(application, identifierRef.get(), false);
+        runTimer(application, identifierRef.get(), false,
+                 { inAlwaysList ? slv::history::reason::AlwaysList : slv::history::reason::CloseEveryApp, {} });
         removeSuspect(application);
         return;
     }
+    std::int32_t freeMemory = freeMebibytes();
+    CloseReason lowMemory { slv::history::reason::LowMemory, freeMemory };
     if (susApp->size() <= 1) {
-        if (freeMebibytes() <= ramValue) {
-            runTimer(application, identifierRef.get(), false);
+        if (freeMemory <= ramValue) {
+            runTimer(application, identifierRef.get(), false, lowMemory);
             removeSuspect(application);
         }
         return;
     }
     // The oldest suspect that may be closed, which may be this application.
-    if (freeMebibytes() <= ramValue)
-        closeOldestSuspect(settings);
+    if (freeMemory <= ramValue)
+        closeOldestSuspect(settings, lowMemory);
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // Close timers and the memory re-check chain.
 #include "closer/close_timer.h"
 
+#include "closer/close_history.h"
 #include "closer/exemptions.h"
 #include "closer/free_memory.h"
 #include "closer/library_settings.h"
@@ -78,8 +79,10 @@ void killApp(id self, SEL, id)
             if (!identifier)
                 continue;
             if (state->bundleID && *identifier == *state->bundleID) {
-                if (!state->DoNotRun)
+                if (!state->DoNotRun) {
                     sv::rt::msgSend<void>(switcher, sv::home::sel::iconCloseBoxTapped, entry.get());
+                    CloseHistory::shared().recordClose(*state->bundleID, state->reason.text, state->reason.freeMemory);
+                }
                 break;
             }
         }
@@ -152,7 +155,7 @@ Class waitToCheckTimerClass()
     return cls;
 }
 
-void runTimer(id app, id bundleId, bool killAgain)
+void runTimer(id app, id bundleId, bool killAgain, CloseReason reason)
 {
     const std::string* identifier = sv::rt::stringValue(bundleId);
     if (!identifier)
@@ -166,6 +169,8 @@ void runTimer(id app, id bundleId, bool killAgain)
     id timer = sv::rt::msgSend<id>(sv::rt::alloc(timerClass()), swr::sel::startTimerWithApp, app, bundleId);
     if (killAgain)
         sv::rt::msgSend<void>(timer, swr::sel::killAgains);
+    if (TimerState* state = timerState(timer))
+        state->reason = reason;
     sv::rt::release(timer);
 }
 
@@ -187,5 +192,5 @@ void finalTestToKillAgain(CFNotificationCenterRef, void*, const char*, const voi
     // As the decision spares during a call, the chain ends; the next state change starts anew.
     if (callInProgress())
         return;
-    closeOldestSuspect(settings);
+    closeOldestSuspect(settings, { slv::history::reason::LowMemory, freeMemory });
 }

@@ -5,8 +5,17 @@
 #include "platform/foundation/run_loop.h"
 #include "platform/runtime/object.h"
 
+#include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
+
+// Why the decision asked for a close, for the close history: one of slv::history::reason, and
+// for low memory the figure it compared with the threshold.
+struct CloseReason {
+    std::string_view text;
+    std::optional<std::int64_t> freeMemory;
+};
 
 // The C++ side of a "Timer" object.
 struct TimerState : sv::rt::ObjectState {
@@ -14,6 +23,7 @@ struct TimerState : sv::rt::ObjectState {
     std::optional<std::string> bundleID;           // what to close, until the timer fires
     bool DoNotRun = false;                         // a cancel notice for bundleID arrived
     bool KillAgain = false;                        // the re-check chain follows the firing
+    CloseReason reason;                            // recorded when the firing closes
 };
 
 // "Timer" and "WaitToCheckTimer", registered on first use.
@@ -22,8 +32,8 @@ Class waitToCheckTimerClass();
 
 // Calls off every pending close of bundleId (an NSString), then, with an application, schedules
 // its close one second ahead; killAgain continues the re-check chain after it. Without an
-// identifier nothing happens at all.
-void runTimer(id app, id bundleId, bool killAgain);
+// identifier nothing happens at all. The reason goes into the close history if the close happens.
+void runTimer(id app, id bundleId, bool killAgain, CloseReason reason = {});
 
 inline constexpr double kCloseDelay = 1.0;
 // The single-precision 3.6 the wait was written with, widened.

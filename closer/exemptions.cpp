@@ -35,7 +35,7 @@ bool isFixedNeverClosed(std::string_view bundleID)
     return false;
 }
 
-bool closeOldestSuspect(const std::optional<sv::Dictionary>& settings)
+bool closeOldestSuspect(const std::optional<sv::Dictionary>& settings, CloseReason reason)
 {
     if (!susApp)
         return false;
@@ -54,7 +54,7 @@ bool closeOldestSuspect(const std::optional<sv::Dictionary>& settings)
         // Out of the list before the timer starts: the list holds the only other reference.
         sv::rt::Ref oldest = std::move(*it);
         susApp->erase(it);
-        runTimer(oldest.get(), identifier, true);
+        runTimer(oldest.get(), identifier, true, reason);
         return true;
     }
     return false;

@@ -2,6 +2,7 @@
 // What is never closed, shared by the close decision and the re-check chain: nothing during a
 // call, never the three fixed identifiers nor a never-listed application.
 
+#include "closer/close_timer.h"
 #include "platform/foundation/value.h"
 
 #include <optional>
@@ -16,5 +17,6 @@ bool isFixedNeverClosed(std::string_view bundleID);
 // Schedules, with re-check, the close of the oldest suspect that may be closed, and takes it out
 // of the suspect list. On the way, fixed suspects stay in the list and never-listed ones
 // (by settings, as read from the settings file in the caller's call) leave it. A suspect without
-// identifier is taken without a timer. False when no suspect was taken.
-bool closeOldestSuspect(const std::optional<sv::Dictionary>& settings);
+// identifier is taken without a timer. The reason goes into the close history if the close
+// happens. False when no suspect was taken.
+bool closeOldestSuspect(const std::optional<sv::Dictionary>& settings, CloseReason reason);

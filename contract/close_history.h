@@ -14,6 +14,9 @@
 namespace slv::history {
 
 inline constexpr std::string_view Path = "/var/mobile/Library/Sleepvane/History.plist";
+// A library function, exported under this name, that returns once every close it made so far is
+// in the file (the home-screen host's `show history`).
+inline constexpr const char* kFlushSymbol = "SleepwrightFlushHistory";
 // The oldest records fall off beyond this many.
 inline constexpr std::size_t kLimit = 100;
 // A return to the foreground this soon after a close marks the close as regretted.

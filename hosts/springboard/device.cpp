@@ -29,9 +29,11 @@ void Device::reset()
     // The suspect source belongs to whoever plays the device, not to the device.
     SuspectSource suspects = std::move(suspects_);
     std::function<void()> changed = std::move(changed_);
+    std::function<void()> historyFlush = std::move(historyFlush_);
     *this = Device();
     suspects_ = std::move(suspects);
     changed_ = std::move(changed);
+    historyFlush_ = std::move(historyFlush);
 }
 
 void Device::setMemory(std::optional<double> totalMB, std::optional<double> baseMB)

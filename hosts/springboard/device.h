@@ -63,6 +63,14 @@ public:
     void setSuspectSource(SuspectSource source) { suspects_ = std::move(source); }
     const SuspectList* suspects() const { return suspects_ ? suspects_() : nullptr; }
 
+    // Waits until the library's close history holds every close made so far (`show history`).
+    void setHistoryFlush(std::function<void()> flush) { historyFlush_ = std::move(flush); }
+    void flushHistory() const
+    {
+        if (historyFlush_)
+            historyFlush_();
+    }
+
     // Told after every close, which frees memory between commands.
     void setChangeObserver(std::function<void()> observer) { changed_ = std::move(observer); }
 
@@ -76,6 +84,7 @@ private:
     std::map<std::string, sv::rt::Ref, std::less<>> processes_;
     SuspectSource suspects_;
     std::function<void()> changed_;
+    std::function<void()> historyFlush_;
 };
 
 // "SBProcess", the process and background-mode answers of "SBApplication",

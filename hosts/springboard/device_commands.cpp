@@ -1,4 +1,5 @@
 // Scenario commands that work the device: launch, home, memory, free, call, show, settings.
+#include "contract/close_history.h"
 #include "contract/settings_contract.h"
 #include "hosts/springboard/device.h"
 #include "hosts/springboard/springboard.h"
@@ -112,8 +113,17 @@ namespace {
             line = "memory total=" + number(device.totalMB()) + " base=" + number(device.baseMB())
                 + " apps=" + number(device.appsMB()) + " free=" + number(device.freeMB())
                 + (device.freePinned() ? " (pinned)" : "");
+        } else if (what == "history") {
+            device.flushHistory();
+            auto records = slv::history::read();
+            if (records.empty())
+                Springboard::shared().event("history (none)");
+            for (const slv::history::Record& record : records)
+                Springboard::shared().event("history " + record.bundleID + " \"" + record.reason + "\""
+                                            + (record.reopenedAfter ? " reopened " + number(*record.reopenedAfter) : ""));
+            return std::nullopt;
         } else {
-            return "show takes suspects, switcher or memory";
+            return "show takes suspects, switcher, memory or history";
         }
         Springboard::shared().event(line);
         return std::nullopt;
@@ -165,7 +175,7 @@ void addDeviceCommands(sv::host::Scenario& scenario)
     scenario.addCommand("memory", "memory total=<MB> base=<MB>", memory);
     scenario.addCommand("free", "free <MB> | free auto", pinFree);
     scenario.addCommand("call", "call active|incoming|outgoing|none", call);
-    scenario.addCommand("show", "show suspects|switcher|memory", show);
+    scenario.addCommand("show", "show suspects|switcher|memory|history", show);
     scenario.addCommand("settings",
                         "settings never|always <bundle-id>... | settings ramValue <n> | settings alwaysKill on|off",
                         settings);

@@ -1,5 +1,6 @@
 // springboard-host: the home-screen stand-in. Registers the home screen's classes, loads the
 // injected libraries, then plays a scenario on its main run loop.
+#include "contract/close_history.h"
 #include "contract/suspect_list.h"
 #include "hosts/common/host_main.h"
 #include "hosts/common/scenario.h"
@@ -15,19 +16,37 @@
 #include <vector>
 
 namespace {
-// The suspect list of the first loaded library that exports one, for `show suspects`.
-sb::Device::SuspectSource suspectListOf(const std::vector<std::string>& libraries)
+// A symbol of the first loaded library that exports it.
+void* librarySymbol(const std::vector<std::string>& libraries, const char* name)
 {
-    for (const std::string& name : libraries) {
-        std::string path = sv::fs::resolve(std::string(sv::injection::kFolder) + "/" + name);
+    for (const std::string& library : libraries) {
+        std::string path = sv::fs::resolve(std::string(sv::injection::kFolder) + "/" + library);
         void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_NOLOAD);
-        void* symbol = handle ? ::dlsym(handle, kSuspectListSymbol) : nullptr;
+        void* symbol = handle ? ::dlsym(handle, name) : nullptr;
         if (handle)
             ::dlclose(handle); // drops only the reference RTLD_NOLOAD added
         if (symbol)
-            return [list = static_cast<std::unique_ptr<SuspectList>*>(symbol)] { return list->get(); };
+            return symbol;
     }
     return nullptr;
+}
+
+// The library's suspect list, for `show suspects`.
+sb::Device::SuspectSource suspectListOf(const std::vector<std::string>& libraries)
+{
+    void* symbol = librarySymbol(libraries, kSuspectListSymbol);
+    if (!symbol)
+        return nullptr;
+    return [list = static_cast<std::unique_ptr<SuspectList>*>(symbol)] { return list->get(); };
+}
+
+// The library's close-history flush, for `show history`.
+std::function<void()> historyFlushOf(const std::vector<std::string>& libraries)
+{
+    void* symbol = librarySymbol(libraries, slv::history::kFlushSymbol);
+    if (!symbol)
+        return nullptr;
+    return reinterpret_cast<void (*)()>(symbol);
 }
 }
 
@@ -51,6 +70,7 @@ int main(int argc, char** argv)
     };
     parts.afterInjection = [](const std::vector<std::string>& loaded) {
         sb::Device::shared().setSuspectSource(suspectListOf(loaded));
+        sb::Device::shared().setHistoryFlush(historyFlushOf(loaded));
     };
     return sv::host::runHost(argc, argv, "springboard-host", parts);
 }
