@@ -10,6 +10,7 @@
 #include "platform/ui/application.h"
 #include "platform/ui/label.h"
 #include "settings/always_apps_controller.h"
+#include "settings/recently_closed_controller.h"
 #include "settings/never_apps_controller.h"
 #include "settings/pending_saves.h"
 
@@ -180,6 +181,8 @@ void registerSettingsClasses()
                                        [](Size size) -> Made { return SLVNeverAppsController::initForContentSize(size); });
     sv::prefs::registerControllerClass("SLVAlwaysAppsController",
                                        [](Size size) -> Made { return SLVAlwaysAppsController::initForContentSize(size); });
+    sv::prefs::registerControllerClass("SLVRecentlyClosedController",
+                                       [](Size size) -> Made { return SLVRecentlyClosedController::initForContentSize(size); });
 }
 
 void Init()

@@ -238,7 +238,7 @@ void SLVAppListController::doneLoadingApps()
     }
 }
 
-void SLVAppListController::errorAlert(const std::string& message, const std::string& title)
+void SLVAppListController::showErrorAlert(const std::string& message, const std::string& title)
 {
     if (auto alert = UIAlertView::initWithTitle(title, message, {}, std::string("Dismiss"), {}))
         alert->show();
@@ -341,16 +341,23 @@ void SLVAppListController::applicationsAlert(const sv::Dictionary& entry)
         return;
     }
     const std::string* name = nameOf(entry);
-    std::weak_ptr<UIActionSheetDelegate> delegate = std::static_pointer_cast<SLVAppListController>(shared_from_this());
-    auto sheet = UIActionSheet::initWithTitle(formatWithName(differences_.confirmationFormat, name ? *name : std::string()),
-                                              delegate, std::nullopt, std::nullopt, { "Yes", "Cancel" });
+    showConfirmation(differences_, name ? *name : std::string(),
+                     std::static_pointer_cast<SLVAppListController>(shared_from_this()), view(), kConfirmationTag);
+}
+
+void SLVAppListController::showConfirmation(const SLVAppListDifferences& differences, const std::string& name,
+                                            std::weak_ptr<UIActionSheetDelegate> delegate,
+                                            const std::shared_ptr<UIView>& view, int tag)
+{
+    auto sheet = UIActionSheet::initWithTitle(formatWithName(differences.confirmationFormat, name), std::move(delegate),
+                                              std::nullopt, std::nullopt, { "Yes", "Cancel" });
     if (!sheet)
         return;
     sheet->setActionSheetStyle(UIActionSheetStyle::BlackTranslucent);
-    sheet->setTag(kConfirmationTag);
+    sheet->setTag(tag);
     // "Cancel" is the button drawn red.
     sheet->setDestructiveButtonIndex(1);
-    sheet->showInView(view());
+    sheet->showInView(view);
 }
 
 void SLVAppListController::clickedButtonAtIndex(UIActionSheet& actionSheet, long buttonIndex)

@@ -68,7 +68,12 @@ public:
     // Reads the catalogue afresh and builds the sections.
     void doneLoadingApps();
     // A one-button ("Dismiss") alert.
-    void errorAlert(const std::string& message, const std::string& title);
+    void errorAlert(const std::string& message, const std::string& title) { showErrorAlert(message, title); }
+    static void showErrorAlert(const std::string& message, const std::string& title);
+    // The screen's "Yes"/"Cancel" question for an application, shown in view.
+    static void showConfirmation(const SLVAppListDifferences& differences, const std::string& name,
+                                 std::weak_ptr<sv::ui::UIActionSheetDelegate> delegate,
+                                 const std::shared_ptr<sv::ui::UIView>& view, int tag);
 
     // The catalogue entry of a row; null for a row that does not exist.
     const sv::Dictionary* entryForRowAtIndexPath(const sv::ui::NSIndexPath& indexPath) const;

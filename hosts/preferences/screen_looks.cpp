@@ -69,6 +69,8 @@ RowLook lookOfRow(UITableView& table, const NSIndexPath& indexPath)
             bool text = op.kind == DrawOp::Kind::DrawTextAtPoint || op.kind == DrawOp::Kind::DrawTextInRect;
             if (text && look.name.empty() && !op.text.empty())
                 look.name = op.text;
+            else if (text && !op.text.empty())
+                look.more.push_back(op.text);
             else if (op.kind == DrawOp::Kind::DrawImageInRect)
                 look.icon = true;
             else if (op.kind == DrawOp::Kind::DrawImageAtPoint)
@@ -81,6 +83,8 @@ RowLook lookOfRow(UITableView& table, const NSIndexPath& indexPath)
 std::string describeRow(const RowLook& look)
 {
     std::string line = quoted(look.name);
+    for (const std::string& text : look.more)
+        line += ", " + quoted(text);
     if (!look.icon)
         line += ", no icon";
     if (!look.mark.empty())

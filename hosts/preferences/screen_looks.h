@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace prefs_host {
 
@@ -32,11 +33,12 @@ void describeScreen(sv::ui::UIViewController& controller, const std::function<vo
 // of an image drawn at its natural size (a mark). Rows not on screen are configured for the look.
 struct RowLook {
     std::string name;
+    std::vector<std::string> more; // the texts drawn after the name, in drawing order
     bool icon = false;
     std::string mark; // the image file's name, empty for none
 };
 RowLook lookOfRow(sv::ui::UITableView& table, const sv::ui::NSIndexPath& indexPath);
-// "Radio", mark SLVNever.png
+// "Radio", mark SLVNever.png   /   "Mail", "5 min ago", "Low memory · 124 MB free"
 std::string describeRow(const RowLook& look);
 
 // The progress panel in a view's tree, or null.

@@ -93,12 +93,12 @@ void SettingsApp::addCommands()
         });
     };
 
-    add("open", "open [never|always]", [this](const Words& w) -> Result {
+    add("open", "open [never|always|recent]", [this](const Words& w) -> Result {
         if (w.size() == 1)
             return open();
-        if (w.size() == 2 && (w[1] == "never" || w[1] == "always"))
+        if (w.size() == 2 && (w[1] == "never" || w[1] == "always" || w[1] == "recent"))
             return openChooser(w[1]);
-        return "open takes nothing (the pane), never or always";
+        return "open takes nothing (the pane), never, always or recent";
     });
     add("drag", "drag <value> [hold]", [this](const Words& w) { return drag(w, false); });
     add("drag-from", "drag-from <x> <value> [hold]", [this](const Words& w) { return drag(w, true); });
@@ -309,7 +309,7 @@ SettingsApp::Result SettingsApp::openChooser(const std::string& which)
         if (Result failed = open())
             return failed;
     auto pane = std::dynamic_pointer_cast<PSListController>(top());
-    std::string row = which == "never" ? "NeverKill" : "AlwaysKill";
+    std::string row = which == "never" ? "NeverKill" : which == "always" ? "AlwaysKill" : "RecentlyClosed";
     if (!pane || pane == home_ || !pane->specifierForID(row))
         return "open " + which + " works from the pane or the Settings list";
     return tap(row);

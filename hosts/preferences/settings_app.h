@@ -33,7 +33,8 @@ private:
     using Result = std::optional<std::string>;
 
     Result open();
-    // A chooser from the pane's link rows ("never" or "always"), opening the pane first if need be.
+    // A screen from the pane's link rows ("never", "always" or "recent"), opening the pane first if
+    // need be.
     Result openChooser(const std::string& which);
     Result drag(const Words& words, bool fromPoint);
     Result lift();

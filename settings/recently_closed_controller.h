@@ -1,0 +1,51 @@
+#pragma once
+// The Recently Closed screen: the library's close history, newest first. A tap offers to put
+// the application on the Never list, with the Never chooser's own confirmation and conflict
+// alert; one already there is marked and a tap on it does nothing.
+
+#include "platform/prefs/view_controller.h"
+#include "platform/ui/action_sheet.h"
+#include "platform/ui/table_view.h"
+#include "settings/recently_closed_rows.h"
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+class SLVRecentlyClosedController : public sv::prefs::PSViewController,
+                                    public sv::ui::UITableViewDataSource,
+                                    public sv::ui::UITableViewDelegate,
+                                    public sv::ui::UIActionSheetDelegate {
+public:
+    static constexpr int kConfirmationTag = 69692;
+    static constexpr const char* kCellIdentifier = "RecentlyClosedCell";
+
+    static std::shared_ptr<SLVRecentlyClosedController> initForContentSize(sv::ui::Size size);
+
+    std::string_view className() const override { return "SLVRecentlyClosedController"; }
+    std::string navigationTitle() const override { return "Recently Closed"; }
+    std::shared_ptr<sv::ui::UIView> view() override { return table_; }
+
+    const std::vector<SLVRecentlyClosedRow>& rows() const { return rows_; }
+    // Reads the history and the settings file afresh.
+    void reloadRows();
+
+    long numberOfSectionsInTableView(sv::ui::UITableView& tableView) override;
+    long numberOfRowsInSection(sv::ui::UITableView& tableView, long section) override;
+    std::shared_ptr<sv::ui::UITableViewCell> cellForRowAtIndexPath(sv::ui::UITableView& tableView,
+                                                                   const sv::ui::NSIndexPath& indexPath) override;
+    void didSelectRowAtIndexPath(sv::ui::UITableView& tableView, const sv::ui::NSIndexPath& indexPath) override;
+    void clickedButtonAtIndex(sv::ui::UIActionSheet& actionSheet, long buttonIndex) override;
+
+protected:
+    SLVRecentlyClosedController() = default;
+    bool setUpForContentSize(sv::ui::Size size);
+
+private:
+    void addToNeverList();
+
+    std::shared_ptr<sv::ui::UITableView> table_;
+    std::vector<SLVRecentlyClosedRow> rows_;
+    std::optional<std::string> confirming_; // the identifier the confirmation acts on
+};
