@@ -1,0 +1,201 @@
+// The Recently Closed screen: its rows, a tap and what it saves, the conflict alert, and the
+// screen in the real Settings host, drawn.
+#include "contract/close_history.h"
+#include "platform/foundation/files.h"
+#include "platform/ui/action_sheet.h"
+#include "platform/ui/alert_view.h"
+#include "settings/recently_closed_cell.h"
+#include "settings/recently_closed_controller.h"
+#include "tests/settings/pane_fixture.h"
+
+#include <filesystem>
+
+namespace sv::test {
+namespace {
+
+namespace history = slv::history;
+
+class RecentlyClosedTest : public PaneTest {
+protected:
+    void SetUp() override
+    {
+        PaneTest::SetUp();
+        installImages();
+        fs::createDirectories(slv::path::DataFolder);
+        double now = history::dateOf(std::chrono::system_clock::now()).secondsSince2001;
+        Array records;
+        for (const history::Record& record : {
+                 history::Record { "com.example.mail", { now - 600 }, "Low memory", 124, 12.0 },
+                 history::Record { "com.example.news", { now - 120 }, "Always list", {}, {} },
+                 history::Record { "com.example.notes", { now - 60 }, "Close every app", {}, {} },
+                 history::Record { "com.example.gone", { now - 5 }, "Low memory", 80, {} } })
+            records.push_back(history::valueOf(record));
+        ASSERT_TRUE(plist::writeFile(history::Path, Value(records)));
+        writeSettings({
+            { "ApplicationData", Array { slv::applicationRecord("Mail", "com.example.mail", slv::path::MissingIcon),
+                                         slv::applicationRecord("News", "com.example.news", slv::path::MissingIcon),
+                                         slv::applicationRecord("Notes", "com.example.notes", slv::path::MissingIcon) } },
+            { "AlwaysIdentifiers", Array { slv::identifierEntry("com.example.news") } },
+            { "NeverIdentifiers", Array { slv::identifierEntry("com.example.notes") } },
+            { "ramValue", 150 },
+        });
+    }
+
+    // The pane's row opens the screen, as a finger on it would.
+    std::shared_ptr<SLVRecentlyClosedController> openScreen()
+    {
+        auto pane = openPane();
+        EXPECT_TRUE(pane);
+        if (!pane)
+            return nullptr;
+        pane->view()->layoutIfNeeded();
+        EXPECT_TRUE(pane->selectSpecifier(pane->specifierForID("RecentlyClosed")));
+        auto screen = std::dynamic_pointer_cast<SLVRecentlyClosedController>(navigation->topViewController());
+        if (screen)
+            screen->view()->layoutIfNeeded();
+        return screen;
+    }
+
+    void tapRow(SLVRecentlyClosedController& screen, long row)
+    {
+        auto table = std::dynamic_pointer_cast<ui::UITableView>(screen.view());
+        ASSERT_TRUE(table);
+        table->tapRowAtIndexPath({ 0, row });
+    }
+
+    static std::shared_ptr<ui::AlertPanel> topPanel()
+    {
+        const auto& alerts = ui::UIApplication::sharedApplication().visibleAlerts();
+        return alerts.empty() ? nullptr : alerts.back();
+    }
+
+    static std::vector<std::string> neverList()
+    {
+        std::vector<std::string> ids;
+        auto settings = slv::readSettings().value_or(Dictionary {});
+        if (const Array* list = findArray(settings, "NeverIdentifiers"))
+            for (const Value& entry : *list)
+                if (const std::string* id = slv::entryBundleID(entry))
+                    ids.push_back(*id);
+        return ids;
+    }
+};
+
+TEST_F(RecentlyClosedTest, ThePanesRowOpensTheHistoryNewestFirst)
+{
+    auto screen = openScreen();
+    ASSERT_TRUE(screen);
+    EXPECT_EQ(screen->navigationTitle(), "Recently Closed");
+    ASSERT_EQ(screen->rows().size(), 4u);
+    EXPECT_EQ(screen->rows()[0].name, "com.example.gone");
+    EXPECT_EQ(screen->rows()[3].name, "Mail");
+    auto table = std::dynamic_pointer_cast<ui::UITableView>(screen->view());
+    ASSERT_TRUE(table);
+    EXPECT_EQ(table->numberOfRowsInSection(0), 4);
+    auto cell = std::dynamic_pointer_cast<SLVRecentlyClosedCell>(table->cellForRowAtIndexPath({ 0, 3 }));
+    ASSERT_TRUE(cell) << "the rows draw themselves";
+}
+
+TEST_F(RecentlyClosedTest, YesAddsToTheNeverListAndKeepsEverythingElse)
+{
+    auto screen = openScreen();
+    ASSERT_TRUE(screen);
+    tapRow(*screen, 3); // Mail
+    auto sheet = std::dynamic_pointer_cast<ui::UIActionSheet>(topPanel());
+    ASSERT_TRUE(sheet);
+    EXPECT_EQ(sheet->title(), "Would you like to never have Mail killed?");
+    ASSERT_EQ(sheet->numberOfButtons(), 2);
+    EXPECT_EQ(sheet->buttonTitleAtIndex(0), "Yes");
+    EXPECT_EQ(sheet->buttonTitleAtIndex(1), "Cancel");
+    sheet->pressButtonAtIndex(0);
+    EXPECT_EQ(neverList(), (std::vector<std::string> { "com.example.notes", "com.example.mail" }));
+    auto settings = slv::readSettings().value_or(Dictionary {});
+    EXPECT_EQ(findInteger(settings, "ramValue"), 150);
+    EXPECT_EQ(findArray(settings, "ApplicationData")->size(), 3u);
+    EXPECT_TRUE(screen->rows()[3].isNever) << "marked at once";
+
+    tapRow(*screen, 3);
+    EXPECT_FALSE(topPanel()) << "already on the Never list: nothing";
+}
+
+TEST_F(RecentlyClosedTest, CancelSavesNothingAndAnUnknownApplicationIsAskedByIdentifier)
+{
+    auto screen = openScreen();
+    ASSERT_TRUE(screen);
+    tapRow(*screen, 0);
+    auto sheet = std::dynamic_pointer_cast<ui::UIActionSheet>(topPanel());
+    ASSERT_TRUE(sheet);
+    EXPECT_EQ(sheet->title(), "Would you like to never have com.example.gone killed?");
+    sheet->pressButtonAtIndex(1);
+    EXPECT_EQ(neverList(), std::vector<std::string> { "com.example.notes" });
+}
+
+TEST_F(RecentlyClosedTest, AnAlwaysListedApplicationGetsTheNeverChoosersError)
+{
+    auto screen = openScreen();
+    ASSERT_TRUE(screen);
+    tapRow(*screen, 2); // News
+    auto alert = std::dynamic_pointer_cast<ui::UIAlertView>(topPanel());
+    ASSERT_TRUE(alert);
+    EXPECT_EQ(alert->title(), "Error");
+    EXPECT_EQ(alert->message(), "You already have this application set to always be killed!");
+    EXPECT_EQ(neverList(), std::vector<std::string> { "com.example.notes" });
+}
+
+TEST_F(RecentlyClosedTest, TheListsAreReadAtTheTapNotWhenTheScreenWasBuilt)
+{
+    auto screen = openScreen();
+    ASSERT_TRUE(screen);
+    writeSettings({ { "AlwaysIdentifiers", Array { slv::identifierEntry("com.example.mail") } } });
+    tapRow(*screen, 3);
+    EXPECT_TRUE(std::dynamic_pointer_cast<ui::UIAlertView>(topPanel())) << "Mail went on the Always list meanwhile";
+}
+
+TEST_F(RecentlyClosedTest, AMissingOrUnreadableHistoryShowsNoRows)
+{
+    std::string host = root().host(std::string(history::Path));
+    writeHostFile(host, "garbage");
+    auto screen = openScreen();
+    ASSERT_TRUE(screen);
+    EXPECT_TRUE(screen->rows().empty());
+    std::filesystem::remove(host);
+    screen->reloadRows();
+    EXPECT_TRUE(screen->rows().empty());
+}
+
+// The real Settings host on the same device: open recent, show, tap, answer and snapshot.
+TEST_F(RecentlyClosedTest, TheSettingsHostOpensShowsTapsAndDrawsTheScreen)
+{
+    namespace fsys = std::filesystem;
+    std::string bundle = root().host(std::string(slv::path::Bundle));
+    for (const auto& entry : fsys::directory_iterator(SV_SETTINGS_BUNDLE_DIR))
+        fsys::copy_file(entry.path(), bundle + "/" + entry.path().filename().string(),
+                        fsys::copy_options::overwrite_existing);
+    std::string png = root().path() + "/recent.png";
+    auto result = runProcess({ SV_PREFERENCES_HOST, "--root", root().path(), "--virtual-clock" },
+                             "open recent\nshow\ntap \"Notes\"\ntap \"Mail\"\nanswer \"Yes\"\nsnapshot " + png + "\n");
+    EXPECT_EQ(result.status, 0) << result.err;
+    auto has = [&](const std::string& line) { return result.out.find(line) != std::string::npos; };
+    EXPECT_TRUE(has("] pushed SLVRecentlyClosedController\n")) << result.out;
+    EXPECT_TRUE(has("] screen SLVRecentlyClosedController \"Recently Closed\"\n"));
+    // Seconds old, whatever the machine's pace: the figure itself is the rows' own test.
+    EXPECT_TRUE(has("] row \"com.example.gone\", \"") && has(" s ago\", \"Low memory \u00b7 80 MB free\"\n")) << result.out;
+    EXPECT_TRUE(has("] row \"Notes\", \"1 min ago\", \"Close every app\", mark SLVNever.png\n"));
+    EXPECT_TRUE(has("] row \"Mail\", \"10 min ago\", \"Low memory \u00b7 124 MB free \u00b7 reopened after 12 s\"\n"));
+    EXPECT_TRUE(has("] sheet \"Would you like to never have Mail killed?\" buttons \"Yes\", \"Cancel\" (destructive)\n"));
+    EXPECT_TRUE(has("] saved NeverIdentifiers [2 entries]\n"));
+    EXPECT_EQ(result.out.find("sheet \"Would you like to never have Notes"), std::string::npos);
+
+    auto decoded = runProcess({ "/usr/bin/env", "python3", "-c",
+                                "import sys; sys.path.insert(0, sys.argv[1])\n"
+                                "from export_check import decode_png\n"
+                                "w, h, rows = decode_png(open(sys.argv[2], 'rb').read())\n"
+                                "dark = sum(1 for r in rows[:h // 2] for p in r if p[0] < 90 and p[1] < 90 and p[2] < 90)\n"
+                                "print(w, h, dark > 2000)",
+                                std::string(SV_SOURCE_DIR) + "/tests/closer", png });
+    EXPECT_EQ(decoded.status, 0) << decoded.err;
+    EXPECT_EQ(decoded.out, "640 920 True\n") << "two pixels a point, the rows' text drawn";
+}
+
+} // namespace
+} // namespace sv::test
