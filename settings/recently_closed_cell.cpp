@@ -25,7 +25,7 @@ const UIFont& nameFont()
 
 const UIFont& smallFont()
 {
-    static const UIFont font = UIFont::systemFontOfSize(12.0f);
+    static const UIFont font = UIFont::systemFontOfSize(11.0f);
     return font;
 }
 }

@@ -203,6 +203,11 @@ void labelFromHistory(device::Timeline& timeline, const fs::path& root)
         std::string label = device::shortName(record.bundleID) + ": " + record.reason;
         if (record.freeMemory)
             label += " " + std::to_string(*record.freeMemory) + " MB";
+        if (record.reopenedAfter) {
+            char back[48];
+            std::snprintf(back, sizeof back, ", back after %.0f s", *record.reopenedAfter);
+            label += back;
+        }
         labels[record.bundleID].push_back(label);
     }
     for (const auto& [bundleID, texts] : labels)

@@ -138,17 +138,29 @@ namespace {
         }
     }
 
+    double textWidth(cairo_t* c, const std::string& s, double size, bool bold)
+    {
+        cairo_set_font_face(c, sv::ui::detail::fontFace(bold ? sv::ui::UIFont::Weight::Bold : sv::ui::UIFont::Weight::Regular));
+        cairo_set_font_size(c, size);
+        cairo_text_extents_t extents;
+        cairo_text_extents(c, s.c_str(), &extents);
+        return extents.x_advance;
+    }
+
     void closes(cairo_t* c, const Frame& f, const Timeline& timeline, const std::vector<Timeline::Point>& free)
     {
-        double lastX = -1e9;
-        int row = 0;
+        // Where the labels of each line end so far: a label takes the first line it fits on.
+        constexpr int kLines = 5;
+        double ends[kLines];
+        std::fill(std::begin(ends), std::end(ends), -1e9);
         for (const auto& close : timeline.closes()) {
             double x = f.x(close.time);
             double y = f.y(valueAt(free, close.time, true).value_or(0));
-            // Labels of closes near each other climb so that they do not overlap.
-            row = x - lastX < 150 ? (row + 1) % 4 : 0;
-            lastX = x;
-            double labelY = f.top + 40 + 18 * row;
+            int line = 0;
+            while (line + 1 < kLines && ends[line] > x)
+                ++line;
+            ends[line] = x + 4 + textWidth(c, close.label, 12, true) + 10;
+            double labelY = f.top + 40 + 18 * line;
             color(c, kClose, 0.6);
             cairo_set_line_width(c, 1);
             cairo_set_dash(c, kShortDash, 2, 0);

@@ -13,6 +13,7 @@ TEST(DemoStory, PlaysToTheEndAndLeavesTheScreenshots)
     std::string folder = (std::filesystem::temp_directory_path() / ("svdemo." + std::to_string(::getpid()))).string();
     std::string scenarios = std::string(SV_SOURCE_DIR) + "/hosts/device/scenarios/";
     auto result = runProcess({ SV_DEVICE_RUNNER, "--root", folder + "/device", "--fresh", "--screens", folder + "/screens",
+                               "--timeline", folder + "/screens/memory-timeline.png",
                                "--springboard", scenarios + "story-springboard.txt", "--preferences",
                                scenarios + "story-settings.txt" },
                              "", 90);
@@ -25,8 +26,13 @@ TEST(DemoStory, PlaysToTheEndAndLeavesTheScreenshots)
     EXPECT_TRUE(has("] closed com.example.mail\n"));
     EXPECT_TRUE(has("] closed com.example.news\n"));
     EXPECT_FALSE(has("] closed com.example.notes\n")) << "Notes is on the never list";
+    EXPECT_TRUE(has("] history com.example.camera \"Low memory\" reopened ")) << "back within the minute";
+    EXPECT_TRUE(has("] pushed SLVRecentlyClosedController\n"));
+    EXPECT_TRUE(has("] sheet \"Would you like to never have Game killed?\""));
+    EXPECT_TRUE(has("] saved NeverIdentifiers [2 entries]\n"));
 
-    for (const char* name : { "settings-pane-dragging.png", "never-chooser.png", "settings-pane.png" }) {
+    for (const char* name : { "settings-pane-dragging.png", "never-chooser.png", "settings-pane.png",
+                              "recently-closed.png", "recently-closed-confirm.png", "memory-timeline.png" }) {
         auto bytes = readHostFile(folder + "/screens/" + name);
         auto image = ui::Image::fromPngData(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
         ASSERT_TRUE(image) << name;

@@ -85,7 +85,7 @@ TEST_F(RecentlyClosedTest, ThePanesRowOpensTheHistoryNewestFirst)
 {
     auto screen = openScreen();
     ASSERT_TRUE(screen);
-    EXPECT_EQ(screen->navigationTitle(), "Recently Closed");
+    EXPECT_EQ(screen->navigationTitle(), "History");
     ASSERT_EQ(screen->rows().size(), 4u);
     EXPECT_EQ(screen->rows()[0].name, "com.example.gone");
     EXPECT_EQ(screen->rows()[3].name, "Mail");
@@ -177,7 +177,7 @@ TEST_F(RecentlyClosedTest, TheSettingsHostOpensShowsTapsAndDrawsTheScreen)
     EXPECT_EQ(result.status, 0) << result.err;
     auto has = [&](const std::string& line) { return result.out.find(line) != std::string::npos; };
     EXPECT_TRUE(has("] pushed SLVRecentlyClosedController\n")) << result.out;
-    EXPECT_TRUE(has("] screen SLVRecentlyClosedController \"Recently Closed\"\n"));
+    EXPECT_TRUE(has("] screen SLVRecentlyClosedController \"History\"\n"));
     // Seconds old, whatever the machine's pace: the figure itself is the rows' own test.
     EXPECT_TRUE(has("] row \"com.example.gone\", \"") && has(" s ago\", \"Low memory \u00b7 80 MB free\"\n")) << result.out;
     EXPECT_TRUE(has("] row \"Notes\", \"1 min ago\", \"Close every app\", mark SLVNever.png\n"));
