@@ -1,19 +1,11 @@
 #include "hosts/device/timeline.h"
 
-#include <charconv>
-#include <cmath>
+#include "hosts/common/scenario.h"
 
 namespace device {
 namespace {
 
-    std::optional<double> number(std::string_view text)
-    {
-        double value = 0;
-        auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-        if (error != std::errc() || end != text.data() + text.size() || !std::isfinite(value))
-            return std::nullopt;
-        return value;
-    }
+    using sv::host::parseNumber;
 
     // "[<seconds>] <event>" split into its time and its event.
     std::optional<std::pair<double, std::string_view>> event(std::string_view line)
@@ -23,7 +15,7 @@ namespace {
         auto close = line.find("] ");
         if (close == std::string_view::npos)
             return std::nullopt;
-        auto time = number(line.substr(1, close - 1));
+        auto time = parseNumber(line.substr(1, close - 1));
         if (!time)
             return std::nullopt;
         return std::pair { *time, line.substr(close + 2) };
@@ -55,10 +47,10 @@ void Timeline::take(std::string_view tag, std::string_view line)
     if (time > end_)
         end_ = time;
     if (tag == "springboard") {
-        if (auto value = argument(text, "free"); value && number(*value))
-            addStep(free_, time, *number(*value));
-        else if (auto limit = argument(text, "threshold"); limit && number(*limit))
-            addStep(threshold_, time, *number(*limit));
+        if (auto value = argument(text, "free"); value && parseNumber(*value))
+            addStep(free_, time, *parseNumber(*value));
+        else if (auto limit = argument(text, "threshold"); limit && parseNumber(*limit))
+            addStep(threshold_, time, *parseNumber(*limit));
         else if (auto id = argument(text, "closed"))
             closes_.push_back({ time, std::string(*id), shortName(*id) });
         else if (auto kind = argument(text, "call")) {
@@ -71,8 +63,8 @@ void Timeline::take(std::string_view tag, std::string_view line)
         // The pane's saves move the threshold the moment they land, between the home screen's
         // own readings.
         auto saved = argument(text, "saved ramValue");
-        if (saved && number(*saved))
-            addStep(threshold_, time, *number(*saved));
+        if (saved && parseNumber(*saved))
+            addStep(threshold_, time, *parseNumber(*saved));
     }
 }
 
