@@ -101,7 +101,7 @@ TEST_F(PreferencesHostTest, ReportsBadLinesAndGoesOn)
                        "back\n");
     EXPECT_EQ(result.status, 1);
     EXPECT_TRUE(has(result.err, "line 1: no slider on this screen"));
-    EXPECT_TRUE(has(result.err, "line 2: open takes nothing (the pane), never or always"));
+    EXPECT_TRUE(has(result.err, "line 2: open takes nothing (the pane), never, always or recent"));
     EXPECT_TRUE(has(result.err, "line 3: unknown command \"frobnicate\""));
     EXPECT_TRUE(has(result.err, "line 6: already at the Settings list"));
     EXPECT_TRUE(has(result.out, "] popped SLVAppDelegate\n"));
