@@ -18,16 +18,9 @@ protected:
     void SetUp() override
     {
         CloserTest::SetUp();
-        CloseHistory::shared().reset();
         play({ "app a \"A\" mem=20", "app b \"B\" mem=20", "app c \"C\" mem=20", "launch a", "launch b", "launch c",
                "launch top" });
     }
-    void TearDown() override
-    {
-        CloseHistory::shared().reset();
-        CloserTest::TearDown();
-    }
-
     static void writeSettings(const sv::Dictionary& settings)
     {
         ASSERT_TRUE(sv::plist::writeFile(slv::settingsPath(), settings));

@@ -2,6 +2,7 @@
 // The library inside a home screen played by this test process: a fresh device root, the manual
 // clock, the home screen's classes and simulated device, and the library started once per process.
 
+#include "closer/close_history.h"
 #include "closer/sleepwright.h"
 #include "hosts/common/scenario.h"
 #include "hosts/springboard/device.h"
@@ -37,6 +38,7 @@ protected:
         }();
         (void)started;
         susApp->clear();
+        CloseHistory::shared().reset();
         pool_.emplace();
         sb::Springboard::shared().reset();
         sb::Device::shared().reset();
@@ -64,6 +66,8 @@ protected:
         sb::Device::shared().reset();
         sb::Springboard::shared().reset();
         sb::Springboard::shared().setEventSink(nullptr);
+        // The history's writer must be done with this device root before it goes.
+        CloseHistory::shared().reset();
         endProcess();
     }
 
