@@ -1,0 +1,61 @@
+#include "platform/foundation/property_list_cache.h"
+
+#include "platform/foundation/files.h"
+#include "platform/foundation/property_list.h"
+
+#include <algorithm>
+
+namespace sv::plist {
+
+PropertyListCache& PropertyListCache::shared()
+{
+    static PropertyListCache cache;
+    return cache;
+}
+
+std::shared_ptr<const Value> PropertyListCache::read(std::string_view devicePath)
+{
+    std::string hostPath = fs::resolve(devicePath);
+    // The same read readFile makes, so that the bytes compared are the bytes it would parse.
+    auto bytes = fs::readData(devicePath, kMaximumFileSize);
+    if (hostPath.empty() || !bytes)
+        return nullptr;
+
+    std::lock_guard lock(mutex_);
+    auto found = std::find_if(entries_.begin(), entries_.end(), [&](const Entry& e) { return e.hostPath == hostPath; });
+    if (found != entries_.end() && found->bytes == *bytes) {
+        // Most recently used last, so that eviction takes the oldest.
+        std::rotate(found, found + 1, entries_.end());
+        return entries_.back().value;
+    }
+    ++parses_;
+    auto parsed = parse(bytes->data(), bytes->size());
+    std::shared_ptr<const Value> value = parsed ? std::make_shared<const Value>(std::move(*parsed)) : nullptr;
+    if (found != entries_.end())
+        entries_.erase(found);
+    else if (entries_.size() >= kMaximumEntries)
+        entries_.erase(entries_.begin());
+    entries_.push_back({ std::move(hostPath), std::move(*bytes), value });
+    return value;
+}
+
+std::shared_ptr<const Dictionary> PropertyListCache::readDictionary(std::string_view devicePath)
+{
+    auto value = read(devicePath);
+    const Dictionary* dictionary = value ? value->asDictionary() : nullptr;
+    return dictionary ? std::shared_ptr<const Dictionary>(value, dictionary) : nullptr;
+}
+
+std::size_t PropertyListCache::parses() const
+{
+    std::lock_guard lock(mutex_);
+    return parses_;
+}
+
+void PropertyListCache::clear()
+{
+    std::lock_guard lock(mutex_);
+    entries_.clear();
+}
+
+} // namespace sv::plist

@@ -1,0 +1,77 @@
+#include "platform/foundation/files.h"
+#include "platform/foundation/property_list.h"
+#include "platform/foundation/property_list_cache.h"
+#include "tests/support/device_root.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+using sv::plist::PropertyListCache;
+using sv::test::DeviceRoot;
+
+constexpr const char* kFile = "/var/mobile/Library/Preferences/cached.plist";
+
+std::string xmlOf(const sv::Dictionary& dictionary)
+{
+    auto bytes = sv::plist::serializeXml(dictionary);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+class PropertyListCacheTest : public testing::Test {
+protected:
+    void SetUp() override { cache.clear(); }
+    void write(const std::string& bytes) { sv::test::writeHostFile(root.host(kFile), bytes); }
+
+    DeviceRoot root;
+    PropertyListCache& cache = PropertyListCache::shared();
+};
+
+TEST_F(PropertyListCacheTest, ParsesOnlyWhenTheBytesChange)
+{
+    write(xmlOf({ { "ramValue", 120 } }));
+    std::size_t parses = cache.parses();
+    auto first = cache.readDictionary(kFile);
+    auto second = cache.readDictionary(kFile);
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first, second); // the very same value, shared
+    EXPECT_EQ(cache.parses(), parses + 1);
+
+    write(xmlOf({ { "ramValue", 125 } })); // same size, new content
+    auto third = cache.readDictionary(kFile);
+    EXPECT_EQ(cache.parses(), parses + 2);
+    EXPECT_EQ(sv::findInteger(*third, "ramValue"), 125);
+    EXPECT_EQ(sv::findInteger(*first, "ramValue"), 120); // what a reader holds never changes under it
+}
+
+TEST_F(PropertyListCacheTest, AnswersAsAFreshReadForMissingUnreadableAndOtherTypes)
+{
+    EXPECT_FALSE(cache.read(kFile));
+    write("not a property list");
+    EXPECT_FALSE(cache.read(kFile));
+    EXPECT_FALSE(cache.read(kFile));
+    auto array = sv::plist::serializeXml(sv::Value(sv::Array { sv::Value(1) }));
+    write(std::string(array.begin(), array.end()));
+    EXPECT_TRUE(cache.read(kFile));
+    EXPECT_FALSE(cache.readDictionary(kFile)); // a value, but no dictionary
+    EXPECT_FALSE(sv::plist::readDictionary(kFile));
+    EXPECT_FALSE(cache.read("relative/path"));
+}
+
+TEST_F(PropertyListCacheTest, KeepsFilesApartAndForgetsTheOldestBeyondItsSize)
+{
+    for (int i = 0; i < 12; ++i) {
+        std::string path = "/var/mobile/f" + std::to_string(i) + ".plist";
+        sv::test::writeHostFile(root.host(path), xmlOf({ { "n", i } }));
+        EXPECT_EQ(sv::findInteger(*cache.readDictionary(path), "n"), i);
+    }
+    std::size_t parses = cache.parses();
+    cache.read("/var/mobile/f11.plist");
+    EXPECT_EQ(cache.parses(), parses);
+    cache.read("/var/mobile/f0.plist");
+    EXPECT_EQ(cache.parses(), parses + 1);
+}
+
+} // namespace
