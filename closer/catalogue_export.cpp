@@ -31,7 +31,9 @@ bool writeIconImage(id icon, const std::string& path)
     if (!image)
         return false;
     auto png = UIImagePNGRepresentation(image);
-    return png && sv::fs::writeDataAtomically(path, png->data(), png->size());
+    // Not flushed one by one: a whole export would wait for 300 disk writes. What a power cut
+    // can leave of an image is found by the next export's change test, which then rebuilds.
+    return png && sv::fs::writeDataAtomically(path, png->data(), png->size(), sv::fs::Durability::Unflushed);
 }
 
 } // namespace

@@ -222,7 +222,7 @@ namespace {
         }
     }
 
-    bool writeAtomically(int folder, const std::string& name, const void* bytes, std::size_t size)
+    bool writeAtomically(int folder, const std::string& name, const void* bytes, std::size_t size, Durability durability)
     {
         std::string temporary = name + ".tmp";
         int fd = lockTemporary(folder, temporary);
@@ -239,7 +239,7 @@ namespace {
             if (ok)
                 done += static_cast<std::size_t>(n);
         }
-        ok = ok && ::fchmod(fd, 0644) == 0 && ::fsync(fd) == 0;
+        ok = ok && ::fchmod(fd, 0644) == 0 && (durability == Durability::Unflushed || ::fsync(fd) == 0);
         // Renamed or removed while still locked, so that no writer waiting for it fills a file
         // that is already in place.
         ok = ok && ::renameat(folder, temporary.c_str(), folder, name.c_str()) == 0;
@@ -250,14 +250,14 @@ namespace {
     }
 }
 
-bool writeHostFileAtomically(const std::string& hostPath, const void* bytes, std::size_t size)
+bool writeHostFileAtomically(const std::string& hostPath, const void* bytes, std::size_t size, Durability durability)
 {
     auto slash = hostPath.rfind('/');
     if (hostPath.empty() || slash + 1 == hostPath.size())
         return false;
     std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : hostPath.substr(0, slash);
     Folder parent(::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-    return parent && writeAtomically(parent.fd(), hostPath.substr(slash + 1), bytes, size);
+    return parent && writeAtomically(parent.fd(), hostPath.substr(slash + 1), bytes, size, durability);
 }
 
 std::optional<std::vector<std::uint8_t>> readData(std::string_view devicePath, std::size_t maximumSize)
@@ -269,11 +269,11 @@ std::optional<std::vector<std::uint8_t>> readData(std::string_view devicePath, s
     return readOpen(::openat(parent->fd(), leaf.c_str(), kReadFlags | O_NOFOLLOW), maximumSize);
 }
 
-bool writeDataAtomically(std::string_view devicePath, const void* bytes, std::size_t size)
+bool writeDataAtomically(std::string_view devicePath, const void* bytes, std::size_t size, Durability durability)
 {
     std::string leaf;
     auto parent = walkToParent(devicePath, leaf);
-    return parent && writeAtomically(parent->fd(), leaf, bytes, size);
+    return parent && writeAtomically(parent->fd(), leaf, bytes, size, durability);
 }
 
 FileLock::~FileLock()

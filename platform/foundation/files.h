@@ -47,15 +47,23 @@ bool createDirectories(std::string_view devicePath, mode_t permissions = 0755);
 // Regular files only: a FIFO, device or link there reads as nothing, at once.
 std::optional<std::vector<std::uint8_t>> readData(std::string_view devicePath,
                                                   std::size_t maximumSize = SIZE_MAX);
+// Whether a whole-file write waits for its bytes to reach the disk before it renames them into
+// place. Either way every process sees the old or the new file, never a part, whenever a writer
+// is killed; only a power cut tells them apart: unflushed, the new name may then hold an empty or
+// short file, so use it only for files whose readers can tell and that the writer makes again.
+enum class Durability { Flushed, Unflushed };
+
 // Writes to a temporary file in the same folder ("<file>.tmp", taken in turn by the writers of
 // that file), flushes it and renames it over the old file, so that a reader sees the old or the
 // new content, never a part, and a writer killed half-way leaves at most that one temporary.
-bool writeDataAtomically(std::string_view devicePath, const void* bytes, std::size_t size);
+bool writeDataAtomically(std::string_view devicePath, const void* bytes, std::size_t size,
+                         Durability durability = Durability::Flushed);
 
 // The same two for host paths.
 std::optional<std::vector<std::uint8_t>> readHostFile(const std::string& hostPath,
                                                       std::size_t maximumSize = SIZE_MAX);
-bool writeHostFileAtomically(const std::string& hostPath, const void* bytes, std::size_t size);
+bool writeHostFileAtomically(const std::string& hostPath, const void* bytes, std::size_t size,
+                             Durability durability = Durability::Flushed);
 
 // An exclusive advisory lock on the companion file "<file>.lock" of a device path, shared by
 // every process that writes that file. Waits at most timeoutSeconds, so that a holder that is

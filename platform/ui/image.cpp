@@ -1,6 +1,7 @@
 #include "platform/ui/image.h"
 
 #include "platform/foundation/files.h"
+#include "platform/ui/png_encoder.h"
 
 #include <cairo.h>
 #include <cstring>
@@ -25,13 +26,6 @@ namespace {
             return CAIRO_STATUS_READ_ERROR;
         std::memcpy(data, reader->bytes + reader->at, length);
         reader->at += length;
-        return CAIRO_STATUS_SUCCESS;
-    }
-
-    cairo_status_t writeChunk(void* closure, const unsigned char* data, unsigned int length)
-    {
-        static_cast<std::vector<std::uint8_t>*>(closure)->insert(static_cast<std::vector<std::uint8_t>*>(closure)->end(),
-                                                                 data, data + length);
         return CAIRO_STATUS_SUCCESS;
     }
 
@@ -128,10 +122,7 @@ void Image::markDirty()
 
 std::optional<std::vector<std::uint8_t>> Image::pngData() const
 {
-    std::vector<std::uint8_t> bytes;
-    if (cairo_surface_write_to_png_stream(surface(surface_), writeChunk, &bytes) != CAIRO_STATUS_SUCCESS)
-        return std::nullopt;
-    return bytes;
+    return encodePng(pixels(), width(), height(), stride());
 }
 
 } // namespace sv::ui

@@ -1,5 +1,5 @@
 #pragma once
-// A bitmap image (32-bit ARGB, premultiplied), read from and written as PNG through cairo.
+// A bitmap image (32-bit ARGB, premultiplied), read from PNG through cairo, written through libspng.
 
 #include <cstdint>
 #include <memory>
