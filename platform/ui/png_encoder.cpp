@@ -38,6 +38,9 @@ std::optional<std::vector<std::uint8_t>> encodePng(const std::uint32_t* pixels, 
             std::uint32_t r = (pixel >> 16) & 0xFF, g = (pixel >> 8) & 0xFF, b = pixel & 0xFF;
             if (opaque) {
                 *out++ = static_cast<std::uint8_t>(r), *out++ = static_cast<std::uint8_t>(g), *out++ = static_cast<std::uint8_t>(b);
+            } else if (alpha == 0xFF) {
+                *out++ = static_cast<std::uint8_t>(r), *out++ = static_cast<std::uint8_t>(g), *out++ = static_cast<std::uint8_t>(b);
+                *out++ = 0xFF;
             } else if (alpha == 0) {
                 *out++ = 0, *out++ = 0, *out++ = 0, *out++ = 0;
             } else {
