@@ -3,6 +3,7 @@
 
 #include "platform/foundation/files.h"
 #include "platform/foundation/plist_checks.h"
+#include "platform/foundation/xml_writer.h"
 
 #include <plist/plist.h>
 
@@ -185,6 +186,13 @@ std::optional<Value> parse(const std::uint8_t* bytes, std::size_t size)
 }
 
 std::vector<std::uint8_t> serializeXml(const Value& value)
+{
+    if (auto quick = writeXmlQuickly(value))
+        return std::move(*quick);
+    return serializeXmlThroughLibplist(value);
+}
+
+std::vector<std::uint8_t> serializeXmlThroughLibplist(const Value& value)
 {
     return serialize(value, plist_to_xml, plist_to_xml_free);
 }

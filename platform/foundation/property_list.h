@@ -19,6 +19,8 @@ inline constexpr int kMaximumDepth = 256;
 // The value of a serialised property list, or nothing when the bytes are not one.
 std::optional<Value> parse(const std::uint8_t* bytes, std::size_t size);
 std::vector<std::uint8_t> serializeXml(const Value& value);
+// libplist's own XML writer, which serializeXml matches byte for byte; for tests.
+std::vector<std::uint8_t> serializeXmlThroughLibplist(const Value& value);
 std::vector<std::uint8_t> serializeBinary(const Value& value);
 // The bytes writeFile writes: nothing for a value that no reader of ours would take back (too
 // deep, or too large in either format).

@@ -6,6 +6,7 @@
 #include "platform/foundation/files.h"
 #include "platform/foundation/property_list.h"
 #include "platform/foundation/string_number.h"
+#include "platform/foundation/xml_writer.h"
 #include "platform/ui/application.h"
 #include "platform/ui/image.h"
 #include "platform/ui/table_view.h"
@@ -176,6 +177,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         auto binary = sv::plist::serializeBinary(*parsed);
         again = sv::plist::parse(binary.data(), binary.size());
         check(again && same(*again, *parsed), "a parsed value changed on its way through binary");
+        if (auto quick = sv::plist::writeXmlQuickly(*parsed))
+            check(*quick == sv::plist::serializeXmlThroughLibplist(*parsed), "the quick XML writer differs from libplist's");
     }
 
     std::string path = sv::fs::resolve(slv::settingsPath());
