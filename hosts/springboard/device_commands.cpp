@@ -161,7 +161,8 @@ namespace {
         } else {
             return "settings takes never, always, ramValue or alwaysKill";
         }
-        if (slv::updateSettings(change) != sv::plist::UpdateResult::Written)
+        auto result = slv::updateSettings(change);
+        if (result != sv::plist::UpdateResult::Written && result != sv::plist::UpdateResult::AlreadyCurrent)
             return "the settings file could not be written";
         return std::nullopt;
     }

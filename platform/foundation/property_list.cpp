@@ -3,6 +3,7 @@
 
 #include "platform/foundation/files.h"
 #include "platform/foundation/plist_checks.h"
+#include "platform/foundation/property_list_cache.h"
 #include "platform/foundation/xml_writer.h"
 
 #include <plist/plist.h>
@@ -246,14 +247,17 @@ UpdateResult updateDictionary(std::string_view devicePath, const std::function<b
     if (!lock)
         return UpdateResult::Busy;
     Dictionary dictionary;
+    std::shared_ptr<const Dictionary> current;
     if (fs::exists(devicePath)) {
-        auto current = readDictionary(devicePath);
+        current = PropertyListCache::shared().readDictionary(devicePath);
         if (!current)
             return UpdateResult::Unreadable;
-        dictionary = std::move(*current);
+        dictionary = *current;
     }
     if (!change(dictionary))
         return UpdateResult::Unchanged;
+    if (current && dictionary == *current)
+        return UpdateResult::AlreadyCurrent;
     return writeFile(devicePath, Value(std::move(dictionary))) ? UpdateResult::Written : UpdateResult::WriteFailed;
 }
 

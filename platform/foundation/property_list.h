@@ -32,7 +32,8 @@ std::optional<Value> readFile(std::string_view devicePath);
 std::optional<Dictionary> readDictionary(std::string_view devicePath);
 bool writeFile(std::string_view devicePath, const Value& value);
 
-enum class UpdateResult { Written, Unchanged, Unreadable, WriteFailed, Busy };
+// AlreadyCurrent: the change left the dictionary as the file holds it, so nothing was written.
+enum class UpdateResult { Written, Unchanged, Unreadable, WriteFailed, Busy, AlreadyCurrent };
 
 // How long a read-modify-write waits for another process's: short enough for a main thread.
 inline constexpr double kLockTimeout = 0.25;
@@ -40,7 +41,8 @@ inline constexpr double kLockTimeout = 0.25;
 // One read-modify-write of a dictionary file, serialised between processes by an advisory lock
 // on a companion file ("<file>.lock"); Busy when the lock was not had within the timeout, and
 // then nothing was read or written. A missing file starts as an empty dictionary; a file that is
-// not a dictionary property list is never written over. change answers whether to write.
+// not a dictionary property list is never written over. change answers whether to write; a file
+// that already holds the changed dictionary is left as it is (the same inode and times).
 UpdateResult updateDictionary(std::string_view devicePath, const std::function<bool(Dictionary&)>& change,
                               double lockTimeoutSeconds = kLockTimeout);
 

@@ -68,6 +68,8 @@ namespace {
 
         void escaped(std::string_view text)
         {
+            // libplist holds text as C strings: it ends at a NUL.
+            text = text.substr(0, text.find('\0'));
             std::size_t from = 0;
             for (std::size_t i = 0; i < text.size(); ++i) {
                 const char* entity = text[i] == '&' ? "&amp;" : text[i] == '<' ? "&lt;" : text[i] == '>' ? "&gt;" : nullptr;

@@ -113,7 +113,7 @@ bool PSListController::setPreferenceValue(const Value& value, const PSSpecifier&
         values[key] = value;
         return true;
     });
-    return result == plist::UpdateResult::Written;
+    return result == plist::UpdateResult::Written || result == plist::UpdateResult::AlreadyCurrent;
 }
 
 bool PSListController::selectSpecifier(const std::shared_ptr<PSSpecifier>& specifier)

@@ -38,6 +38,7 @@ TEST(XmlWriter, WritesWhatLibplistWritesByteForByte)
             { "max", sv::Value(std::numeric_limits<std::int64_t>::max()) },
             { "negative", sv::Value(-5) },
             { "broken \xC3", sv::Value(std::string("\xFF\xC3(\xED\xA0\x80 ok \xE2\x82")) },
+            { std::string("nul\0in key", 11), sv::Value(std::string("nul\0in text", 12)) },
             { "flags", sv::Array { sv::Value(true), sv::Value(false) } },
             { "ApplicationData", records },
             { "empty", sv::Array { sv::Array {}, sv::Dictionary {}, sv::Value("") } },

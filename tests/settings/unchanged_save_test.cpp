@@ -1,0 +1,53 @@
+#include "tests/settings/pane_fixture.h"
+
+#include <sys/stat.h>
+
+namespace sv::test {
+namespace {
+
+using UnchangedSaveTest = PaneTest;
+
+struct Stamp {
+    ino_t inode = 0;
+    long long modified = 0;
+    bool operator==(const Stamp&) const = default;
+};
+
+Stamp stampOf(const std::string& hostPath)
+{
+    struct stat info {};
+    ::stat(hostPath.c_str(), &info);
+    return { info.st_ino, static_cast<long long>(info.st_mtim.tv_sec) * 1'000'000'000LL + info.st_mtim.tv_nsec };
+}
+
+TEST_F(UnchangedSaveTest, ASaveThatChangesNothingLeavesTheFileAsItWas)
+{
+    Array records;
+    for (int i = 0; i < 50; ++i)
+        records.push_back(slv::applicationRecord("App", "com.example." + std::to_string(i), slv::path::MissingIcon));
+    writeSettings({ { "ramValue", Value(200) }, { "ApplicationData", records } });
+    std::string path = root().host(slv::settingsPath());
+    Stamp before = stampOf(path);
+
+    SLVAppDelegate::writeDictToSave(Dictionary { { "ramValue", Value(200) } });
+    SLVAppDelegate::writeDictToSave(Dictionary { { "ApplicationData", records } });
+    EXPECT_EQ(stampOf(path), before);
+
+    SLVAppDelegate::writeDictToSave(Dictionary { { "ramValue", Value(205) } });
+    EXPECT_NE(stampOf(path).inode, before.inode);
+    EXPECT_EQ(findInteger(*slv::readSettings(), "ramValue"), 205);
+}
+
+TEST_F(UnchangedSaveTest, ANewKeyOrAFirstSaveIsAlwaysWritten)
+{
+    SLVAppDelegate::writeDictToSave(Dictionary {});
+    EXPECT_TRUE(slv::settingsExist()); // the first save makes the file, even holding nothing
+    std::string path = root().host(slv::settingsPath());
+    Stamp empty = stampOf(path);
+    SLVAppDelegate::writeDictToSave(Dictionary { { "alwaysKill", Value(false) } });
+    EXPECT_NE(stampOf(path), empty);
+    EXPECT_EQ(slv::readSettings(), (Dictionary { { "alwaysKill", Value(false) } }));
+}
+
+} // namespace
+} // namespace sv::test
