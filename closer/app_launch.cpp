@@ -16,13 +16,9 @@
 
 namespace {
 
-// Reads the settings file afresh for this one question.
-bool listed(std::string_view listKey, const std::string* identifier)
+bool listed(const LibrarySettings& settings, std::string_view listKey, const std::string* identifier)
 {
-    if (!identifier)
-        return false;
-    auto settings = readLibrarySettings();
-    return settings && slv::listContains(sv::findArray(*settings, listKey), *identifier);
+    return identifier && settings && slv::listContains(sv::findArray(*settings, listKey), *identifier);
 }
 
 void removeSuspect(id application)
@@ -65,8 +61,11 @@ void decide(id application, int state)
     if (application && std::find(susApp->begin(), susApp->end(), application) == susApp->end())
         susApp->push_back(sv::rt::Ref::retain(application));
 
+    // One read of the settings file serves the always list, the never list and the threshold:
+    // the answers three reads would give, unless the file is replaced within this very call.
+    LibrarySettings settings = readLibrarySettings();
     id bundleIdentifier = sv::rt::msgSend<id>(application, sv::home::sel::bundleIdentifier);
-    inAlwaysList = listed(slv::key::AlwaysIdentifiers, sv::rt::stringValue(bundleIdentifier));
+    inAlwaysList = listed(settings, slv::key::AlwaysIdentifiers, sv::rt::stringValue(bundleIdentifier));
 
     if (state == 4) {
         runTimer(nullptr, bundleIdentifier, false);
@@ -89,14 +88,13 @@ void decide(id application, int state)
     const std::string* identifier = sv::rt::stringValue(identifierRef.get());
     if (!identifier)
         return;
-    if (listed(slv::key::NeverIdentifiers, identifier)) {
+    if (listed(settings, slv::key::NeverIdentifiers, identifier)) {
         inNeverList = true;
         removeSuspect(application);
     }
     if (inNeverList || isFixedNeverClosed(*identifier))
         return;
 
-    auto settings = readLibrarySettings();
     std::int32_t ramValue = thresholdFrom(settings);
     bool alwaysKill = settings && sv::findBool(*settings, slv::key::AlwaysKill, false);
 
@@ -117,7 +115,7 @@ void decide(id application, int state)
     }
     // The oldest suspect that may be closed, which may be this application.
     if (freeMemory <= ramValue)
-        closeOldestSuspect(settings, lowMemory);
+        closeOldestSuspect(settings.get(), lowMemory);
 }
 
 } // namespace

@@ -192,5 +192,5 @@ void finalTestToKillAgain(CFNotificationCenterRef, void*, const char*, const voi
     // As the decision spares during a call, the chain ends; the next state change starts anew.
     if (callInProgress())
         return;
-    closeOldestSuspect(settings, { slv::history::reason::LowMemory, freeMemory });
+    closeOldestSuspect(settings.get(), { slv::history::reason::LowMemory, freeMemory });
 }

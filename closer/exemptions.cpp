@@ -35,7 +35,7 @@ bool isFixedNeverClosed(std::string_view bundleID)
     return false;
 }
 
-bool closeOldestSuspect(const std::optional<sv::Dictionary>& settings, CloseReason reason)
+bool closeOldestSuspect(const sv::Dictionary* settings, CloseReason reason)
 {
     if (!susApp)
         return false;

@@ -19,4 +19,4 @@ bool isFixedNeverClosed(std::string_view bundleID);
 // (by settings, as read from the settings file in the caller's call) leave it. A suspect without
 // identifier is taken without a timer. The reason goes into the close history if the close
 // happens. False when no suspect was taken.
-bool closeOldestSuspect(const std::optional<sv::Dictionary>& settings, CloseReason reason);
+bool closeOldestSuspect(const sv::Dictionary* settings, CloseReason reason);

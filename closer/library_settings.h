@@ -1,25 +1,31 @@
 #pragma once
-// How the library reads the settings file: afresh at every use, with an existence test just
-// before, because a missing file and an unreadable one have different defaults.
+// How the library reads the settings file: at every use, with an existence test just before,
+// because a missing file and an unreadable one have different defaults. Reads go through the
+// settings cache, so the answer is that of a fresh read and costs a parse only when the file's
+// bytes changed.
 
 #include "contract/settings_contract.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <limits>
-#include <optional>
+#include <memory>
+
+using LibrarySettings = std::shared_ptr<const sv::Dictionary>;
 
 // Nothing when there is no settings file; an empty dictionary when it cannot be read, so that
 // every key reads as absent.
-inline std::optional<sv::Dictionary> readLibrarySettings()
+inline LibrarySettings readLibrarySettings()
 {
     if (!slv::settingsExist())
-        return std::nullopt;
-    return slv::readSettings().value_or(sv::Dictionary {});
+        return nullptr;
+    static const auto kUnreadable = std::make_shared<const sv::Dictionary>();
+    auto settings = slv::settingsSnapshot();
+    return settings ? settings : kUnreadable;
 }
 
 // "ramValue": 175 without a file, 0 when absent or not a number, saturated to 32 bits.
-inline std::int32_t thresholdFrom(const std::optional<sv::Dictionary>& settings)
+inline std::int32_t thresholdFrom(const LibrarySettings& settings)
 {
     if (!settings)
         return slv::kDefaultRamValue;

@@ -4,8 +4,10 @@
 
 #include "platform/foundation/files.h"
 #include "platform/foundation/property_list.h"
+#include "platform/foundation/property_list_cache.h"
 #include "platform/foundation/value.h"
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -23,10 +25,18 @@ inline bool settingsExist()
     return sv::fs::exists(settingsPath());
 }
 
-// The whole settings file, or nothing when it is missing or not a dictionary property list.
+// The whole settings file, or nothing when it is missing or not a dictionary property list;
+// parsed again only when its bytes changed since the last read in this process, and shared.
+inline std::shared_ptr<const sv::Dictionary> settingsSnapshot()
+{
+    return sv::plist::PropertyListCache::shared().readDictionary(settingsPath());
+}
+
+// The same, as a copy of one's own.
 inline std::optional<sv::Dictionary> readSettings()
 {
-    return sv::plist::readDictionary(settingsPath());
+    auto settings = settingsSnapshot();
+    return settings ? std::optional<sv::Dictionary>(*settings) : std::nullopt;
 }
 
 // One locked read-modify-write of the settings file; an unreadable file is left alone.

@@ -193,7 +193,7 @@ void SLVAppListController::finishTableInit()
 
 void SLVAppListController::doneLoadingApps()
 {
-    auto settings = slv::readSettings();
+    auto settings = slv::settingsSnapshot();
     applicationsArray.clear();
     indexArray.clear();
     appNamesArray.clear();

@@ -10,7 +10,7 @@ std::optional<sv::Value> SLVAppDelegate::getObjectWithKey(std::optional<std::str
 {
     if (!key)
         return std::nullopt;
-    auto settings = slv::readSettings();
+    auto settings = slv::settingsSnapshot();
     const sv::Value* entry = settings ? sv::find(*settings, *key) : nullptr;
     if (isBool) {
         bool flag = false;

@@ -88,7 +88,7 @@ bool same(const sv::Value& a, const sv::Value& b)
 }
 
 // What the library reads: both lists, the threshold, the switch, the export's stored counts.
-void readAsTheLibrary(const std::optional<sv::Dictionary>& settings)
+void readAsTheLibrary(const LibrarySettings& settings)
 {
     volatile std::int64_t sink = thresholdFrom(settings);
     if (!settings)
