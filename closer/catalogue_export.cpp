@@ -54,9 +54,9 @@ void grabAppData(CFNotificationCenterRef, void*, const char*, const void*, const
     if (icons) {
         postProgress();
 
-        std::optional<sv::Dictionary> settings;
+        std::shared_ptr<const sv::Dictionary> settings;
         if (slv::settingsExist())
-            settings = slv::readSettings();
+            settings = slv::settingsSnapshot();
         postProgress();
 
         CataloguePlan plan = planCatalogue(icons.get());

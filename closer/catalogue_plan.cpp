@@ -1,5 +1,7 @@
 #include "closer/catalogue_plan.h"
 
+#include "closer/icon_check.h"
+
 #include "contract/settings_contract.h"
 #include "platform/foundation/files.h"
 #include "platform/home_screen.h"
@@ -30,6 +32,7 @@ std::int64_t storedCount(const sv::Dictionary& settings, std::string_view key)
     return value ? value->integerValue().value_or(0) : 0;
 }
 
+// The record's identifier and name; its "IconPath" is the icon check's.
 bool recordMatches(const sv::Value& stored, const PlannedRecord& planned)
 {
     const sv::Dictionary* record = stored.asDictionary();
@@ -37,9 +40,7 @@ bool recordMatches(const sv::Value& stored, const PlannedRecord& planned)
         return false;
     const std::string* bundleID = sv::findString(*record, slv::key::BundleID);
     const std::string* appName = sv::findString(*record, slv::key::AppName);
-    const std::string* iconPath = sv::findString(*record, slv::key::IconPath);
-    return bundleID && *bundleID == planned.bundleID && appName && *appName == planned.appName && iconPath
-        && *iconPath == recordIconPath(planned.bundleID);
+    return bundleID && *bundleID == planned.bundleID && appName && *appName == planned.appName;
 }
 
 } // namespace
@@ -78,7 +79,7 @@ std::string recordIconPath(std::string_view leaf)
     return path && sv::fs::exists(*path) ? *path : std::string(slv::path::MissingIcon);
 }
 
-bool catalogueIsCurrent(const std::optional<sv::Dictionary>& settings, const CataloguePlan& plan)
+bool catalogueIsCurrent(const std::shared_ptr<const sv::Dictionary>& settings, const CataloguePlan& plan)
 {
     static const sv::Dictionary kNothingStored;
     const sv::Dictionary& stored = settings ? *settings : kNothingStored;
@@ -98,5 +99,5 @@ bool catalogueIsCurrent(const std::optional<sv::Dictionary>& settings, const Cat
     for (std::size_t i = 0; i < records->size(); ++i)
         if (!recordMatches((*records)[i], plan.records[i]))
             return false;
-    return true;
+    return records->empty() || IconCheck::shared().imagesCurrent(std::shared_ptr<const sv::Array>(settings, records));
 }

@@ -6,6 +6,7 @@
 #include "platform/runtime/object.h"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -33,4 +34,4 @@ std::string recordIconPath(std::string_view leaf);
 
 // True when the settings (nothing: no file) hold exactly the records the plan would write, in
 // order, with their counts, and every record's image is still there.
-bool catalogueIsCurrent(const std::optional<sv::Dictionary>& settings, const CataloguePlan& plan);
+bool catalogueIsCurrent(const std::shared_ptr<const sv::Dictionary>& settings, const CataloguePlan& plan);

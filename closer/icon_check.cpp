@@ -1,12 +1,11 @@
 #include "closer/icon_check.h"
 
+#include "closer/catalogue_plan.h"
 #include "contract/settings_contract.h"
 #include "platform/foundation/files.h"
 
-#include <algorithm>
 #include <cstring>
 #include <fcntl.h>
-#include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -15,11 +14,6 @@ namespace {
 long long nanoseconds(const timespec& t)
 {
     return static_cast<long long>(t.tv_sec) * 1'000'000'000LL + t.tv_nsec;
-}
-
-bool sameTime(const timespec& a, const timespec& b)
-{
-    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
 }
 
 // A PNG that was written to its end: the signature first and the closing chunk last.
@@ -41,12 +35,6 @@ bool wholePng(const std::string& hostPath)
     return whole;
 }
 
-std::string_view parentOf(std::string_view path)
-{
-    std::size_t slash = path.rfind('/');
-    return slash == std::string_view::npos || slash == 0 ? std::string_view("/") : path.substr(0, slash);
-}
-
 } // namespace
 
 IconCheck& IconCheck::shared()
@@ -55,74 +43,60 @@ IconCheck& IconCheck::shared()
     return check;
 }
 
-bool IconCheck::unchanged(const Folder& folder)
+bool IconCheck::Folder::operator==(const Folder& other) const
 {
-    struct stat info;
-    return ::stat(folder.hostPath.c_str(), &info) == 0 && info.st_dev == folder.device && info.st_ino == folder.inode
-        && sameTime(info.st_mtim, folder.modified) && sameTime(info.st_ctim, folder.changed);
+    return device == other.device && inode == other.inode && nanoseconds(modified) == nanoseconds(other.modified)
+        && nanoseconds(changed) == nanoseconds(other.changed);
 }
 
-bool IconCheck::allPresent(const std::shared_ptr<const sv::Array>& records)
+bool IconCheck::look(Folder& folder)
+{
+    struct stat info;
+    if (::stat(sv::fs::resolve(slv::path::IconsFolder).c_str(), &info) != 0)
+        return false;
+    folder = { info.st_dev, info.st_ino, info.st_mtim, info.st_ctim };
+    return true;
+}
+
+bool IconCheck::imagesCurrent(const std::shared_ptr<const sv::Array>& records)
 {
     if (!records)
         return false;
-    // Adding, removing or renaming an entry of a folder moves its times, so while the records are
-    // the same and no folder of theirs moved, every file found before is still there.
-    if (records_ && (records_ == records || *records_ == *records) && std::all_of(folders_.begin(), folders_.end(), unchanged))
+    // Adding, removing or renaming an entry of the folder moves its times, so while the records
+    // are the same and the folder did not move, each image is there or not as it was last time.
+    Folder now;
+    if (records_ && (records_ == records || *records_ == *records) && look(now) && now == folder_)
         return true;
     forget();
-    std::vector<Folder> folders;
-    bool settled = true;
-    if (!checkEveryFile(*records, folders, settled))
+
+    // The folder is looked at before its files: whatever changes after this moves it.
+    timespec clock {};
+    ::clock_gettime(CLOCK_REALTIME, &clock);
+    bool settled = look(now)
+        && std::max(nanoseconds(now.modified), nanoseconds(now.changed)) <= nanoseconds(clock) - settle_.count();
+    if (!checkEveryFile(*records))
         return false;
     if (settled) {
         records_ = records;
-        folders_ = std::move(folders);
+        folder_ = now;
     }
     return true;
 }
 
-bool IconCheck::checkEveryFile(const sv::Array& records, std::vector<Folder>& folders, bool& settled)
+bool IconCheck::checkEveryFile(const sv::Array& records)
 {
     ++fullChecks_;
-    std::vector<const std::string*> paths;
-    paths.reserve(records.size());
     for (const sv::Value& record : records) {
         const sv::Dictionary* fields = record.asDictionary();
-        const std::string* path = fields ? sv::findString(*fields, slv::key::IconPath) : nullptr;
-        if (!path)
+        const std::string* bundleID = fields ? sv::findString(*fields, slv::key::BundleID) : nullptr;
+        const std::string* iconPath = fields ? sv::findString(*fields, slv::key::IconPath) : nullptr;
+        if (!bundleID || !iconPath || *iconPath != recordIconPath(*bundleID))
             return false;
-        paths.push_back(path);
-    }
-
-    // The folders are looked at before their files: whatever is removed after this moves them.
-    timespec now {};
-    ::clock_gettime(CLOCK_REALTIME, &now);
-    for (const std::string* path : paths) {
-        std::string folder(parentOf(sv::fs::resolve(*path)));
-        if (std::any_of(folders.begin(), folders.end(), [&](const Folder& f) { return f.hostPath == folder; }))
+        if (*iconPath == slv::path::MissingIcon)
             continue;
-        struct stat info;
-        if (::stat(folder.c_str(), &info) != 0) {
-            settled = false;
-            continue;
-        }
-        if (std::max(nanoseconds(info.st_mtim), nanoseconds(info.st_ctim)) > nanoseconds(now) - settle_.count())
-            settled = false;
-        folders.push_back({ folder, info.st_dev, info.st_ino, info.st_mtim, info.st_ctim });
-    }
-
-    std::string iconsFolder = sv::fs::resolve(slv::path::IconsFolder);
-    for (const std::string* path : paths) {
-        if (!sv::fs::exists(*path))
+        // Not through a link, either: one could lose its target without the folder moving.
+        if (!wholePng(sv::fs::resolve(*iconPath)))
             return false;
-        std::string hostPath = sv::fs::resolve(*path);
-        if (parentOf(hostPath) == iconsFolder && !wholePng(hostPath))
-            return false;
-        // A link may lose its target without its folder moving: never skip looking at it.
-        struct stat entry;
-        if (::lstat(hostPath.c_str(), &entry) != 0 || S_ISLNK(entry.st_mode))
-            settled = false;
     }
     return true;
 }
@@ -130,5 +104,5 @@ bool IconCheck::checkEveryFile(const sv::Array& records, std::vector<Folder>& fo
 void IconCheck::forget()
 {
     records_.reset();
-    folders_.clear();
+    folder_ = {};
 }

@@ -1,6 +1,6 @@
 #pragma once
-// Whether every image a stored catalogue names is still there: one stat of each folder that holds
-// them while nothing changed, the files themselves looked at only when a folder moved.
+// Whether the images a stored catalogue names are what a rebuild would name now: one stat of the
+// icons folder while nothing in it changed, every file looked at only when it moved.
 
 #include "platform/foundation/value.h"
 
@@ -10,7 +10,6 @@
 #include <memory>
 #include <string>
 #include <sys/types.h>
-#include <vector>
 
 class IconCheck {
 public:
@@ -20,11 +19,12 @@ public:
     explicit IconCheck(std::chrono::nanoseconds settle = std::chrono::seconds(2)) : settle_(settle) { }
     static IconCheck& shared();
 
-    // Whether the "IconPath" of every record names a file that exists; one in the icons folder
-    // must moreover be a whole PNG, for an image written unflushed may be cut short by a power
-    // cut. The records are kept, to know them again: the settings cache hands out the very same
-    // array while the file's bytes stay the same.
-    bool allPresent(const std::shared_ptr<const sv::Array>& records);
+    // Whether every record's "IconPath" is what a rebuild would give its "BundleID" now (its
+    // image when the icons folder holds it, else the fallback icon), and every image named is a
+    // whole PNG: one written unflushed may be cut short by a power cut. The records are kept, to
+    // know them again: the settings cache hands out the very same array while the file's bytes
+    // stay the same.
+    bool imagesCurrent(const std::shared_ptr<const sv::Array>& records);
 
     // How many times the files themselves were looked at.
     std::size_t fullChecks() const { return fullChecks_; }
@@ -32,18 +32,18 @@ public:
 
 private:
     struct Folder {
-        std::string hostPath;
         dev_t device = 0;
         ino_t inode = 0;
         timespec modified {};
         timespec changed {};
+        bool operator==(const Folder&) const;
     };
 
-    bool checkEveryFile(const sv::Array& records, std::vector<Folder>& folders, bool& settled);
-    static bool unchanged(const Folder& folder);
+    bool checkEveryFile(const sv::Array& records);
+    static bool look(Folder& folder);
 
     std::chrono::nanoseconds settle_;
     std::shared_ptr<const sv::Array> records_;
-    std::vector<Folder> folders_;
+    Folder folder_;
     std::size_t fullChecks_ = 0;
 };

@@ -20,19 +20,19 @@ protected:
         auto bytes = sv::ui::Image::create(4, 4)->pngData();
         png.assign(bytes->begin(), bytes->end());
         for (const char* id : { "a", "b", "c" })
-            sv::test::writeHostFile(root.host(slv::iconImagePath(id)), png);
-        sv::test::writeHostFile(root.host(std::string(slv::path::MissingIcon)), "any bytes will do here");
+            sv::test::writeHostFile(icon(id), png);
     }
 
-    std::shared_ptr<const sv::Array> records(std::initializer_list<std::string> paths) const
+    // Records as a rebuild writes them: the image where there is one, else the fallback.
+    static std::shared_ptr<const sv::Array> records(std::initializer_list<std::pair<std::string, bool>> entries)
     {
         auto array = std::make_shared<sv::Array>();
-        for (const std::string& path : paths)
-            array->push_back(slv::applicationRecord("Name", "id", path));
+        for (const auto& [id, image] : entries)
+            array->push_back(slv::applicationRecord("Name", id, image ? slv::iconImagePath(id) : std::string(slv::path::MissingIcon)));
         return array;
     }
 
-    std::string icon(const char* id) const { return root.host(slv::iconImagePath(id)); }
+    std::string icon(const std::string& id) const { return root.host(slv::iconImagePath(id)); }
 
     // Until the kernel's file clock has moved past the folder's last change, so that the next
     // change shows in its times.
@@ -50,69 +50,63 @@ protected:
     std::string png;
 };
 
-TEST_F(IconCheckTest, RefusesAMissingEmptyOrCutShortImageAndARecordWithoutAPath)
+TEST_F(IconCheckTest, AnImageMissingAppearedEmptyOrCutShortMakesTheRecordsStale)
 {
     IconCheck check;
-    std::string fallback(slv::path::MissingIcon);
-    EXPECT_TRUE(check.allPresent(records({ slv::iconImagePath("a"), fallback })));
-    EXPECT_FALSE(check.allPresent(records({ slv::iconImagePath("a"), slv::iconImagePath("gone") })));
+    EXPECT_TRUE(check.imagesCurrent(records({ { "a", true }, { "none", false } })));
+    EXPECT_FALSE(check.imagesCurrent(records({ { "gone", true } })));
+    EXPECT_FALSE(check.imagesCurrent(records({ { "a", false } }))); // its image is there now
 
     sv::test::writeHostFile(icon("b"), png.substr(0, png.size() - 3));
-    EXPECT_FALSE(check.allPresent(records({ slv::iconImagePath("b") })));
+    EXPECT_FALSE(check.imagesCurrent(records({ { "b", true } })));
     sv::test::writeHostFile(icon("b"), "");
-    EXPECT_FALSE(check.allPresent(records({ slv::iconImagePath("b") })));
+    EXPECT_FALSE(check.imagesCurrent(records({ { "b", true } })));
 
     auto noPath = std::make_shared<sv::Array>(sv::Array { sv::Dictionary { { "BundleID", "a" } } });
-    EXPECT_FALSE(check.allPresent(noPath));
-    EXPECT_TRUE(check.allPresent(records({})));
+    EXPECT_FALSE(check.imagesCurrent(noPath));
 }
 
-TEST_F(IconCheckTest, LooksAtTheFilesAgainOnlyWhenAFolderOfTheirsMoved)
+TEST_F(IconCheckTest, LooksAtTheFilesAgainOnlyWhenTheFolderMoved)
 {
     IconCheck check(std::chrono::nanoseconds(0));
     letTheFileClockTick();
-    auto stored = records({ slv::iconImagePath("a"), slv::iconImagePath("b"), std::string(slv::path::MissingIcon) });
-    ASSERT_TRUE(check.allPresent(stored));
+    auto stored = records({ { "a", true }, { "b", true }, { "d", false } });
+    ASSERT_TRUE(check.imagesCurrent(stored));
     EXPECT_EQ(check.fullChecks(), 1u);
-    EXPECT_TRUE(check.allPresent(stored));
-    auto equal = std::make_shared<sv::Array>(*stored); // read anew, same content
-    EXPECT_TRUE(check.allPresent(equal));
+    EXPECT_TRUE(check.imagesCurrent(stored));
+    EXPECT_TRUE(check.imagesCurrent(std::make_shared<sv::Array>(*stored))); // read anew, same content
     EXPECT_EQ(check.fullChecks(), 1u);
 
-    // Another file added or a name taken away: looked at again, and the answer is exact.
+    // An image appearing, going or renamed: looked at again, and the answer is exact.
     sv::test::writeHostFile(icon("d"), png);
-    EXPECT_TRUE(check.allPresent(stored));
-    EXPECT_EQ(check.fullChecks(), 2u);
+    EXPECT_FALSE(check.imagesCurrent(stored));
+    std::filesystem::remove(icon("d"));
+    EXPECT_TRUE(check.imagesCurrent(stored));
     letTheFileClockTick();
     std::filesystem::rename(icon("b"), icon("e"));
-    EXPECT_FALSE(check.allPresent(stored));
+    EXPECT_FALSE(check.imagesCurrent(stored));
     std::filesystem::rename(icon("e"), icon("b"));
-    EXPECT_TRUE(check.allPresent(stored));
+    EXPECT_TRUE(check.imagesCurrent(stored));
+    EXPECT_EQ(check.fullChecks(), 5u);
 
     // Other records are looked at afresh.
-    letTheFileClockTick();
-    EXPECT_TRUE(check.allPresent(stored));
-    std::size_t checks = check.fullChecks();
-    EXPECT_FALSE(check.allPresent(records({ slv::iconImagePath("gone") })));
-    EXPECT_EQ(check.fullChecks(), checks + 1);
+    EXPECT_FALSE(check.imagesCurrent(records({ { "gone", true } })));
+    EXPECT_EQ(check.fullChecks(), 6u);
 }
 
-TEST_F(IconCheckTest, NeverKeepsTheLookOfAFolderChangedJustNowOrOfALink)
+TEST_F(IconCheckTest, NeverKeepsTheLookOfAFolderChangedJustNowNorTakesALinkForAnImage)
 {
     IconCheck check; // the folder was made a moment ago, well within the settling time
-    auto stored = records({ slv::iconImagePath("a"), slv::iconImagePath("c") });
-    EXPECT_TRUE(check.allPresent(stored));
+    auto stored = records({ { "a", true }, { "c", true } });
+    EXPECT_TRUE(check.imagesCurrent(stored));
     std::filesystem::remove(icon("c")); // quite possibly within the same tick of the file clock
-    EXPECT_FALSE(check.allPresent(stored));
+    EXPECT_FALSE(check.imagesCurrent(stored));
     EXPECT_EQ(check.fullChecks(), 2u);
 
-    IconCheck settled(std::chrono::nanoseconds(0));
-    std::filesystem::create_symlink(root.host(std::string(slv::path::MissingIcon)), root.host("/var/mobile/linked.png"));
-    auto linked = records({ "/var/mobile/linked.png" });
-    letTheFileClockTick();
-    EXPECT_TRUE(settled.allPresent(linked));
-    std::filesystem::remove(root.host(std::string(slv::path::MissingIcon))); // the link's folder does not move
-    EXPECT_FALSE(settled.allPresent(linked));
+    // A link could lose its target without the folder moving: a rebuild puts an image there.
+    sv::test::writeHostFile(root.host("/var/mobile/elsewhere.png"), png);
+    std::filesystem::create_symlink(root.host("/var/mobile/elsewhere.png"), icon("linked"));
+    EXPECT_FALSE(check.imagesCurrent(records({ { "linked", true } })));
 }
 
 } // namespace
