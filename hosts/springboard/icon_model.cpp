@@ -172,6 +172,7 @@ void IconModel::reset()
 {
     availability_ = Availability::Icons;
     standalone_.clear();
+    applicationIcons_.clear();
 }
 
 std::vector<sv::rt::Ref> IconModel::icons() const
@@ -179,10 +180,19 @@ std::vector<sv::rt::Ref> IconModel::icons() const
     std::vector<sv::rt::Ref> icons;
     const auto& applications = Springboard::shared().applications();
     icons.reserve(applications.size() + standalone_.size());
+    // The home screen keeps its icon objects; one is made anew only when its application was
+    // re-described.
     for (const auto& [key, application] : applications) {
         const ApplicationState* app = applicationState(application.get());
-        icons.push_back(makeIcon(app->bundleIdentifier, sv::rt::makeString(app->name), app->drawsIcon, true));
+        auto found = applicationIcons_.find(key);
+        if (found == applicationIcons_.end() || found->second.application != application.get()
+            || found->second.name != app->name || found->second.drawsImage != app->drawsIcon)
+            found = applicationIcons_.insert_or_assign(key, CachedIcon { application.get(), app->name, app->drawsIcon,
+                                                                         makeIcon(app->bundleIdentifier, sv::rt::makeString(app->name), app->drawsIcon, true) }).first;
+        icons.push_back(found->second.icon);
     }
+    if (applicationIcons_.size() > applications.size())
+        std::erase_if(applicationIcons_, [&](const auto& entry) { return !applications.contains(entry.first); });
     icons.insert(icons.end(), standalone_.begin(), standalone_.end());
     return icons;
 }

@@ -6,6 +6,7 @@
 #include "platform/runtime/object.h"
 #include "platform/ui/image.h"
 
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -43,8 +44,15 @@ public:
     std::vector<sv::rt::Ref> icons() const;
 
 private:
+    struct CachedIcon {
+        id application;
+        std::string name;
+        bool drawsImage;
+        sv::rt::Ref icon;
+    };
     Availability availability_ = Availability::Icons;
     std::vector<sv::rt::Ref> standalone_;
+    mutable std::map<std::string, CachedIcon, std::less<>> applicationIcons_;
 };
 
 inline constexpr int kIconSide = 60;
