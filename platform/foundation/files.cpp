@@ -269,6 +269,25 @@ std::optional<std::vector<std::uint8_t>> readData(std::string_view devicePath, s
     return readOpen(::openat(parent->fd(), leaf.c_str(), kReadFlags | O_NOFOLLOW), maximumSize);
 }
 
+void removeLeftoverTemporary(std::string_view devicePath)
+{
+    std::string leaf;
+    auto parent = walkToParent(devicePath, leaf);
+    if (!parent)
+        return;
+    std::string temporary = leaf + ".tmp";
+    int fd = ::openat(parent->fd(), temporary.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0)
+        return;
+    // A writer at work holds its lock: only a temporary nobody holds is a leftover.
+    struct stat held, named;
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::fstat(fd, &held) == 0
+        && ::fstatat(parent->fd(), temporary.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 && held.st_dev == named.st_dev
+        && held.st_ino == named.st_ino && S_ISREG(held.st_mode) && held.st_nlink == 1)
+        ::unlinkat(parent->fd(), temporary.c_str(), 0);
+    ::close(fd);
+}
+
 bool writeDataAtomically(std::string_view devicePath, const void* bytes, std::size_t size, Durability durability)
 {
     std::string leaf;

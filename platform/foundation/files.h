@@ -59,6 +59,10 @@ enum class Durability { Flushed, Unflushed };
 bool writeDataAtomically(std::string_view devicePath, const void* bytes, std::size_t size,
                          Durability durability = Durability::Flushed);
 
+// Removes the temporary a killed writer left beside a file, as the next write would take it over;
+// for a write found needless.
+void removeLeftoverTemporary(std::string_view devicePath);
+
 // The same two for host paths.
 std::optional<std::vector<std::uint8_t>> readHostFile(const std::string& hostPath,
                                                       std::size_t maximumSize = SIZE_MAX);

@@ -256,8 +256,10 @@ UpdateResult updateDictionary(std::string_view devicePath, const std::function<b
     }
     if (!change(dictionary))
         return UpdateResult::Unchanged;
-    if (current && dictionary == *current)
+    if (current && dictionary == *current) {
+        fs::removeLeftoverTemporary(devicePath);
         return UpdateResult::AlreadyCurrent;
+    }
     return writeFile(devicePath, Value(std::move(dictionary))) ? UpdateResult::Written : UpdateResult::WriteFailed;
 }
 

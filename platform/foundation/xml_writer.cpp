@@ -3,6 +3,9 @@
 #include "platform/foundation/plist_checks.h"
 
 #include <algorithm>
+#include "platform/foundation/plist_checks.h"
+
+#include <algorithm>
 #include <charconv>
 #include <string_view>
 
@@ -70,6 +73,12 @@ namespace {
         {
             // libplist holds text as C strings: it ends at a NUL.
             text = text.substr(0, text.find('\0'));
+            // Text that is not ASCII is handed to libplist made well-formed, so here too.
+            std::string wellFormed;
+            if (std::any_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; })) {
+                wellFormed = wellFormedUtf8(text);
+                text = wellFormed;
+            }
             std::size_t from = 0;
             for (std::size_t i = 0; i < text.size(); ++i) {
                 const char* entity = text[i] == '&' ? "&amp;" : text[i] == '<' ? "&lt;" : text[i] == '>' ? "&gt;" : nullptr;

@@ -1,5 +1,6 @@
 #include "tests/settings/pane_fixture.h"
 
+#include <filesystem>
 #include <sys/stat.h>
 
 namespace sv::test {
@@ -38,15 +39,21 @@ TEST_F(UnchangedSaveTest, ASaveThatChangesNothingLeavesTheFileAsItWas)
     EXPECT_EQ(findInteger(*slv::readSettings(), "ramValue"), 205);
 }
 
-TEST_F(UnchangedSaveTest, ANewKeyOrAFirstSaveIsAlwaysWritten)
+TEST_F(UnchangedSaveTest, ANewKeyIsWrittenAndALeftoverTemporaryTakenAway)
 {
-    SLVAppDelegate::writeDictToSave(Dictionary {});
-    EXPECT_TRUE(slv::settingsExist()); // the first save makes the file, even holding nothing
+    SLVAppDelegate::writeDictToSave(Dictionary { { "ramValue", Value(100) } });
     std::string path = root().host(slv::settingsPath());
-    Stamp empty = stampOf(path);
+    Stamp first = stampOf(path);
     SLVAppDelegate::writeDictToSave(Dictionary { { "alwaysKill", Value(false) } });
-    EXPECT_NE(stampOf(path), empty);
-    EXPECT_EQ(slv::readSettings(), (Dictionary { { "alwaysKill", Value(false) } }));
+    EXPECT_NE(stampOf(path), first);
+    EXPECT_EQ(slv::readSettings(), (Dictionary { { "alwaysKill", Value(false) }, { "ramValue", Value(100) } }));
+
+    // What a writer killed half-way leaves goes with the next save, needed or not.
+    writeHostFile(path + ".tmp", "half a file");
+    Stamp before = stampOf(path);
+    SLVAppDelegate::writeDictToSave(Dictionary { { "ramValue", Value(100) } });
+    EXPECT_EQ(stampOf(path), before);
+    EXPECT_FALSE(std::filesystem::exists(path + ".tmp"));
 }
 
 } // namespace
