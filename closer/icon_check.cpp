@@ -51,8 +51,10 @@ bool IconCheck::Folder::operator==(const Folder& other) const
 
 bool IconCheck::look(Folder& folder)
 {
+    // Reached as the file layer reaches the images, no link followed on the way.
+    auto opened = sv::fs::openFolder(slv::path::IconsFolder);
     struct stat info;
-    if (::stat(sv::fs::resolve(slv::path::IconsFolder).c_str(), &info) != 0)
+    if (!opened || ::fstat(opened->fd(), &info) != 0)
         return false;
     folder = { info.st_dev, info.st_ino, info.st_mtim, info.st_ctim };
     return true;

@@ -1,12 +1,7 @@
 // Exports killed with SIGKILL at random moments, in real processes: every image stays the old or
 // the new one, whole, though none is flushed on its own; what is left is one temporary of an image
 // at most, which the next export takes over.
-#include "contract/settings_contract.h"
-#include "hosts/springboard/icon_model.h"
-#include "tests/closer/closer_fixture.h"
-
-#include "platform/foundation/files.h"
-#include "platform/runtime/object.h"
+#include "tests/closer/catalogue_fixture.h"
 
 #include <csignal>
 #include <filesystem>
@@ -18,24 +13,10 @@
 
 namespace {
 
-using sv::test::CloserTest;
-
 constexpr int kApplications = 30;
 
-class KilledExportTest : public CloserTest {
+class KilledExportTest : public sv::test::CatalogueExportTest {
 protected:
-    void SetUp() override
-    {
-        CloserTest::SetUp();
-        sb::registerIconClasses();
-        sb::IconModel::shared().reset();
-        sv::fs::createDirectories(slv::path::IconsFolder);
-    }
-    void TearDown() override
-    {
-        sb::IconModel::shared().reset();
-        CloserTest::TearDown();
-    }
 
     // Generation 0 or 1 of the home screen: other initials, so other images, and one more
     // application in generation 1, so that the counts differ and every export rebuilds.

@@ -6,6 +6,7 @@
 // Input: steps separated by "|||"; the first byte of a step says what happens to the file, the
 // rest are its new bytes.
 #include "platform/foundation/files.h"
+#include "tests/fuzz/same_value.h"
 #include "platform/foundation/property_list.h"
 #include "platform/foundation/property_list_cache.h"
 
@@ -51,36 +52,6 @@ const std::string& prepareDevice()
     }();
     sv::fs::setDeviceRoot(root);
     return root;
-}
-
-// Equal, a NaN included: both answers come from the same bytes, so nothing else may differ.
-bool same(const sv::Value& a, const sv::Value& b)
-{
-    if (a.storage().index() != b.storage().index())
-        return false;
-    if (auto* x = std::get_if<double>(&a.storage())) {
-        double y = std::get<double>(b.storage());
-        return *x == y || (std::isnan(*x) && std::isnan(y));
-    }
-    if (auto* x = a.asArray()) {
-        const sv::Array& y = *b.asArray();
-        if (x->size() != y.size())
-            return false;
-        for (std::size_t i = 0; i < x->size(); ++i)
-            if (!same((*x)[i], y[i]))
-                return false;
-        return true;
-    }
-    if (auto* x = a.asDictionary()) {
-        const sv::Dictionary& y = *b.asDictionary();
-        if (x->size() != y.size())
-            return false;
-        for (auto i = x->begin(), j = y.begin(); i != x->end(); ++i, ++j)
-            if (i->first != j->first || !same(i->second, j->second))
-                return false;
-        return true;
-    }
-    return a == b;
 }
 
 void writeHost(const std::string& path, std::string_view bytes, bool inPlace)
@@ -135,7 +106,7 @@ void compare()
     auto cached = cache.read(kFile);
     if (fresh.has_value() != (cached != nullptr))
         fail("the cache and a fresh parse disagree on whether there is a value");
-    if (fresh && !same(*fresh, *cached))
+    if (fresh && !sameValue(*fresh, *cached))
         fail("the cache and a fresh parse give different values");
     auto dictionary = cache.readDictionary(kFile);
     auto freshDictionary = sv::plist::readDictionary(kFile);

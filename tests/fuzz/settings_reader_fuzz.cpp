@@ -4,6 +4,7 @@
 #include "closer/library_settings.h"
 #include "contract/settings_contract.h"
 #include "platform/foundation/files.h"
+#include "tests/fuzz/same_value.h"
 #include "platform/foundation/property_list.h"
 #include "platform/foundation/string_number.h"
 #include "platform/foundation/xml_writer.h"
@@ -55,36 +56,6 @@ void prepareDevice()
         return true;
     }();
     (void)prepared;
-}
-
-// Equal, reading a NaN as equal to itself.
-bool same(const sv::Value& a, const sv::Value& b)
-{
-    if (a.storage().index() != b.storage().index())
-        return false;
-    if (auto* x = std::get_if<double>(&a.storage())) {
-        double y = std::get<double>(b.storage());
-        return *x == y || (*x != *x && y != y);
-    }
-    if (auto* x = a.asArray()) {
-        const sv::Array& y = *b.asArray();
-        if (x->size() != y.size())
-            return false;
-        for (std::size_t i = 0; i < x->size(); ++i)
-            if (!same((*x)[i], y[i]))
-                return false;
-        return true;
-    }
-    if (auto* x = a.asDictionary()) {
-        const sv::Dictionary& y = *b.asDictionary();
-        if (x->size() != y.size())
-            return false;
-        for (auto i = x->begin(), j = y.begin(); i != x->end(); ++i, ++j)
-            if (i->first != j->first || !same(i->second, j->second))
-                return false;
-        return true;
-    }
-    return a == b;
 }
 
 // What the library reads: both lists, the threshold, the switch, the export's stored counts.
@@ -173,10 +144,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         check(!bytes.empty() && bytes.size() <= sv::plist::kMaximumFileSize, "a parsed value cannot be saved");
         auto again = sv::plist::parse(bytes.data(), bytes.size());
         check(again.has_value(), "a parsed value does not parse after being written");
-        check(same(*parsed, *again), "a parsed value changed on its way through a write");
+        check(sameValue(*parsed, *again), "a parsed value changed on its way through a write");
         auto binary = sv::plist::serializeBinary(*parsed);
         again = sv::plist::parse(binary.data(), binary.size());
-        check(again && same(*again, *parsed), "a parsed value changed on its way through binary");
+        check(again && sameValue(*again, *parsed), "a parsed value changed on its way through binary");
         if (auto quick = sv::plist::writeXmlQuickly(*parsed))
             check(*quick == sv::plist::serializeXmlThroughLibplist(*parsed), "the quick XML writer differs from libplist's");
     }
@@ -209,7 +180,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const auto& [key, value] : *before)
         if (key != slv::key::RamValue) {
             const sv::Value* kept = sv::find(*after, key);
-            check(kept && same(*kept, value), "a save lost or changed a key it found");
+            check(kept && sameValue(*kept, value), "a save lost or changed a key it found");
         }
     readAsAChooser<SLVNeverAppsController>(true);
     return 0;
