@@ -86,6 +86,12 @@ namespace {
     {
         static_cast<Scenario*>(context)->event(std::string("posted ") + name);
     }
+
+    const char* reportingProgram = "";
+    void printProblem(const char* problem)
+    {
+        std::fprintf(stderr, "%s: %s\n", reportingProgram, problem);
+    }
 }
 
 int runHost(int argc, char** argv, const char* program, const HostParts& parts)
@@ -99,6 +105,9 @@ int runHost(int argc, char** argv, const char* program, const HostParts& parts)
     if (input < 0)
         return 2;
 
+    // A host that cannot hear the device's posts says so; it still plays its scenario.
+    reportingProgram = program;
+    notify::setReporter(printProblem);
     RunLoop& loop = RunLoop::main();
     Scenario scenario(program, loop);
     std::shared_ptr<void> host = parts.setUp ? parts.setUp(scenario) : nullptr;

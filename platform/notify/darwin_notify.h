@@ -1,7 +1,10 @@
 #pragma once
 // System-wide named notifications, name only, no payload. Every process that observes a name
-// binds one Unix datagram socket in the device's notification folder; a post sends the bare name
-// to every socket there (its own included). Callbacks run on the receiver's main run loop.
+// binds one Unix datagram socket in the device's notification folder; a post sends the name to
+// every socket there without ever waiting, and hands it to its own process directly. A name that
+// finds an observer's socket full is not lost: its post is also stamped in a table shared by the
+// device's processes, from which the observer delivers it once when it catches up. Callbacks run
+// on the receiver's main run loop.
 
 #include <cstdint>
 
@@ -29,8 +32,12 @@ using Tap = void (*)(const char* name, void* context);
 void setTap(Tap tap, void* context);
 
 // Makes this process receive posts even if nothing is observed yet (hosts that print what they
-// see). Idempotent.
+// see). Idempotent. A process whose socket is removed binds a new one.
 bool startListening();
+
+// Told, once each time this process wants to listen and cannot, why not (a sentence).
+using Reporter = void (*)(const char* problem);
+void setReporter(Reporter reporter);
 
 // Closes this process's socket and, when anything is observed, binds a new one under the current
 // device root (tests that change the root). Registrations stay.
