@@ -60,6 +60,9 @@ std::optional<NotifyFolder> NotifyFolder::open(bool create, std::string* problem
             next = ::openat(fd, part.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
         }
         int error = errno;
+        struct stat info;
+        if (next < 0 && ::fstatat(fd, part.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(info.st_mode))
+            error = ELOOP;
         ::close(fd);
         if (next < 0)
             return fail(error);
