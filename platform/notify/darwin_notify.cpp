@@ -230,6 +230,7 @@ bool listen()
 {
     DarwinNotifyCenter& c = center();
     closeSocket();
+    makeSources();
     std::string problem;
     auto folder = NotifyFolder::open(true, &problem);
     if (!folder) {
@@ -458,10 +459,19 @@ std::uint32_t notify_post(const char* name)
         listen();
     bool missing = false;
     auto folder = NotifyFolder::open(false, nullptr, &missing);
-    if (!folder)
-        return missing ? 0 : 1; // no folder: nobody observes anything
-    StampTable* table = tableFor(*folder);
+    StampTable* table = folder ? tableFor(*folder) : nullptr;
     std::uint64_t stamp = table ? table->stampPost(name) : 0;
+    // Its own posts reach a process through its loop, even where the folder fails it.
+    bool toSelf = c.poller >= 0 && (!folder || !c.folder || c.folder->sameAs(*folder));
+    if (toSelf) {
+        if (c.own.size() < kOwnLimit)
+            c.own.push_back({ name, stamp });
+        else
+            c.ownOverflowed = true;
+        wakeOwnLoop();
+    }
+    if (!folder)
+        return missing ? 0 : 1; // no folder: nobody else observes anything
     std::string payload = name;
     if (stamp != 0) {
         char digits[24];
@@ -469,7 +479,6 @@ std::uint32_t notify_post(const char* name)
         payload.push_back('\0');
         payload += digits;
     }
-    bool toSelf = c.socket >= 0 && c.folder && c.folder->sameAs(*folder);
 
     int listing = ::openat(folder->fd(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     DIR* dir = listing >= 0 ? ::fdopendir(listing) : nullptr;
@@ -483,7 +492,7 @@ std::uint32_t notify_post(const char* name)
     }
     while (dirent* entry = ::readdir(dir)) {
         std::string_view file = entry->d_name;
-        if (!file.ends_with(".sock") || (toSelf && file == c.socketName))
+        if (!file.ends_with(".sock") || (toSelf && c.socket >= 0 && file == c.socketName))
             continue;
         unsigned char type = entry->d_type;
         if (type == DT_UNKNOWN) {
@@ -498,12 +507,5 @@ std::uint32_t notify_post(const char* name)
     }
     ::closedir(dir);
     ::close(fd);
-    if (toSelf) {
-        if (c.own.size() < kOwnLimit)
-            c.own.push_back({ name, stamp });
-        else
-            c.ownOverflowed = true;
-        wakeOwnLoop();
-    }
     return 0;
 }
