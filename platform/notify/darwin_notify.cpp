@@ -18,6 +18,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <sys/epoll.h>
 #include <sys/eventfd.h>
@@ -77,6 +78,9 @@ struct DarwinNotifyCenter {
     // What a process that does not listen there keeps for posting into a folder.
     std::pair<dev_t, ino_t> postFolder {};
     std::unique_ptr<StampTable> postTable;
+    // Sockets of that folder found full at the last post: their miss is counted before sending.
+    std::pair<dev_t, ino_t> fullFolder {};
+    std::set<std::string, std::less<>> fullSockets;
 };
 
 namespace {
@@ -363,9 +367,9 @@ StampTable* tableFor(const NotifyFolder& folder)
     return c.postTable.get();
 }
 
-// Sends without waiting. A socket with no room gets its miss counted first, then one more try:
-// either that datagram gets in, or the socket still holds unread ones and its process, reading
-// them, will find the miss.
+// Sends without waiting. A socket with no room gets its miss counted, then one more try: either
+// that datagram gets in, or the socket still holds unread ones and its process, reading them,
+// will find the miss. One found full before has its miss counted first and is tried once.
 void sendTo(int fd, const NotifyFolder& folder, const char* entry, const std::string& payload, StampTable* table)
 {
     sockaddr_un address;
@@ -380,10 +384,21 @@ void sendTo(int fd, const NotifyFolder& folder, const char* entry, const std::st
         while (sent < 0 && errno == EINTR);
         return sent >= 0 ? 0 : errno;
     };
+    auto noRoom = [](int error) { return error == EAGAIN || error == EWOULDBLOCK || error == ENOBUFS; };
+    auto& full = center().fullSockets;
+    auto known = full.find(std::string_view(entry));
+    if (known != full.end() && table)
+        table->countMiss(entry);
     int error = send();
-    if ((error == EAGAIN || error == EWOULDBLOCK || error == ENOBUFS) && table) {
+    if (known == full.end() && noRoom(error) && table) {
         table->countMiss(entry);
         error = send();
+    }
+    if (noRoom(error)) {
+        if (known == full.end())
+            full.emplace(entry);
+    } else if (known != full.end()) {
+        full.erase(known);
     }
     if (error == ECONNREFUSED)
         ::unlinkat(folder.fd(), entry, 0); // its process is gone
@@ -480,6 +495,10 @@ std::uint32_t notify_post(const char* name)
         payload += digits;
     }
 
+    if (c.fullFolder != folder->identity()) {
+        c.fullSockets.clear();
+        c.fullFolder = folder->identity();
+    }
     int listing = ::openat(folder->fd(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     DIR* dir = listing >= 0 ? ::fdopendir(listing) : nullptr;
     int fd = dir ? ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0) : -1;

@@ -74,11 +74,11 @@ std::optional<NotifyFolder> NotifyFolder::open(bool create, std::string* problem
         ::close(fd);
         return fail(error);
     }
-    return NotifyFolder(fd, info.st_dev, info.st_ino);
+    return NotifyFolder(fd, root + kFolder, info.st_dev, info.st_ino);
 }
 
 NotifyFolder::NotifyFolder(NotifyFolder&& other) noexcept
-    : fd_(std::exchange(other.fd_, -1)), device_(other.device_), inode_(other.inode_)
+    : fd_(std::exchange(other.fd_, -1)), path_(std::move(other.path_)), device_(other.device_), inode_(other.inode_)
 {
 }
 
@@ -88,6 +88,7 @@ NotifyFolder& NotifyFolder::operator=(NotifyFolder&& other) noexcept
         if (fd_ >= 0)
             ::close(fd_);
         fd_ = std::exchange(other.fd_, -1);
+        path_ = std::move(other.path_);
         device_ = other.device_;
         inode_ = other.inode_;
     }
@@ -102,16 +103,18 @@ NotifyFolder::~NotifyFolder()
 
 std::string NotifyFolder::viaDescriptor() const
 {
-    // Without /proc the folder can only be named by its path, which follows links again; the
-    // walk above has just checked it.
+    // Without /proc the folder can only be named by its path.
     if (!procAvailable())
-        return fs::resolve(kFolder);
+        return path_;
     return "/proc/self/fd/" + std::to_string(fd_);
 }
 
 bool NotifyFolder::address(std::string_view name, sockaddr_un& address, socklen_t& length) const
 {
-    std::string path = viaDescriptor() + "/" + std::string(name);
+    // The path was walked without links just now; the descriptor takes longer to resolve.
+    std::string path = path_ + "/" + std::string(name);
+    if (path.size() >= sizeof address.sun_path)
+        path = viaDescriptor() + "/" + std::string(name);
     std::memset(&address, 0, sizeof address);
     address.sun_family = AF_UNIX;
     if (path.size() >= sizeof address.sun_path)

@@ -1,8 +1,8 @@
 #pragma once
 // The device's notification folder, held open. It is reached from the device root one folder at
 // a time without following links, so that a planted link cannot lead a socket, a send or a sweep
-// outside the root; sockets in it are addressed through the open folder, so that a root of any
-// length still fits a socket address.
+// outside the root. Sockets in it are addressed by their path where it fits a socket address,
+// which is cheaper, and through the open folder where the root is too long for that.
 
 #include <optional>
 #include <string>
@@ -33,13 +33,17 @@ public:
 
     // The address of the socket file named name in this folder; false when it cannot be made.
     bool address(std::string_view name, sockaddr_un& address, socklen_t& length) const;
-    // The host path of the folder, for messages and watches.
+    // The folder named through its descriptor, whatever the root's length.
     std::string viaDescriptor() const;
 
 private:
-    NotifyFolder(int fd, dev_t device, ino_t inode) : fd_(fd), device_(device), inode_(inode) { }
+    NotifyFolder(int fd, std::string path, dev_t device, ino_t inode)
+        : fd_(fd), path_(std::move(path)), device_(device), inode_(inode)
+    {
+    }
 
     int fd_ = -1;
+    std::string path_;
     dev_t device_ = 0;
     ino_t inode_ = 0;
 };
