@@ -25,7 +25,7 @@ StampTable* tableFor(const NotifyFolder& folder)
     DarwinNotifyCenter& c = center();
     if (c.socket >= 0 && c.folder && c.folder->sameAs(folder))
         return c.table.get();
-    if (!c.postTable || c.postFolder != folder.identity()) {
+    if (!c.postTable || c.postFolder != folder.identity() || !c.postTable->inPlace(folder)) {
         c.postTable = StampTable::open(folder);
         c.postFolder = folder.identity();
     }

@@ -169,7 +169,7 @@ bool listen()
     }
     bool sameFolder = c.folder && c.folder->sameAs(*folder);
     c.folder = std::move(folder);
-    if (!sameFolder || !c.table) {
+    if (!sameFolder || !c.table || !c.table->inPlace(*c.folder)) {
         c.table = StampTable::open(*c.folder);
         rebase();
     }
@@ -221,8 +221,14 @@ static void checkFolder()
     bool changed = false;
     while (c.watch >= 0 && ::read(c.watch, events, sizeof events) > 0)
         changed = true;
-    if (changed && c.wanted && !ownSocketInPlace())
+    if (!changed || !c.wanted)
+        return;
+    if (!ownSocketInPlace()) {
         listen();
+    } else if (!c.table || !c.table->inPlace(*c.folder)) {
+        c.table = StampTable::open(*c.folder);
+        rebase();
+    }
 }
 
 void wakeOwnLoop()

@@ -74,6 +74,13 @@ StampTable::~StampTable()
     ::munmap(memory_, size_);
 }
 
+bool StampTable::inPlace(const NotifyFolder& folder) const
+{
+    struct stat info;
+    return ::fstatat(folder.fd(), kFileName, &info, AT_SYMLINK_NOFOLLOW) == 0 && info.st_dev == device_
+        && info.st_ino == inode_;
+}
+
 StampTable::Slot* StampTable::find(std::uint64_t key, bool create) const
 {
     auto* slots = reinterpret_cast<Slot*>(static_cast<char*>(memory_) + kHeader);

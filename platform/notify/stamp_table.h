@@ -27,6 +27,9 @@ public:
     // The stamp of the latest post of name; 0 when it was never posted.
     std::uint64_t latest(std::string_view name) const;
 
+    // Whether this is still the table the folder holds (it may have been removed and made anew).
+    bool inPlace(const NotifyFolder& folder) const;
+
     void countMiss(std::string_view socketName);
     std::uint64_t misses(std::string_view socketName) const;
 
