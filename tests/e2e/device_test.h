@@ -48,6 +48,21 @@ protected:
         return runProcess({ SV_PREFERENCES_HOST, "--root", root.path(), "--virtual-clock" }, scenario);
     }
 
+    // Mail and News left while memory was plentiful, then memory low: the next re-check closes
+    // Mail and carries the chain on to News.
+    static bool leaveTwoSuspectsAtLowMemory(RunningProcess& home)
+    {
+        return home.write("settings ramValue 100\n"
+                          "app com.example.mail \"Mail\" mem=30\n"
+                          "app com.example.news \"News\" mem=30\n"
+                          "launch com.example.mail\nlaunch com.example.news\nhome\n"
+                          "free 500\n"
+                          "state com.example.mail 2\nstate com.example.news 2\n"
+                          "free 50\n"
+                          "show suspects\n")
+            && home.waitForLine("] suspects com.example.mail com.example.news", 10);
+    }
+
     std::string settingsHostPath() const { return root.host(slv::settingsPath()); }
 
     static double secondsBetween(std::chrono::steady_clock::time_point from, std::chrono::steady_clock::time_point to)

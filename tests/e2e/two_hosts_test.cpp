@@ -41,15 +41,7 @@ TEST_F(TwoHosts, TheReCheckChainRunsOnPostsFromAnotherProcess)
 {
     auto home = startSpringboard();
     ASSERT_TRUE(home->started());
-    ASSERT_TRUE(home->write("settings ramValue 100\n"
-                            "app com.example.mail \"Mail\" mem=30\n"
-                            "app com.example.news \"News\" mem=30\n"
-                            "launch com.example.mail\nlaunch com.example.news\nhome\n"
-                            "free 500\n"
-                            "state com.example.mail 2\nstate com.example.news 2\n"
-                            "free 50\n"
-                            "show suspects\n"));
-    ASSERT_TRUE(home->waitForLine("] suspects com.example.mail com.example.news", 10));
+    ASSERT_TRUE(leaveTwoSuspectsAtLowMemory(*home));
 
     auto asked = std::chrono::steady_clock::now();
     auto poster = runProcess({ SV_PREFERENCES_HOST, "--root", root.path() }, "post norv.swr.kill.test\n", 10);
