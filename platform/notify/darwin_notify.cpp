@@ -101,7 +101,7 @@ void rebindForTesting()
     c.table.reset();
     c.postTable.reset();
     c.own.clear();
-    c.ownOverflowed = false;
+    c.catchUpDue = false;
     c.wanted = false;
     c.reported = false;
     rebase();
@@ -147,7 +147,7 @@ std::uint32_t notify_post(const char* name)
         if (c.own.size() < kOwnLimit)
             c.own.push_back({ name, stamp });
         else
-            c.ownOverflowed = true;
+            c.catchUpDue = true;
         wakeOwnLoop();
     }
     if (!folder)

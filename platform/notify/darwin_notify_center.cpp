@@ -160,7 +160,7 @@ bool listen()
 {
     DarwinNotifyCenter& c = center();
     closeSocket();
-    makeSources();
+    bool sources = makeSources();
     std::string problem;
     auto folder = NotifyFolder::open(true, &problem);
     if (!folder) {
@@ -176,7 +176,7 @@ bool listen()
     c.socketName = std::to_string(::getpid()) + ".sock";
     sockaddr_un address;
     socklen_t length = 0;
-    if (!makeSources() || !c.folder->address(c.socketName, address, length)) {
+    if (!sources || !c.folder->address(c.socketName, address, length)) {
         report(std::string(sv::notify::kFolder) + ": the folder cannot be addressed");
         return false;
     }
@@ -208,8 +208,9 @@ bool listen()
     c.reported = false;
     static bool cleanupRegistered = (std::atexit(removeSocketAtExit), true);
     (void)cleanupRegistered;
-    // What was posted while this process could not hear it.
-    catchUp();
+    // What was posted while this process could not hear it, delivered from its loop.
+    c.catchUpDue = true;
+    wakeOwnLoop();
     return true;
 }
 
@@ -280,9 +281,9 @@ static void turn()
     // Every datagram in hand and nothing of our own waiting: the moment to deliver what found no
     // room, or what a sender stamped but has not sent yet.
     std::uint64_t misses = c.table && !c.socketName.empty() ? c.table->misses(c.socketName) : 0;
-    if (drained || misses != c.misses || c.ownOverflowed) {
+    if (drained || misses != c.misses || c.catchUpDue) {
         c.misses = misses;
-        c.ownOverflowed = false;
+        c.catchUpDue = false;
         catchUp();
     }
 }

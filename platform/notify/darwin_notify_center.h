@@ -60,7 +60,8 @@ struct DarwinNotifyCenter {
     sv::RunLoop::SourceId source = 0;
 
     std::deque<OwnPost> own;
-    bool ownOverflowed = false;
+    // Own posts overflowed, or the socket was bound anew: names may have gone unheard.
+    bool catchUpDue = false;
 
     // What a process that does not listen there keeps for posting into a folder.
     std::pair<dev_t, ino_t> postFolder {};

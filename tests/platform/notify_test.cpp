@@ -255,20 +255,27 @@ TEST_F(NotifyTest, ARootTooLongForASocketPathStillHearsOtherProcesses)
 
 TEST_F(NotifyTest, AProcessWhoseSocketIsRemovedListensAgain)
 {
+    auto postFromAnotherProcess = [this](const std::string& name) {
+        auto result = sv::test::runProcess({ sv::test::buildPath("hosts/springboard/springboard-host"), "--root",
+                                             root->path(), "--virtual-clock" },
+                                           "post " + name + "\n");
+        EXPECT_EQ(result.status, 0) << result.err;
+    };
     std::string own = root->host(std::string(sv::notify::kFolder) + "/" + std::to_string(::getpid()) + ".sock");
     ASSERT_TRUE(std::filesystem::remove(own));
-    sv::RunLoop::main().runOnce(0.5);
+    // Posted while nothing of this process was there to receive it.
+    postFromAnotherProcess("test.notify.one");
+    waitFor(1);
     EXPECT_TRUE(std::filesystem::exists(own));
+    EXPECT_EQ(received, (std::vector<std::string> { "test.notify.one" }));
+
     // The whole folder going is survived as well.
     std::filesystem::remove_all(root->host(sv::notify::kFolder));
     sv::RunLoop::main().runOnce(0.5);
     EXPECT_TRUE(std::filesystem::exists(own));
-    auto result = sv::test::runProcess({ sv::test::buildPath("hosts/springboard/springboard-host"), "--root",
-                                         root->path(), "--virtual-clock" },
-                                       "post test.notify.one\n");
-    ASSERT_EQ(result.status, 0) << result.err;
-    waitFor(1);
-    EXPECT_EQ(received, (std::vector<std::string> { "test.notify.one" }));
+    postFromAnotherProcess("test.notify.two");
+    waitFor(2);
+    EXPECT_EQ(received, (std::vector<std::string> { "test.notify.one", "test.notify.two" }));
 }
 
 // A notification folder planted as a link to somewhere else: nothing is bound, sent or swept there,
