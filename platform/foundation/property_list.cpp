@@ -234,6 +234,28 @@ std::vector<std::uint8_t> serializeForFile(const Value& value)
     return bytes;
 }
 
+namespace {
+    // Writes the value and, when its XML gives back exactly this value, tells the cache, so that
+    // the writer's own next read parses nothing.
+    bool writeAndRemember(std::string_view devicePath, const std::shared_ptr<const Value>& value)
+    {
+        bool exact = false;
+        std::vector<std::uint8_t> bytes;
+        if (depthOf(*value, kMaximumDepth) <= kMaximumDepth && xmlCarries(*value))
+            if (auto quick = writeXmlQuickly(*value, &exact); quick && quick->size() <= kMaximumFileSize)
+                bytes = std::move(*quick);
+        if (bytes.empty()) {
+            exact = false;
+            bytes = serializeForFile(*value);
+        }
+        if (bytes.empty() || !fs::writeDataAtomically(devicePath, bytes.data(), bytes.size()))
+            return false;
+        if (exact)
+            PropertyListCache::shared().remember(devicePath, std::move(bytes), value);
+        return true;
+    }
+}
+
 bool writeFile(std::string_view devicePath, const Value& value)
 {
     auto bytes = serializeForFile(value);
@@ -260,7 +282,8 @@ UpdateResult updateDictionary(std::string_view devicePath, const std::function<b
         fs::removeLeftoverTemporary(devicePath);
         return UpdateResult::AlreadyCurrent;
     }
-    return writeFile(devicePath, Value(std::move(dictionary))) ? UpdateResult::Written : UpdateResult::WriteFailed;
+    return writeAndRemember(devicePath, std::make_shared<const Value>(std::move(dictionary))) ? UpdateResult::Written
+                                                                                           : UpdateResult::WriteFailed;
 }
 
 } // namespace sv::plist

@@ -46,6 +46,18 @@ std::shared_ptr<const Dictionary> PropertyListCache::readDictionary(std::string_
     return dictionary ? std::shared_ptr<const Dictionary>(value, dictionary) : nullptr;
 }
 
+void PropertyListCache::remember(std::string_view devicePath, std::vector<std::uint8_t> bytes, std::shared_ptr<const Value> value)
+{
+    std::string hostPath = fs::resolve(devicePath);
+    if (hostPath.empty())
+        return;
+    std::lock_guard lock(mutex_);
+    std::erase_if(entries_, [&](const Entry& e) { return e.hostPath == hostPath; });
+    if (entries_.size() >= kMaximumEntries)
+        entries_.erase(entries_.begin());
+    entries_.push_back({ std::move(hostPath), std::move(bytes), std::move(value) });
+}
+
 std::size_t PropertyListCache::parses() const
 {
     std::lock_guard lock(mutex_);

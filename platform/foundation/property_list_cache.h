@@ -27,6 +27,10 @@ public:
     // The top-level dictionary of a file; null when readFile would give no dictionary.
     std::shared_ptr<const Dictionary> readDictionary(std::string_view devicePath);
 
+    // Takes note that the file now holds bytes that parse into value, as a writer in this process
+    // knows of what it has just written; the next read then parses nothing.
+    void remember(std::string_view devicePath, std::vector<std::uint8_t> bytes, std::shared_ptr<const Value> value);
+
     // How many times bytes were parsed; lets tests and benchmarks see the cache at work.
     std::size_t parses() const;
     void clear();

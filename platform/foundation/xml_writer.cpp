@@ -65,6 +65,7 @@ namespace {
         void put(std::string_view text) { bytes.insert(bytes.end(), text.begin(), text.end()); }
 
         std::vector<std::uint8_t> bytes;
+        bool exact = true;
 
     private:
         void indent(int depth) { bytes.insert(bytes.end(), static_cast<std::size_t>(depth), '\t'); }
@@ -72,11 +73,15 @@ namespace {
         void escaped(std::string_view text)
         {
             // libplist holds text as C strings: it ends at a NUL.
-            text = text.substr(0, text.find('\0'));
+            if (text.find('\0') != std::string_view::npos) {
+                exact = false;
+                text = text.substr(0, text.find('\0'));
+            }
             // Text that is not ASCII is handed to libplist made well-formed, so here too.
             std::string wellFormed;
             if (std::any_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; })) {
                 wellFormed = wellFormedUtf8(text);
+                exact = exact && wellFormed == text;
                 text = wellFormed;
             }
             std::size_t from = 0;
@@ -94,7 +99,7 @@ namespace {
 
 } // namespace
 
-std::optional<std::vector<std::uint8_t>> writeXmlQuickly(const Value& value)
+std::optional<std::vector<std::uint8_t>> writeXmlQuickly(const Value& value, bool* exact)
 {
     Writer writer;
     writer.bytes.reserve(4096);
@@ -104,6 +109,8 @@ std::optional<std::vector<std::uint8_t>> writeXmlQuickly(const Value& value)
     if (!writer.write(value, 0))
         return std::nullopt;
     writer.put("</plist>\n");
+    if (exact)
+        *exact = writer.exact;
     return std::move(writer.bytes);
 }
 

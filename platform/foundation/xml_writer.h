@@ -11,7 +11,8 @@
 
 namespace sv::plist {
 
-// Nothing when the value holds a real, a date or data, whose text is libplist's to make.
-std::optional<std::vector<std::uint8_t>> writeXmlQuickly(const Value& value);
+// Nothing when the value holds a real, a date or data, whose text is libplist's to make. exact,
+// when given, tells whether every text went out as it is (none cut at a NUL or made well-formed).
+std::optional<std::vector<std::uint8_t>> writeXmlQuickly(const Value& value, bool* exact = nullptr);
 
 } // namespace sv::plist

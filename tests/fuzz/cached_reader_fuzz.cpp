@@ -135,6 +135,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (!step.empty())
             apply(static_cast<std::uint8_t>(step.front()), step.substr(1));
         compare();
+        // A save in this process tells the cache what it wrote: that must be what a parse gives.
+        if (auto read = sv::plist::readDictionary(kFile))
+            if (sv::plist::updateDictionary(kFile, [&](sv::Dictionary& d) {
+                    d["written"] = static_cast<std::int64_t>(steps);
+                    return true;
+                }) == sv::plist::UpdateResult::Written)
+                compare();
         at = end + kSeparator.size();
     }
     return 0;

@@ -74,4 +74,32 @@ TEST_F(PropertyListCacheTest, KeepsFilesApartAndForgetsTheOldestBeyondItsSize)
     EXPECT_EQ(cache.parses(), parses + 1);
 }
 
+TEST_F(PropertyListCacheTest, ASaveInThisProcessIsReadBackWithoutAParseAsAParseWouldGiveIt)
+{
+    const sv::Dictionary written {
+        { "spaces", sv::Value("  ") }, { "tab and line", sv::Value("\t\n") }, { " key ", sv::Value(" a & <b> ") },
+        { "", sv::Value("") }, { "n", sv::Value(-9) }, { "list", sv::Array { sv::Value(true), sv::Dictionary {}, sv::Array {} } },
+        { "caf\xC3\xA9", sv::Value("\xF0\x9F\x98\x80") },
+    };
+    ASSERT_EQ(sv::plist::updateDictionary(kFile, [&](sv::Dictionary& d) {
+        d = written;
+        return true;
+    }), sv::plist::UpdateResult::Written);
+    std::size_t parses = cache.parses();
+    auto cached = cache.readDictionary(kFile);
+    EXPECT_EQ(cache.parses(), parses);
+    ASSERT_TRUE(cached);
+    EXPECT_EQ(*cached, written);
+    EXPECT_EQ(sv::plist::readDictionary(kFile), written);
+
+    // Text that does not go out as it is held is not taken note of: the next read parses.
+    sv::plist::updateDictionary(kFile, [](sv::Dictionary& d) {
+        d["broken"] = std::string("\xFF");
+        return true;
+    });
+    cache.readDictionary(kFile);
+    EXPECT_EQ(cache.parses(), parses + 1);
+    EXPECT_EQ(*cache.readDictionary(kFile), *sv::plist::readDictionary(kFile));
+}
+
 } // namespace
