@@ -1,7 +1,7 @@
 #pragma once
 // The library's entry points and process-wide state.
 
-#include "contract/suspect_list.h"
+#include "contract/candidate_list.h"
 #include "platform/notify/darwin_notify.h"
 #include "platform/runtime/object.h"
 
