@@ -58,6 +58,11 @@ std::optional<std::vector<std::uint8_t>> encodePng(const std::uint32_t* pixels, 
     // writer and its files are smaller; filters and higher levels cost more than they save.
     spng_set_option(context.get(), SPNG_IMG_COMPRESSION_LEVEL, 1);
     spng_set_option(context.get(), SPNG_FILTER_CHOICE, SPNG_DISABLE_FILTERING);
+    // zlib's default state is some 256 KB, allocated, cleared and freed for every image: half
+    // the time of a 60-point icon. Matches in an icon lie a row or a few pixels back, so an
+    // 8 KB window and a hash table to match find the same ones (sizes within 0.2 %).
+    spng_set_option(context.get(), SPNG_IMG_WINDOW_BITS, 13);
+    spng_set_option(context.get(), SPNG_IMG_MEM_LEVEL, 5);
     spng_ihdr header {};
     header.width = static_cast<std::uint32_t>(width);
     header.height = static_cast<std::uint32_t>(height);
