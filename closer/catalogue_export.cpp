@@ -20,8 +20,9 @@ void postProgress()
     notify_post(slv::darwin::CheckOnApps);
 }
 
-// The icon's image as PNG at path; false when the icon cannot draw or nothing could be written.
-bool writeIconImage(id icon, const std::string& path)
+// The icon's image as PNG under name in the icons folder; false when the icon cannot draw or
+// nothing could be written.
+bool writeIconImage(id icon, const sv::fs::Folder& icons, const std::string& name)
 {
     // The icon's image lives only as long as this pool, not for the whole export.
     sv::rt::AutoreleasePool pool;
@@ -33,7 +34,7 @@ bool writeIconImage(id icon, const std::string& path)
     auto png = UIImagePNGRepresentation(image);
     // Not flushed one by one: a whole export would wait for 300 disk writes. What a power cut
     // can leave of an image is found by the next export's change test, which then rebuilds.
-    return png && sv::fs::writeDataAtomically(path, png->data(), png->size(), sv::fs::Durability::Unflushed);
+    return png && sv::fs::writeDataAtomicallyIn(icons, name, png->data(), png->size(), sv::fs::Durability::Unflushed);
 }
 
 } // namespace
@@ -62,12 +63,14 @@ void grabAppData(CFNotificationCenterRef, void*, const char*, const void*, const
         CataloguePlan plan = planCatalogue(icons.get());
         if (!catalogueIsCurrent(settings, plan)) {
             postProgress();
+            // Reached once for all images, no link followed on the way.
+            auto iconsFolder = sv::fs::openFolder(slv::path::IconsFolder);
             for (const PlannedRecord& planned : plan.records) {
-                auto imagePath = imagePathFor(planned.bundleID);
-                if (imagePath)
-                    writeIconImage(planned.icon, *imagePath);
+                auto imageName = imageNameFor(planned.bundleID);
+                if (imageName && iconsFolder)
+                    writeIconImage(planned.icon, *iconsFolder, *imageName);
                 records.push_back(slv::applicationRecord(planned.appName, planned.bundleID,
-                                                         recordIconPath(planned.bundleID)));
+                                                         recordIconPath(planned.bundleID, iconsFolder)));
             }
             accepted = static_cast<std::int64_t>(plan.records.size());
             excluded = plan.excluded;

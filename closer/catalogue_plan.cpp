@@ -73,10 +73,22 @@ std::optional<std::string> imagePathFor(std::string_view leaf)
     return slv::iconImagePath(leaf);
 }
 
+std::optional<std::string> imageNameFor(std::string_view leaf)
+{
+    if (!imagePathFor(leaf))
+        return std::nullopt;
+    return std::string(leaf) + ".png";
+}
+
 std::string recordIconPath(std::string_view leaf)
 {
-    auto path = imagePathFor(leaf);
-    return path && sv::fs::exists(*path) ? *path : std::string(slv::path::MissingIcon);
+    return recordIconPath(leaf, sv::fs::openFolder(slv::path::IconsFolder));
+}
+
+std::string recordIconPath(std::string_view leaf, const std::optional<sv::fs::Folder>& icons)
+{
+    auto name = imageNameFor(leaf);
+    return name && icons && sv::fs::existsIn(*icons, *name) ? slv::iconImagePath(leaf) : std::string(slv::path::MissingIcon);
 }
 
 bool catalogueIsCurrent(const std::shared_ptr<const sv::Dictionary>& settings, const CataloguePlan& plan)

@@ -2,6 +2,7 @@
 // What a rebuild of the catalogue would write now, and whether the stored catalogue already
 // says exactly that. Counts alone cannot tell a replaced application from the one it replaced.
 
+#include "platform/foundation/files.h"
 #include "platform/foundation/value.h"
 #include "platform/runtime/object.h"
 
@@ -29,8 +30,13 @@ CataloguePlan planCatalogue(id icons);
 // Where the image of leaf goes; nothing when the identifier cannot name a file in the folder.
 std::optional<std::string> imagePathFor(std::string_view leaf);
 
+// The file name of leaf's image in the icons folder, on the same terms.
+std::optional<std::string> imageNameFor(std::string_view leaf);
+
 // The "IconPath" a record of leaf gets from what is on disk now: its image, else the fallback.
+// The second form takes the icons folder opened once for many records (nothing: there is none).
 std::string recordIconPath(std::string_view leaf);
+std::string recordIconPath(std::string_view leaf, const std::optional<sv::fs::Folder>& icons);
 
 // True when the settings (nothing: no file) hold exactly the records the plan would write, in
 // order, with their counts, and every record's image is still there.

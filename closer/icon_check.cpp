@@ -17,11 +17,11 @@ long long nanoseconds(const timespec& t)
 }
 
 // A PNG that was written to its end: the signature first and the closing chunk last.
-bool wholePng(const std::string& hostPath)
+bool wholePng(const sv::fs::Folder& folder, const std::string& name)
 {
     static constexpr unsigned char kSignature[8] = { 0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n' };
     static constexpr unsigned char kEnd[12] = { 0, 0, 0, 0, 'I', 'E', 'N', 'D', 0xAE, 0x42, 0x60, 0x82 };
-    int fd = ::open(hostPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW);
+    int fd = ::openat(folder.fd(), name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY);
     if (fd < 0)
         return false;
     struct stat info;
@@ -88,16 +88,18 @@ bool IconCheck::imagesCurrent(const std::shared_ptr<const sv::Array>& records)
 bool IconCheck::checkEveryFile(const sv::Array& records)
 {
     ++fullChecks_;
+    auto icons = sv::fs::openFolder(slv::path::IconsFolder);
     for (const sv::Value& record : records) {
         const sv::Dictionary* fields = record.asDictionary();
         const std::string* bundleID = fields ? sv::findString(*fields, slv::key::BundleID) : nullptr;
         const std::string* iconPath = fields ? sv::findString(*fields, slv::key::IconPath) : nullptr;
-        if (!bundleID || !iconPath || *iconPath != recordIconPath(*bundleID))
+        if (!bundleID || !iconPath || *iconPath != recordIconPath(*bundleID, icons))
             return false;
         if (*iconPath == slv::path::MissingIcon)
             continue;
-        // Not through a link, either: one could lose its target without the folder moving.
-        if (!wholePng(sv::fs::resolve(*iconPath)))
+        // An image named is one in the icons folder (else the paths would differ), and it is
+        // not a link either: one could lose its target without the folder moving.
+        if (!icons || !wholePng(*icons, *imageNameFor(*bundleID)))
             return false;
     }
     return true;

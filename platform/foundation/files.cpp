@@ -1,9 +1,12 @@
 #include "platform/foundation/files.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <fcntl.h>
+#include <linux/openat2.h>
+#include <sys/syscall.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <thread>
@@ -40,6 +43,52 @@ namespace {
         return parts;
     }
 
+    std::atomic<bool> singleCallUnavailable { false };
+
+    // Opens the folder at relative under rootFd in one call: the kernel refuses every link on
+    // the way and anything that would leave the root. A descriptor, or minus the error; -ENOSYS
+    // where the kernel cannot do it.
+    int openBeneath(int rootFd, const char* relative, int flags)
+    {
+#ifdef SYS_openat2
+        if (singleCallUnavailable.load(std::memory_order_relaxed))
+            return -ENOSYS;
+        open_how how {};
+        how.flags = static_cast<std::uint64_t>(flags | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        how.resolve = RESOLVE_BENEATH | RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS;
+        long fd = ::syscall(SYS_openat2, rootFd, relative, &how, sizeof how);
+        if (fd >= 0)
+            return static_cast<int>(fd);
+        int error = errno;
+        if (error == ENOSYS || error == EPERM) {
+            singleCallUnavailable.store(true, std::memory_order_relaxed);
+            return -ENOSYS;
+        }
+        return -error;
+#else
+        (void)rootFd, (void)relative, (void)flags;
+        return -ENOSYS;
+#endif
+    }
+
+    // The folder at parts[0..count) under the root in one call; nothing when the kernel cannot
+    // tell or refuses, and the walk below then decides.
+    std::optional<Folder> resolveBeneath(int rootFd, const std::vector<std::string>& parts, std::size_t count)
+    {
+        if (count == 0)
+            return std::nullopt;
+        std::string relative;
+        for (std::size_t i = 0; i < count; ++i) {
+            if (i)
+                relative += '/';
+            relative += parts[i];
+        }
+        int fd = openBeneath(rootFd, relative.c_str(), O_PATH);
+        if (fd < 0)
+            return std::nullopt;
+        return Folder(fd);
+    }
+
     // Walks from the root to the folder holding the last component, one folder at a time and
     // never through a link, so that nothing planted inside the root can lead outside it. With
     // create, missing folders are made on the way.
@@ -50,6 +99,13 @@ namespace {
         if (root().empty() || !parts || parts->empty())
             return std::nullopt;
         Folder folder(::open(root().c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+        if (!folder)
+            return std::nullopt;
+        // Most paths lead through folders that are there: one call instead of one per folder.
+        if (auto direct = create ? std::nullopt : resolveBeneath(folder.fd(), *parts, parts->size() - 1)) {
+            leaf = std::move(parts->back());
+            return direct;
+        }
         for (std::size_t i = 0; folder && i + 1 < parts->size(); ++i) {
             const char* name = (*parts)[i].c_str();
             if (create && ::mkdirat(folder.fd(), name, permissions) != 0 && errno != EEXIST)
@@ -126,6 +182,10 @@ std::optional<Folder> openFolder(std::string_view devicePath)
     Folder folder;
     if (parts->empty()) {
         folder = Folder(::open(root().c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    } else if (Folder rootFolder(::open(root().c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC)); !rootFolder) {
+        return std::nullopt;
+    } else if (auto direct = resolveBeneath(rootFolder.fd(), *parts, parts->size())) {
+        folder = std::move(*direct);
     } else {
         std::string leaf;
         auto parent = walkToParent(devicePath, leaf);
@@ -197,7 +257,7 @@ namespace {
     // The one temporary of a target, open and locked: "<file>.tmp", shared by every writer of
     // that target and taken in turn. A writer killed half-way leaves only this file, which the
     // next writer takes over, so nothing piles up. -1 when it cannot be had.
-    int lockTemporary(int folder, const std::string& temporary)
+    int lockTemporary(int folder, const std::string& temporary, off_t& size)
     {
         for (;;) {
             int fd = ::openat(folder, temporary.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC | O_NOFOLLOW, 0644);
@@ -212,8 +272,10 @@ namespace {
             bool ours = locked == 0 && ::fstat(fd, &held) == 0
                 && ::fstatat(folder, temporary.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0
                 && held.st_dev == named.st_dev && held.st_ino == named.st_ino;
-            if (ours && S_ISREG(held.st_mode) && held.st_nlink == 1)
+            if (ours && S_ISREG(held.st_mode) && held.st_nlink == 1) {
+                size = held.st_size;
                 return fd;
+            }
             ::close(fd);
             if (locked != 0 || (ours && !S_ISREG(held.st_mode)))
                 return -1;
@@ -225,12 +287,15 @@ namespace {
     bool writeAtomically(int folder, const std::string& name, const void* bytes, std::size_t size, Durability durability)
     {
         std::string temporary = name + ".tmp";
-        int fd = lockTemporary(folder, temporary);
+        off_t leftover = 0;
+        int fd = lockTemporary(folder, temporary, leftover);
         if (fd < 0)
             return false;
         const auto* p = static_cast<const std::uint8_t*>(bytes);
         std::size_t done = 0;
-        bool ok = ::ftruncate(fd, 0) == 0;
+        // Only what a killed writer left is cut. Truncating a file, even an empty one, makes
+        // ext4 push its blocks to the disk when it is closed: a disk write for every file.
+        bool ok = leftover == 0 || ::ftruncate(fd, 0) == 0;
         while (ok && done < size) {
             ssize_t n = ::write(fd, p + done, size - done);
             if (n < 0 && errno == EINTR)
@@ -288,6 +353,27 @@ void removeLeftoverTemporary(std::string_view devicePath)
     ::close(fd);
 }
 
+namespace {
+    // A name that stays inside the folder it is taken in.
+    bool isPlainName(std::string_view name)
+    {
+        return !name.empty() && name != "." && name != ".." && name.find('/') == std::string_view::npos
+            && name.find('\0') == std::string_view::npos;
+    }
+}
+
+bool existsIn(const Folder& folder, std::string_view name)
+{
+    struct stat info;
+    return folder && isPlainName(name) && ::fstatat(folder.fd(), std::string(name).c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0;
+}
+
+bool writeDataAtomicallyIn(const Folder& folder, std::string_view name, const void* bytes, std::size_t size,
+                           Durability durability)
+{
+    return folder && isPlainName(name) && writeAtomically(folder.fd(), std::string(name), bytes, size, durability);
+}
+
 bool writeDataAtomically(std::string_view devicePath, const void* bytes, std::size_t size, Durability durability)
 {
     std::string leaf;
@@ -332,6 +418,23 @@ std::optional<FileLock> FileLock::acquire(std::string_view devicePath, double ti
         std::this_thread::sleep_for(std::min(pause, deadline - now));
         pause = std::min<Clock::duration>(pause * 2, std::chrono::milliseconds(2));
     }
+}
+
+int openFolderBeneathRoot(std::string_view devicePath, int flags)
+{
+    auto parts = componentsOf(devicePath);
+    if (root().empty() || !parts || parts->empty())
+        return -EINVAL;
+    Folder rootFolder(::open(root().c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    if (!rootFolder)
+        return -errno;
+    std::string relative(devicePath.substr(devicePath.find_first_not_of('/')));
+    return openBeneath(rootFolder.fd(), relative.c_str(), flags);
+}
+
+void resolveOneFolderAtATimeForTesting(bool enabled)
+{
+    singleCallUnavailable.store(enabled);
 }
 
 std::string homeDirectory()

@@ -59,6 +59,13 @@ enum class Durability { Flushed, Unflushed };
 bool writeDataAtomically(std::string_view devicePath, const void* bytes, std::size_t size,
                          Durability durability = Durability::Flushed);
 
+// exists and writeDataAtomically for a file directly in an open folder: name is one plain file
+// name (no "/", "." or ".."), and a link by that name is not followed. For many files in one
+// folder, which is then reached only once.
+bool existsIn(const Folder& folder, std::string_view name);
+bool writeDataAtomicallyIn(const Folder& folder, std::string_view name, const void* bytes, std::size_t size,
+                           Durability durability = Durability::Flushed);
+
 // Removes the temporary a killed writer left beside a file, as the next write would take it over;
 // for a write found needless.
 void removeLeftoverTemporary(std::string_view devicePath);
@@ -83,6 +90,15 @@ private:
     FileLock() = default;
     int fd_ = -1;
 };
+
+// Opens the folder at a device path with flags (O_RDONLY to list it, say) in one call that
+// follows no link on the way: a descriptor, or minus the error: -ELOOP for a link, -ENOENT for a
+// missing folder, -ENOSYS where the kernel cannot and the caller walks one folder at a time.
+int openFolderBeneathRoot(std::string_view devicePath, int flags);
+
+// For tests: reach every folder one at a time, as on a kernel that cannot resolve a whole path
+// beneath the root in one call.
+void resolveOneFolderAtATimeForTesting(bool enabled);
 
 // The home folder of the device's user.
 std::string homeDirectory();

@@ -41,6 +41,21 @@ std::optional<NotifyFolder> NotifyFolder::open(bool create, std::string* problem
     const std::string& root = fs::deviceRoot();
     if (root.empty())
         return fail(ENOENT);
+    auto opened = [&](int fd) -> std::optional<NotifyFolder> {
+        struct stat info;
+        if (::fstat(fd, &info) != 0) {
+            int error = errno;
+            ::close(fd);
+            return fail(error);
+        }
+        return NotifyFolder(fd, root + kFolder, info.st_dev, info.st_ino);
+    };
+    // Where the folder is there, or plainly missing, the kernel finds out in one call.
+    int direct = fs::openFolderBeneathRoot(kFolder, O_RDONLY);
+    if (direct >= 0)
+        return opened(direct);
+    if (direct == -ENOENT && !create)
+        return fail(ENOENT);
     // The root itself is the host's to choose; below it nothing is followed.
     int fd = ::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
@@ -68,13 +83,7 @@ std::optional<NotifyFolder> NotifyFolder::open(bool create, std::string* problem
             return fail(error);
         fd = next;
     }
-    struct stat info;
-    if (::fstat(fd, &info) != 0) {
-        int error = errno;
-        ::close(fd);
-        return fail(error);
-    }
-    return NotifyFolder(fd, root + kFolder, info.st_dev, info.st_ino);
+    return opened(fd);
 }
 
 NotifyFolder::NotifyFolder(NotifyFolder&& other) noexcept

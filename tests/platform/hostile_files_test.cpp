@@ -85,7 +85,16 @@ TEST(HostileFiles, AFifoOrFolderReadsAsNothingAtOnce)
     EXPECT_FALSE(sv::fs::readData("/var/mobile/Library"));
 }
 
-TEST(HostileFiles, PlantedLinksAndDotDotNeverLeadOutOfTheRoot)
+// Both ways of reaching a folder: the kernel's one call, and one folder at a time.
+class PlantedLinks : public testing::TestWithParam<bool> {
+protected:
+    void SetUp() override { sv::fs::resolveOneFolderAtATimeForTesting(GetParam()); }
+    void TearDown() override { sv::fs::resolveOneFolderAtATimeForTesting(false); }
+};
+INSTANTIATE_TEST_SUITE_P(HostileFiles, PlantedLinks, testing::Bool(),
+                         [](const auto& info) { return info.param ? "OneFolderAtATime" : "InOneCall"; });
+
+TEST_P(PlantedLinks, AndDotDotNeverLeadOutOfTheRoot)
 {
     DeviceRoot root;
     DeviceRoot outside; // a second folder standing for the rest of the machine
@@ -138,6 +147,31 @@ TEST(HostileFiles, PlantedLinksAndDotDotNeverLeadOutOfTheRoot)
     EXPECT_NE(::lstat((away + "/com.x.png").c_str(), &info), 0);
     EXPECT_NE(::lstat((away + "/x").c_str(), &info), 0);
     EXPECT_TRUE(untouched());
+
+    // Within an open folder: a name is one plain file name, and a link by that name stays unread.
+    ::unlink(root.host(std::string(slv::path::IconsFolder)).c_str());
+    ASSERT_TRUE(sv::fs::createDirectories(slv::path::IconsFolder));
+    auto icons = sv::fs::openFolder(slv::path::IconsFolder);
+    ASSERT_TRUE(icons);
+    for (const char* name : { "", ".", "..", "../x", "a/b" })
+        EXPECT_FALSE(sv::fs::writeDataAtomicallyIn(*icons, name, "x", 1)) << name;
+    ASSERT_EQ(::symlink((away + "/linked.png").c_str(), root.host(std::string(slv::path::IconsFolder) + "/linked.png").c_str()), 0);
+    EXPECT_TRUE(sv::fs::existsIn(*icons, "linked.png"));
+    EXPECT_FALSE(sv::fs::existsIn(*icons, "../Icons"));
+    EXPECT_TRUE(sv::fs::writeDataAtomicallyIn(*icons, "linked.png", "png", 3));
+    EXPECT_NE(::lstat((away + "/linked.png").c_str(), &info), 0);
+    EXPECT_EQ(sv::test::readHostFile(root.host(std::string(slv::path::IconsFolder) + "/linked.png")), "png");
+}
+
+TEST(HostileFiles, ATemporaryLeftLongerThanTheNewFileIsCutToIt)
+{
+    DeviceRoot root;
+    std::string path = "/var/mobile/Library/Preferences/some.plist";
+    sv::test::writeHostFile(root.host(path) + ".tmp", std::string(10000, 'x'));
+    ASSERT_TRUE(sv::fs::writeDataAtomically(path, "new", 3, sv::fs::Durability::Unflushed));
+    EXPECT_EQ(sv::test::readHostFile(root.host(path)), "new");
+    struct stat info;
+    EXPECT_NE(::lstat((root.host(path) + ".tmp").c_str(), &info), 0);
 }
 
 TEST(HostileFiles, AStoppedLockHolderDelaysAWriterOnlyUntilItsDeadline)
