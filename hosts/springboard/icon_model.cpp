@@ -182,14 +182,19 @@ std::vector<sv::rt::Ref> IconModel::icons() const
     icons.reserve(applications.size() + standalone_.size());
     // The home screen keeps its icon objects; one is made anew only when its application was
     // re-described.
+    // Both maps are in the same order: walked side by side, each application meets its cached
+    // icon without a search.
+    auto cached = applicationIcons_.begin();
     for (const auto& [key, application] : applications) {
         const ApplicationState* app = applicationState(application.get());
-        auto found = applicationIcons_.find(key);
-        if (found == applicationIcons_.end() || found->second.application != application.get()
-            || found->second.name != app->name || found->second.drawsImage != app->drawsIcon)
-            found = applicationIcons_.insert_or_assign(key, CachedIcon { application.get(), app->name, app->drawsIcon,
-                                                                         makeIcon(app->bundleIdentifier, sv::rt::makeString(app->name), app->drawsIcon, true) }).first;
-        icons.push_back(found->second.icon);
+        while (cached != applicationIcons_.end() && cached->first < key)
+            ++cached;
+        if (cached == applicationIcons_.end() || cached->first != key || cached->second.application != application.get()
+            || cached->second.name != app->name || cached->second.drawsImage != app->drawsIcon)
+            cached = applicationIcons_.insert_or_assign(cached, key, CachedIcon { application.get(), app->name, app->drawsIcon,
+                                                                                   makeIcon(app->bundleIdentifier, sv::rt::makeString(app->name), app->drawsIcon, true) });
+        icons.push_back(cached->second.icon);
+        ++cached;
     }
     if (applicationIcons_.size() > applications.size())
         std::erase_if(applicationIcons_, [&](const auto& entry) { return !applications.contains(entry.first); });

@@ -74,7 +74,7 @@ Ref makeString(std::string_view text)
 
 const std::string* stringValue(id object)
 {
-    auto* s = dynamic_cast<StringState*>(stateOf(object));
+    auto* s = stateAs<StringState>(stateOf(object));
     return s ? &s->text : nullptr;
 }
 
@@ -87,7 +87,7 @@ Ref makeArray(std::vector<Ref> elements)
 
 const std::vector<Ref>* arrayElements(id object)
 {
-    auto* s = dynamic_cast<ListState*>(stateOf(object));
+    auto* s = stateAs<ListState>(stateOf(object));
     return s ? &s->elements : nullptr;
 }
 

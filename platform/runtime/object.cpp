@@ -3,6 +3,8 @@
 #include "platform/runtime/class_builder.h"
 
 #include <atomic>
+#include <cstdint>
+#include <cstring>
 #include <mutex>
 #include <new>
 #include <string>
@@ -164,6 +166,30 @@ AutoreleasePool::~AutoreleasePool()
         release(object);
     }
     poolStarts.resize(depth_);
+}
+
+SEL selector(const char* name)
+{
+    // Each entry keeps its own copy of the name: the runtime's takes its lock to give one back.
+    struct Entry {
+        const char* address = nullptr;
+        SEL sel = nullptr;
+        char text[40] = {};
+    };
+    thread_local Entry table[64];
+    if (!name)
+        return sel_registerName(name);
+    Entry& entry = table[(reinterpret_cast<std::uintptr_t>(name) >> 3) % 64];
+    if (entry.address == name && std::strcmp(entry.text, name) == 0)
+        return entry.sel;
+    SEL sel = sel_registerName(name);
+    std::size_t length = std::strlen(name);
+    if (sel && length < sizeof entry.text) {
+        entry.address = name;
+        entry.sel = sel;
+        std::memcpy(entry.text, name, length + 1);
+    }
+    return sel;
 }
 
 bool respondsTo(id receiver, SEL sel)

@@ -5,6 +5,7 @@
 #include <objc/runtime.h>
 
 #include <cstddef>
+#include <typeinfo>
 #include <utility>
 
 namespace sv::rt {
@@ -28,10 +29,21 @@ id autorelease(id object);
 long retainCount(id object);
 
 ObjectState* stateOf(id object);
+// The state as T, or null when it is none. Nearly always it is exactly a T, which a type
+// comparison tells at once; a search of the hierarchy only for the rest.
+template <class T>
+T* stateAs(ObjectState* state)
+{
+    if (!state)
+        return nullptr;
+    if (typeid(*state) == typeid(T))
+        return static_cast<T*>(state);
+    return dynamic_cast<T*>(state);
+}
 template <class T>
 T* state(id object)
 {
-    return dynamic_cast<T*>(stateOf(object));
+    return stateAs<T>(stateOf(object));
 }
 
 // Objects autoreleased while a pool is open are released when it closes. The run loop opens one
@@ -110,10 +122,10 @@ inline id classObject(const char* name)
     return reinterpret_cast<id>(objc_getClass(name));
 }
 
-inline SEL selector(const char* name)
-{
-    return sel_registerName(name);
-}
+// The runtime's selector for name. Registering takes the runtime's lock and hashes the name, at
+// every message; the names sent again and again are answered from a small per-thread table,
+// checked against the selector's own name, since the same address may hold other text later.
+SEL selector(const char* name);
 
 bool respondsTo(id receiver, SEL sel);
 

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 
 using namespace sv::rt;
@@ -152,6 +153,44 @@ TEST(Runtime, AClassNameTakenByAnotherMakingDoesNotLoseOurState)
     Class stateless = ClassBuilder("RuntimeTestClash").registerClass();
     EXPECT_NE(stateless, ours);
     EXPECT_NE(stateless, foreign);
+}
+
+} // namespace
+
+namespace {
+
+struct BaseState : ObjectState {
+    int base = 1;
+};
+struct DerivedState : BaseState {
+    int derived = 2;
+};
+
+TEST(Runtime, SelectorsAreTheRuntimesEvenWhenOneAddressHoldsAnotherName)
+{
+    char name[32] = "count";
+    SEL count = selector(name);
+    EXPECT_EQ(count, sel_registerName("count"));
+    EXPECT_EQ(selector(name), count);
+    std::strcpy(name, "objectAtIndex:");
+    EXPECT_EQ(selector(name), sel_registerName("objectAtIndex:"));
+    EXPECT_STREQ(sel_getName(selector(name)), "objectAtIndex:");
+    std::strcpy(name, "count");
+    EXPECT_EQ(selector(name), count);
+}
+
+TEST(Runtime, StateIsFoundAsItsOwnTypeOrAnyTypeAboveIt)
+{
+    DerivedState derived;
+    BaseState base;
+    EXPECT_EQ(stateAs<DerivedState>(&derived), &derived);
+    EXPECT_EQ(stateAs<BaseState>(&derived), static_cast<BaseState*>(&derived));
+    EXPECT_EQ(stateAs<DerivedState>(&base), nullptr);
+    EXPECT_EQ(stateAs<BaseState>(nullptr), nullptr);
+    Ref string = makeString("text");
+    EXPECT_EQ(arrayElements(string.get()), nullptr);
+    ASSERT_NE(stringValue(string.get()), nullptr);
+    EXPECT_EQ(*stringValue(string.get()), "text");
 }
 
 } // namespace
