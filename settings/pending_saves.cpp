@@ -43,13 +43,7 @@ void SLVPendingSaves::attempt(bool retrying)
     // again: it only tries, and the retry timer waits.
     static bool lastBusy = false;
     double timeout = lastBusy && !retrying ? kBusyTimeout : sv::plist::kLockTimeout;
-    auto result = slv::updateSettings(
-        [](sv::Dictionary& settings) {
-            for (const auto& [key, value] : waiting())
-                settings.insert_or_assign(key, value);
-            return true;
-        },
-        timeout);
+    auto result = sv::plist::updateEntries(slv::settingsPath(), waiting(), timeout);
     lastBusy = result == sv::plist::UpdateResult::Busy;
     // An unreadable file is left alone and the change dropped, without a word.
     if (result == sv::plist::UpdateResult::Written || result == sv::plist::UpdateResult::Unreadable) {

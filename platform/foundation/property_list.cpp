@@ -219,41 +219,49 @@ std::optional<Dictionary> readDictionary(std::string_view devicePath)
     return std::move(*value->asDictionary());
 }
 
-std::vector<std::uint8_t> serializeForFile(const Value& value)
-{
-    if (depthOf(value, kMaximumDepth) > kMaximumDepth)
-        return {};
-    std::vector<std::uint8_t> bytes;
-    if (xmlCarries(value))
-        bytes = serializeXml(value);
-    // Binary is the smaller of the two and carries every string.
-    if (bytes.empty() || bytes.size() > kMaximumFileSize)
-        bytes = serializeBinary(value);
-    if (bytes.size() > kMaximumFileSize)
-        return {};
-    return bytes;
-}
-
 namespace {
+    // xml tells whether the bytes are XML that gives back exactly this value.
+    std::vector<std::uint8_t> serializeForFile(const Value& value, bool& xml)
+    {
+        xml = false;
+        std::vector<std::uint8_t> bytes;
+        if (auto quick = writeCarriedXml(value, kMaximumDepth)) {
+            bytes = std::move(*quick);
+            xml = bytes.size() <= kMaximumFileSize;
+        } else if (depthOf(value, kMaximumDepth) > kMaximumDepth) {
+            return {};
+        } else if (xmlCarries(value)) {
+            // What the quick writer leaves to libplist: a real, a date or data.
+            bytes = serializeXmlThroughLibplist(value);
+        }
+        // Binary is the smaller of the two and carries every string.
+        if (bytes.empty() || bytes.size() > kMaximumFileSize) {
+            xml = false;
+            bytes = serializeBinary(value);
+        }
+        if (bytes.size() > kMaximumFileSize)
+            return {};
+        return bytes;
+    }
+
     // Writes the value and, when its XML gives back exactly this value, tells the cache, so that
     // the writer's own next read parses nothing.
-    bool writeAndRemember(std::string_view devicePath, const std::shared_ptr<const Value>& value)
+    bool writeAndRemember(std::string_view devicePath, std::shared_ptr<Value> value)
     {
         bool exact = false;
-        std::vector<std::uint8_t> bytes;
-        if (depthOf(*value, kMaximumDepth) <= kMaximumDepth && xmlCarries(*value))
-            if (auto quick = writeXmlQuickly(*value, &exact); quick && quick->size() <= kMaximumFileSize)
-                bytes = std::move(*quick);
-        if (bytes.empty()) {
-            exact = false;
-            bytes = serializeForFile(*value);
-        }
+        std::vector<std::uint8_t> bytes = serializeForFile(*value, exact);
         if (bytes.empty() || !fs::writeDataAtomically(devicePath, bytes.data(), bytes.size()))
             return false;
         if (exact)
-            PropertyListCache::shared().remember(devicePath, std::move(bytes), value);
+            PropertyListCache::shared().remember(devicePath, std::move(bytes), std::move(value));
         return true;
     }
+}
+
+std::vector<std::uint8_t> serializeForFile(const Value& value)
+{
+    bool xml = false;
+    return serializeForFile(value, xml);
 }
 
 bool writeFile(std::string_view devicePath, const Value& value)
@@ -262,28 +270,57 @@ bool writeFile(std::string_view devicePath, const Value& value)
     return !bytes.empty() && fs::writeDataAtomically(devicePath, bytes.data(), bytes.size());
 }
 
+namespace {
+    // The dictionary file as the cache reads it, under the caller's lock: null for a missing file,
+    // which starts as an empty dictionary; false for one that must not be written over.
+    bool readForUpdate(std::string_view devicePath, std::shared_ptr<const Value>& current)
+    {
+        current = PropertyListCache::shared().read(devicePath);
+        return current ? current->asDictionary() != nullptr : !fs::exists(devicePath);
+    }
+}
+
 UpdateResult updateDictionary(std::string_view devicePath, const std::function<bool(Dictionary&)>& change,
                               double lockTimeoutSeconds)
 {
     auto lock = fs::FileLock::acquire(devicePath, lockTimeoutSeconds);
     if (!lock)
         return UpdateResult::Busy;
+    std::shared_ptr<const Value> current;
+    if (!readForUpdate(devicePath, current))
+        return UpdateResult::Unreadable;
     Dictionary dictionary;
-    std::shared_ptr<const Dictionary> current;
-    if (fs::exists(devicePath)) {
-        current = PropertyListCache::shared().readDictionary(devicePath);
-        if (!current)
-            return UpdateResult::Unreadable;
-        dictionary = *current;
-    }
+    if (current)
+        dictionary = *current->asDictionary();
     if (!change(dictionary))
         return UpdateResult::Unchanged;
-    if (current && dictionary == *current) {
+    if (current && dictionary == *current->asDictionary()) {
         fs::removeLeftoverTemporary(devicePath);
         return UpdateResult::AlreadyCurrent;
     }
-    return writeAndRemember(devicePath, std::make_shared<const Value>(std::move(dictionary))) ? UpdateResult::Written
-                                                                                           : UpdateResult::WriteFailed;
+    return writeAndRemember(devicePath, std::make_shared<Value>(std::move(dictionary))) ? UpdateResult::Written
+                                                                                     : UpdateResult::WriteFailed;
+}
+
+UpdateResult updateEntries(std::string_view devicePath, const Dictionary& entries, double lockTimeoutSeconds)
+{
+    auto lock = fs::FileLock::acquire(devicePath, lockTimeoutSeconds);
+    if (!lock)
+        return UpdateResult::Busy;
+    std::shared_ptr<const Value> current;
+    if (!readForUpdate(devicePath, current))
+        return UpdateResult::Unreadable;
+    if (current && std::all_of(entries.begin(), entries.end(), [&](const auto& entry) {
+            const Value* held = find(*current->asDictionary(), entry.first);
+            return held && *held == entry.second;
+        })) {
+        fs::removeLeftoverTemporary(devicePath);
+        return UpdateResult::AlreadyCurrent;
+    }
+    std::shared_ptr<Value> changed = current ? PropertyListCache::shared().takeOver(std::move(current)) : std::make_shared<Value>();
+    for (const auto& [key, value] : entries)
+        changed->asDictionary()->insert_or_assign(key, value);
+    return writeAndRemember(devicePath, std::move(changed)) ? UpdateResult::Written : UpdateResult::WriteFailed;
 }
 
 } // namespace sv::plist

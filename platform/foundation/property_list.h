@@ -45,5 +45,9 @@ inline constexpr double kLockTimeout = 0.25;
 // that already holds the changed dictionary is left as it is (the same inode and times).
 UpdateResult updateDictionary(std::string_view devicePath, const std::function<bool(Dictionary&)>& change,
                               double lockTimeoutSeconds = kLockTimeout);
+// The same for the commonest change: the entries set over what the file holds, every other key
+// kept, and AlreadyCurrent when it holds every one of them already. A large file's dictionary is
+// then changed where it is held, not copied, unless another reader in the process holds it too.
+UpdateResult updateEntries(std::string_view devicePath, const Dictionary& entries, double lockTimeoutSeconds = kLockTimeout);
 
 } // namespace sv::plist

@@ -30,7 +30,7 @@ std::shared_ptr<const Value> PropertyListCache::read(std::string_view devicePath
     }
     ++parses_;
     auto parsed = parse(bytes->data(), bytes->size());
-    std::shared_ptr<const Value> value = parsed ? std::make_shared<const Value>(std::move(*parsed)) : nullptr;
+    std::shared_ptr<Value> value = parsed ? std::make_shared<Value>(std::move(*parsed)) : nullptr;
     if (found != entries_.end())
         entries_.erase(found);
     else if (entries_.size() >= kMaximumEntries)
@@ -46,7 +46,7 @@ std::shared_ptr<const Dictionary> PropertyListCache::readDictionary(std::string_
     return dictionary ? std::shared_ptr<const Dictionary>(value, dictionary) : nullptr;
 }
 
-void PropertyListCache::remember(std::string_view devicePath, std::vector<std::uint8_t> bytes, std::shared_ptr<const Value> value)
+void PropertyListCache::remember(std::string_view devicePath, std::vector<std::uint8_t> bytes, std::shared_ptr<Value> value)
 {
     std::string hostPath = fs::resolve(devicePath);
     if (hostPath.empty())
@@ -56,6 +56,24 @@ void PropertyListCache::remember(std::string_view devicePath, std::vector<std::u
     if (entries_.size() >= kMaximumEntries)
         entries_.erase(entries_.begin());
     entries_.push_back({ std::move(hostPath), std::move(bytes), std::move(value) });
+}
+
+std::shared_ptr<Value> PropertyListCache::takeOver(std::shared_ptr<const Value> value)
+{
+    if (!value)
+        return nullptr;
+    {
+        std::lock_guard lock(mutex_);
+        auto found = std::find_if(entries_.begin(), entries_.end(), [&](const Entry& e) { return e.value == value; });
+        // Held by the entry and the argument alone, and no one can take a new hold but from the
+        // entry, which goes.
+        if (found != entries_.end() && found->value.use_count() == 2) {
+            std::shared_ptr<Value> own = std::move(found->value);
+            entries_.erase(found);
+            return own;
+        }
+    }
+    return std::make_shared<Value>(*value);
 }
 
 std::size_t PropertyListCache::parses() const

@@ -28,8 +28,14 @@ public:
     std::shared_ptr<const Dictionary> readDictionary(std::string_view devicePath);
 
     // Takes note that the file now holds bytes that parse into value, as a writer in this process
-    // knows of what it has just written; the next read then parses nothing.
-    void remember(std::string_view devicePath, std::vector<std::uint8_t> bytes, std::shared_ptr<const Value> value);
+    // knows of what it has just written; the next read then parses nothing. The value is the
+    // cache's from then on: nothing may change it.
+    void remember(std::string_view devicePath, std::vector<std::uint8_t> bytes, std::shared_ptr<Value> value);
+
+    // For a writer that holds a file's lock and is about to replace the file: a value that read
+    // gave, to be changed. When nothing else holds it, it is the cache's own and the cache forgets
+    // the file it came from (no reader can see it change); otherwise it is a copy.
+    std::shared_ptr<Value> takeOver(std::shared_ptr<const Value> value);
 
     // How many times bytes were parsed; lets tests and benchmarks see the cache at work.
     std::size_t parses() const;
@@ -39,7 +45,8 @@ private:
     struct Entry {
         std::string hostPath;
         std::vector<std::uint8_t> bytes;
-        std::shared_ptr<const Value> value;
+        // Made by the cache or handed over to it, so never a const object: takeOver may change it.
+        std::shared_ptr<Value> value;
     };
     // A handful of files are read again and again; more than this and the oldest is forgotten.
     static constexpr std::size_t kMaximumEntries = 8;

@@ -11,8 +11,12 @@
 
 namespace sv::plist {
 
-// Nothing when the value holds a real, a date or data, whose text is libplist's to make. exact,
-// when given, tells whether every text went out as it is (none cut at a NUL or made well-formed).
-std::optional<std::vector<std::uint8_t>> writeXmlQuickly(const Value& value, bool* exact = nullptr);
+// Nothing when the value holds a real, a date or data, whose text is libplist's to make.
+std::optional<std::vector<std::uint8_t>> writeXmlQuickly(const Value& value);
+
+// The same bytes, in the same single walk, for a value that XML carries exactly (xmlCarries)
+// and that nests no deeper than depthLimit (depthOf); nothing for any other value, so that a
+// file writer needs no walk of its own to decide between XML and binary.
+std::optional<std::vector<std::uint8_t>> writeCarriedXml(const Value& value, int depthLimit);
 
 } // namespace sv::plist

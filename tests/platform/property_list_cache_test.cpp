@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include <string>
 
 namespace {
@@ -100,6 +102,37 @@ TEST_F(PropertyListCacheTest, ASaveInThisProcessIsReadBackWithoutAParseAsAParseW
     cache.readDictionary(kFile);
     EXPECT_EQ(cache.parses(), parses + 1);
     EXPECT_EQ(*cache.readDictionary(kFile), *sv::plist::readDictionary(kFile));
+}
+
+} // namespace
+
+namespace {
+
+// An update changes the cached dictionary in place only when no reader holds it: whoever does
+// keeps what they read, and the next read of the file parses nothing it should not.
+TEST_F(PropertyListCacheTest, AnUpdateChangesInPlaceOnlyWhatNoReaderHolds)
+{
+    write(xmlOf({ { "ramValue", 120 }, { "other", "kept" } }));
+    auto held = cache.readDictionary(kFile);
+    ASSERT_EQ(sv::plist::updateEntries(kFile, { { "ramValue", 130 } }), sv::plist::UpdateResult::Written);
+    EXPECT_EQ(sv::findInteger(*held, "ramValue"), 120);
+    held.reset();
+
+    ASSERT_EQ(sv::plist::updateEntries(kFile, { { "ramValue", 140 } }), sv::plist::UpdateResult::Written);
+    EXPECT_EQ(sv::plist::updateEntries(kFile, { { "ramValue", 140 } }), sv::plist::UpdateResult::AlreadyCurrent);
+    std::size_t parses = cache.parses();
+    auto now = cache.readDictionary(kFile);
+    EXPECT_EQ(cache.parses(), parses);
+    EXPECT_EQ(sv::findInteger(*now, "ramValue"), 140);
+    EXPECT_EQ(*now, *sv::plist::readDictionary(kFile));
+    EXPECT_NE(sv::findString(*now, "other"), nullptr);
+
+    // A file gone is started afresh; one that is no dictionary is left alone.
+    std::filesystem::remove(root.host(kFile));
+    EXPECT_EQ(sv::plist::updateEntries(kFile, { { "ramValue", 5 } }), sv::plist::UpdateResult::Written);
+    EXPECT_EQ(*sv::plist::readDictionary(kFile), (sv::Dictionary { { "ramValue", 5 } }));
+    write("<plist><array/></plist>");
+    EXPECT_EQ(sv::plist::updateEntries(kFile, { { "ramValue", 6 } }), sv::plist::UpdateResult::Unreadable);
 }
 
 } // namespace
