@@ -144,21 +144,7 @@ std::string wellFormedUtf8(std::string_view text)
             ++i;
             continue;
         }
-        // The ranges of the second byte that keep out overlong forms, surrogates and code
-        // points past U+10FFFF.
-        std::size_t length = 0;
-        unsigned char low = 0x80, high = 0xBF;
-        if (lead >= 0xC2 && lead <= 0xDF) {
-            length = 2;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            length = 3;
-            low = lead == 0xE0 ? 0xA0 : 0x80;
-            high = lead == 0xED ? 0x9F : 0xBF;
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            length = 4;
-            low = lead == 0xF0 ? 0x90 : 0x80;
-            high = lead == 0xF4 ? 0x8F : 0xBF;
-        }
+        auto [length, low, high] = utf8Lead(lead);
         std::size_t good = length ? 1 : 0;
         if (length && i + 1 < n && p[i + 1] >= low && p[i + 1] <= high) {
             good = 2;

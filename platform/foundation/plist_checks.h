@@ -5,6 +5,7 @@
 #include "platform/foundation/value.h"
 
 #include <cstdint>
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -19,6 +20,24 @@ bool binaryDepthWithin(const std::uint8_t* bytes, std::size_t size, int limit);
 // surrogate or an overlong form included) becomes U+FFFD, so no string we hold is one that
 // another reader could not decode.
 std::string wellFormedUtf8(std::string_view text);
+
+// What a UTF-8 lead byte starts: the sequence's length (0 for a byte that starts none) and the
+// range of its second byte that keeps out overlong forms, surrogates and code points past
+// U+10FFFF.
+struct Utf8Lead {
+    std::size_t length = 0;
+    unsigned char low = 0x80, high = 0xBF;
+};
+constexpr Utf8Lead utf8Lead(unsigned char lead)
+{
+    if (lead >= 0xC2 && lead <= 0xDF)
+        return { 2, 0x80, 0xBF };
+    if (lead >= 0xE0 && lead <= 0xEF)
+        return { 3, static_cast<unsigned char>(lead == 0xE0 ? 0xA0 : 0x80), static_cast<unsigned char>(lead == 0xED ? 0x9F : 0xBF) };
+    if (lead >= 0xF0 && lead <= 0xF4)
+        return { 4, static_cast<unsigned char>(lead == 0xF0 ? 0x90 : 0x80), static_cast<unsigned char>(lead == 0xF4 ? 0x8F : 0xBF) };
+    return {};
+}
 
 // How deeply a value nests, a scalar being 1; stops counting past limit.
 int depthOf(const Value& value, int limit);

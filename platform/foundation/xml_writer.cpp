@@ -28,22 +28,8 @@ namespace {
     std::size_t xmlCharacterLength(const unsigned char* p, const unsigned char* end)
     {
         unsigned char lead = p[0];
-        std::size_t length = 0;
-        unsigned char low = 0x80, high = 0xBF;
-        if (lead >= 0xC2 && lead <= 0xDF) {
-            length = 2;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            length = 3;
-            low = lead == 0xE0 ? 0xA0 : 0x80;
-            high = lead == 0xED ? 0x9F : 0xBF;
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            length = 4;
-            low = lead == 0xF0 ? 0x90 : 0x80;
-            high = lead == 0xF4 ? 0x8F : 0xBF;
-        } else {
-            return 0;
-        }
-        if (static_cast<std::size_t>(end - p) < length || p[1] < low || p[1] > high)
+        auto [length, low, high] = utf8Lead(lead);
+        if (length == 0 || static_cast<std::size_t>(end - p) < length || p[1] < low || p[1] > high)
             return 0;
         for (std::size_t i = 2; i < length; ++i)
             if (p[i] < 0x80 || p[i] > 0xBF)
