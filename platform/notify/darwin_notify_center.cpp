@@ -180,11 +180,20 @@ bool listen()
         report(std::string(sv::notify::kFolder) + ": the folder cannot be addressed");
         return false;
     }
-    int fd = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    ::unlinkat(c.folder->fd(), c.socketName.c_str(), 0); // left by a process gone with our number
+    int fd = -1;
     struct stat info;
-    if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&address), length) != 0
-        || ::fstatat(c.folder->fd(), c.socketName.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
+    bool bound = false;
+    // A socket removed by someone else between its binding and its stat is bound again.
+    for (int attempt = 0; attempt < 3 && !bound; ++attempt) {
+        if (fd >= 0)
+            ::close(fd);
+        fd = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        ::unlinkat(c.folder->fd(), c.socketName.c_str(), 0); // left by a process gone with our number
+        if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&address), length) != 0)
+            break;
+        bound = ::fstatat(c.folder->fd(), c.socketName.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0;
+    }
+    if (!bound) {
         report(std::string(sv::notify::kFolder) + "/" + c.socketName + ": " + std::strerror(errno));
         if (fd >= 0)
             ::close(fd);
