@@ -63,26 +63,14 @@ CataloguePlan planCatalogue(id icons)
     return plan;
 }
 
-std::optional<std::string> imagePathFor(std::string_view leaf)
+std::optional<std::string> imageNameFor(std::string_view leaf)
 {
-    // The path is built from the identifier, so one that names a folder, climbs out of the icons
+    // The name is made from the identifier, so one that names a folder, climbs out of the icons
     // folder or cannot be a file name gets no image at all.
     if (leaf.empty() || leaf == "." || leaf == ".." || leaf.find('/') != std::string_view::npos
         || leaf.find('\0') != std::string_view::npos)
         return std::nullopt;
-    return slv::iconImagePath(leaf);
-}
-
-std::optional<std::string> imageNameFor(std::string_view leaf)
-{
-    if (!imagePathFor(leaf))
-        return std::nullopt;
     return std::string(leaf) + ".png";
-}
-
-std::string recordIconPath(std::string_view leaf)
-{
-    return recordIconPath(leaf, sv::fs::openFolder(slv::path::IconsFolder));
 }
 
 std::string recordIconPath(std::string_view leaf, const std::optional<sv::fs::Folder>& icons)

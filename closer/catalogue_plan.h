@@ -27,15 +27,12 @@ struct CataloguePlan {
 // Walks the snapshot (an NSArray of icons): icons without identifier or name count nowhere.
 CataloguePlan planCatalogue(id icons);
 
-// Where the image of leaf goes; nothing when the identifier cannot name a file in the folder.
-std::optional<std::string> imagePathFor(std::string_view leaf);
-
-// The file name of leaf's image in the icons folder, on the same terms.
+// The file name of leaf's image in the icons folder; nothing when the identifier cannot name a
+// file there.
 std::optional<std::string> imageNameFor(std::string_view leaf);
 
-// The "IconPath" a record of leaf gets from what is on disk now: its image, else the fallback.
-// The second form takes the icons folder opened once for many records (nothing: there is none).
-std::string recordIconPath(std::string_view leaf);
+// The "IconPath" a record of leaf gets from what is on disk now: its image, else the fallback;
+// icons is the icons folder, opened once for many records (nothing: there is none).
 std::string recordIconPath(std::string_view leaf, const std::optional<sv::fs::Folder>& icons);
 
 // True when the settings (nothing: no file) hold exactly the records the plan would write, in

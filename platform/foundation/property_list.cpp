@@ -271,56 +271,64 @@ bool writeFile(std::string_view devicePath, const Value& value)
 }
 
 namespace {
-    // The dictionary file as the cache reads it, under the caller's lock: null for a missing file,
-    // which starts as an empty dictionary; false for one that must not be written over.
-    bool readForUpdate(std::string_view devicePath, std::shared_ptr<const Value>& current)
+    // Under the file's lock, decide sees what the dictionary file holds (null: no file, which
+    // starts as an empty dictionary) and answers the value to write, or nothing and the result
+    // to give. A file that is no dictionary is never written over.
+    UpdateResult lockedUpdate(std::string_view devicePath, double lockTimeoutSeconds,
+                              const std::function<std::shared_ptr<Value>(std::shared_ptr<const Value>, UpdateResult&)>& decide)
     {
-        current = PropertyListCache::shared().read(devicePath);
-        return current ? current->asDictionary() != nullptr : !fs::exists(devicePath);
+        auto lock = fs::FileLock::acquire(devicePath, lockTimeoutSeconds);
+        if (!lock)
+            return UpdateResult::Busy;
+        std::shared_ptr<const Value> current = PropertyListCache::shared().read(devicePath);
+        if (current ? !current->asDictionary() : fs::exists(devicePath))
+            return UpdateResult::Unreadable;
+        UpdateResult result = UpdateResult::Unchanged;
+        std::shared_ptr<Value> changed = decide(std::move(current), result);
+        if (!changed) {
+            if (result == UpdateResult::AlreadyCurrent)
+                fs::removeLeftoverTemporary(devicePath);
+            return result;
+        }
+        return writeAndRemember(devicePath, std::move(changed)) ? UpdateResult::Written : UpdateResult::WriteFailed;
     }
 }
 
 UpdateResult updateDictionary(std::string_view devicePath, const std::function<bool(Dictionary&)>& change,
                               double lockTimeoutSeconds)
 {
-    auto lock = fs::FileLock::acquire(devicePath, lockTimeoutSeconds);
-    if (!lock)
-        return UpdateResult::Busy;
-    std::shared_ptr<const Value> current;
-    if (!readForUpdate(devicePath, current))
-        return UpdateResult::Unreadable;
-    Dictionary dictionary;
-    if (current)
-        dictionary = *current->asDictionary();
-    if (!change(dictionary))
-        return UpdateResult::Unchanged;
-    if (current && dictionary == *current->asDictionary()) {
-        fs::removeLeftoverTemporary(devicePath);
-        return UpdateResult::AlreadyCurrent;
-    }
-    return writeAndRemember(devicePath, std::make_shared<Value>(std::move(dictionary))) ? UpdateResult::Written
-                                                                                     : UpdateResult::WriteFailed;
+    return lockedUpdate(devicePath, lockTimeoutSeconds, [&](std::shared_ptr<const Value> current, UpdateResult& result) {
+        Dictionary dictionary;
+        if (current)
+            dictionary = *current->asDictionary();
+        if (!change(dictionary)) {
+            result = UpdateResult::Unchanged;
+            return std::shared_ptr<Value>();
+        }
+        if (current && dictionary == *current->asDictionary()) {
+            result = UpdateResult::AlreadyCurrent;
+            return std::shared_ptr<Value>();
+        }
+        return std::make_shared<Value>(std::move(dictionary));
+    });
 }
 
 UpdateResult updateEntries(std::string_view devicePath, const Dictionary& entries, double lockTimeoutSeconds)
 {
-    auto lock = fs::FileLock::acquire(devicePath, lockTimeoutSeconds);
-    if (!lock)
-        return UpdateResult::Busy;
-    std::shared_ptr<const Value> current;
-    if (!readForUpdate(devicePath, current))
-        return UpdateResult::Unreadable;
-    if (current && std::all_of(entries.begin(), entries.end(), [&](const auto& entry) {
-            const Value* held = find(*current->asDictionary(), entry.first);
-            return held && *held == entry.second;
-        })) {
-        fs::removeLeftoverTemporary(devicePath);
-        return UpdateResult::AlreadyCurrent;
-    }
-    std::shared_ptr<Value> changed = current ? PropertyListCache::shared().takeOver(std::move(current)) : std::make_shared<Value>();
-    for (const auto& [key, value] : entries)
-        changed->asDictionary()->insert_or_assign(key, value);
-    return writeAndRemember(devicePath, std::move(changed)) ? UpdateResult::Written : UpdateResult::WriteFailed;
+    return lockedUpdate(devicePath, lockTimeoutSeconds, [&](std::shared_ptr<const Value> current, UpdateResult& result) {
+        if (current && std::all_of(entries.begin(), entries.end(), [&](const auto& entry) {
+                const Value* held = find(*current->asDictionary(), entry.first);
+                return held && *held == entry.second;
+            })) {
+            result = UpdateResult::AlreadyCurrent;
+            return std::shared_ptr<Value>();
+        }
+        std::shared_ptr<Value> changed = current ? PropertyListCache::shared().takeOver(std::move(current))
+                                                 : std::make_shared<Value>(Dictionary {});
+        for (const auto& [key, value] : entries)
+            changed->asDictionary()->insert_or_assign(key, value);
+        return changed;
+    });
 }
 
 } // namespace sv::plist
