@@ -55,9 +55,8 @@ void grabAppData(CFNotificationCenterRef, void*, const char*, const void*, const
     if (icons) {
         postProgress();
 
-        std::shared_ptr<const sv::Dictionary> settings;
-        if (slv::settingsExist())
-            settings = slv::settingsSnapshot();
+        // Nothing when there is no file, or none that can be read.
+        std::shared_ptr<const sv::Dictionary> settings = slv::settingsSnapshot();
         postProgress();
 
         CataloguePlan plan = planCatalogue(icons.get());

@@ -7,6 +7,7 @@
 #include "platform/home_screen.h"
 #include "platform/runtime/foundation_objects.h"
 
+#include <algorithm>
 #include <array>
 
 namespace {
@@ -17,7 +18,7 @@ constexpr std::array<std::string_view, 11> kExcludedDisplayNames = {
     "TrustMe", "AdSheet", "iOS Diagnostics", "Setup", "Phone",
 };
 
-bool isExcluded(const std::string& displayName)
+bool isExcluded(std::string_view displayName)
 {
     for (std::string_view excluded : kExcludedDisplayNames)
         if (displayName == excluded)
@@ -48,11 +49,16 @@ bool recordMatches(const sv::Value& stored, const PlannedRecord& planned)
 CataloguePlan planCatalogue(id icons)
 {
     CataloguePlan plan;
-    auto count = [icons] { return sv::rt::msgSend<unsigned long>(icons, "count"); };
-    for (unsigned long i = 0; i < count(); ++i) {
-        id icon = sv::rt::msgSend<id>(icons, "objectAtIndex:", i);
-        const std::string* leaf = sv::rt::stringValue(sv::rt::msgSend<id>(icon, sv::home::sel::leafIdentifier));
-        const std::string* name = sv::rt::stringValue(sv::rt::msgSend<id>(icon, sv::home::sel::displayName));
+    // Three messages for each of some hundred icons, nearly all of one class.
+    sv::rt::RepeatedSend<id, unsigned long> objectAtIndex("objectAtIndex:");
+    sv::rt::RepeatedSend<id> leafIdentifier(sv::home::sel::leafIdentifier);
+    sv::rt::RepeatedSend<id> displayName(sv::home::sel::displayName);
+    unsigned long count = sv::rt::msgSend<unsigned long>(icons, "count");
+    plan.records.reserve(std::min<unsigned long>(count, 4096));
+    for (unsigned long i = 0; i < count; ++i) {
+        id icon = objectAtIndex(icons, i);
+        const std::string* leaf = sv::rt::stringValue(leafIdentifier(icon));
+        const std::string* name = sv::rt::stringValue(displayName(icon));
         if (!leaf || !name)
             continue;
         if (isExcluded(*name))

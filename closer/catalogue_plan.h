@@ -13,10 +13,12 @@
 #include <string_view>
 #include <vector>
 
+// The icon and its texts are held by the snapshot the plan was made from (or the autorelease
+// pool around it): a plan lives no longer than that snapshot.
 struct PlannedRecord {
-    id icon; // held by the snapshot it came from
-    std::string bundleID;
-    std::string appName;
+    id icon;
+    std::string_view bundleID;
+    std::string_view appName;
 };
 
 struct CataloguePlan {
@@ -24,7 +26,8 @@ struct CataloguePlan {
     std::int64_t excluded = 0;          // icons left out by display name
 };
 
-// Walks the snapshot (an NSArray of icons): icons without identifier or name count nowhere.
+// Walks the snapshot (an NSArray of icons), which must outlive the plan: icons without
+// identifier or name count nowhere.
 CataloguePlan planCatalogue(id icons);
 
 // The file name of leaf's image in the icons folder; nothing when the identifier cannot name a

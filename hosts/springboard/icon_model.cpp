@@ -59,7 +59,7 @@ namespace {
     {
         if (IconModel::shared().availability() != IconModel::Availability::Icons)
             return nullptr;
-        return sv::rt::autorelease(sv::rt::makeSet(IconModel::shared().icons()).leak());
+        return sv::rt::autorelease(sv::rt::makeSet(IconModel::shared().snapshot()).leak());
     }
 
     sv::rt::Ref makeIcon(sv::rt::Ref leaf, sv::rt::Ref name, bool drawsImage, bool canDraw)
@@ -173,13 +173,33 @@ void IconModel::reset()
     availability_ = Availability::Icons;
     standalone_.clear();
     applicationIcons_.clear();
+    snapshot_.reset();
 }
 
-std::vector<sv::rt::Ref> IconModel::icons() const
+sv::rt::SharedElements IconModel::snapshot() const
 {
-    std::vector<sv::rt::Ref> icons;
     const auto& applications = Springboard::shared().applications();
-    icons.reserve(applications.size() + standalone_.size());
+    const std::size_t total = applications.size() + standalone_.size();
+    // The last list while every icon is the one it holds at that place; a new list is made
+    // from the first icon that differs.
+    const std::vector<sv::rt::Ref>* last = snapshot_.get();
+    bool changed = !last || last->size() != total;
+    std::size_t same = 0;
+    std::vector<sv::rt::Ref> fresh;
+    if (changed)
+        fresh.reserve(total);
+    auto add = [&](const sv::rt::Ref& icon) {
+        if (!changed && (*last)[same] == icon) {
+            ++same;
+            return;
+        }
+        if (!changed) {
+            changed = true;
+            fresh.reserve(total);
+            fresh.assign(last->begin(), last->begin() + static_cast<std::ptrdiff_t>(same));
+        }
+        fresh.push_back(icon);
+    };
     // The home screen keeps its icon objects; one is made anew only when its application was
     // re-described.
     // Both maps are in the same order: walked side by side, each application meets its cached
@@ -193,13 +213,16 @@ std::vector<sv::rt::Ref> IconModel::icons() const
             || cached->second.name != app->name || cached->second.drawsImage != app->drawsIcon)
             cached = applicationIcons_.insert_or_assign(cached, key, CachedIcon { application.get(), app->name, app->drawsIcon,
                                                                                    makeIcon(app->bundleIdentifier, sv::rt::makeString(app->name), app->drawsIcon, true) });
-        icons.push_back(cached->second.icon);
+        add(cached->second.icon);
         ++cached;
     }
     if (applicationIcons_.size() > applications.size())
         std::erase_if(applicationIcons_, [&](const auto& entry) { return !applications.contains(entry.first); });
-    icons.insert(icons.end(), standalone_.begin(), standalone_.end());
-    return icons;
+    for (const sv::rt::Ref& icon : standalone_)
+        add(icon);
+    if (changed)
+        snapshot_ = std::make_shared<const std::vector<sv::rt::Ref>>(std::move(fresh));
+    return snapshot_;
 }
 
 std::shared_ptr<sv::ui::Image> drawIcon(std::string_view leafIdentifier, std::string_view displayName)

@@ -3,6 +3,7 @@
 // stand alone (`icon`), in the order they were added.
 
 #include "hosts/common/scenario.h"
+#include "platform/runtime/foundation_objects.h"
 #include "platform/runtime/object.h"
 #include "platform/ui/image.h"
 
@@ -40,8 +41,11 @@ public:
     // Back to every icon available and no standalone ones (tests).
     void reset();
 
-    // A fresh list of every icon: the applications' in the registry's order, then the others.
-    std::vector<sv::rt::Ref> icons() const;
+    // Every icon: the applications' in the registry's order, then the others. The same list
+    // is handed out again while no icon in it changed.
+    sv::rt::SharedElements snapshot() const;
+    // A copy of that list.
+    std::vector<sv::rt::Ref> icons() const { return *snapshot(); }
 
 private:
     struct CachedIcon {
@@ -53,6 +57,7 @@ private:
     Availability availability_ = Availability::Icons;
     std::vector<sv::rt::Ref> standalone_;
     mutable std::map<std::string, CachedIcon, std::less<>> applicationIcons_;
+    mutable sv::rt::SharedElements snapshot_;
 };
 
 inline constexpr int kIconSide = 60;

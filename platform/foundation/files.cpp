@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <fcntl.h>
 #include <linux/openat2.h>
 #include <sys/syscall.h>
@@ -19,6 +20,35 @@ namespace {
     {
         static std::string path;
         return path;
+    }
+
+    // The root folder, opened at its first use after it is set and kept until it is set again:
+    // every path beneath it is then one call from it, not two more for opening and closing the
+    // root. -1 while none is open.
+    std::atomic<int> rootDescriptor { -1 };
+
+    // The open root, borrowed (never closed by the caller); -1 when none is set or it cannot be
+    // opened now, in which case the next call tries again.
+    int rootFd()
+    {
+        int fd = rootDescriptor.load(std::memory_order_acquire);
+        if (fd >= 0 || root().empty())
+            return fd;
+        int opened = ::open(root().c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+        if (opened < 0)
+            return -1;
+        int expected = -1;
+        if (rootDescriptor.compare_exchange_strong(expected, opened, std::memory_order_acq_rel))
+            return opened;
+        ::close(opened);
+        return expected;
+    }
+
+    // The root as a folder of its own, for a caller that keeps it.
+    Folder rootFolder()
+    {
+        int fd = rootFd();
+        return Folder(fd < 0 ? -1 : ::fcntl(fd, F_DUPFD_CLOEXEC, 0));
     }
 
     // The components of a device path; nothing for a relative path or one with "." or "..",
@@ -48,13 +78,13 @@ namespace {
     // Opens the folder at relative under rootFd in one call: the kernel refuses every link on
     // the way and anything that would leave the root. A descriptor, or minus the error; -ENOSYS
     // where the kernel cannot do it.
-    int openBeneath(int rootFd, const char* relative, int flags)
+    int openBeneath(int rootFd, const char* relative, int flags, bool folder = true)
     {
 #ifdef SYS_openat2
         if (singleCallUnavailable.load(std::memory_order_relaxed))
             return -ENOSYS;
         open_how how {};
-        how.flags = static_cast<std::uint64_t>(flags | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        how.flags = static_cast<std::uint64_t>(flags | (folder ? O_DIRECTORY : 0) | O_NOFOLLOW | O_CLOEXEC);
         how.resolve = RESOLVE_BENEATH | RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS;
         long fd = ::syscall(SYS_openat2, rootFd, relative, &how, sizeof how);
         if (fd >= 0)
@@ -66,7 +96,7 @@ namespace {
         }
         return -error;
 #else
-        (void)rootFd, (void)relative, (void)flags;
+        (void)rootFd, (void)relative, (void)flags, (void)folder;
         return -ENOSYS;
 #endif
     }
@@ -98,22 +128,28 @@ namespace {
         auto parts = componentsOf(devicePath);
         if (root().empty() || !parts || parts->empty())
             return std::nullopt;
-        Folder folder(::open(root().c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-        if (!folder)
+        int rootAt = rootFd();
+        if (rootAt < 0)
             return std::nullopt;
         // Most paths lead through folders that are there: one call instead of one per folder.
-        if (auto direct = create ? std::nullopt : resolveBeneath(folder.fd(), *parts, parts->size() - 1)) {
+        if (auto direct = create ? std::nullopt : resolveBeneath(rootAt, *parts, parts->size() - 1)) {
             leaf = std::move(parts->back());
             return direct;
         }
-        for (std::size_t i = 0; folder && i + 1 < parts->size(); ++i) {
-            const char* name = (*parts)[i].c_str();
-            if (create && ::mkdirat(folder.fd(), name, permissions) != 0 && errno != EEXIST)
-                return std::nullopt;
-            folder = Folder(::openat(folder.fd(), name, O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        if (parts->size() == 1) {
+            leaf = parts->back();
+            return rootFolder();
         }
-        if (!folder)
-            return std::nullopt;
+        Folder folder;
+        for (std::size_t i = 0; i + 1 < parts->size(); ++i) {
+            int at = i == 0 ? rootAt : folder.fd();
+            const char* name = (*parts)[i].c_str();
+            if (create && ::mkdirat(at, name, permissions) != 0 && errno != EEXIST)
+                return std::nullopt;
+            folder = Folder(::openat(at, name, O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+            if (!folder)
+                return std::nullopt;
+        }
         leaf = parts->back();
         return folder;
     }
@@ -181,10 +217,10 @@ std::optional<Folder> openFolder(std::string_view devicePath)
         return std::nullopt;
     Folder folder;
     if (parts->empty()) {
-        folder = Folder(::open(root().c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-    } else if (Folder rootFolder(::open(root().c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC)); !rootFolder) {
+        folder = rootFolder();
+    } else if (int rootAt = rootFd(); rootAt < 0) {
         return std::nullopt;
-    } else if (auto direct = resolveBeneath(rootFolder.fd(), *parts, parts->size())) {
+    } else if (auto direct = resolveBeneath(rootAt, *parts, parts->size())) {
         folder = std::move(*direct);
     } else {
         std::string leaf;
@@ -202,6 +238,8 @@ void setDeviceRoot(std::string hostPath)
     while (hostPath.size() > 1 && hostPath.back() == '/')
         hostPath.pop_back();
     root() = std::move(hostPath);
+    if (int old = rootDescriptor.exchange(-1, std::memory_order_acq_rel); old >= 0)
+        ::close(old);
 }
 
 const std::string& deviceRoot()
@@ -325,13 +363,68 @@ bool writeHostFileAtomically(const std::string& hostPath, const void* bytes, std
     return parent && writeAtomically(parent.fd(), hostPath.substr(slash + 1), bytes, size, durability);
 }
 
+namespace {
+    // A file to read at a device path, opened without following any link: in one call where the
+    // kernel can, else folder by folder. The kernel refuses just what the walk refuses, so only
+    // a kernel that cannot sends the open to the walk. -1 when it cannot be opened.
+    int openForReading(std::string_view devicePath)
+    {
+        auto parts = componentsOf(devicePath);
+        if (root().empty() || !parts || parts->empty())
+            return -1;
+        if (int rootAt = rootFd(); rootAt >= 0) {
+            std::string relative;
+            for (const std::string& part : *parts)
+                (relative += relative.empty() ? "" : "/") += part;
+            int fd = openBeneath(rootAt, relative.c_str(), kReadFlags, false);
+            if (fd != -ENOSYS)
+                return fd < 0 ? -1 : fd;
+        }
+        std::string leaf;
+        auto parent = walkToParent(devicePath, leaf);
+        return parent ? ::openat(parent->fd(), leaf.c_str(), kReadFlags | O_NOFOLLOW) : -1;
+    }
+}
+
 std::optional<std::vector<std::uint8_t>> readData(std::string_view devicePath, std::size_t maximumSize)
 {
-    std::string leaf;
-    auto parent = walkToParent(devicePath, leaf);
-    if (!parent)
+    int fd = openForReading(devicePath);
+    if (fd < 0)
         return std::nullopt;
-    return readOpen(::openat(parent->fd(), leaf.c_str(), kReadFlags | O_NOFOLLOW), maximumSize);
+    return readOpen(fd, maximumSize);
+}
+
+Comparison readDataAgain(std::string_view devicePath, const std::vector<std::uint8_t>& known,
+                         std::vector<std::uint8_t>& changed, std::size_t maximumSize)
+{
+    changed.clear();
+    int fd = openForReading(devicePath);
+    struct stat info;
+    if (fd < 0 || ::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || static_cast<std::uint64_t>(info.st_size) > maximumSize) {
+        if (fd >= 0)
+            ::close(fd);
+        return Comparison::Unreadable;
+    }
+    const auto size = static_cast<std::size_t>(info.st_size);
+    // Read into room this thread keeps from one read to the next: a file that did not change
+    // costs one read and one compare, and no room is made for it.
+    thread_local std::vector<std::uint8_t> room;
+    if (room.size() < size)
+        room.resize(size);
+    std::size_t done = 0;
+    while (done < size) {
+        ssize_t n = ::read(fd, room.data() + done, size - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        done += static_cast<std::size_t>(n);
+    }
+    ::close(fd);
+    if (done == known.size() && std::memcmp(room.data(), known.data(), done) == 0)
+        return Comparison::Same;
+    changed.assign(room.begin(), room.begin() + static_cast<std::ptrdiff_t>(done));
+    return Comparison::Changed;
 }
 
 void removeLeftoverTemporary(std::string_view devicePath)
@@ -425,11 +518,11 @@ int openFolderBeneathRoot(std::string_view devicePath, int flags)
     auto parts = componentsOf(devicePath);
     if (root().empty() || !parts || parts->empty())
         return -EINVAL;
-    Folder rootFolder(::open(root().c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-    if (!rootFolder)
+    int rootAt = rootFd();
+    if (rootAt < 0)
         return -errno;
     std::string relative(devicePath.substr(devicePath.find_first_not_of('/')));
-    return openBeneath(rootFolder.fd(), relative.c_str(), flags);
+    return openBeneath(rootAt, relative.c_str(), flags);
 }
 
 void resolveOneFolderAtATimeForTesting(bool enabled)

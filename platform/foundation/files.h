@@ -13,6 +13,8 @@
 
 namespace sv::fs {
 
+// The root folder is opened at its first use and kept until the root is set again, as a
+// process's working folder is: a folder put in its place later is not seen.
 void setDeviceRoot(std::string hostPath);
 const std::string& deviceRoot();
 // The host path of a device path; empty when no root is set, the path is not absolute or it
@@ -47,6 +49,13 @@ bool createDirectories(std::string_view devicePath, mode_t permissions = 0755);
 // Regular files only: a FIFO, device or link there reads as nothing, at once.
 std::optional<std::vector<std::uint8_t>> readData(std::string_view devicePath,
                                                   std::size_t maximumSize = SIZE_MAX);
+// readData for a reader that holds the bytes it read last time (known): Same when the file holds
+// exactly those bytes still, found without a copy of them; Changed with the file's bytes in
+// changed; Unreadable where readData gives nothing.
+enum class Comparison { Unreadable, Same, Changed };
+Comparison readDataAgain(std::string_view devicePath, const std::vector<std::uint8_t>& known,
+                         std::vector<std::uint8_t>& changed, std::size_t maximumSize = SIZE_MAX);
+
 // Whether a whole-file write waits for its bytes to reach the disk before it renames them into
 // place. Either way every process sees the old or the new file, never a part, whenever a writer
 // is killed; only a power cut tells them apart: unflushed, the new name may then hold an empty or

@@ -44,7 +44,8 @@ public:
 private:
     struct Entry {
         std::string hostPath;
-        std::vector<std::uint8_t> bytes;
+        // Shared with a read that compares the file with them while the lock is not held.
+        std::shared_ptr<const std::vector<std::uint8_t>> bytes;
         // Made by the cache or handed over to it, so never a const object: takeOver may change it.
         std::shared_ptr<Value> value;
     };

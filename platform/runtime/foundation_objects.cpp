@@ -10,7 +10,12 @@ namespace {
     };
 
     struct ListState : ObjectState {
-        std::vector<Ref> elements;
+        SharedElements elements;
+        const std::vector<Ref>& list() const
+        {
+            static const std::vector<Ref> kNone;
+            return elements ? *elements : kNone;
+        }
     };
 
     const char* utf8String(id self, SEL) { return state<StringState>(self)->text.c_str(); }
@@ -21,10 +26,10 @@ namespace {
         return theirs && *theirs == state<StringState>(self)->text;
     }
 
-    unsigned long count(id self, SEL) { return state<ListState>(self)->elements.size(); }
+    unsigned long count(id self, SEL) { return state<ListState>(self)->list().size(); }
     id objectAtIndex(id self, SEL, unsigned long index)
     {
-        auto& elements = state<ListState>(self)->elements;
+        const auto& elements = state<ListState>(self)->list();
         return index < elements.size() ? elements[index].get() : nullptr;
     }
     id allObjects(id self, SEL)
@@ -63,6 +68,13 @@ namespace {
         return cls;
     }
 
+    Ref makeList(Class cls, SharedElements elements)
+    {
+        Ref list = Ref::adopt(alloc(cls));
+        state<ListState>(list.get())->elements = std::move(elements);
+        return list;
+    }
+
 } // namespace
 
 Ref makeString(std::string_view text)
@@ -80,22 +92,28 @@ const std::string* stringValue(id object)
 
 Ref makeArray(std::vector<Ref> elements)
 {
-    Ref array = Ref::adopt(alloc(arrayClass()));
-    state<ListState>(array.get())->elements = std::move(elements);
-    return array;
+    return makeList(arrayClass(), std::make_shared<const std::vector<Ref>>(std::move(elements)));
+}
+
+Ref makeArray(SharedElements elements)
+{
+    return makeList(arrayClass(), std::move(elements));
 }
 
 const std::vector<Ref>* arrayElements(id object)
 {
     auto* s = stateAs<ListState>(stateOf(object));
-    return s ? &s->elements : nullptr;
+    return s ? &s->list() : nullptr;
 }
 
 Ref makeSet(std::vector<Ref> elements)
 {
-    Ref set = Ref::adopt(alloc(setClass()));
-    state<ListState>(set.get())->elements = std::move(elements);
-    return set;
+    return makeList(setClass(), std::make_shared<const std::vector<Ref>>(std::move(elements)));
+}
+
+Ref makeSet(SharedElements elements)
+{
+    return makeList(setClass(), std::move(elements));
 }
 
 } // namespace sv::rt

@@ -5,6 +5,7 @@
 
 #include "platform/runtime/object.h"
 
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,5 +21,11 @@ Ref makeArray(std::vector<Ref> elements);
 const std::vector<Ref>* arrayElements(id object);
 
 Ref makeSet(std::vector<Ref> elements);
+
+// The elements of a list never change once it is made, so lists can share them: a set's
+// allObjects, or a list made again from the same elements, costs no reference per element.
+using SharedElements = std::shared_ptr<const std::vector<Ref>>;
+Ref makeArray(SharedElements elements);
+Ref makeSet(SharedElements elements);
 
 } // namespace sv::rt

@@ -112,25 +112,47 @@ id alloc(Class cls)
 }
 
 namespace {
-    // Class objects are not counted: they live as long as the process.
+    // The header of an object counted here, or null: class objects are not counted, they live
+    // as long as the process. The runtime tells a class's kind and where its instances' header
+    // lies only through calls; both are kept in a small table of this thread's classes, since
+    // the same few classes come again and again in a walk over a list. A class with instances is
+    // never disposed of, so its address names it for good.
+    Header* countedHeader(id object)
+    {
+        if (!object)
+            return nullptr;
+        struct Facts {
+            Class cls = nullptr;
+            bool meta = false;
+            std::ptrdiff_t offset = 0;
+        };
+        thread_local Facts table[16];
+        Class cls = object_getClass(object);
+        Facts& facts = table[(reinterpret_cast<std::uintptr_t>(cls) >> 4) % 16];
+        if (facts.cls != cls) {
+            bool meta = class_isMetaClass(cls);
+            facts = { cls, meta, meta ? 0 : static_cast<char*>(object_getIndexedIvars(object)) - reinterpret_cast<char*>(object) };
+        }
+        return facts.meta ? nullptr : reinterpret_cast<Header*>(reinterpret_cast<char*>(object) + facts.offset);
+    }
+
     bool counted(id object)
     {
-        return object && !class_isMetaClass(object_getClass(object));
+        return countedHeader(object) != nullptr;
     }
 }
 
 id retain(id object)
 {
-    if (counted(object))
-        header(object)->references.fetch_add(1, std::memory_order_relaxed);
+    if (Header* h = countedHeader(object))
+        h->references.fetch_add(1, std::memory_order_relaxed);
     return object;
 }
 
 void release(id object)
 {
-    if (!counted(object))
-        return;
-    if (header(object)->references.fetch_sub(1, std::memory_order_acq_rel) == 1)
+    Header* h = countedHeader(object);
+    if (h && h->references.fetch_sub(1, std::memory_order_acq_rel) == 1)
         msgSend<void>(object, "dealloc");
 }
 
@@ -143,12 +165,14 @@ id autorelease(id object)
 
 long retainCount(id object)
 {
-    return counted(object) ? header(object)->references.load() : 0;
+    Header* h = countedHeader(object);
+    return h ? h->references.load() : 0;
 }
 
 ObjectState* stateOf(id object)
 {
-    return counted(object) ? header(object)->state : nullptr;
+    Header* h = countedHeader(object);
+    return h ? h->state : nullptr;
 }
 
 AutoreleasePool::AutoreleasePool() : depth_(poolStarts.size())

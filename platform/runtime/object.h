@@ -131,17 +131,50 @@ bool respondsTo(id receiver, SEL sel);
 
 // Sends a message. A null receiver, or one that does not answer the selector, gives R's zero
 // value; the answer is checked before the call, so nothing reaches the runtime's forwarding.
+// With the selector looked up once, for a message sent again and again.
+template <class R = void, class... Args>
+R msgSend(id receiver, SEL sel, Args... args)
+{
+    if (!receiver || !respondsTo(receiver, sel))
+        return R();
+    IMP imp = class_getMethodImplementation(object_getClass(receiver), sel);
+    return fromImp<R(id, SEL, Args...)>(imp)(receiver, sel, args...);
+}
+
+// The same by the selector's name.
 template <class R = void, class... Args>
 R msgSend(id receiver, const char* selectorName, Args... args)
 {
     if (!receiver)
         return R();
-    SEL sel = selector(selectorName);
-    if (!respondsTo(receiver, sel))
-        return R();
-    IMP imp = class_getMethodImplementation(object_getClass(receiver), sel);
-    return fromImp<R(id, SEL, Args...)>(imp)(receiver, sel, args...);
+    return msgSend<R, Args...>(receiver, selector(selectorName), args...);
 }
+
+// One message sent to many receivers of a few classes, as in a walk over a list: the
+// implementation is looked up once for each run of receivers of one class, not at every send.
+// For one stretch of work, in which no class gains or loses a method.
+template <class R, class... Args>
+class RepeatedSend {
+public:
+    explicit RepeatedSend(const char* selectorName) : sel_(selector(selectorName)) { }
+
+    R operator()(id receiver, Args... args)
+    {
+        if (!receiver)
+            return R();
+        Class cls = object_getClass(receiver);
+        if (cls != class_) {
+            class_ = cls;
+            imp_ = class_respondsToSelector(cls, sel_) ? class_getMethodImplementation(cls, sel_) : nullptr;
+        }
+        return imp_ ? fromImp<R(id, SEL, Args...)>(imp_)(receiver, sel_, args...) : R();
+    }
+
+private:
+    SEL sel_;
+    Class class_ = nullptr;
+    IMP imp_ = nullptr;
+};
 
 // Calls the implementation that cls's superclass has for a selector (the "super" of a method
 // defined on cls).

@@ -1,4 +1,5 @@
 // What makes the export rebuild the catalogue, and what leaves it as it is.
+#include "hosts/springboard/springboard.h"
 #include "tests/closer/catalogue_fixture.h"
 
 #include <filesystem>
@@ -22,6 +23,41 @@ TEST_F(CatalogueExportTest, AReplacedApplicationIsRebuiltIntoTheCatalogue)
     EXPECT_EQ(recordField(slv::key::AppName), (std::vector<std::string> { "Beta", "Gamma" }));
     EXPECT_TRUE(sv::fs::exists(slv::iconImagePath("com.example.c")));
     EXPECT_EQ(exportCatalogue(), 5);
+}
+
+// The home screen hands out the same icon list while no icon in it changed: an application
+// renamed in place, one added and an icon removed each give a new list, and an export notices.
+TEST_F(CatalogueExportTest, TheIconListIsHandedOutAgainOnlyWhileNoIconChanged)
+{
+    sb::Springboard::shared().reset();
+    auto& model = sb::IconModel::shared();
+    auto name = [](const sv::rt::Ref& icon) { return *sv::rt::stringValue(sv::rt::msgSend<id>(icon.get(), "displayName")); };
+    sb::applicationState(sb::Springboard::shared().application("com.example.a"))->name = "Alpha";
+    addIcon("com.example.s", "Standalone");
+    auto first = model.snapshot();
+    EXPECT_EQ(model.snapshot(), first);
+    ASSERT_EQ(first->size(), 2u);
+    EXPECT_EQ(exportCatalogue(), 7);
+    EXPECT_EQ(exportCatalogue(), 5);
+
+    sb::applicationState(sb::Springboard::shared().application("com.example.a"))->name = "Aleph";
+    auto renamed = model.snapshot();
+    ASSERT_NE(renamed, first);
+    EXPECT_EQ(name((*renamed)[0]), "Aleph");
+    EXPECT_EQ(name((*first)[0]), "Alpha"); // a list handed out never changes
+    EXPECT_EQ((*renamed)[1], (*first)[1]);
+    EXPECT_EQ(exportCatalogue(), 7);
+    EXPECT_EQ(recordField(slv::key::AppName), (std::vector<std::string> { "Aleph", "Standalone" }));
+
+    sb::applicationState(sb::Springboard::shared().application("com.example.b"))->name = "Beta";
+    EXPECT_EQ(model.snapshot()->size(), 3u);
+    model.removeIcons("com.example.s");
+    auto fewer = model.snapshot();
+    ASSERT_EQ(fewer->size(), 2u);
+    EXPECT_EQ(name((*fewer)[1]), "Beta");
+    EXPECT_EQ(exportCatalogue(), 7);
+    EXPECT_EQ(recordField(slv::key::BundleID), (std::vector<std::string> { "com.example.a", "com.example.b" }));
+    sb::Springboard::shared().reset();
 }
 
 TEST_F(CatalogueExportTest, OnlyWhatARebuildWouldWriteNowCountsAsCurrent)

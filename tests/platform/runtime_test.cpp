@@ -6,6 +6,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 using namespace sv::rt;
 
@@ -191,6 +192,77 @@ TEST(Runtime, StateIsFoundAsItsOwnTypeOrAnyTypeAboveIt)
     EXPECT_EQ(arrayElements(string.get()), nullptr);
     ASSERT_NE(stringValue(string.get()), nullptr);
     EXPECT_EQ(*stringValue(string.get()), "text");
+}
+
+struct Numbered : ObjectState {
+    int number = 0;
+};
+
+int numberOf(id self, SEL) { return state<Numbered>(self)->number; }
+int negatedNumberOf(id self, SEL) { return -state<Numbered>(self)->number; }
+
+// Many classes met in turn, more than any table of classes holds: each object still finds its
+// own state, its own count and its own class's method.
+TEST(Runtime, ObjectsOfManyClassesMetInTurnKeepTheirStateCountAndMethods)
+{
+    std::vector<Class> classes;
+    for (int i = 0; i < 40; ++i) {
+        std::string name = "RuntimeTestNumbered" + std::to_string(i);
+        classes.push_back(ClassBuilder(name.c_str()).state<Numbered>().method("number", i % 2 ? &negatedNumberOf : &numberOf).registerClass());
+    }
+    std::vector<Ref> objects;
+    for (int round = 0; round < 3; ++round)
+        for (int i = 0; i < 40; ++i) {
+            objects.push_back(Ref::adopt(alloc(classes[static_cast<std::size_t>(i)])));
+            state<Numbered>(objects.back().get())->number = round * 100 + i;
+        }
+    Ref second = objects[5];
+    RepeatedSend<int> number("number");
+    for (std::size_t k = 0; k < objects.size(); ++k) {
+        int expected = static_cast<int>((k / 40) * 100 + k % 40);
+        id object = objects[k].get();
+        EXPECT_EQ(state<Numbered>(object)->number, expected);
+        EXPECT_EQ(retainCount(object), k == 5 ? 2 : 1);
+        EXPECT_EQ(number(object), k % 2 ? -expected : expected);
+    }
+    // Class objects stay uncounted and stateless, whatever was met before them.
+    EXPECT_EQ(retainCount(reinterpret_cast<id>(classes[3])), 0);
+    EXPECT_EQ(stateOf(reinterpret_cast<id>(classes[3])), nullptr);
+}
+
+TEST(Runtime, ARepeatedSendAnswersZeroForNothingAndForReceiversThatDoNotAnswer)
+{
+    RepeatedSend<int> answerOf("answer");
+    Ref counter = Ref::adopt(alloc(counterClass()));
+    Ref text = makeString("no answer here");
+    EXPECT_EQ(answerOf(nullptr), 0);
+    EXPECT_EQ(answerOf(counter.get()), 42);
+    EXPECT_EQ(answerOf(text.get()), 0);
+    EXPECT_EQ(answerOf(counter.get()), 42);
+}
+
+// A set's allObjects shares the set's elements: the same objects, one reference each, however
+// many lists are made of them.
+TEST(Runtime, ListsMadeOfTheSameElementsShareThem)
+{
+    Ref a = makeString("a");
+    auto elements = std::make_shared<const std::vector<Ref>>(std::vector<Ref> { a, makeString("b") });
+    EXPECT_EQ(retainCount(a.get()), 2);
+    Ref set = makeSet(elements);
+    Ref array = makeArray(elements);
+    {
+        AutoreleasePool pool;
+        id all = msgSend<id>(set.get(), "allObjects");
+        EXPECT_EQ(arrayElements(all), elements.get());
+        EXPECT_EQ(msgSend<id>(all, "objectAtIndex:", 1ul), (*elements)[1].get());
+        EXPECT_EQ(retainCount(a.get()), 2);
+    }
+    elements.reset();
+    set.reset();
+    EXPECT_EQ(msgSend<unsigned long>(array.get(), "count"), 2u);
+    array.reset();
+    EXPECT_EQ(retainCount(a.get()), 1);
+    EXPECT_EQ(msgSend<unsigned long>(makeArray(SharedElements()).get(), "count"), 0u);
 }
 
 } // namespace

@@ -1,0 +1,101 @@
+// The file layer's own reads: a read again that compares with what its caller holds, and the
+// device root, opened once and followed when it is set again.
+#include "platform/foundation/files.h"
+#include "tests/support/device_root.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+using sv::fs::Comparison;
+using sv::test::DeviceRoot;
+
+constexpr const char* kFile = "/var/mobile/Library/Preferences/again.bin";
+
+std::vector<std::uint8_t> bytesOf(const std::string& text)
+{
+    return { text.begin(), text.end() };
+}
+
+TEST(FileReads, AReadAgainTellsTheSameBytesFromEveryChange)
+{
+    DeviceRoot root;
+    std::string big(70000, 'x');
+    const auto known = bytesOf(big);
+    std::vector<std::uint8_t> changed { 1, 2, 3 };
+
+    sv::test::writeHostFile(root.host(kFile), big);
+    EXPECT_EQ(sv::fs::readDataAgain(kFile, known, changed), Comparison::Same);
+    EXPECT_TRUE(changed.empty());
+
+    // One byte changed at the start, the middle and the end, and the size kept.
+    for (std::size_t at : { std::size_t(0), big.size() / 2, big.size() - 1 }) {
+        std::string other = big;
+        other[at] = 'y';
+        sv::test::writeHostFile(root.host(kFile), other);
+        ASSERT_EQ(sv::fs::readDataAgain(kFile, known, changed), Comparison::Changed) << at;
+        EXPECT_EQ(changed, bytesOf(other)) << at;
+    }
+    // Shorter, longer, empty.
+    for (std::string other : { big.substr(0, 100), big + "z", std::string() }) {
+        sv::test::writeHostFile(root.host(kFile), other);
+        ASSERT_EQ(sv::fs::readDataAgain(kFile, known, changed), Comparison::Changed) << other.size();
+        EXPECT_EQ(changed, bytesOf(other));
+    }
+    // What readData reads as nothing: no file, a FIFO, a file beyond the size allowed.
+    std::filesystem::remove(root.host(kFile));
+    EXPECT_EQ(sv::fs::readDataAgain(kFile, known, changed), Comparison::Unreadable);
+    ASSERT_EQ(::mkfifo(root.host(kFile).c_str(), 0644), 0);
+    EXPECT_EQ(sv::fs::readDataAgain(kFile, known, changed), Comparison::Unreadable);
+    std::filesystem::remove(root.host(kFile));
+    sv::test::writeHostFile(root.host(kFile), big);
+    EXPECT_EQ(sv::fs::readDataAgain(kFile, known, changed, big.size() - 1), Comparison::Unreadable);
+    EXPECT_EQ(sv::fs::readDataAgain("relative", known, changed), Comparison::Unreadable);
+}
+
+TEST(FileReads, AReadAgainNeverFollowsALink)
+{
+    DeviceRoot root;
+    sv::test::writeHostFile(root.host("/var/mobile/target.bin"), "secret");
+    std::filesystem::create_directories(root.host("/var/mobile/Library/Preferences"));
+    std::filesystem::create_symlink(root.host("/var/mobile/target.bin"), root.host(kFile));
+    std::vector<std::uint8_t> changed;
+    EXPECT_EQ(sv::fs::readDataAgain(kFile, bytesOf("secret"), changed), Comparison::Unreadable);
+    EXPECT_FALSE(sv::fs::readData(kFile));
+    sv::fs::resolveOneFolderAtATimeForTesting(true);
+    EXPECT_EQ(sv::fs::readDataAgain(kFile, bytesOf("secret"), changed), Comparison::Unreadable);
+    EXPECT_FALSE(sv::fs::readData(kFile));
+    sv::fs::resolveOneFolderAtATimeForTesting(false);
+}
+
+// The root is kept open once used, so setting it again must lead to the new one, and a root
+// that was not there when it was set is found once it is.
+TEST(FileReads, TheRootSetLastIsTheOneRead)
+{
+    DeviceRoot first;
+    sv::test::writeHostFile(first.host("/file"), "first");
+    ASSERT_TRUE(sv::fs::readData("/file"));
+    DeviceRoot second;
+    sv::test::writeHostFile(second.host("/file"), "second");
+    EXPECT_EQ(sv::fs::readData("/file"), bytesOf("second"));
+
+    std::string later = second.path() + "/later";
+    sv::fs::setDeviceRoot(later);
+    EXPECT_FALSE(sv::fs::readData("/file"));
+    EXPECT_FALSE(sv::fs::openFolder("/"));
+    std::filesystem::create_directories(later);
+    sv::test::writeHostFile(later + "/file", "later");
+    EXPECT_EQ(sv::fs::readData("/file"), bytesOf("later"));
+    EXPECT_TRUE(sv::fs::openFolder("/"));
+    EXPECT_TRUE(sv::fs::exists("/file"));
+    sv::fs::setDeviceRoot(second.path());
+    EXPECT_EQ(sv::fs::readData("/file"), bytesOf("second"));
+}
+
+} // namespace
