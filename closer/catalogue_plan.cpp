@@ -44,6 +44,56 @@ bool recordMatches(const sv::Value& stored, const PlannedRecord& planned)
     return bundleID && *bundleID == planned.bundleID && appName && *appName == planned.appName;
 }
 
+// The plan last found to match the stored records, with the settings it was found in: while the
+// settings cache hands out that very dictionary and the plan is the same, the records still
+// match, and the walk over every stored record is not made again. Kept as one run of text.
+class MatchedPlan {
+public:
+    bool matches(const std::shared_ptr<const sv::Dictionary>& settings, const CataloguePlan& plan) const
+    {
+        if (!settings || settings != settings_ || plan.excluded != excluded_ || plan.records.size() * 2 != ends_.size())
+            return false;
+        std::string_view texts = texts_;
+        std::size_t start = 0;
+        std::size_t taken = 0;
+        for (const PlannedRecord& record : plan.records)
+            for (std::string_view text : { record.bundleID, record.appName }) {
+                std::size_t end = ends_[taken++];
+                if (texts.substr(start, end - start) != text)
+                    return false;
+                start = end;
+            }
+        return true;
+    }
+
+    void remember(const std::shared_ptr<const sv::Dictionary>& settings, const CataloguePlan& plan)
+    {
+        settings_ = settings;
+        excluded_ = plan.excluded;
+        texts_.clear();
+        ends_.clear();
+        for (const PlannedRecord& record : plan.records)
+            for (std::string_view text : { record.bundleID, record.appName }) {
+                texts_ += text;
+                ends_.push_back(texts_.size());
+            }
+    }
+
+    void forget() { settings_.reset(); }
+
+private:
+    std::shared_ptr<const sv::Dictionary> settings_;
+    std::int64_t excluded_ = 0;
+    std::string texts_;
+    std::vector<std::size_t> ends_;
+};
+
+MatchedPlan& matchedPlan()
+{
+    static MatchedPlan plan;
+    return plan;
+}
+
 } // namespace
 
 CataloguePlan planCatalogue(id icons)
@@ -85,25 +135,39 @@ std::string recordIconPath(std::string_view leaf, const std::optional<sv::fs::Fo
     return name && icons && sv::fs::existsIn(*icons, *name) ? slv::iconImagePath(leaf) : std::string(slv::path::MissingIcon);
 }
 
-bool catalogueIsCurrent(const std::shared_ptr<const sv::Dictionary>& settings, const CataloguePlan& plan)
+namespace {
+
+// The stored counts and records are exactly those the plan would write.
+bool storedRecordsMatch(const sv::Dictionary& stored, const sv::Array* records, const CataloguePlan& plan)
 {
-    static const sv::Dictionary kNothingStored;
-    const sv::Dictionary& stored = settings ? *settings : kNothingStored;
     // Without a number the stored minus is taken as 0 too.
     bool numbered = sv::find(stored, slv::key::ApplicationsNumber) != nullptr;
     std::int64_t number = storedCount(stored, slv::key::ApplicationsNumber);
     std::int64_t minus = numbered ? storedCount(stored, slv::key::ApplicationsMinus) : 0;
     if (number != static_cast<std::int64_t>(plan.records.size()) || minus != plan.excluded)
         return false;
-
-    static const sv::Array kNoRecords;
-    const sv::Array* records = sv::findArray(stored, slv::key::ApplicationData);
-    if (!records)
-        records = &kNoRecords;
-    if (records->size() != plan.records.size())
+    std::size_t count = records ? records->size() : 0;
+    if (count != plan.records.size())
         return false;
-    for (std::size_t i = 0; i < records->size(); ++i)
+    for (std::size_t i = 0; i < count; ++i)
         if (!recordMatches((*records)[i], plan.records[i]))
             return false;
-    return records->empty() || IconCheck::shared().imagesCurrent(std::shared_ptr<const sv::Array>(settings, records));
+    return true;
+}
+
+} // namespace
+
+bool catalogueIsCurrent(const std::shared_ptr<const sv::Dictionary>& settings, const CataloguePlan& plan)
+{
+    static const sv::Dictionary kNothingStored;
+    const sv::Dictionary& stored = settings ? *settings : kNothingStored;
+    const sv::Array* records = sv::findArray(stored, slv::key::ApplicationData);
+    if (!matchedPlan().matches(settings, plan)) {
+        if (!storedRecordsMatch(stored, records, plan)) {
+            matchedPlan().forget();
+            return false;
+        }
+        matchedPlan().remember(settings, plan);
+    }
+    return !records || records->empty() || IconCheck::shared().imagesCurrent(std::shared_ptr<const sv::Array>(settings, records));
 }
