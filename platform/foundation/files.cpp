@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstring>
 #include <fcntl.h>
+#include <memory>
 #include <linux/openat2.h>
 #include <sys/syscall.h>
 #include <sys/file.h>
@@ -24,31 +25,35 @@ namespace {
 
     // The root folder, opened at its first use after it is set and kept until it is set again:
     // every path beneath it is then one call from it, not two more for opening and closing the
-    // root. -1 while none is open.
-    std::atomic<int> rootDescriptor { -1 };
+    // root. Each use holds it, so that a root set again meanwhile is closed only after the last.
+    std::atomic<std::shared_ptr<const Folder>> heldRoot;
 
-    // The open root, borrowed (never closed by the caller); -1 when none is set or it cannot be
-    // opened now, in which case the next call tries again.
-    int rootFd()
+    // The open root; null (errno set) when none is set or it cannot be opened now, in which case
+    // the next use tries again.
+    std::shared_ptr<const Folder> openRoot()
     {
-        int fd = rootDescriptor.load(std::memory_order_acquire);
-        if (fd >= 0 || root().empty())
-            return fd;
-        int opened = ::open(root().c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-        if (opened < 0)
-            return -1;
-        int expected = -1;
-        if (rootDescriptor.compare_exchange_strong(expected, opened, std::memory_order_acq_rel))
+        auto held = heldRoot.load(std::memory_order_acquire);
+        if (held)
+            return held;
+        if (root().empty()) {
+            errno = ENOENT;
+            return nullptr;
+        }
+        int fd = ::open(root().c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0)
+            return nullptr;
+        auto opened = std::make_shared<const Folder>(fd);
+        std::shared_ptr<const Folder> expected;
+        if (heldRoot.compare_exchange_strong(expected, opened, std::memory_order_acq_rel))
             return opened;
-        ::close(opened);
         return expected;
     }
 
     // The root as a folder of its own, for a caller that keeps it.
     Folder rootFolder()
     {
-        int fd = rootFd();
-        return Folder(fd < 0 ? -1 : ::fcntl(fd, F_DUPFD_CLOEXEC, 0));
+        auto held = openRoot();
+        return Folder(held ? ::fcntl(held->fd(), F_DUPFD_CLOEXEC, 0) : -1);
     }
 
     // The components of a device path; nothing for a relative path or one with "." or "..",
@@ -128,9 +133,10 @@ namespace {
         auto parts = componentsOf(devicePath);
         if (root().empty() || !parts || parts->empty())
             return std::nullopt;
-        int rootAt = rootFd();
-        if (rootAt < 0)
+        auto held = openRoot();
+        if (!held)
             return std::nullopt;
+        int rootAt = held->fd();
         // Most paths lead through folders that are there: one call instead of one per folder.
         if (auto direct = create ? std::nullopt : resolveBeneath(rootAt, *parts, parts->size() - 1)) {
             leaf = std::move(parts->back());
@@ -218,9 +224,9 @@ std::optional<Folder> openFolder(std::string_view devicePath)
     Folder folder;
     if (parts->empty()) {
         folder = rootFolder();
-    } else if (int rootAt = rootFd(); rootAt < 0) {
+    } else if (auto held = openRoot(); !held) {
         return std::nullopt;
-    } else if (auto direct = resolveBeneath(rootAt, *parts, parts->size())) {
+    } else if (auto direct = resolveBeneath(held->fd(), *parts, parts->size())) {
         folder = std::move(*direct);
     } else {
         std::string leaf;
@@ -238,8 +244,7 @@ void setDeviceRoot(std::string hostPath)
     while (hostPath.size() > 1 && hostPath.back() == '/')
         hostPath.pop_back();
     root() = std::move(hostPath);
-    if (int old = rootDescriptor.exchange(-1, std::memory_order_acq_rel); old >= 0)
-        ::close(old);
+    heldRoot.store(nullptr, std::memory_order_release);
 }
 
 const std::string& deviceRoot()
@@ -372,11 +377,11 @@ namespace {
         auto parts = componentsOf(devicePath);
         if (root().empty() || !parts || parts->empty())
             return -1;
-        if (int rootAt = rootFd(); rootAt >= 0) {
+        if (auto held = openRoot()) {
             std::string relative;
             for (const std::string& part : *parts)
                 (relative += relative.empty() ? "" : "/") += part;
-            int fd = openBeneath(rootAt, relative.c_str(), kReadFlags, false);
+            int fd = openBeneath(held->fd(), relative.c_str(), kReadFlags, false);
             if (fd != -ENOSYS)
                 return fd < 0 ? -1 : fd;
         }
@@ -518,11 +523,11 @@ int openFolderBeneathRoot(std::string_view devicePath, int flags)
     auto parts = componentsOf(devicePath);
     if (root().empty() || !parts || parts->empty())
         return -EINVAL;
-    int rootAt = rootFd();
-    if (rootAt < 0)
+    auto held = openRoot();
+    if (!held)
         return -errno;
     std::string relative(devicePath.substr(devicePath.find_first_not_of('/')));
-    return openBeneath(rootAt, relative.c_str(), flags);
+    return openBeneath(held->fd(), relative.c_str(), flags);
 }
 
 void resolveOneFolderAtATimeForTesting(bool enabled)
