@@ -426,7 +426,7 @@ Comparison readDataAgain(std::string_view devicePath, const std::vector<std::uin
         done += static_cast<std::size_t>(n);
     }
     ::close(fd);
-    if (done == known.size() && std::memcmp(room.data(), known.data(), done) == 0)
+    if (done == known.size() && (done == 0 || std::memcmp(room.data(), known.data(), done) == 0))
         return Comparison::Same;
     changed.assign(room.begin(), room.begin() + static_cast<std::ptrdiff_t>(done));
     return Comparison::Changed;
