@@ -426,10 +426,15 @@ Comparison readDataAgain(std::string_view devicePath, const std::vector<std::uin
         done += static_cast<std::size_t>(n);
     }
     ::close(fd);
-    if (done == known.size() && (done == 0 || std::memcmp(room.data(), known.data(), done) == 0))
-        return Comparison::Same;
-    changed.assign(room.begin(), room.begin() + static_cast<std::ptrdiff_t>(done));
-    return Comparison::Changed;
+    Comparison comparison = Comparison::Same;
+    if (done != known.size() || (done != 0 && std::memcmp(room.data(), known.data(), done) != 0)) {
+        changed.assign(room.begin(), room.begin() + static_cast<std::ptrdiff_t>(done));
+        comparison = Comparison::Changed;
+    }
+    // Room for a file far larger than a settings file is not kept for the next read.
+    if (room.size() > (std::size_t(1) << 20))
+        std::vector<std::uint8_t>().swap(room);
+    return comparison;
 }
 
 void removeLeftoverTemporary(std::string_view devicePath)

@@ -57,6 +57,15 @@ TEST(FileReads, AReadAgainTellsTheSameBytesFromEveryChange)
     sv::test::writeHostFile(root.host(kFile), big);
     EXPECT_EQ(sv::fs::readDataAgain(kFile, known, changed, big.size() - 1), Comparison::Unreadable);
     EXPECT_EQ(sv::fs::readDataAgain("relative", known, changed), Comparison::Unreadable);
+
+    // A file larger than the room a thread keeps: compared as well, again and again.
+    std::string huge(3 << 20, 'h');
+    sv::test::writeHostFile(root.host(kFile), huge);
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_EQ(sv::fs::readDataAgain(kFile, bytesOf(huge), changed), Comparison::Same);
+        ASSERT_EQ(sv::fs::readDataAgain(kFile, known, changed), Comparison::Changed);
+        EXPECT_EQ(changed.size(), huge.size());
+    }
 }
 
 TEST(FileReads, AReadAgainNeverFollowsALink)
