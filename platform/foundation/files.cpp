@@ -166,19 +166,25 @@ namespace {
         return ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
     }
 
-    std::optional<std::vector<std::uint8_t>> readOpen(int fd, std::size_t maximumSize)
+    // The size of the regular file open as fd, when it is at most maximumSize; otherwise
+    // nothing, and fd is closed.
+    std::optional<std::size_t> regularSize(int fd, std::size_t maximumSize)
     {
         struct stat info;
-        if (fd < 0 || ::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)
-            || static_cast<std::uint64_t>(info.st_size) > maximumSize) {
-            if (fd >= 0)
-                ::close(fd);
-            return std::nullopt;
-        }
-        std::vector<std::uint8_t> bytes(static_cast<std::size_t>(info.st_size));
+        if (fd >= 0 && ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)
+            && static_cast<std::uint64_t>(info.st_size) <= maximumSize)
+            return static_cast<std::size_t>(info.st_size);
+        if (fd >= 0)
+            ::close(fd);
+        return std::nullopt;
+    }
+
+    // Reads at most size bytes of fd into into, then closes fd; how many came.
+    std::size_t readAndClose(int fd, std::uint8_t* into, std::size_t size)
+    {
         std::size_t done = 0;
-        while (done < bytes.size()) {
-            ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
+        while (done < size) {
+            ssize_t n = ::read(fd, into + done, size - done);
             if (n < 0 && errno == EINTR)
                 continue;
             if (n <= 0)
@@ -186,7 +192,16 @@ namespace {
             done += static_cast<std::size_t>(n);
         }
         ::close(fd);
-        bytes.resize(done);
+        return done;
+    }
+
+    std::optional<std::vector<std::uint8_t>> readOpen(int fd, std::size_t maximumSize)
+    {
+        auto size = regularSize(fd, maximumSize);
+        if (!size)
+            return std::nullopt;
+        std::vector<std::uint8_t> bytes(*size);
+        bytes.resize(readAndClose(fd, bytes.data(), bytes.size()));
         return bytes;
     }
 
@@ -404,28 +419,15 @@ Comparison readDataAgain(std::string_view devicePath, const std::vector<std::uin
 {
     changed.clear();
     int fd = openForReading(devicePath);
-    struct stat info;
-    if (fd < 0 || ::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || static_cast<std::uint64_t>(info.st_size) > maximumSize) {
-        if (fd >= 0)
-            ::close(fd);
+    auto size = regularSize(fd, maximumSize);
+    if (!size)
         return Comparison::Unreadable;
-    }
-    const auto size = static_cast<std::size_t>(info.st_size);
     // Read into room this thread keeps from one read to the next: a file that did not change
     // costs one read and one compare, and no room is made for it.
     thread_local std::vector<std::uint8_t> room;
-    if (room.size() < size)
-        room.resize(size);
-    std::size_t done = 0;
-    while (done < size) {
-        ssize_t n = ::read(fd, room.data() + done, size - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        done += static_cast<std::size_t>(n);
-    }
-    ::close(fd);
+    if (room.size() < *size)
+        room.resize(*size);
+    std::size_t done = readAndClose(fd, room.data(), *size);
     Comparison comparison = Comparison::Same;
     if (done != known.size() || (done != 0 && std::memcmp(room.data(), known.data(), done) != 0)) {
         changed.assign(room.begin(), room.begin() + static_cast<std::ptrdiff_t>(done));
