@@ -106,19 +106,25 @@ namespace {
 #endif
     }
 
-    // The folder at parts[0..count) under the root in one call; nothing when the kernel cannot
-    // tell or refuses, and the walk below then decides.
-    std::optional<Folder> resolveBeneath(int rootFd, const std::vector<std::string>& parts, std::size_t count)
+    // parts[0..count) as one path relative to the root.
+    std::string joined(const std::vector<std::string>& parts, std::size_t count)
     {
-        if (count == 0)
-            return std::nullopt;
         std::string relative;
         for (std::size_t i = 0; i < count; ++i) {
             if (i)
                 relative += '/';
             relative += parts[i];
         }
-        int fd = openBeneath(rootFd, relative.c_str(), O_PATH);
+        return relative;
+    }
+
+    // The folder at parts[0..count) under the root in one call; nothing when the kernel cannot
+    // tell or refuses, and the walk below then decides.
+    std::optional<Folder> resolveBeneath(int rootFd, const std::vector<std::string>& parts, std::size_t count)
+    {
+        if (count == 0)
+            return std::nullopt;
+        int fd = openBeneath(rootFd, joined(parts, count).c_str(), O_PATH);
         if (fd < 0)
             return std::nullopt;
         return Folder(fd);
@@ -393,10 +399,7 @@ namespace {
         if (root().empty() || !parts || parts->empty())
             return -1;
         if (auto held = openRoot()) {
-            std::string relative;
-            for (const std::string& part : *parts)
-                (relative += relative.empty() ? "" : "/") += part;
-            int fd = openBeneath(held->fd(), relative.c_str(), kReadFlags, false);
+            int fd = openBeneath(held->fd(), joined(*parts, parts->size()).c_str(), kReadFlags, false);
             if (fd != -ENOSYS)
                 return fd < 0 ? -1 : fd;
         }
