@@ -320,8 +320,9 @@ std::optional<std::vector<std::uint8_t>> readHostFile(const std::string& hostPat
 namespace {
     // The one temporary of a target, open and locked: "<file>.tmp", shared by every writer of
     // that target and taken in turn. A writer killed half-way leaves only this file, which the
-    // next writer takes over, so nothing piles up. -1 when it cannot be had.
-    int lockTemporary(int folder, const std::string& temporary, off_t& size)
+    // next writer takes over, so nothing piles up. -1 when it cannot be had; else held is what
+    // the file is as it is taken.
+    int lockTemporary(int folder, const std::string& temporary, struct stat& held)
     {
         for (;;) {
             int fd = ::openat(folder, temporary.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC | O_NOFOLLOW, 0644);
@@ -332,14 +333,12 @@ namespace {
             // While we waited, the writer before us may have renamed this very file into place:
             // only the file still under the temporary name is ours to fill. A second name for
             // it is a hard link someone planted to a file we must not change.
-            struct stat held, named;
+            struct stat named;
             bool ours = locked == 0 && ::fstat(fd, &held) == 0
                 && ::fstatat(folder, temporary.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0
                 && held.st_dev == named.st_dev && held.st_ino == named.st_ino;
-            if (ours && S_ISREG(held.st_mode) && held.st_nlink == 1) {
-                size = held.st_size;
+            if (ours && S_ISREG(held.st_mode) && held.st_nlink == 1)
                 return fd;
-            }
             ::close(fd);
             if (locked != 0 || (ours && !S_ISREG(held.st_mode)))
                 return -1;
@@ -351,15 +350,15 @@ namespace {
     bool writeAtomically(int folder, const std::string& name, const void* bytes, std::size_t size, Durability durability)
     {
         std::string temporary = name + ".tmp";
-        off_t leftover = 0;
-        int fd = lockTemporary(folder, temporary, leftover);
+        struct stat held;
+        int fd = lockTemporary(folder, temporary, held);
         if (fd < 0)
             return false;
         const auto* p = static_cast<const std::uint8_t*>(bytes);
         std::size_t done = 0;
         // Only what a killed writer left is cut. Truncating a file, even an empty one, makes
         // ext4 push its blocks to the disk when it is closed: a disk write for every file.
-        bool ok = leftover == 0 || ::ftruncate(fd, 0) == 0;
+        bool ok = held.st_size == 0 || ::ftruncate(fd, 0) == 0;
         while (ok && done < size) {
             ssize_t n = ::write(fd, p + done, size - done);
             if (n < 0 && errno == EINTR)
@@ -368,7 +367,9 @@ namespace {
             if (ok)
                 done += static_cast<std::size_t>(n);
         }
-        ok = ok && ::fchmod(fd, 0644) == 0 && (durability == Durability::Unflushed || ::fsync(fd) == 0);
+        // A mode other than the one asked for (the umask cut it, or a writer before us) is set again.
+        bool asked = (held.st_mode & 07777) == 0644;
+        ok = ok && (asked || ::fchmod(fd, 0644) == 0) && (durability == Durability::Unflushed || ::fsync(fd) == 0);
         // Renamed or removed while still locked, so that no writer waiting for it fills a file
         // that is already in place.
         ok = ok && ::renameat(folder, temporary.c_str(), folder, name.c_str()) == 0;

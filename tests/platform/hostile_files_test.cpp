@@ -180,6 +180,26 @@ TEST(HostileFiles, ATemporaryLeftLongerThanTheNewFileIsCutToIt)
     EXPECT_NE(::lstat((root.host(path) + ".tmp").c_str(), &info), 0);
 }
 
+TEST(HostileFiles, AWrittenFileIsReadableByAllWhateverTheUmaskOrALeftTemporarysMode)
+{
+    DeviceRoot root;
+    std::string path = "/var/mobile/Library/Preferences/some.plist";
+    auto modeOf = [&] {
+        struct stat info {};
+        ::lstat(root.host(path).c_str(), &info);
+        return info.st_mode & 07777;
+    };
+    mode_t before = ::umask(077);
+    ASSERT_TRUE(sv::fs::writeDataAtomically(path, "one", 3, sv::fs::Durability::Unflushed));
+    EXPECT_EQ(modeOf(), 0644u);
+    ::umask(before);
+    sv::test::writeHostFile(root.host(path) + ".tmp", "left");
+    ASSERT_EQ(::chmod((root.host(path) + ".tmp").c_str(), 04777), 0);
+    ASSERT_TRUE(sv::fs::writeDataAtomically(path, "two", 3, sv::fs::Durability::Unflushed));
+    EXPECT_EQ(modeOf(), 0644u);
+    EXPECT_EQ(sv::test::readHostFile(root.host(path)), "two");
+}
+
 TEST(HostileFiles, AStoppedLockHolderDelaysAWriterOnlyUntilItsDeadline)
 {
     DeviceRoot root;
