@@ -3,11 +3,11 @@
 #include "closer/sleepwright.h"
 
 #include "closer/catalogue_plan.h"
+#include "closer/icon_writes.h"
 #include "contract/settings_contract.h"
 #include "platform/foundation/files.h"
 #include "platform/home_screen.h"
 #include "platform/runtime/foundation_objects.h"
-#include "platform/ui/image_object.h"
 
 #include <cstdint>
 #include <string>
@@ -20,21 +20,18 @@ void postProgress()
     notify_post(slv::darwin::CheckOnApps);
 }
 
-// The icon's image as PNG under name in the icons folder; false when the icon cannot draw or
-// nothing could be written.
-bool writeIconImage(id icon, const sv::fs::Folder& icons, const std::string& name)
+// The icon's image, drawn, to be written under name; false when the icon cannot draw.
+bool addIconImage(id icon, IconWrites& writes, std::string name)
 {
-    // The icon's image lives only as long as this pool, not for the whole export.
+    // The icon's image lives only as long as this pool and its write, not for the whole export.
     sv::rt::AutoreleasePool pool;
     if (!sv::rt::respondsTo(icon, sv::rt::selector(sv::home::sel::generateIconImage)))
         return false;
     id image = sv::rt::msgSend<id>(icon, sv::home::sel::generateIconImage, 0);
     if (!image)
         return false;
-    auto png = UIImagePNGRepresentation(image);
-    // Not flushed one by one: a whole export would wait for 300 disk writes. What a power cut
-    // can leave of an image is found by the next export's change test, which then rebuilds.
-    return png && sv::fs::writeDataAtomicallyIn(icons, name, png->data(), png->size(), sv::fs::Durability::Unflushed);
+    writes.add(image, std::move(name));
+    return true;
 }
 
 } // namespace
@@ -64,13 +61,17 @@ void grabAppData(CFNotificationCenterRef, void*, const char*, const void*, const
             postProgress();
             // Reached once for all images, no link followed on the way.
             auto iconsFolder = sv::fs::openFolder(slv::path::IconsFolder);
-            for (const PlannedRecord& planned : plan.records) {
-                auto imageName = imageNameFor(planned.bundleID);
-                if (imageName && iconsFolder)
-                    writeIconImage(planned.icon, *iconsFolder, *imageName);
+            if (iconsFolder) {
+                IconWrites writes(*iconsFolder);
+                for (const PlannedRecord& planned : plan.records)
+                    if (auto imageName = imageNameFor(planned.bundleID))
+                        addIconImage(planned.icon, writes, std::move(*imageName));
+                writes.finish();
+            }
+            // Each record names its image only once every image is written.
+            for (const PlannedRecord& planned : plan.records)
                 records.push_back(slv::applicationRecord(planned.appName, planned.bundleID,
                                                          recordIconPath(planned.bundleID, iconsFolder)));
-            }
             accepted = static_cast<std::int64_t>(plan.records.size());
             excluded = plan.excluded;
             postProgress();
