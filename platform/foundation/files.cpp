@@ -318,6 +318,28 @@ std::optional<std::vector<std::uint8_t>> readHostFile(const std::string& hostPat
 }
 
 namespace {
+    // Locks fd exclusively, waiting at most timeoutSeconds: a holder that is stopped or stuck
+    // must not stop us. false (errno set) when the lock was not had.
+    bool lockWithin(int fd, double timeoutSeconds)
+    {
+        using Clock = std::chrono::steady_clock;
+        auto deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(timeoutSeconds));
+        Clock::duration pause = std::chrono::microseconds(200);
+        for (;;) {
+            if (::flock(fd, LOCK_EX | LOCK_NB) == 0)
+                return true;
+            if (errno != EWOULDBLOCK && errno != EINTR)
+                return false;
+            auto now = Clock::now();
+            if (now >= deadline) {
+                errno = EWOULDBLOCK;
+                return false;
+            }
+            std::this_thread::sleep_for(std::min(pause, deadline - now));
+            pause = std::min<Clock::duration>(pause * 2, std::chrono::milliseconds(2));
+        }
+    }
+
     // The one temporary of a target, open and locked: "<file>.tmp", shared by every writer of
     // that target and taken in turn. A writer killed half-way leaves only this file, which the
     // next writer takes over, so nothing piles up. -1 when it cannot be had; else held is what
@@ -328,8 +350,8 @@ namespace {
             int fd = ::openat(folder, temporary.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC | O_NOFOLLOW, 0644);
             if (fd < 0)
                 return -1;
-            int locked;
-            while ((locked = ::flock(fd, LOCK_EX)) != 0 && errno == EINTR) { }
+            // Anyone who can read the temporary can lock it: a writer waits for it only so long.
+            int locked = lockWithin(fd, kTemporaryLockTimeout) ? 0 : -1;
             // While we waited, the writer before us may have renamed this very file into place:
             // only the file still under the temporary name is ours to fill. A second name for
             // it is a hard link someone planted to a file we must not change.
@@ -510,23 +532,9 @@ std::optional<FileLock> FileLock::acquire(std::string_view devicePath, double ti
     FileLock lock;
     lock.fd_ = ::openat(parent->fd(), (leaf + ".lock").c_str(),
                         O_RDWR | O_CREAT | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, 0644);
-    if (lock.fd_ < 0 || !isRegular(lock.fd_))
+    if (lock.fd_ < 0 || !isRegular(lock.fd_) || !lockWithin(lock.fd_, timeoutSeconds))
         return std::nullopt;
-    // A holder that is stopped or stuck must not stop us: poll until the deadline.
-    using Clock = std::chrono::steady_clock;
-    auto deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(timeoutSeconds));
-    Clock::duration pause = std::chrono::microseconds(200);
-    for (;;) {
-        if (::flock(lock.fd_, LOCK_EX | LOCK_NB) == 0)
-            return lock;
-        if (errno != EWOULDBLOCK && errno != EINTR)
-            return std::nullopt;
-        auto now = Clock::now();
-        if (now >= deadline)
-            return std::nullopt;
-        std::this_thread::sleep_for(std::min(pause, deadline - now));
-        pause = std::min<Clock::duration>(pause * 2, std::chrono::milliseconds(2));
-    }
+    return lock;
 }
 
 int openFolderBeneathRoot(std::string_view devicePath, int flags)

@@ -65,6 +65,10 @@ enum class Durability { Flushed, Unflushed };
 // Writes to a temporary file in the same folder ("<file>.tmp", taken in turn by the writers of
 // that file), flushes it and renames it over the old file, so that a reader sees the old or the
 // new content, never a part, and a writer killed half-way leaves at most that one temporary.
+// A writer waits for the one before it at most kTemporaryLockTimeout: a process that holds the
+// temporary's lock and is stopped or stuck (any process that can read it can lock it) makes the
+// write fail, the old file kept, instead of stopping the writer.
+inline constexpr double kTemporaryLockTimeout = 0.25;
 bool writeDataAtomically(std::string_view devicePath, const void* bytes, std::size_t size,
                          Durability durability = Durability::Flushed);
 

@@ -1,5 +1,7 @@
 #include "tests/closer/catalogue_fixture.h"
+#include "tests/support/stopped_lock_holder.h"
 
+#include <chrono>
 #include <filesystem>
 #include <sstream>
 
@@ -258,6 +260,31 @@ TEST(IconModel, DrawsAStableColourPerIdentifierWithTheInitialInWhite)
     EXPECT_GT(white(notes), 50);
     EXPECT_EQ(white(sb::drawIcon("com.example.notes", "")), 0);
     EXPECT_GT(white(sb::drawIcon("com.example.notes", "Élan")), 50);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(CatalogueExportTest, AStoppedProcessHoldingAnImagesTemporaryDelaysTheExportOnlyUntilItsDeadline)
+{
+    for (int i = 0; i < 20; ++i)
+        addApp("com.example.app" + std::to_string(i), "App " + std::to_string(i));
+    // Anyone who can read the icons folder can lock a temporary a killed writer left there.
+    std::string temporary = host(slv::iconImagePath("com.example.app3")) + ".tmp";
+    sv::test::writeHostFile(temporary, "left by a killed writer");
+    sv::test::StoppedLockHolder holder(temporary);
+    ASSERT_TRUE(holder.locked());
+
+    auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(exportCatalogue(), 7);
+    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count(), 3.0);
+    std::vector<std::string> identifiers = recordField(slv::key::BundleID);
+    std::vector<std::string> paths = recordField(slv::key::IconPath);
+    ASSERT_EQ(paths.size(), 20u);
+    for (std::size_t i = 0; i < paths.size(); ++i)
+        EXPECT_EQ(paths[i], identifiers[i] == "com.example.app3" ? std::string(slv::path::MissingIcon) : slv::iconImagePath(identifiers[i]));
+    EXPECT_EQ(countPrefixed(check(), "png "), 19u);
 }
 
 } // namespace

@@ -217,6 +217,27 @@ TEST(HostileFiles, AStoppedLockHolderDelaysAWriterOnlyUntilItsDeadline)
               sv::plist::UpdateResult::Written);
 }
 
+TEST(HostileFiles, AStoppedReaderHoldingATemporarysLockFailsTheWriteAtItsDeadlineAndKeepsTheOldFile)
+{
+    DeviceRoot root;
+    std::string path = "/var/mobile/Library/Preferences/some.plist";
+    sv::test::writeHostFile(root.host(path), "old");
+    sv::test::writeHostFile(root.host(path) + ".tmp", "left by a killed writer");
+    StoppedLockHolder holder(root.host(path) + ".tmp");
+    ASSERT_TRUE(holder.locked());
+    for (auto durability : { sv::fs::Durability::Flushed, sv::fs::Durability::Unflushed }) {
+        auto started = Clock::now();
+        EXPECT_FALSE(sv::fs::writeDataAtomically(path, "new", 3, durability));
+        double waited = std::chrono::duration<double>(Clock::now() - started).count();
+        EXPECT_GE(waited, sv::fs::kTemporaryLockTimeout * 0.9);
+        EXPECT_LT(waited, 3.0); // the deadline, with room for a loaded machine; before, for ever
+        EXPECT_EQ(sv::test::readHostFile(root.host(path)), "old");
+    }
+    holder.release();
+    ASSERT_TRUE(sv::fs::writeDataAtomically(path, "new", 3));
+    EXPECT_EQ(sv::test::readHostFile(root.host(path)), "new");
+}
+
 TEST(HostileFiles, AFullOrUnwritableFolderFailsTheWriteAndKeepsTheOldFile)
 {
     DeviceRoot root;
