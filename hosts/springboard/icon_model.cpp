@@ -201,17 +201,20 @@ sv::rt::SharedElements IconModel::snapshot() const
         fresh.push_back(icon);
     };
     // The home screen keeps its icon objects; one is made anew only when its application was
-    // re-described.
-    // Both maps are in the same order: walked side by side, each application meets its cached
-    // icon without a search.
+    // re-described. Both maps are in the same order: walked side by side, each application meets
+    // its cached icon without a search. An application is registered under one identifier for
+    // its life, so the entry held for that very application is the one for its identifier: the
+    // identifiers are compared only where the entries and the applications part.
     auto cached = applicationIcons_.begin();
     for (const auto& [key, application] : applications) {
         const ApplicationState* app = applicationState(application.get());
-        while (cached != applicationIcons_.end() && cached->first < key)
-            ++cached;
-        if (cached == applicationIcons_.end() || cached->first != key || cached->second.application != application.get()
-            || cached->second.name != app->name || cached->second.drawsImage != app->drawsIcon)
-            cached = applicationIcons_.insert_or_assign(cached, key, CachedIcon { application.get(), app->name, app->drawsIcon,
+        if (cached == applicationIcons_.end() || cached->second.application.get() != application.get())
+            while (cached != applicationIcons_.end() && cached->first < key)
+                ++cached;
+        if (cached == applicationIcons_.end() || cached->second.application.get() != application.get()
+            || cached->second.identifier != app->bundleIdentifier.get() || cached->second.name != app->name
+            || cached->second.drawsImage != app->drawsIcon)
+            cached = applicationIcons_.insert_or_assign(cached, key, CachedIcon { application, app->bundleIdentifier.get(), app->name, app->drawsIcon,
                                                                                    makeIcon(app->bundleIdentifier, sv::rt::makeString(app->name), app->drawsIcon, true) });
         add(cached->second.icon);
         ++cached;

@@ -49,7 +49,8 @@ public:
 
 private:
     struct CachedIcon {
-        id application;
+        sv::rt::Ref application; // held, so that its address names it while it is cached
+        id identifier;           // the icon's, held by the icon
         std::string name;
         bool drawsImage;
         sv::rt::Ref icon;

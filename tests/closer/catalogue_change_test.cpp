@@ -57,6 +57,22 @@ TEST_F(CatalogueExportTest, TheIconListIsHandedOutAgainOnlyWhileNoIconChanged)
     EXPECT_EQ(name((*fewer)[1]), "Beta");
     EXPECT_EQ(exportCatalogue(), 7);
     EXPECT_EQ(recordField(slv::key::BundleID), (std::vector<std::string> { "com.example.a", "com.example.b" }));
+
+    // Re-described without an identifier, under the same name: an icon that counts nowhere.
+    sb::applicationState(sb::Springboard::shared().application("com.example.a"))->bundleIdentifier = nullptr;
+    auto unnamed = model.snapshot();
+    ASSERT_NE(unnamed, fewer);
+    EXPECT_EQ(sv::rt::msgSend<id>((*unnamed)[0].get(), "leafIdentifier"), nullptr);
+    EXPECT_EQ(exportCatalogue(), 7);
+    EXPECT_EQ(recordField(slv::key::BundleID), (std::vector<std::string> { "com.example.b" }));
+
+    // Registered anew after the home screen forgot every application: new icons.
+    sb::Springboard::shared().reset();
+    sb::applicationState(sb::Springboard::shared().application("com.example.b"))->name = "Beta";
+    auto again = model.snapshot();
+    ASSERT_EQ(again->size(), 1u);
+    EXPECT_NE((*again)[0], (*unnamed)[1]);
+    EXPECT_EQ(name((*again)[0]), "Beta");
     sb::Springboard::shared().reset();
 }
 
