@@ -41,11 +41,13 @@ void IconWrites::add(id image, std::string name)
 {
     Job job { sv::rt::Ref::retain(image), std::move(name) };
     // Helpers are started by the first image, so that an export that draws nothing starts none.
-    while (helpers_.size() < wanted_ && !closed_) {
+    if (!started_) {
+        started_ = true;
         try {
-            helpers_.emplace_back([this] { help(); });
+            while (helpers_.size() < wanted_)
+                helpers_.emplace_back([this] { help(); });
         } catch (const std::system_error&) {
-            break; // no thread to be had: fewer helpers, or none
+            // No thread to be had: fewer helpers, or none.
         }
     }
     if (helpers_.empty()) {
@@ -53,35 +55,36 @@ void IconWrites::add(id image, std::string name)
         return;
     }
     std::unique_lock lock(mutex_);
-    if (jobs_.size() >= kMostWaiting) {
-        Job oldest = std::move(jobs_.front());
-        jobs_.pop_front();
-        jobs_.push_back(std::move(job));
-        lock.unlock();
-        waiting_.notify_one();
-        write(oldest);
-        return;
-    }
     jobs_.push_back(std::move(job));
+    bool crowded = jobs_.size() > kMostWaiting;
     lock.unlock();
     waiting_.notify_one();
+    if (crowded) {
+        lock.lock();
+        writeNext(lock);
+    }
+}
+
+bool IconWrites::writeNext(std::unique_lock<std::mutex>& lock)
+{
+    if (jobs_.empty())
+        return false;
+    Job job = std::move(jobs_.front());
+    jobs_.pop_front();
+    lock.unlock();
+    write(job);
+    // The image is let go of here, on whichever thread wrote it: its reference count is atomic.
+    job = {};
+    lock.lock();
+    return true;
 }
 
 void IconWrites::help()
 {
     std::unique_lock lock(mutex_);
-    for (;;) {
+    do
         waiting_.wait(lock, [this] { return closed_ || !jobs_.empty(); });
-        if (jobs_.empty())
-            return;
-        Job job = std::move(jobs_.front());
-        jobs_.pop_front();
-        lock.unlock();
-        write(job);
-        // The image is let go of here, not by the adding thread: its reference count is atomic.
-        job = {};
-        lock.lock();
-    }
+    while (writeNext(lock));
 }
 
 void IconWrites::finish()
@@ -90,14 +93,7 @@ void IconWrites::finish()
     closed_ = true;
     waiting_.notify_all();
     // The adding thread takes its share of what is left instead of waiting for it.
-    while (!jobs_.empty()) {
-        Job job = std::move(jobs_.front());
-        jobs_.pop_front();
-        lock.unlock();
-        write(job);
-        job = {};
-        lock.lock();
-    }
+    while (writeNext(lock)) { }
     lock.unlock();
     for (std::thread& helper : helpers_)
         helper.join();

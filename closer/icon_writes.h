@@ -41,6 +41,8 @@ private:
     };
 
     void write(const Job& job) const;
+    // Writes the job first in line, the lock let go meanwhile; false when there is none.
+    bool writeNext(std::unique_lock<std::mutex>& lock);
     void help();
 
     const sv::fs::Folder& folder_;
@@ -49,5 +51,6 @@ private:
     std::condition_variable waiting_;
     std::deque<Job> jobs_;
     bool closed_ = false;
+    bool started_ = false;
     std::vector<std::thread> helpers_;
 };
