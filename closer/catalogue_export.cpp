@@ -20,18 +20,14 @@ void postProgress()
     notify_post(slv::darwin::CheckOnApps);
 }
 
-// The icon's image, drawn, to be written under name; false when the icon cannot draw.
-bool addIconImage(id icon, IconWrites& writes, std::string name)
+// The icon's image, drawn and handed over to be written under name; nothing for an icon that
+// cannot draw or draws nothing.
+void addIconImage(id icon, IconWrites& writes, std::string name)
 {
     // The icon's image lives only as long as this pool and its write, not for the whole export.
     sv::rt::AutoreleasePool pool;
-    if (!sv::rt::respondsTo(icon, sv::rt::selector(sv::home::sel::generateIconImage)))
-        return false;
-    id image = sv::rt::msgSend<id>(icon, sv::home::sel::generateIconImage, 0);
-    if (!image)
-        return false;
-    writes.add(image, std::move(name));
-    return true;
+    if (id image = sv::rt::msgSend<id>(icon, sv::home::sel::generateIconImage, 0))
+        writes.add(image, std::move(name));
 }
 
 } // namespace
