@@ -100,7 +100,10 @@ void rebindForTesting()
     c.folder.reset();
     c.table.reset();
     c.postTable.reset();
-    c.own.clear();
+    {
+        std::lock_guard lock(c.posting);
+        c.own.clear();
+    }
     c.catchUpDue = false;
     c.wanted = false;
     c.reported = false;
@@ -134,6 +137,7 @@ std::uint32_t notify_post(const char* name)
     if (!name || std::strlen(name) > kMaximumName)
         return 1;
     DarwinNotifyCenter& c = center();
+    std::lock_guard lock(c.posting);
     // An observer that lost its socket, or never got one, tries again.
     if (c.wanted && c.socket < 0)
         listen();

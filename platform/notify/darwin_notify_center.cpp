@@ -258,9 +258,17 @@ static void turn()
     auto until = std::chrono::steady_clock::now() + kTimePerTurn;
     auto timeLeft = [&until] { return std::chrono::steady_clock::now() < until; };
     int handled = 0;
-    while (!c.own.empty() && handled < kNamesPerTurn && timeLeft()) {
-        auto post = std::move(c.own.front());
+    // Taken one at a time, and delivered without the lock: a callback may post.
+    auto takeOwn = [&c](DarwinNotifyCenter::OwnPost& post) {
+        std::lock_guard lock(c.posting);
+        if (c.own.empty())
+            return false;
+        post = std::move(c.own.front());
         c.own.pop_front();
+        return true;
+    };
+    DarwinNotifyCenter::OwnPost post;
+    while (handled < kNamesPerTurn && timeLeft() && takeOwn(post)) {
         ++handled;
         arrive(post.name, post.stamp);
     }
@@ -283,7 +291,12 @@ static void turn()
         ++handled;
         arrive(std::string(buffer, nameLength), stamp);
     }
-    if (!c.own.empty()) {
+    bool ownLeft;
+    {
+        std::lock_guard lock(c.posting);
+        ownLeft = !c.own.empty();
+    }
+    if (ownLeft) {
         wakeOwnLoop();
         return;
     }

@@ -7,11 +7,13 @@
 #include "platform/notify/notify_folder.h"
 #include "platform/notify/stamp_table.h"
 
+#include <atomic>
 #include <cstdint>
 #include <deque>
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <set>
 #include <string>
@@ -59,9 +61,12 @@ struct DarwinNotifyCenter {
     int watched = -1;
     sv::RunLoop::SourceId source = 0;
 
+    // Posts may come from any thread of the process: each post holds this from start to end,
+    // and the loop holds it to take its own posts.
+    std::mutex posting;
     std::deque<OwnPost> own;
     // Own posts overflowed, or the socket was bound anew: names may have gone unheard.
-    bool catchUpDue = false;
+    std::atomic<bool> catchUpDue = false;
 
     // What a process that does not listen there keeps for posting into a folder.
     std::pair<dev_t, ino_t> postFolder {};

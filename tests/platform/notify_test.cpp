@@ -93,6 +93,22 @@ TEST_F(NotifyTest, APostReachesThePosterItselfOnlyThroughItsRunLoop)
     EXPECT_EQ(received, (std::vector<std::string> { "test.notify.one" }));
 }
 
+TEST_F(NotifyTest, PostsFromManyThreadsAtOnceEachArriveOnce)
+{
+    constexpr int kThreads = 4, kPosts = 500;
+    std::vector<std::thread> posters;
+    for (int t = 0; t < kThreads; ++t)
+        posters.emplace_back([] {
+            for (int i = 0; i < kPosts; ++i)
+                notify_post("test.notify.one");
+        });
+    for (std::thread& poster : posters)
+        poster.join();
+    waitFor(kThreads * kPosts);
+    sv::RunLoop::main().runOnce(0.05);
+    EXPECT_EQ(received.size(), std::size_t(kThreads * kPosts));
+}
+
 TEST_F(NotifyTest, APostFromAnotherProcessArrivesOnThisRunLoop)
 {
     auto result = sv::test::runProcess({ sv::test::buildPath("hosts/springboard/springboard-host"), "--root",
