@@ -47,7 +47,7 @@ void CloseHistory::recordClose(std::string_view bundleID, std::string_view reaso
                                std::optional<std::int64_t> freeMemory)
 {
     lastClose_[std::string(bundleID)] = sv::RunLoop::main().now();
-    slv::history::Record record { std::string(bundleID), slv::history::dateOf(std::chrono::system_clock::now()),
+    slv::history::Record record { std::string(bundleID), slv::history::dateOf(sv::RunLoop::main().wallNow()),
                                   std::string(reason), freeMemory, std::nullopt };
     hand({ std::move(record), {}, 0 });
 }

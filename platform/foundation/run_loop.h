@@ -27,6 +27,8 @@ public:
     void setClock(std::shared_ptr<Clock> clock);
     const Clock& clock() const { return *clock_; }
     double now() const { return clock_->now(); }
+    // The wall time of the same clock: dates and "how long ago" read this, never the system's.
+    std::chrono::system_clock::time_point wallNow() const { return clock_->wallNow(); }
     // The manual clock in use, or null with a real one.
     ManualClock* manualClock() const { return manual_; }
 

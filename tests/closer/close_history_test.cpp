@@ -38,7 +38,7 @@ protected:
 
 TEST_F(CloseHistoryTest, EachReasonMakesOneRecordAndPythonReadsThem)
 {
-    auto before = history::dateOf(std::chrono::system_clock::now());
+    auto before = history::dateOf(sv::RunLoop::main().wallNow());
     log.recordClose("com.example.mail", history::reason::AlwaysList, std::nullopt);
     log.recordClose("com.example.news", history::reason::CloseEveryApp, std::nullopt);
     log.recordClose("com.example.game", history::reason::LowMemory, 124);

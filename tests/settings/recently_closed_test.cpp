@@ -2,6 +2,7 @@
 // screen in the real Settings host, drawn.
 #include "contract/close_history.h"
 #include "platform/foundation/files.h"
+#include "platform/foundation/run_loop.h"
 #include "platform/ui/action_sheet.h"
 #include "platform/ui/alert_view.h"
 #include "settings/recently_closed_cell.h"
@@ -22,7 +23,7 @@ protected:
         PaneTest::SetUp();
         installImages();
         fs::createDirectories(slv::path::DataFolder);
-        double now = history::dateOf(std::chrono::system_clock::now()).secondsSince2001;
+        double now = history::dateOf(sv::RunLoop::main().wallNow()).secondsSince2001;
         Array records;
         for (const history::Record& record : {
                  history::Record { "com.example.mail", { now - 600 }, "Low memory", 124, 12.0 },
