@@ -10,7 +10,8 @@ namespace referee {
 
 class Random {
 public:
-    explicit Random(std::uint64_t seed) : state_(seed * 0x9E3779B97F4A7C15ull + 1) { }
+    // Seeds far apart, so that one seed's sequence is never another's shifted by a step.
+    explicit Random(std::uint64_t seed) : state_(seed * 0xD1B54A32D192ED03ull + 0x2545F4914F6CDD1Dull) { }
     std::uint64_t next()
     {
         // splitmix64
