@@ -129,7 +129,7 @@ Verdict judge(const std::string& scenario, int maxTries)
         + join(host.lines, from, at + 4) + "  model:\n" + join(expected, from, at + 4);
     if (!host.err.empty() || host.status != 0)
         verdict.report += "  host status " + std::to_string(host.status) + ", standard error:\n" + host.err;
-    verdict.shortened = shorten(scenario, host.lines != expected, maxTries);
+    verdict.shortened = maxTries > 0 ? shorten(scenario, host.lines != expected, maxTries) : scenario;
     return verdict;
 }
 
