@@ -61,7 +61,7 @@ void CloseHistory::noteForeground(std::string_view bundleID)
     double after = sv::RunLoop::main().now() - found->second;
     lastClose_.erase(found);
     if (after >= 0 && after <= slv::history::kReopenWindow)
-        hand({ std::nullopt, std::string(bundleID), after, slv::history::dateOf(std::chrono::system_clock::now()) });
+        hand({ std::nullopt, std::string(bundleID), after, slv::history::dateOf(sv::RunLoop::main().wallNow()) });
 }
 
 void CloseHistory::hand(Change change)
@@ -105,7 +105,8 @@ void CloseHistory::apply(sv::Array& entries, const Change& change)
             const sv::Value* date = sv::find(*record, key::Date);
             const auto* closedAt = date ? std::get_if<sv::Date>(&date->storage()) : nullptr;
             double before = closedAt ? change.reopenedAt.secondsSince2001 - closedAt->secondsSince2001 : -1;
-            if (before >= 0 && before <= slv::history::kReopenWindow)
+            // The file keeps dates to the whole second: a close 59.7 s ago may read as 60.5 s.
+            if (before >= 0 && before < slv::history::kReopenWindow + 1)
                 (*record)[std::string(key::ReopenedAfter)] = sv::Value(change.reopenedAfter);
             return;
         }

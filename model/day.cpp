@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <limits>
+#include <utility>
 
 namespace model {
 namespace {
@@ -219,8 +220,9 @@ void Day::stateChanged(const std::string& key, int state)
 void Day::closePath(const std::string& key)
 {
     if (callOn()) {
-        if (std::find(heldApps_.begin(), heldApps_.end(), key) == heldApps_.end())
-            heldApps_.push_back(key);
+        // Held once, at the place of its latest leave.
+        std::erase(heldApps_, key);
+        heldApps_.push_back(key);
         return;
     }
     std::optional<std::string> id = identifier(key);
@@ -281,6 +283,8 @@ void Day::callOff(const std::string& bundleID)
 void Day::schedule(const std::string& key, const std::string& bundleID, bool killAgain, std::string reason,
                    std::optional<std::int64_t> freeMemory)
 {
+    // A close scheduled now replaces whatever a call held back for the application.
+    std::erase(heldApps_, key);
     callOff(bundleID);
     std::uint64_t order = nextOrder_++;
     closes_[order] = Close { key, bundleID, killAgain, false, std::move(reason), freeMemory };
@@ -316,8 +320,10 @@ void Day::closeDue(std::uint64_t order)
             history_.erase(history_.begin(), history_.end() - kHistoryLimit);
         lastClose_[close.bundleID] = now_;
     }
-    if (close.killAgain)
+    if (close.killAgain) {
+        awaitingRecheck_ = true;
         posts_.push_back(kKillApp);
+    }
 }
 
 void Day::recheck()
@@ -325,12 +331,13 @@ void Day::recheck()
     std::int64_t figure = freeFigure();
     if (suspects_.empty() || figure > threshold())
         return;
+    // One chain at a time: a marked close still to come carries it on.
+    if (markedClosePending())
+        return;
     if (callOn()) {
         heldRecheck_ = true;
         return;
     }
-    if (markedClosePending())
-        return;
     closeOldestSuspect(figure);
 }
 
@@ -340,14 +347,15 @@ void Day::callEnded()
     closes.swap(heldCloses_);
     for (std::uint64_t order : closes)
         closeDue(order);
-    std::vector<std::string> apps;
-    apps.swap(heldApps_);
-    for (const std::string& key : apps)
+    // One at a time: a decision that schedules another held application's close takes it out.
+    while (!heldApps_.empty()) {
+        std::string key = heldApps_.front();
+        heldApps_.erase(heldApps_.begin());
         closePath(key);
-    if (heldRecheck_) {
-        heldRecheck_ = false;
-        recheck();
     }
+    // Unless the chain posted its name since and its re-check is still to come.
+    if (std::exchange(heldRecheck_, false) && !awaitingRecheck_)
+        recheck();
 }
 
 void Day::post(const std::string& name)
@@ -358,10 +366,16 @@ void Day::post(const std::string& name)
 void Day::deliver(const std::string& name)
 {
     emit(Event::Kind::Posted, name);
-    if (name == kKillApp)
-        due_[Due { now_ + kRecheckDelay, nextOrder_++ }] = { Job::Recheck, 0 };
-    else if (name == kKillTest)
+    if (name == kKillApp) {
+        // A later post starts the wait anew: one re-check for the chain.
+        if (recheckWait_)
+            due_.erase(*recheckWait_);
+        recheckWait_ = Due { now_ + kRecheckDelay, nextOrder_++ };
+        due_[*recheckWait_] = { Job::Recheck, 0 };
+    } else if (name == kKillTest) {
+        awaitingRecheck_ = false;
         recheck();
+    }
 }
 
 void Day::drainPosts()
@@ -381,10 +395,12 @@ void Day::advance(double seconds)
         auto [when, job] = *due_.begin();
         due_.erase(due_.begin());
         now_ = std::max(now_, when.at);
-        if (job.first == Job::Close)
+        if (job.first == Job::Close) {
             closeDue(job.second);
-        else
+        } else {
+            recheckWait_.reset();
             posts_.push_back(kKillTest);
+        }
         drainPosts();
     }
     now_ = std::max(now_, deadline);

@@ -38,13 +38,15 @@
 //  application is on top or not running; it is recorded in the history (newest 100 kept). A close
 //  falling due during a call waits for the call's end.
 //  The chain: a close marked for re-check, once due (closed or not), posts "norv.swr.kill.app";
-//  3.6 s later (the single-precision 3.6) "norv.swr.kill.test" follows, and then, unless a
-//  marked close is already pending, if the list is not empty and free memory is at or below the
-//  threshold, the oldest closable suspect is closed with re-check. Either name posted by anyone
-//  runs its step. A re-check during a call is held back to the call's end.
+//  3.6 s later (the single-precision 3.6) "norv.swr.kill.test" follows (a later
+//  "norv.swr.kill.app" starts the wait anew: one wait at a time), and then, if the list is not
+//  empty, free memory is at or below the threshold and no marked close is still to come (one
+//  chain at a time), the oldest closable suspect is closed with re-check. Either name posted by
+//  anyone runs its step. A re-check during a call is held back to the call's end.
 //  When a call ends: the closes that fell due during it are done, in order; then the held-back
-//  applications take the close path, in the order they left; then a held-back re-check is made
-//  if memory is still at or below the threshold.
+//  applications take the close path, in the order of their latest leave (a return drops one, and
+//  so does a close of it scheduled meanwhile); then a held-back re-check is made, unless the
+//  chain posted its name since, if memory is still at or below the threshold.
 //  The threshold: "ramValue" as a whole number; 175 when there is no settings file, no such key,
 //  or a value that is no number.
 
@@ -195,6 +197,8 @@ private:
     std::vector<std::uint64_t> heldCloses_;               // fell due during a call
     std::vector<std::string> heldApps_;                   // left during a call
     bool heldRecheck_ = false;
+    std::optional<Due> recheckWait_;                      // the chain's 3.6 s wait, when running
+    bool awaitingRecheck_ = false;                        // "norv.swr.kill.app" posted, no re-check since
     std::vector<std::string> posts_;                      // posted, not yet delivered
 
     std::vector<HistoryRecord> history_;

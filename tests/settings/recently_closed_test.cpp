@@ -99,7 +99,7 @@ TEST_F(RecentlyClosedTest, ThePanesRowOpensTheHistoryNewestFirst)
 
 TEST_F(RecentlyClosedTest, AHistoryGrownPastAHundredShowsItsNewestHundred)
 {
-    double now = history::dateOf(std::chrono::system_clock::now()).secondsSince2001;
+    double now = history::dateOf(sv::RunLoop::main().wallNow()).secondsSince2001;
     Array records;
     for (int i = 0; i < 250; ++i)
         records.push_back(history::valueOf({ "com.example.app" + std::to_string(i), { now - 250 + i }, "Low memory", i, {} }));
