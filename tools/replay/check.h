@@ -1,0 +1,33 @@
+#pragma once
+// Holds the parts policy to the real library: a day is written as a scenario, played by the real
+// home-screen host on the virtual clock, and every close it prints is compared with the policy's.
+
+#include "tools/replay/replay.h"
+
+#include <string>
+#include <vector>
+
+namespace replay {
+
+// The day as a home-screen scenario at one threshold, every application with its footprint.
+std::string scenarioOf(const Day& day, int threshold, const DeviceSize& device, const std::vector<double>& footprints);
+
+class LibraryCheck {
+public:
+    // host: the springboard-host program; library: libSleepwright.so to inject.
+    LibraryCheck(std::string host, std::string library);
+    ~LibraryCheck();
+    LibraryCheck(const LibraryCheck&) = delete;
+    LibraryCheck& operator=(const LibraryCheck&) = delete;
+
+    // Plays the day at the threshold on the host and compares its closes with the parts policy's.
+    // Answers false, with each difference on standard error, when they disagree or the host fails.
+    bool check(const Day& day, int threshold, const Replay& replay, const DeviceSize& device,
+               const Footprints& footprints, long* closes = nullptr);
+
+private:
+    std::string host_, library_;
+    std::string root_; // a device root of our own, reset before each day
+};
+
+} // namespace replay
