@@ -44,7 +44,10 @@ namespace {
             h ^= c;
             h *= 1099511628211ull;
         }
-        return h;
+        // splitmix64's finaliser, so that names alike give figures apart.
+        h = (h ^ (h >> 30)) * 0xbf58476d1ce4e5b9ull;
+        h = (h ^ (h >> 27)) * 0x94d049bb133111ebull;
+        return h ^ (h >> 31);
     }
 
     std::string trim(std::string_view text)

@@ -176,7 +176,7 @@ int main(int argc, char** argv)
         std::ifstream in;
         if (::stat(options.footprints.c_str(), &info) == 0 && S_ISREG(info.st_mode))
             in.open(options.footprints);
-        if (!in) {
+        if (!in.is_open()) {
             std::fprintf(stderr, "%s: cannot read %s\n", kProgram, options.footprints.c_str());
             return 2;
         }
