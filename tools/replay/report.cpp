@@ -1,5 +1,6 @@
 #include "tools/replay/report.h"
 
+#include "hosts/device/chart_text.h"
 #include "platform/foundation/files.h"
 #include "platform/ui/cairo_font.h"
 #include "platform/ui/image.h"
@@ -54,22 +55,7 @@ namespace {
 
     void text(cairo_t* c, const std::string& s, double x, double y, double size, double alignX = 0, bool bold = false)
     {
-        cairo_set_font_face(c, sv::ui::detail::fontFace(bold ? sv::ui::UIFont::Weight::Bold : sv::ui::UIFont::Weight::Regular));
-        cairo_set_font_size(c, size);
-        cairo_text_extents_t extents;
-        cairo_text_extents(c, s.c_str(), &extents);
-        cairo_move_to(c, x - extents.x_advance * alignX, y);
-        cairo_show_text(c, s.c_str());
-    }
-
-    double niceStep(double span, int count)
-    {
-        double raw = span / count;
-        double power = std::pow(10.0, std::floor(std::log10(raw)));
-        for (double m : { 1.0, 2.0, 5.0 })
-            if (m * power >= raw)
-                return m * power;
-        return 10 * power;
+        device::drawText(c, s, x, y, size, alignX, bold);
     }
 
     std::string number(double value)
@@ -95,7 +81,7 @@ namespace {
         double highest = 0;
         for (const Figures& f : rows)
             highest = std::max({ highest, value(f), second ? second(f) : 0.0 });
-        double step = niceStep(std::max(highest, 1e-3) * 1.1, 5);
+        double step = device::niceStep(std::max(highest, 1e-3) * 1.1, 5);
         p.y1 = std::ceil(std::max(highest, 1e-3) * 1.1 / step) * step;
         cairo_set_line_width(c, 1);
         for (double v = 0; v <= p.y1 + 1e-9; v += step) {
