@@ -4,6 +4,7 @@
 #include "closer/close_timer.h"
 #include "closer/exemptions.h"
 #include "closer/free_memory.h"
+#include "closer/held_back.h"
 #include "closer/library_settings.h"
 #include "closer/selectors.h"
 #include "closer/sleepwright.h"
@@ -50,52 +51,22 @@ bool idleInBackground(id application, bool& noTaskAssertions)
         && !ask(process, sv::home::sel::hasWatchdogAssertionsOut);
 }
 
-void decide(id application, int state)
+// The close path of an application that left the foreground, once no call holds it back.
+void closePath(id application, const LibrarySettings& settings)
 {
-    bool inAlwaysList = false;
-    bool noTaskAssertions = false;
-    bool keepAlive = true;
-    bool inNeverList = false;
-
-    // A null application would be a hole in the list; it takes part in nothing.
-    if (application && std::find(susApp->begin(), susApp->end(), application) == susApp->end())
-        susApp->push_back(sv::rt::Ref::retain(application));
-
-    // One read of the settings file serves the always list, the never list and the threshold:
-    // the answers three reads would give, unless the file is replaced within this very call.
-    LibrarySettings settings = readLibrarySettings();
-    id bundleIdentifier = sv::rt::msgSend<id>(application, sv::home::sel::bundleIdentifier);
-    inAlwaysList = listed(settings, slv::key::AlwaysIdentifiers, sv::rt::stringValue(bundleIdentifier));
-
-    if (state == 4) {
-        runTimer(nullptr, bundleIdentifier, false);
-        removeSuspect(application);
-        if (const std::string* identifier = sv::rt::stringValue(bundleIdentifier))
-            CloseHistory::shared().noteForeground(*identifier);
-    }
-    if (state == 3) {
-        if (idleInBackground(application, noTaskAssertions))
-            keepAlive = false;
-        if (keepAlive)
-            removeSuspect(application);
-    }
-    if (state != 2 && !noTaskAssertions && keepAlive)
-        return;
-
-    if (callInProgress())
-        return;
     sv::rt::Ref identifierRef = sv::rt::Ref::retain(sv::rt::msgSend<id>(application, sv::home::sel::bundleIdentifier));
     const std::string* identifier = sv::rt::stringValue(identifierRef.get());
     if (!identifier)
         return;
     if (listed(settings, slv::key::NeverIdentifiers, identifier)) {
-        inNeverList = true;
         removeSuspect(application);
+        return;
     }
-    if (inNeverList || isFixedNeverClosed(*identifier))
+    if (isFixedNeverClosed(*identifier))
         return;
 
     std::int32_t ramValue = thresholdFrom(settings);
+    bool inAlwaysList = listed(settings, slv::key::AlwaysIdentifiers, identifier);
     bool alwaysKill = settings && sv::findBool(*settings, slv::key::AlwaysKill, false);
 
     if (inAlwaysList || alwaysKill) {
@@ -118,7 +89,56 @@ void decide(id application, int state)
         closeOldestSuspect(settings.get(), lowMemory);
 }
 
+void decide(id application, int state)
+{
+    bool noTaskAssertions = false;
+    bool keepAlive = true;
+
+    // A null application would be a hole in the list; it takes part in nothing.
+    if (application && std::find(susApp->begin(), susApp->end(), application) == susApp->end())
+        susApp->push_back(sv::rt::Ref::retain(application));
+    // Whatever a call held back for it gives way to this newer change.
+    HeldBack::forget(application);
+
+    if (state == 4) {
+        id bundleIdentifier = sv::rt::msgSend<id>(application, sv::home::sel::bundleIdentifier);
+        runTimer(nullptr, bundleIdentifier, false);
+        removeSuspect(application);
+        if (const std::string* identifier = sv::rt::stringValue(bundleIdentifier))
+            CloseHistory::shared().noteForeground(*identifier);
+    }
+    if (state == 3) {
+        if (idleInBackground(application, noTaskAssertions))
+            keepAlive = false;
+        if (keepAlive)
+            removeSuspect(application);
+    }
+    if (state != 2 && !noTaskAssertions && keepAlive)
+        return;
+
+    // Nothing is closed during a call; the decision is made when it ends.
+    if (callInProgress()) {
+        HeldBack::holdDecision(application);
+        return;
+    }
+    // One read of the settings file serves the lists and the threshold.
+    closePath(application, readLibrarySettings());
+}
+
 } // namespace
+
+void resumeAfterCall()
+{
+    if (!susApp || callInProgress())
+        return;
+    HeldBack::Work held = HeldBack::takeClosesAndRecheck();
+    for (const sv::rt::Ref& timer : held.closes)
+        sv::rt::msgSend<void>(timer.get(), swr::sel::killApp, static_cast<id>(nullptr));
+    while (sv::rt::Ref application = HeldBack::takeNextDecision())
+        closePath(application.get(), readLibrarySettings());
+    if (held.recheck)
+        resumeRecheckAfterCall();
+}
 
 void Sleepwarden_appLaunch(id self, SEL, id application, int state)
 {

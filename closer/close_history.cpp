@@ -1,6 +1,7 @@
 #include "closer/close_history.h"
 
 #include "platform/foundation/files.h"
+#include "platform/foundation/log.h"
 #include "platform/foundation/property_list.h"
 #include "platform/foundation/run_loop.h"
 
@@ -49,7 +50,7 @@ void CloseHistory::recordClose(std::string_view bundleID, std::string_view reaso
     lastClose_[std::string(bundleID)] = sv::RunLoop::main().now();
     slv::history::Record record { std::string(bundleID), slv::history::dateOf(std::chrono::system_clock::now()),
                                   std::string(reason), freeMemory, std::nullopt };
-    hand({ std::move(record), {}, 0 });
+    hand({ std::move(record), {}, 0, {} });
 }
 
 void CloseHistory::noteForeground(std::string_view bundleID)
@@ -60,7 +61,7 @@ void CloseHistory::noteForeground(std::string_view bundleID)
     double after = sv::RunLoop::main().now() - found->second;
     lastClose_.erase(found);
     if (after >= 0 && after <= slv::history::kReopenWindow)
-        hand({ std::nullopt, std::string(bundleID), after });
+        hand({ std::nullopt, std::string(bundleID), after, slv::history::dateOf(std::chrono::system_clock::now()) });
 }
 
 void CloseHistory::hand(Change change)
@@ -84,6 +85,8 @@ void CloseHistory::reset()
 {
     flush();
     lastClose_.clear();
+    std::lock_guard lock(mutex_);
+    reportedTrouble_ = false;
 }
 
 void CloseHistory::apply(sv::Array& entries, const Change& change)
@@ -99,7 +102,11 @@ void CloseHistory::apply(sv::Array& entries, const Change& change)
         sv::Dictionary* record = entry->asDictionary();
         const std::string* bundleID = record ? sv::findString(*record, key::BundleID) : nullptr;
         if (bundleID && *bundleID == change.bundleID) {
-            (*record)[std::string(key::ReopenedAfter)] = sv::Value(change.reopenedAfter);
+            const sv::Value* date = sv::find(*record, key::Date);
+            const auto* closedAt = date ? std::get_if<sv::Date>(&date->storage()) : nullptr;
+            double before = closedAt ? change.reopenedAt.secondsSince2001 - closedAt->secondsSince2001 : -1;
+            if (before >= 0 && before <= slv::history::kReopenWindow)
+                (*record)[std::string(key::ReopenedAfter)] = sv::Value(change.reopenedAfter);
             return;
         }
     }
@@ -117,10 +124,14 @@ void CloseHistory::run()
         writing_ = true;
         lock.unlock();
         // One read and one write for everything handed over meanwhile.
-        if (auto entries = readEntries()) {
+        auto entries = readEntries();
+        if (entries)
             for (const Change& change : changes)
                 apply(*entries, change);
-            sv::plist::writeFile(slv::history::Path, sv::Value(std::move(*entries)));
+        if ((!entries || !sv::plist::writeFile(slv::history::Path, sv::Value(std::move(*entries)))) && !reportedTrouble_) {
+            reportedTrouble_ = true;
+            sv::log("Sleep Vane: cannot keep the close history in %s; closes go unrecorded",
+                    std::string(slv::history::Path).c_str());
         }
         lock.lock();
         writing_ = false;

@@ -38,8 +38,11 @@ public:
         std::optional<slv::history::Record> close; // a close, or else a reopen mark
         std::string bundleID;
         double reopenedAfter = 0;
+        sv::Date reopenedAt;                       // when it came back
     };
-    // Applies one change to the file's entries: appends (keeping the newest kLimit) or marks.
+    // Applies one change to the file's entries: appends (keeping the newest kLimit) or marks the
+    // newest record of the application, if that record is dated within the window before the
+    // return (the close it stands for may have been lost with a replaced or unwritable file).
     static void apply(sv::Array& entries, const Change& change);
 
 private:
@@ -56,5 +59,6 @@ private:
     std::vector<Change> pending_;
     bool writing_ = false;
     bool stopping_ = false;
+    bool reportedTrouble_ = false; // the writer thread's: a file it could not keep was logged
     std::thread writer_;
 };

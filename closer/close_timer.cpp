@@ -4,6 +4,7 @@
 #include "closer/close_history.h"
 #include "closer/exemptions.h"
 #include "closer/free_memory.h"
+#include "closer/held_back.h"
 #include "closer/library_settings.h"
 #include "closer/selectors.h"
 #include "closer/sleepwright.h"
@@ -13,7 +14,34 @@
 #include "platform/runtime/class_builder.h"
 #include "platform/runtime/foundation_objects.h"
 
+#include <optional>
+#include <utility>
+
 namespace {
+
+// One re-check chain at a time. Every close marked for re-check counts as pending until it
+// fires; its firing posts "norv.swr.kill.app", whose wait replaces any wait still pending, so
+// that the re-check comes 3.6 s after the chain's latest close; and a re-check that finds a
+// marked close pending leaves the chain to it.
+struct RecheckChain {
+    int pendingCloses = 0;
+    std::optional<sv::RunLoop::TimerId> wait; // the WaitToCheckTimer's run-loop timer
+    bool awaitingRecheck = false;             // "norv.swr.kill.app" posted, its re-check not run yet
+};
+
+RecheckChain& chain()
+{
+    static RecheckChain state;
+    return state;
+}
+
+void stopCountingAsPending(TimerState* state)
+{
+    if (state && state->chainClosePending) {
+        state->chainClosePending = false;
+        --chain().pendingCloses;
+    }
+}
 
 TimerState* timerState(id self)
 {
@@ -47,7 +75,13 @@ id startTimerWithApp(id self, SEL, id app, id bundleId)
 
 void killAgains(id self, SEL)
 {
-    timerState(self)->KillAgain = true;
+    TimerState* state = timerState(self);
+    state->KillAgain = true;
+    // Only a scheduled close is pending.
+    if (state->mainTimer && !state->chainClosePending) {
+        state->chainClosePending = true;
+        ++chain().pendingCloses;
+    }
 }
 
 void seeIfSameAppOpens(id self, SEL, const sv::Notification* notification)
@@ -64,6 +98,12 @@ void killApp(id self, SEL, id)
 {
     TimerState* state = timerState(self);
     state->mainTimer.reset();
+    // Nothing is closed during a call: the firing waits for its end.
+    if (callInProgress()) {
+        HeldBack::holdClose(self);
+        return;
+    }
+    stopCountingAsPending(state);
 
     id switcher = sv::rt::msgSend<id>(sv::rt::classObject(sv::home::cls::AppSwitcherController),
                                       sv::home::sel::sharedInstance);
@@ -95,6 +135,7 @@ void killApp(id self, SEL, id)
 
 void finalTestToKill(id, SEL)
 {
+    chain().awaitingRecheck = true;
     notify_post(slv::darwin::KillApp);
 }
 
@@ -102,6 +143,7 @@ void timerDealloc(id self, SEL)
 {
     sv::NotificationCenter::defaultCenter().removeObserver(self, slv::local::TimerTester);
     if (TimerState* state = timerState(self)) {
+        stopCountingAsPending(state);
         state->mainTimer.reset();
         state->bundleID.reset();
     }
@@ -113,7 +155,7 @@ id waitStart(id self, SEL)
     self = sv::rt::msgSendSuper<id>(waitToCheckTimerClass(), self, swr::sel::init);
     if (!self)
         return nullptr;
-    sv::RunLoop::main().scheduleTimer(kRecheckDelay, [target = sv::rt::Ref::retain(self)] {
+    chain().wait = sv::RunLoop::main().scheduleTimer(kRecheckDelay, [target = sv::rt::Ref::retain(self)] {
         sv::rt::msgSend<void>(target.get(), swr::sel::finishTime);
     });
     return self;
@@ -121,6 +163,7 @@ id waitStart(id self, SEL)
 
 void finishTime(id, SEL)
 {
+    chain().wait.reset();
     notify_post(slv::darwin::KillTest);
 }
 
@@ -160,6 +203,9 @@ void runTimer(id app, id bundleId, bool killAgain, CloseReason reason)
     const std::string* identifier = sv::rt::stringValue(bundleId);
     if (!identifier)
         return;
+    // A close scheduled now replaces whatever a call held back for the application.
+    if (app)
+        HeldBack::forget(app);
     // Delivered synchronously: every live Timer has heard it before the post returns.
     sv::NotificationCenter::defaultCenter().post(
         slv::local::TimerTester, nullptr,
@@ -176,11 +222,19 @@ void runTimer(id app, id bundleId, bool killAgain, CloseReason reason)
 
 void testToKillAgain(CFNotificationCenterRef, void*, const char*, const void*, const void*)
 {
+    if (auto pending = std::exchange(chain().wait, std::nullopt))
+        sv::RunLoop::main().cancelTimer(*pending);
     id wait = sv::rt::msgSend<id>(sv::rt::alloc(waitToCheckTimerClass()), swr::sel::start);
     sv::rt::release(wait);
 }
 
 void finalTestToKillAgain(CFNotificationCenterRef, void*, const char*, const void*, const void*)
+{
+    chain().awaitingRecheck = false;
+    recheckMemory();
+}
+
+void recheckMemory()
 {
     auto settings = readLibrarySettings();
     std::int32_t threshold = thresholdFrom(settings);
@@ -189,8 +243,22 @@ void finalTestToKillAgain(CFNotificationCenterRef, void*, const char*, const voi
         return;
     if (freeMemory > threshold)
         return;
-    // As the decision spares during a call, the chain ends; the next state change starts anew.
-    if (callInProgress())
+    if (chain().pendingCloses > 0)
         return;
+    if (callInProgress()) {
+        HeldBack::holdRecheck();
+        return;
+    }
     closeOldestSuspect(settings.get(), { slv::history::reason::LowMemory, freeMemory });
+}
+
+void resumeRecheckAfterCall()
+{
+    if (!chain().awaitingRecheck)
+        recheckMemory();
+}
+
+void resetRecheckChain()
+{
+    chain() = RecheckChain {};
 }

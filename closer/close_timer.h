@@ -23,6 +23,7 @@ struct TimerState : sv::rt::ObjectState {
     std::optional<std::string> bundleID;           // what to close, until the timer fires
     bool DoNotRun = false;                         // a cancel notice for bundleID arrived
     bool KillAgain = false;                        // the re-check chain follows the firing
+    bool chainClosePending = false;                // counted among the chain's pending closes
     CloseReason reason;                            // recorded when the firing closes
 };
 
@@ -34,6 +35,15 @@ Class waitToCheckTimerClass();
 // its close one second ahead; killAgain continues the re-check chain after it. Without an
 // identifier nothing happens at all. The reason goes into the close history if the close happens.
 void runTimer(id app, id bundleId, bool killAgain, CloseReason reason = {});
+
+// The memory re-check of the chain: with memory at or below the threshold and no close of the
+// chain pending, closes the oldest suspect that may be closed, with re-check; during a call it is
+// held back until the call ends.
+void recheckMemory();
+// The held re-check at a call's end: nothing when the chain already goes on by itself.
+void resumeRecheckAfterCall();
+// Forgets the chain's pending wait and counts (tests starting afresh).
+void resetRecheckChain();
 
 inline constexpr double kCloseDelay = 1.0;
 // The single-precision 3.6 the wait was written with, widened.

@@ -47,7 +47,8 @@ bool closeOldestSuspect(const sv::Dictionary* settings, CloseReason reason)
             ++it;
             continue;
         }
-        if (text && slv::listContains(never, *text)) {
+        // The switcher is searched by identifier: a suspect without one could never be closed.
+        if (!text || slv::listContains(never, *text)) {
             it = susApp->erase(it);
             continue;
         }

@@ -16,7 +16,7 @@ bool isFixedNeverClosed(std::string_view bundleID);
 
 // Schedules, with re-check, the close of the oldest suspect that may be closed, and takes it out
 // of the suspect list. On the way, fixed suspects stay in the list and never-listed ones
-// (by settings, as read from the settings file in the caller's call) leave it. A suspect without
-// identifier is taken without a timer. The reason goes into the close history if the close
+// (by settings, as read from the settings file in the caller's call) and those without an
+// identifier leave it. The reason goes into the close history if the close
 // happens. False when no suspect was taken.
 bool closeOldestSuspect(const sv::Dictionary* settings, CloseReason reason);

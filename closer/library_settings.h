@@ -5,10 +5,9 @@
 // bytes changed.
 
 #include "contract/settings_contract.h"
+#include "contract/threshold.h"
 
-#include <algorithm>
 #include <cstdint>
-#include <limits>
 #include <memory>
 
 using LibrarySettings = std::shared_ptr<const sv::Dictionary>;
@@ -24,12 +23,8 @@ inline LibrarySettings readLibrarySettings()
     return settings ? settings : kUnreadable;
 }
 
-// "ramValue": 175 without a file, 0 when absent or not a number, saturated to 32 bits.
+// The threshold the pane shows for the same file.
 inline std::int32_t thresholdFrom(const LibrarySettings& settings)
 {
-    if (!settings)
-        return slv::kDefaultRamValue;
-    std::int64_t value = sv::findInteger(*settings, slv::key::RamValue).value_or(0);
-    return static_cast<std::int32_t>(std::clamp<std::int64_t>(value, std::numeric_limits<std::int32_t>::min(),
-                                                               std::numeric_limits<std::int32_t>::max()));
+    return slv::threshold(settings.get());
 }

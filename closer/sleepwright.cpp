@@ -6,6 +6,7 @@
 #include "platform/foundation/bundle.h"
 #include "platform/foundation/files.h"
 #include "platform/foundation/log.h"
+#include "platform/foundation/notification_center.h"
 #include "platform/home_screen.h"
 
 #include <alloca.h>
@@ -84,6 +85,11 @@ void Sleepwright_initializer()
     CFNotificationCenterAddObserver(center, nullptr, grabAppData, slv::darwin::GrabApps, nullptr, 0);
     CFNotificationCenterAddObserver(center, nullptr, testToKillAgain, slv::darwin::KillApp, nullptr, 0);
     CFNotificationCenterAddObserver(center, nullptr, finalTestToKillAgain, slv::darwin::KillTest, nullptr, 0);
+
+    // The home screen tells when a call ends; nothing is looked at while no call changes.
+    static const char kCallObserver = 0;
+    sv::NotificationCenter::defaultCenter().addObserver(&kCallObserver, std::string(sv::home::note::CallStatusChanged),
+                                                        [](const sv::Notification&) { resumeAfterCall(); });
 
     SleepwrightRename(true, sv::home::cls::ApplicationController, sv::home::sel::applicationStateChanged,
                       sv::rt::toImp(&Sleepwarden_appLaunch));

@@ -19,6 +19,9 @@ void SleepwrightRename(bool flag, const char* className, const char* selectorNam
 // Takes the place of the home screen's "applicationStateChanged:state:".
 void Sleepwarden_appLaunch(id self, SEL _cmd, id application, int state);
 
+// The telephony's call state changed: once no call is on, does what the call held back.
+void resumeAfterCall();
+
 // Darwin notification callbacks; all five arguments are ignored.
 void grabAppData(CFNotificationCenterRef center, void* observer, const char* name, const void* object,
                  const void* userInfo);

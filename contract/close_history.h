@@ -4,6 +4,7 @@
 
 #include "contract/settings_contract.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <optional>
@@ -89,18 +90,20 @@ inline sv::Value valueOf(const Record& record)
     return entry;
 }
 
-// The records of a history value, oldest first; entries that make no record are passed over.
+// The newest kLimit records of a history value, oldest first; entries that make no record are
+// passed over. The library keeps no more; a file grown past that elsewhere shows no more.
 inline std::vector<Record> recordsOf(const sv::Value& history)
 {
     std::vector<Record> records;
     if (const sv::Array* entries = history.asArray())
-        for (const sv::Value& entry : *entries)
-            if (auto record = recordFrom(entry))
+        for (auto entry = entries->rbegin(); entry != entries->rend() && records.size() < kLimit; ++entry)
+            if (auto record = recordFrom(*entry))
                 records.push_back(std::move(*record));
+    std::reverse(records.begin(), records.end());
     return records;
 }
 
-// The history file's records, oldest first; none when it is missing or unreadable.
+// The history file's newest records, oldest first; none when it is missing or unreadable.
 inline std::vector<Record> read()
 {
     auto value = sv::plist::readFile(Path);

@@ -4,6 +4,8 @@
 
 #include <objc/runtime.h>
 
+#include <string_view>
+
 namespace sv::home {
 
 inline constexpr const char* kBundleIdentifier = "com.apple.springboard";
@@ -53,6 +55,12 @@ namespace sel {
     inline constexpr const char* application = "application";
     // SBAppSwitcherController, instance: void (id entry)
     inline constexpr const char* iconCloseBoxTapped = "iconCloseBoxTapped:";
+}
+
+// In-process notifications the home screen posts on its default centre.
+namespace note {
+    // The telephony's call state changed (a call rings, is answered, placed or hung up).
+    inline constexpr std::string_view CallStatusChanged = "SBTelephonyCallStatusChangedNotification";
 }
 
 using StateChangedImp = void (*)(id self, SEL _cmd, id application, int state);

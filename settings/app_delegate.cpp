@@ -1,11 +1,11 @@
 #include "settings/app_delegate.h"
 
 #include "contract/settings_contract.h"
+#include "contract/threshold.h"
 #include "platform/foundation/log.h"
 #include "platform/foundation/make_set_up.h"
 #include "platform/foundation/notification_center.h"
 #include "platform/foundation/run_loop.h"
-#include "platform/foundation/string_number.h"
 #include "platform/prefs/controller_registry.h"
 #include "platform/ui/application.h"
 #include "platform/ui/label.h"
@@ -42,17 +42,6 @@ std::string formatInteger(const char* pattern, long long number)
     char text[48];
     std::snprintf(text, sizeof text, pattern, static_cast<int>(std::clamp<long long>(number, INT_MIN, INT_MAX)));
     return text;
-}
-
-// The integer a stored value stands for; nothing for values without one (lists, dictionaries),
-// which count as absent.
-std::optional<long long> integerOf(const sv::Value& value)
-{
-    if (auto number = value.integerValue())
-        return std::clamp<long long>(*number, INT_MIN, INT_MAX);
-    if (const std::string* text = value.asString())
-        return sv::intValue(*text);
-    return std::nullopt;
 }
 
 // The number of entries of a stored list; 0 when absent or not a list.
@@ -119,9 +108,8 @@ void SLVAppDelegate::doneLoading()
             }
         }
 
-        long long threshold = slv::kDefaultRamValue;
-        if (auto stored = getObjectWithKey(slv::key::RamValue, false))
-            threshold = integerOf(*stored).value_or(threshold);
+        // The library reads the same threshold from the same file.
+        long long threshold = slv::threshold(slv::settingsSnapshot().get());
 
         std::weak_ptr<ZEVValueTrackingSliderDelegate> delegate = std::static_pointer_cast<SLVAppDelegate>(shared_from_this());
         ramSlider = ZEVValueTrackingSlider::initWithFrame(kSliderFrame, delegate);

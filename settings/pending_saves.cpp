@@ -45,8 +45,10 @@ void SLVPendingSaves::attempt(bool retrying)
     double timeout = lastBusy && !retrying ? kBusyTimeout : sv::plist::kLockTimeout;
     auto result = sv::plist::updateEntries(slv::settingsPath(), waiting(), timeout);
     lastBusy = result == sv::plist::UpdateResult::Busy;
-    // An unreadable file is left alone and the change dropped, without a word.
-    if (result == sv::plist::UpdateResult::Written || result == sv::plist::UpdateResult::Unreadable) {
+    // Done when written or found already in the file; an unreadable file is left alone and the
+    // change dropped, without a word. Only a busy lock or a failed write is tried again.
+    using Result = sv::plist::UpdateResult;
+    if (result != Result::Busy && result != Result::WriteFailed) {
         waiting().clear();
         return;
     }

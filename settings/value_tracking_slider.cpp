@@ -159,6 +159,8 @@ void ZEVValueTrackingSlider::endTrackingWithTouch(const UITouch* touch, const UI
 
 void ZEVValueTrackingSlider::cancelTrackingWithEvent(const UIEvent* event)
 {
+    // The thumb stays where the finger left it: the balloon, the label and the file follow it.
+    _positionAndUpdatePopupView();
     _fadePopupViewInAndOut(false);
     UISlider::cancelTrackingWithEvent(event);
 }

@@ -1,6 +1,8 @@
 #include "hosts/springboard/device.h"
 
 #include "hosts/springboard/springboard.h"
+#include "platform/foundation/notification_center.h"
+#include "platform/home_screen.h"
 #include "platform/kernel/kernel.h"
 
 #include <algorithm>
@@ -34,6 +36,14 @@ void Device::reset()
     suspects_ = std::move(suspects);
     changed_ = std::move(changed);
     historyFlush_ = std::move(historyFlush);
+}
+
+void Device::setCall(Call call)
+{
+    if (call_ == call)
+        return;
+    call_ = call;
+    sv::NotificationCenter::defaultCenter().post(sv::home::note::CallStatusChanged);
 }
 
 void Device::setMemory(std::optional<double> totalMB, std::optional<double> baseMB)

@@ -53,7 +53,8 @@ public:
     const std::optional<std::string>& top() const { return top_; }
 
     Call call() const { return call_; }
-    void setCall(Call call) { call_ = call; }
+    // Tells the home screen's process (sv::home::note::CallStatusChanged) when it changes.
+    void setCall(Call call);
 
     // The process object of an application, or null when it has none.
     id process(id application);

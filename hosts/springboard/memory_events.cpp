@@ -1,6 +1,7 @@
 // The events a picture of the run is drawn from: what the kernel reports as free, the threshold
 // the library would compare it with, and the telephone.
 #include "contract/settings_contract.h"
+#include "contract/threshold.h"
 #include "hosts/springboard/device.h"
 #include "hosts/springboard/springboard.h"
 
@@ -26,13 +27,10 @@ namespace {
         return "none";
     }
 
-    // The library's reading of "ramValue": the default without a file, 0 when it holds none.
+    // The threshold the library and the pane read.
     std::int64_t threshold()
     {
-        if (!slv::settingsExist())
-            return slv::kDefaultRamValue;
-        auto settings = slv::readSettings();
-        return settings ? sv::findInteger(*settings, slv::key::RamValue).value_or(0) : 0;
+        return slv::threshold(slv::settingsSnapshot().get());
     }
 
     void reportChanges(Reported& reported)

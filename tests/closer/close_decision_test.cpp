@@ -1,4 +1,5 @@
 #include "contract/settings_contract.h"
+#include "contract/threshold.h"
 #include "platform/foundation/notification_center.h"
 #include "platform/foundation/property_list.h"
 #include "tests/closer/closer_fixture.h"
@@ -107,15 +108,25 @@ TEST_F(CloseDecisionTest, AlwaysKillClosesEveryoneButTheExempt)
     EXPECT_EQ(closes(), Lines { "closed a" });
 }
 
-TEST_F(CloseDecisionTest, NothingClosesDuringACallButSuspectsAreKept)
+TEST_F(CloseDecisionTest, NothingClosesDuringACallAndWhatItHeldBackIsDecidedAtItsEnd)
 {
+    writeSettings({ { "AlwaysIdentifiers", entries({ "b" }) } });
     for (const char* call : { "call active", "call incoming", "call outgoing" }) {
-        play({ call, "free 0", "state a 2", "wait 2" });
+        events.clear();
+        play({ "launch a", "launch b", "launch top", call, "free 0", "state a 2", "state b 2", "wait 2" });
         EXPECT_TRUE(closes().empty()) << call;
-        EXPECT_EQ(suspects(), Lines { "a" }) << call;
+        EXPECT_EQ(suspects(), (Lines { "a", "b" })) << call;
+        // Ringing, then answered: still a call.
+        play({ "call active", "wait 30" });
+        EXPECT_TRUE(closes().empty()) << call;
+        // At its end the decisions are made in the order the applications left: for a, memory is
+        // low and a is the oldest suspect; b is always-listed.
+        play({ "call none" });
+        advance(1);
+        EXPECT_EQ(closes(), (Lines { "closed a", "closed b" })) << call;
+        play({ "free auto" });
+        advance(10);
     }
-    play({ "call none", "state a 2", "wait 2" });
-    EXPECT_EQ(closes(), Lines { "closed a" });
 }
 
 TEST_F(CloseDecisionTest, TheThreeFixedIdentifiersAreNeverClosedAndStaySuspects)
@@ -157,48 +168,67 @@ TEST_F(CloseDecisionTest, StateThreeWithoutTaskSupportTakesTheOldestSuspectInste
     EXPECT_EQ(suspects(), Lines { "b" });
 }
 
-TEST_F(CloseDecisionTest, AFileWithoutRamValueMeansThresholdZero)
+TEST_F(CloseDecisionTest, AFileWithoutRamValueOrThatCannotBeReadMeansTheDefaultThePaneShows)
 {
     writeSettings({ { "alwaysKill", false } });
-    play({ "free 1", "state a 2", "wait 2" });
+    play({ "free 176", "state a 2", "wait 2" });
     EXPECT_TRUE(closes().empty());
-    play({ "free 0", "state a 2", "wait 2" });
+    play({ "free 175", "state a 2", "wait 2" });
     EXPECT_EQ(closes(), Lines { "closed a" });
+
+    sv::test::writeHostFile(root().host(slv::settingsPath()), "not a property list");
+    play({ "launch a", "launch top", "free 176", "state a 2", "wait 2" });
+    EXPECT_EQ(closes(), Lines { "closed a" });
+    play({ "free 175", "state a 2", "wait 2" });
+    EXPECT_EQ(closes(), (Lines { "closed a", "closed a" }));
+    EXPECT_EQ(sv::test::readHostFile(root().host(slv::settingsPath())), "not a property list");
 }
 
-TEST_F(CloseDecisionTest, AnUnreadableFileMeansThresholdZeroAndIsLeftAlone)
+TEST_F(CloseDecisionTest, TheThresholdIsReadAsThePaneReadsIt)
 {
-    sv::test::writeHostFile(root().host(slv::settingsPath()), "not a property list");
-    play({ "free 1", "state a 2", "wait 2" });
-    EXPECT_TRUE(closes().empty());
-    play({ "free 0", "state a 2", "wait 2" });
-    EXPECT_EQ(closes(), Lines { "closed a" });
-    EXPECT_EQ(sv::test::readHostFile(root().host(slv::settingsPath())), "not a property list");
+    struct Case {
+        sv::Value stored;
+        int threshold;
+    };
+    for (const Case& c : { Case { sv::Value("250"), 250 }, Case { sv::Value(" +90 MB"), 90 }, Case { sv::Value(120.9), 120 },
+                           Case { sv::Value("lots"), 175 }, Case { sv::Value(true), 175 }, Case { sv::Value(sv::Array {}), 175 } }) {
+        writeSettings({ { "ramValue", c.stored } });
+        EXPECT_EQ(slv::threshold(slv::settingsSnapshot().get()), c.threshold);
+        events.clear();
+        play({ "launch a", "launch top", ("free " + std::to_string(c.threshold + 1)).c_str(), "state a 2", "wait 2" });
+        EXPECT_TRUE(closes().empty()) << c.threshold;
+        play({ ("free " + std::to_string(c.threshold)).c_str(), "state a 2", "wait 2" });
+        EXPECT_EQ(closes(), Lines { "closed a" }) << c.threshold;
+    }
+    writeSettings({ { "ramValue", std::int64_t { 1 } << 40 } });
+    EXPECT_EQ(slv::threshold(slv::settingsSnapshot().get()), 2147483647);
 }
 
 TEST_F(CloseDecisionTest, ValuesOfTheWrongTypeReadAsAbsent)
 {
     sv::Array always { sv::Value("a"), sv::Value(sv::Dictionary { { "BundleID", 5 } }) };
-    writeSettings({ { "NeverIdentifiers", "a" }, { "AlwaysIdentifiers", always }, { "ramValue", "500" },
+    writeSettings({ { "NeverIdentifiers", "a" }, { "AlwaysIdentifiers", always }, { "ramValue", "ten" },
                     { "alwaysKill", "yes" } });
-    play({ "free 10", "state a 2", "wait 2" });
-    EXPECT_TRUE(closes().empty()); // threshold 0, not 500; not always-listed; no alwaysKill
-    play({ "free 0", "state a 2", "wait 2" });
+    play({ "free 176", "state a 2", "wait 2" });
+    EXPECT_TRUE(closes().empty()); // threshold 175; not always-listed; no alwaysKill
+    play({ "free 175", "state a 2", "wait 2" });
     EXPECT_EQ(closes(), Lines { "closed a" }); // the never "list" is no list
 }
 
-TEST_F(CloseDecisionTest, AnOldestSuspectWithoutIdentifierIsDroppedWithoutATimer)
+TEST_F(CloseDecisionTest, AnOldestSuspectWithoutIdentifierIsPassedOverAndDropped)
 {
     int notices = 0;
     sv::NotificationCenter::defaultCenter().addObserver(this, std::string(slv::local::TimerTester),
                                                         [&notices](const sv::Notification&) { ++notices; });
     play({ "app n \"Nameless\" no-id", "launch n", "launch top", "free 300", "state n 2", "state a 2", "free 0",
-           "state b 2", "wait 10" });
+           "state b 2", "wait 1" });
     sv::NotificationCenter::defaultCenter().removeObserver(this);
-    EXPECT_EQ(notices, 0);
-    EXPECT_TRUE(closes().empty());
-    EXPECT_TRUE(eventsStartingWith("posted").empty()); // the chain never started
-    EXPECT_EQ(suspects(), (Lines { "a", "b" }));
+    EXPECT_EQ(notices, 1); // a's, none for the nameless one
+    EXPECT_EQ(closes(), Lines { "closed a" });
+    EXPECT_EQ(suspects(), Lines { "b" });
+    // The chain goes on while memory stays low.
+    play({ "wait 5" });
+    EXPECT_EQ(closes(), (Lines { "closed a", "closed b" }));
 }
 
 TEST_F(CloseDecisionTest, TheHomeScreenHandlerRunsOnceOnEveryPath)
@@ -243,20 +273,53 @@ TEST_F(CloseDecisionTest, TheChainPassesOverFixedAndNeverListedSuspectsAndCloses
     EXPECT_EQ(closes(), (Lines { "closed a", "closed c", "closed d", "closed c" }));
 }
 
-TEST_F(CloseDecisionTest, ACallEndsTheChainUntilTheNextStateChange)
+TEST_F(CloseDecisionTest, ACallHoldsTheChainAndItsDueCloseUntilItEnds)
 {
     for (const char* call : { "call active", "call incoming", "call outgoing" }) {
         events.clear();
         play({ "launch a", "launch b", "launch c", "launch top", "free 300", "state a 2", "state b 2", "free 100",
-               "state c 2", "wait 2", call, "wait 20", "call none", "wait 20" });
-        // a went before the call; the re-check during it closed nothing and started nothing.
+               "state c 2", "wait 2", call, "wait 20" });
+        // a went before the call; the re-check during it closed nothing and is held.
         EXPECT_EQ(closes(), Lines { "closed a" }) << call;
-        EXPECT_EQ(eventsStartingWith("posted norv.swr.kill.test").size(), 1u) << call;
         EXPECT_EQ(suspects(), (Lines { "b", "c" })) << call;
-        play({ "state c 2", "wait 20" });
+        play({ "call none" });
+        advance(1);
+        EXPECT_EQ(closes(), (Lines { "closed a", "closed b" })) << call;
+        advance(4.6);
         EXPECT_EQ(closes(), (Lines { "closed a", "closed b", "closed c" })) << call;
         EXPECT_TRUE(suspects().empty()) << call;
+        advance(10);
     }
+
+    // A close due during the call is made at its end, and its chain goes on from there.
+    events.clear();
+    play({ "launch a", "launch b", "launch top", "free 300", "state a 2", "free 100", "state b 2", "wait 0.5",
+           "call incoming", "wait 10", "call none" });
+    EXPECT_EQ(closes(), Lines { "closed a" });
+    advance(4.6);
+    EXPECT_EQ(closes(), (Lines { "closed a", "closed b" }));
+}
+
+TEST_F(CloseDecisionTest, OneChainAtATime)
+{
+    // A chain waits for its re-check while a state change closes the oldest suspect: the next
+    // re-check comes 3.6 s after the latest close, and only it closes one more.
+    play({ "app d \"D\" mem=20", "app e \"E\" mem=20", "launch d", "launch e", "launch top", "free 300",
+           "state a 2", "state b 2", "state c 2", "state d 2", "free 100", "state e 2", "wait 2", "state top 2",
+           "wait 1.2" });
+    EXPECT_EQ(closes(), (Lines { "closed a", "closed b" }));
+    play({ "free 175", "wait 5" });
+    EXPECT_EQ(closes(), (Lines { "closed a", "closed b", "closed c" }));
+    play({ "free 200", "wait 30" });
+    EXPECT_EQ(closes(), (Lines { "closed a", "closed b", "closed c" }));
+    EXPECT_EQ(eventsStartingWith("posted norv.swr.kill.test").size(), 2u);
+}
+
+TEST_F(CloseDecisionTest, AReCheckThatFindsACloseOfTheChainPendingLeavesTheChainToIt)
+{
+    play({ "free 300", "state a 2", "state b 2", "free 100", "state c 2", "post norv.swr.kill.test", "wait 1" });
+    EXPECT_EQ(closes(), Lines { "closed a" });
+    EXPECT_EQ(suspects(), (Lines { "b", "c" }));
 }
 
 TEST_F(CloseDecisionTest, FreeMemoryComparesInMebibytesAtEverySize)

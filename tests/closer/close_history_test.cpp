@@ -2,6 +2,8 @@
 // must not be written over.
 #include "closer/close_history.h"
 #include "platform/foundation/files.h"
+#include "platform/foundation/log.h"
+#include "platform/foundation/property_list.h"
 #include "tests/support/process_test.h"
 
 #include <filesystem>
@@ -92,6 +94,35 @@ TEST_F(CloseHistoryTest, AReturnAfterTheMinuteLeavesTheRecordAlone)
     ASSERT_EQ(records.size(), 2u);
     EXPECT_EQ(records[0].reopenedAfter, 60.0) << "the minute itself still counts";
     EXPECT_FALSE(records[1].reopenedAfter);
+}
+
+TEST_F(CloseHistoryTest, AReturnMarksNoRecordOlderThanTheMinuteWhoseCloseWasLost)
+{
+    log.recordClose("com.example.mail", history::reason::LowMemory, 100);
+    written();
+    // The file is replaced meanwhile by one whose newest mail record is three days old.
+    history::Record old { "com.example.mail", history::dateOf(std::chrono::system_clock::now() - std::chrono::hours(72)),
+                          std::string(history::reason::AlwaysList), std::nullopt, std::nullopt };
+    ASSERT_TRUE(sv::plist::writeFile(history::Path, sv::Value(sv::Array { history::valueOf(old) })));
+    advance(10);
+    log.noteForeground("com.example.mail");
+    auto records = written();
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_FALSE(records[0].reopenedAfter);
+}
+
+TEST_F(CloseHistoryTest, AHistoryThatCannotBeKeptIsReportedOnce)
+{
+    std::vector<std::string> lines;
+    sv::setLogSink([&lines](std::string_view line) { lines.emplace_back(line); });
+    std::filesystem::create_directories(root().host(std::string(history::Path)));
+    log.recordClose("com.example.mail", history::reason::LowMemory, 100);
+    written();
+    log.recordClose("com.example.news", history::reason::LowMemory, 100);
+    written();
+    sv::setLogSink(nullptr);
+    EXPECT_EQ(lines, std::vector<std::string> { "Sleep Vane: cannot keep the close history in "
+                                                "/var/mobile/Library/Sleepvane/History.plist; closes go unrecorded" });
 }
 
 TEST_F(CloseHistoryTest, KeepsTheNewestHundred)

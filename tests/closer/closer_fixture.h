@@ -3,6 +3,8 @@
 // clock, the home screen's classes and simulated device, and the library started once per process.
 
 #include "closer/close_history.h"
+#include "closer/close_timer.h"
+#include "closer/held_back.h"
 #include "closer/sleepwright.h"
 #include "hosts/common/scenario.h"
 #include "hosts/springboard/device.h"
@@ -38,6 +40,8 @@ protected:
         }();
         (void)started;
         susApp->clear();
+        HeldBack::clear();
+        resetRecheckChain();
         CloseHistory::shared().reset();
         pool_.emplace();
         sb::Springboard::shared().reset();
@@ -57,6 +61,7 @@ protected:
     {
         // Pending timers hold Timer objects; ending them lets those unsubscribe now.
         RunLoop::main().removeAllTimers();
+        HeldBack::clear();
         if (susApp)
             susApp->clear();
         pool_.reset();

@@ -148,13 +148,58 @@ show suspects
 )");
     EXPECT_EQ(result.status, 0) << result.err;
     EXPECT_EQ(lines(result.out, "suspects"), (Lines { "[0.000] suspects com.apple.mobilephone com.apple.AdSheetPhone c d",
-                                                      "[27.000] suspects com.apple.mobilephone com.apple.AdSheetPhone d",
+                                                      "[27.000] suspects com.apple.mobilephone com.apple.AdSheetPhone",
                                                       "[37.000] suspects com.apple.mobilephone com.apple.AdSheetPhone" }));
-    // a and c 4.6 s apart; the re-check of 9.2 s came during the call and ended the chain.
-    EXPECT_EQ(lines(result.out, "closed"), (Lines { "[1.000] closed a", "[5.600] closed c", "[28.000] closed d" }));
+    // a and c 4.6 s apart; the re-check of 9.2 s came during the call and was held until its end.
+    EXPECT_EQ(lines(result.out, "closed"), (Lines { "[1.000] closed a", "[5.600] closed c", "[18.000] closed d" }));
     EXPECT_EQ(lines(result.out, "kill.test"), (Lines { "[4.600] posted norv.swr.kill.test",
                                                        "[9.200] posted norv.swr.kill.test",
+                                                       "[21.600] posted norv.swr.kill.test",
                                                        "[31.600] posted norv.swr.kill.test" }));
+}
+
+TEST_F(SpringboardHostTest, TheFirstCatalogueKeepsTheThresholdThePaneShows)
+{
+    install();
+    auto result = run({ "--memory-events" }, R"(memory total=1024 base=800
+app a "A" mem=30
+app b "B" mem=30
+launch a
+launch b
+launch top
+post norv.slv.grabapps
+wait 1
+state a 2
+wait 2
+)");
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_TRUE(std::filesystem::exists(root_.host("/var/mobile/Library/Preferences/com.norv.slv.plist")));
+    EXPECT_EQ(lines(result.out, "threshold"), Lines { "[0.000] threshold 175" });
+    EXPECT_EQ(lines(result.out, "closed"), Lines { "[2.000] closed a" });
+}
+
+TEST_F(SpringboardHostTest, ACloseDueDuringACallIsMadeWhenTheCallEnds)
+{
+    install();
+    auto result = run({}, R"(settings always a b
+app a "A" mem=10
+app b "B" mem=10
+launch a
+launch b
+launch top
+state a 2
+wait 0.5
+call incoming
+wait 1
+call active
+state b 2
+wait 10
+call none
+wait 2
+)");
+    EXPECT_EQ(result.status, 0) << result.err;
+    // a fell due at 1.0 while the phone rang; b, always-listed too, left during the call.
+    EXPECT_EQ(lines(result.out, "closed"), (Lines { "[11.500] closed a", "[12.500] closed b" }));
 }
 
 TEST_F(SpringboardHostTest, PlentyOfFreeMemoryIsPlentyAtEverySize)

@@ -161,9 +161,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     readAsAChooser<SLVNeverAppsController>(false);
     readAsAChooser<SLVAlwaysAppsController>(false);
     const sv::Dictionary* before = parsed ? parsed->asDictionary() : nullptr;
-    // A file there but unreadable is not a missing one: the library's threshold is then 0.
+    // The library's threshold is the one the pane shows, whatever the file holds.
+    check(thresholdFrom(librarySettings) == slv::threshold(before), "the library and the pane read two thresholds");
     if (!before)
-        check(thresholdFrom(librarySettings) == 0, "an unreadable file gave the library a threshold");
+        check(thresholdFrom(librarySettings) == slv::kDefaultRamValue, "an unreadable file did not give the default");
 
     // A save of the pane: on a dictionary it keeps every key; on anything else it writes nothing.
     SLVAppDelegate::writeDictToSave(sv::Dictionary { { std::string(slv::key::RamValue), sv::Value(120) } });

@@ -91,6 +91,26 @@ TEST_F(PreferencesHostTest, OpensThePaneAndSavesWhatTheFingerSets)
     EXPECT_EQ(darkPixels(*restImage, 43, 86, 258, 100), 0);
 }
 
+TEST_F(PreferencesHostTest, ATouchThatKeepsTheValueIsNoFailedSaveAndACancelledDragKeepsSliderAndLabelTogether)
+{
+    auto result = play("open\n"
+                       "wait 0.2\n"
+                       "drag 175\n"
+                       "drag 175\n"
+                       "wait 10\n"
+                       "drag 250 hold\n"
+                       "drag 260 hold\n"
+                       "cancel\n"
+                       "wait 10\n"
+                       "show\n");
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_FALSE(has(result.out, "save failed")) << result.out;
+    EXPECT_TRUE(has(result.out, "] row RamSlider \"\", switch off (hidden), slider 260, label \"260 MB\"\n")) << result.out;
+    auto settings = slv::readSettings();
+    ASSERT_TRUE(settings);
+    EXPECT_EQ(sv::findInteger(*settings, slv::key::RamValue), 260);
+}
+
 TEST_F(PreferencesHostTest, ReportsBadLinesAndGoesOn)
 {
     auto result = play("drag 50\n"

@@ -96,6 +96,20 @@ TEST_F(RecentlyClosedTest, ThePanesRowOpensTheHistoryNewestFirst)
     ASSERT_TRUE(cell) << "the rows draw themselves";
 }
 
+TEST_F(RecentlyClosedTest, AHistoryGrownPastAHundredShowsItsNewestHundred)
+{
+    double now = history::dateOf(std::chrono::system_clock::now()).secondsSince2001;
+    Array records;
+    for (int i = 0; i < 250; ++i)
+        records.push_back(history::valueOf({ "com.example.app" + std::to_string(i), { now - 250 + i }, "Low memory", i, {} }));
+    ASSERT_TRUE(plist::writeFile(history::Path, Value(records)));
+    auto screen = openScreen();
+    ASSERT_TRUE(screen);
+    ASSERT_EQ(screen->rows().size(), 100u);
+    EXPECT_EQ(screen->rows().front().name, "com.example.app249");
+    EXPECT_EQ(screen->rows().back().name, "com.example.app150");
+}
+
 TEST_F(RecentlyClosedTest, YesAddsToTheNeverListAndKeepsEverythingElse)
 {
     auto screen = openScreen();

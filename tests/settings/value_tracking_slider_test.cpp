@@ -137,14 +137,15 @@ TEST_F(SliderTest, TouchWithinThirteenPointsOfTheThumbCounts)
     EXPECT_EQ(reports->calls.size(), 1u);
 }
 
-TEST_F(SliderTest, CancelledDragFadesOutWithoutAFinalReport)
+TEST_F(SliderTest, CancelledDragReportsWhereTheThumbStaysAndFadesOut)
 {
     touchDown(thumbCentre());
     moveTo(250);
     ASSERT_EQ(reports->calls.size(), 2u);
+    EXPECT_EQ(reports->calls.back(), Call("175 MB", 175)); // reported before the thumb moved
     slider->touchesCancelled(nullptr);
-    EXPECT_EQ(reports->calls.size(), 2u);
-    EXPECT_EQ(reports->calls.back(), Call("175 MB", 175));
+    EXPECT_EQ(reports->calls.size(), 3u);
+    EXPECT_EQ(reports->calls.back(), Call("250 MB", 250));
     EXPECT_EQ(popup().alpha(), 0);
     EXPECT_EQ(popup().lastAlphaAnimation()->duration, 0.5);
     EXPECT_FALSE(slider->isTracking());
