@@ -30,6 +30,7 @@ struct Event {
 
 struct Day {
     std::string label; // who and when, for messages
+    std::string person; // whose day: what a policy learns from use is carried over that person's days
     std::vector<App> apps;
     std::vector<Event> events; // in time order
     // What a scenario set; nothing means the command line's device and empty lists.

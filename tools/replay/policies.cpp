@@ -178,6 +178,7 @@ namespace {
 } // namespace
 
 std::unique_ptr<Policy> makePartsPolicy();
+std::unique_ptr<Policy> makeLearnFromUsePolicy(const std::string& name);
 
 std::unique_ptr<Policy> makePolicy(const std::string& name)
 {
@@ -187,9 +188,11 @@ std::unique_ptr<Policy> makePolicy(const std::string& name)
         return std::make_unique<LargestFirst>();
     if (name == "oracle")
         return std::make_unique<Oracle>();
+    if (name == "learn-from-use" || name.starts_with("learn-from-use:"))
+        return makeLearnFromUsePolicy(name);
     return nullptr;
 }
 
-std::vector<std::string> policyNames() { return { "parts", "largest-first", "oracle" }; }
+std::vector<std::string> policyNames() { return { "parts", "largest-first", "oracle", "learn-from-use" }; }
 
 } // namespace replay

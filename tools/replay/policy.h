@@ -68,7 +68,8 @@ private:
     double due_ = kNever;
 };
 
-// The policies known by name ("parts", "largest-first", "oracle"); null for another name.
+// The policies known by name ("parts", "largest-first", "oracle", "learn-from-use", and
+// "learn-from-use:<knobs>" for predictors tried beside it); null for another name.
 std::unique_ptr<Policy> makePolicy(const std::string& name);
 std::vector<std::string> policyNames();
 

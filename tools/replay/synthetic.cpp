@@ -82,7 +82,8 @@ std::vector<Session> Synthetic::sessions(int person, int day) const
 Day Synthetic::day(int person, int dayIndex) const
 {
     Day day;
-    day.label = "synthetic person " + std::to_string(person) + ", day " + std::to_string(dayIndex + 1);
+    day.person = "synthetic person " + std::to_string(person);
+    day.label = day.person + ", day " + std::to_string(dayIndex + 1);
     day.apps = catalogue(person);
     DayBuilder build(day);
     for (const Session& session : sessions(person, dayIndex)) {

@@ -158,7 +158,8 @@ Trace readLsapp(std::istream& in, const std::string& source)
         while (i < rows.size()) {
             Day day;
             long date = rows[i].day;
-            day.label = "person " + person + ", " + civil(date);
+            day.person = "person " + person;
+            day.label = day.person + ", " + civil(date);
             DayBuilder build(day);
             std::string session = rows[i].session;
             double last = rows[i].seconds;
@@ -322,8 +323,12 @@ Trace readScenario(std::istream& in, const std::string& source)
                 auto value = w.size() == 3 ? sv::host::parseNumber(w[2]) : std::nullopt;
                 if (!value || *value != std::trunc(*value))
                     bad("settings ramValue takes a whole number");
+            } else if (what == "learnFromUse") {
+                // The policy chosen decides: learn-from-use has it on, the others off.
+                if (w.size() != 3 || (w[2] != "on" && w[2] != "off"))
+                    bad("settings learnFromUse takes on or off");
             } else {
-                bad("settings takes never, always, ramValue or alwaysKill");
+                bad("settings takes never, always, ramValue, alwaysKill or learnFromUse");
             }
         } else {
             bad("unknown command " + command);
