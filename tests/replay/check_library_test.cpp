@@ -33,6 +33,23 @@ namespace {
         EXPECT_GT(closes, 200) << "the days must close enough to tell";
     }
 
+    // Learn From Use learning from nothing through each day: the library's order of closes is the
+    // model's, use by use.
+    TEST(CheckLibrary, SeededDaysLearningFromUseCloseAlikeInTheLibraryAndTheModel)
+    {
+        Footprints footprints(22);
+        DeviceSize device;
+        Replay replay(device, footprints);
+        LibraryCheck check = makeCheck();
+        long closes = 0, disagreed = 0;
+        auto days = Synthetic(22).days(10, 2);
+        for (const Day& day : days)
+            for (int threshold : { 100, 250 })
+                disagreed += !check.check(day, threshold, replay, device, footprints, &closes, "learn-from-use");
+        EXPECT_EQ(disagreed, 0);
+        EXPECT_GT(closes, 100);
+    }
+
     TEST(CheckLibrary, AScenarioWithCallsListsAndBackgroundModesClosesAlike)
     {
         std::ifstream in(std::string(SV_SOURCE_DIR) + "/hosts/springboard/scenarios/morning.txt");

@@ -55,7 +55,8 @@ namespace {
 
 } // namespace
 
-std::string scenarioOf(const Day& day, int threshold, const DeviceSize& device, const std::vector<double>& footprints)
+std::string scenarioOf(const Day& day, int threshold, const DeviceSize& device, const std::vector<double>& footprints,
+                       bool learnFromUse)
 {
     std::ostringstream out;
     out << "# " << day.label << ", threshold " << threshold << "\n";
@@ -74,6 +75,8 @@ std::string scenarioOf(const Day& day, int threshold, const DeviceSize& device, 
     list("always", day.always);
     if (day.alwaysKill)
         out << "settings alwaysKill on\n";
+    if (learnFromUse)
+        out << "settings learnFromUse on\n";
     for (std::size_t i = 0; i < day.apps.size(); ++i) {
         const App& app = day.apps[i];
         out << "app " << app.bundleID << " " << quoted(app.name) << " mem=" << exact(footprints[i]);
@@ -115,7 +118,7 @@ LibraryCheck::~LibraryCheck()
 }
 
 bool LibraryCheck::check(const Day& day, int threshold, const Replay& replay, const DeviceSize& device,
-                         const Footprints& footprints, long* closeCount)
+                         const Footprints& footprints, long* closeCount, const std::string& policy)
 {
     if (root_.empty()) {
         std::fprintf(stderr, "sleepvane-replay: --check-library: cannot make a device root\n");
@@ -138,7 +141,7 @@ bool LibraryCheck::check(const Day& day, int threshold, const Replay& replay, co
     std::vector<double> sizes = footprintsOf(day, footprints);
     {
         std::ofstream file(scenario);
-        file << scenarioOf(day, threshold, device, sizes);
+        file << scenarioOf(day, threshold, device, sizes, policy == "learn-from-use");
         if (!file) {
             std::fprintf(stderr, "sleepvane-replay: --check-library: cannot write %s\n", scenario.c_str());
             return false;
@@ -178,8 +181,8 @@ bool LibraryCheck::check(const Day& day, int threshold, const Replay& replay, co
     }
 
     std::vector<Closed> ours;
-    auto parts = makePolicy("parts");
-    replay.play(day, *parts, threshold, &ours);
+    auto ruled = makePolicy(policy);
+    replay.play(day, *ruled, threshold, &ours);
     if (closeCount)
         *closeCount += static_cast<long>(ours.size());
     bool agree = host.size() == ours.size();
@@ -190,7 +193,7 @@ bool LibraryCheck::check(const Day& day, int threshold, const Replay& replay, co
                      day.label.c_str(), threshold);
         for (const auto& c : host)
             std::fprintf(stderr, " %s@%.3f", c.id.c_str(), c.time);
-        std::fprintf(stderr, "; the parts policy closed");
+        std::fprintf(stderr, "; the %s policy closed", policy.c_str());
         for (const auto& c : ours)
             std::fprintf(stderr, " %s@%.3f", day.apps[c.app].bundleID.c_str(), c.time);
         std::string kept = root_ + "-disagreement.txt";

@@ -10,7 +10,9 @@
 namespace replay {
 
 // The day as a home-screen scenario at one threshold, every application with its footprint.
-std::string scenarioOf(const Day& day, int threshold, const DeviceSize& device, const std::vector<double>& footprints);
+// With learnFromUse the scenario turns Learn From Use on (the host starts knowing nothing).
+std::string scenarioOf(const Day& day, int threshold, const DeviceSize& device, const std::vector<double>& footprints,
+                       bool learnFromUse = false);
 
 class LibraryCheck {
 public:
@@ -20,10 +22,11 @@ public:
     LibraryCheck(const LibraryCheck&) = delete;
     LibraryCheck& operator=(const LibraryCheck&) = delete;
 
-    // Plays the day at the threshold on the host and compares its closes with the parts policy's.
+    // Plays the day at the threshold on the host and compares its closes with the policy's
+    // ("parts", or "learn-from-use" with the switch on and nothing learned before the day).
     // Answers false, with each difference on standard error, when they disagree or the host fails.
     bool check(const Day& day, int threshold, const Replay& replay, const DeviceSize& device,
-               const Footprints& footprints, long* closes = nullptr);
+               const Footprints& footprints, long* closes = nullptr, const std::string& policy = "parts");
 
 private:
     std::string host_, library_;
