@@ -162,18 +162,12 @@ namespace {
                 settings[std::string(slv::key::RamValue)] = value;
                 return true;
             };
-        } else if (what == "alwaysKill") {
+        } else if (what == "alwaysKill" || what == "learnFromUse") {
             if (words.size() != 3 || (words[2] != "on" && words[2] != "off"))
-                return "settings alwaysKill takes on or off";
-            change = [on = words[2] == "on"](sv::Dictionary& settings) {
-                settings[std::string(slv::key::AlwaysKill)] = on;
-                return true;
-            };
-        } else if (what == "learnFromUse") {
-            if (words.size() != 3 || (words[2] != "on" && words[2] != "off"))
-                return "settings learnFromUse takes on or off";
-            change = [on = words[2] == "on"](sv::Dictionary& settings) {
-                settings[std::string(slv::key::LearnFromUse)] = on;
+                return "settings " + what + " takes on or off";
+            std::string key(what == "alwaysKill" ? slv::key::AlwaysKill : slv::key::LearnFromUse);
+            change = [key, on = words[2] == "on"](sv::Dictionary& settings) {
+                settings[key] = on;
                 return true;
             };
         } else {
