@@ -156,9 +156,9 @@ import json, struct, sys, zlib
 rows = json.loads(sys.stdin.read())
 keys = ["policy", "threshold", "switches", "launches", "cold_launches", "closes", "regretted_60s",
         "regretted_10min", "minutes_under_threshold", "lowest_free"]
-assert len(rows) == 6, rows
+assert len(rows) == 8, rows
 assert all(list(r.keys()) == keys for r in rows), rows[0].keys()
-assert [r["policy"] for r in rows] == ["parts"] * 2 + ["largest-first"] * 2 + ["oracle"] * 2
+assert [r["policy"] for r in rows] == ["parts"] * 2 + ["largest-first"] * 2 + ["oracle"] * 2 + ["learn-from-use"] * 2
 data = open(sys.argv[1], "rb").read()
 assert data[:8] == b"\x89PNG\r\n\x1a\n"
 at, idat, size = 8, b"", None
