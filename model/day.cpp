@@ -124,6 +124,12 @@ void Day::setAlwaysKill(bool on)
     alwaysKill_ = on;
 }
 
+void Day::setLearnFromUse(bool on)
+{
+    settingsExist_ = true;
+    learnFromUse_ = on;
+}
+
 void Day::touchSettings()
 {
     settingsExist_ = true;
@@ -191,6 +197,9 @@ void Day::stateChanged(const std::string& key, int state)
             callOff(*id);
             // Reopened: the close it undid, if within the window and still in the history.
             auto last = lastClose_.find(*id);
+            bool returned = last != lastClose_.end() && now_ - last->second <= kReopenWindow;
+            if (settingsExist_ && learnFromUse_)
+                usage_.foreground(*id, returned);
             if (last != lastClose_.end()) {
                 double after = now_ - last->second;
                 lastClose_.erase(last);
@@ -253,6 +262,30 @@ void Day::closePath(const std::string& key)
 
 bool Day::closeOldestSuspect(std::int64_t figure)
 {
+    if (settingsExist_ && learnFromUse_) {
+        std::optional<std::string> chosen;
+        double lowest = 0;
+        for (auto it = suspects_.begin(); it != suspects_.end();) {
+            std::optional<std::string> id = identifier(*it);
+            if (!id || listed(never_, id)) {
+                it = suspects_.erase(it);
+                continue;
+            }
+            if (!fixedNeverClosed(*id)) {
+                double likelihood = usage_.likelihood(*id);
+                if (!chosen || likelihood < lowest) {
+                    chosen = *it;
+                    lowest = likelihood;
+                }
+            }
+            ++it;
+        }
+        if (!chosen)
+            return false;
+        std::erase(suspects_, *chosen);
+        schedule(*chosen, *identifier(*chosen), true, kLowMemory, figure);
+        return true;
+    }
     for (auto it = suspects_.begin(); it != suspects_.end();) {
         std::optional<std::string> id = identifier(*it);
         if (id && fixedNeverClosed(*id)) {

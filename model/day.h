@@ -47,8 +47,15 @@
 //  applications take the close path, in the order of their latest leave (a return drops one, and
 //  so does a close of it scheduled meanwhile); then a held-back re-check is made, unless the
 //  chain posted its name since, if memory is still at or below the threshold.
+//  Learn From Use ("LearnFromUse" true in the settings file): the closable suspect taken, by the
+//  decision and by the chain alike, is the one least likely to be opened again (model/usage.h;
+//  ties: the oldest); on the way every never-listed suspect and one without identifier is
+//  dropped and fixed ones stay. While the switch is on, every state 4 of an application with an
+//  identifier is a use learned. Who may be closed, when, and how many do not change.
 //  The threshold: "ramValue" as a whole number; 175 when there is no settings file, no such key,
 //  or a value that is no number.
+
+#include "model/usage.h"
 
 #include <cstdint>
 #include <functional>
@@ -126,6 +133,10 @@ public:
     void setAlways(std::vector<std::string> ids);
     void setThreshold(std::optional<std::int64_t> ramValue); // nothing: present but no number
     void setAlwaysKill(bool on);
+    void setLearnFromUse(bool on);
+    // What Learn From Use has learned: carried from day to day as the library's file carries it.
+    const Usage& usage() const { return usage_; }
+    void setUsage(Usage usage) { usage_ = std::move(usage); }
     void touchSettings();                 // the file comes to exist (a catalogue export)
 
     // What is to be seen.
@@ -191,6 +202,8 @@ private:
     std::optional<std::int64_t> ramValue_;
     bool ramValueKey_ = false;
     bool alwaysKill_ = false;
+    bool learnFromUse_ = false;
+    Usage usage_;
 
     std::map<Due, std::pair<Job, std::uint64_t>> due_;   // closes and re-checks to come
     std::map<std::uint64_t, Close> closes_;               // closes not yet done, by order

@@ -148,6 +148,8 @@ PlayResult playScenario(std::string_view text, double wallOrigin)
                 day.setThreshold(value ? std::optional<std::int64_t>(static_cast<std::int64_t>(*value)) : std::nullopt);
             } else if (w[1] == "alwaysKill" && w.size() == 3) {
                 day.setAlwaysKill(w[2] == "on");
+            } else if (w[1] == "learnFromUse" && w.size() == 3) {
+                day.setLearnFromUse(w[2] == "on");
             } else {
                 problem("settings: " + w[1]);
             }

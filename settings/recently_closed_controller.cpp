@@ -107,6 +107,36 @@ void SLVRecentlyClosedController::clickedButtonAtIndex(UIActionSheet& actionShee
     confirming_.reset();
 }
 
+void SLVRecentlyClosedController::viewDidAppear(bool animated)
+{
+    PSViewController::viewDidAppear(animated);
+    if (suggested_)
+        return;
+    suggested_ = true;
+    auto suggestion = neverSuggestion(rows_);
+    if (!suggestion)
+        return;
+    auto alert = UIAlertView::initWithTitle(suggestion->name, suggestion->message(),
+                                            std::static_pointer_cast<SLVRecentlyClosedController>(shared_from_this()),
+                                            std::nullopt, { "Yes", "Cancel" });
+    if (!alert)
+        return;
+    alert->setCancelButtonIndex(1);
+    confirming_ = suggestion->bundleID;
+    alert->show();
+}
+
+void SLVRecentlyClosedController::clickedButtonAtIndex(UIAlertView&, long buttonIndex)
+{
+    if (buttonIndex == 0) {
+        // The lists as they are now: the Always list may have taken it meanwhile.
+        sv::Array alwaysList = storedList(never.conflictingKey);
+        if (confirming_ && !slv::listContains(&alwaysList, *confirming_))
+            addToNeverList();
+    }
+    confirming_.reset();
+}
+
 void SLVRecentlyClosedController::addToNeverList()
 {
     if (!confirming_)
