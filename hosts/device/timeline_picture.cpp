@@ -173,7 +173,8 @@ namespace {
             cairo_line_to(c, std::round(x) + 0.5, f.bottom);
             cairo_stroke(c);
             p.color(kInk);
-            p.text(format(tStep < 1 ? "%.1f" : "%.0f", t), x, f.bottom + 20, 13, 0.5);
+            // A bare 0 keeps clear of the megabytes' 0 beside it.
+            p.text(t == 0 ? "0" : format(tStep < 1 ? "%.1f" : "%.0f", t), x, f.bottom + 20, 13, 0.5);
         }
         p.color(kInk);
         cairo_rectangle(c, f.left + 0.5, f.top + 0.5, f.right - f.left - 1, f.bottom - f.top - 1);
@@ -239,7 +240,6 @@ namespace {
 
         std::vector<double> ends(kLabelRows, -1e9); // where each row's labels end so far
         double summaryEnd = -1e9;
-        std::vector<std::size_t> carried; // summed closes whose count found no room yet
         for (std::size_t first = 0; first < order.size();) {
             auto stretch = static_cast<long>(std::floor(all[order[first]].time / stretchSeconds));
             std::size_t last = first;
@@ -248,7 +248,7 @@ namespace {
 
             std::vector<double> tried = ends;
             std::vector<int> rows;
-            for (std::size_t i = first; i < last && carried.empty(); ++i) {
+            for (std::size_t i = first; i < last; ++i) {
                 const auto& close = all[order[i]];
                 double x = f.x(close.time), end = x + 4 + Painter::width(close.label, 12, true);
                 auto row = std::find_if(tried.begin(), tried.end(), [&](double e) { return e <= x; });
@@ -279,30 +279,26 @@ namespace {
                 continue;
             }
 
+            // The sum over a bar from the stretch's first close to its last, kept clear of the
+            // sum before and inside the picture.
             p.color(kClose);
-            for (std::size_t i = first; i < last; ++i) {
+            for (std::size_t i = first; i < last; ++i)
                 marker(c, f.x(all[order[i]].time), markerY(all[order[i]]), 3);
-                carried.push_back(order[i]);
-            }
-            // The sum starts at its stretch, or after the one before, and stays in the stretch
-            // (the last one may run to the picture's edge); else it joins the next stretch's.
+            double from = f.x(all[order[first]].time), to = f.x(all[order[last - 1]].time);
             double rowY = f.labelRow(kLabelRows);
-            std::string sum = counted(carried.size(), "close", "closes");
-            double x = std::max(f.x(static_cast<double>(stretch) * stretchSeconds) + 4, summaryEnd);
-            double limit = last == order.size() ? kTimelineWidth - 4 : f.x(static_cast<double>(stretch + 1) * stretchSeconds);
+            std::string sum = counted(last - first, "close", "closes");
             double width = Painter::width(sum, 12, true);
-            if (x + width <= limit) {
-                double from = f.x(all[carried.front()].time), to = f.x(all[carried.back()].time);
-                p.color(kClose, 0.6);
-                cairo_set_line_width(c, 2);
-                cairo_move_to(c, from, rowY + 6);
-                cairo_line_to(c, std::max(to, from + 2), rowY + 6);
-                cairo_stroke(c);
-                p.color(kClose);
-                p.text(sum, x, rowY, 12, 0, true);
-                summaryEnd = x + width + kLabelGap;
-                carried.clear();
-            }
+            double x = std::max(from, summaryEnd);
+            if (x + width > kTimelineWidth - 4)
+                x = std::max(summaryEnd, kTimelineWidth - 4 - width);
+            p.color(kClose, 0.6);
+            cairo_set_line_width(c, 2);
+            cairo_move_to(c, from, rowY + 6);
+            cairo_line_to(c, std::max(to, from + 2), rowY + 6);
+            cairo_stroke(c);
+            p.color(kClose);
+            p.text(sum, x, rowY, 12, 0, true);
+            summaryEnd = x + width + kLabelGap;
             first = last;
         }
     }
