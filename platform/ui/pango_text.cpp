@@ -8,6 +8,7 @@
 #include <cmath>
 #include <map>
 #include <mutex>
+#include <unordered_map>
 #include <utility>
 
 namespace sv::ui::detail {
@@ -22,7 +23,13 @@ namespace {
         PangoLayout* layout = nullptr; // one line at a time, its text and font set per use
         std::map<FontKey, PangoFontDescription*> descriptions;
         std::map<FontKey, FontMetrics> metrics;
+        // Short lines shaped before, by font and text: icon initials and the names in rows come
+        // back again and again, and shaping is most of what drawing them costs.
+        std::unordered_map<std::string, PangoLayout*> shaped;
     };
+
+    constexpr std::size_t kLongestKeptLine = 128; // bytes
+    constexpr std::size_t kKeptLines = 512;
 
     // Kept for the life of the process (and reachable, so leak checkers stay quiet).
     Engine& engine()
@@ -70,19 +77,53 @@ namespace {
         return static_cast<int>(std::min<std::size_t>(text.size(), INT_MAX));
     }
 
-    // The shared layout holding text on one unbounded line; the caller holds the lock. Pango
-    // takes only valid UTF-8 without NUL, so anything else is cleaned first.
+    void setText(PangoLayout* layout, std::string_view text)
+    {
+        // Pango takes only valid UTF-8 without NUL: anything else is cleaned first.
+        if (g_utf8_validate(text.data(), byteCount(text), nullptr)) {
+            pango_layout_set_text(layout, text.data(), byteCount(text));
+        } else {
+            std::string clean = sanitizedUtf8(text);
+            pango_layout_set_text(layout, clean.data(), byteCount(clean));
+        }
+    }
+
+    // The shared layout holding text on one unbounded line; the caller holds the lock.
     PangoLayout* lineLayout(Engine& e, std::string_view text, const UIFont& font)
     {
         pango_layout_set_font_description(e.layout, description(e, font));
         pango_layout_set_width(e.layout, -1);
-        if (g_utf8_validate(text.data(), byteCount(text), nullptr)) {
-            pango_layout_set_text(e.layout, text.data(), byteCount(text));
-        } else {
-            std::string clean = sanitizedUtf8(text);
-            pango_layout_set_text(e.layout, clean.data(), byteCount(clean));
-        }
+        setText(e.layout, text);
         return e.layout;
+    }
+
+    // Text shaped on one line, kept when it is short; the caller holds the lock and must not
+    // keep the layout past it.
+    PangoLayout* shapedLine(Engine& e, std::string_view text, const UIFont& font)
+    {
+        if (text.size() > kLongestKeptLine)
+            return lineLayout(e, text, font);
+        std::string key;
+        key.reserve(text.size() + 1 + sizeof(float));
+        key += font.isBold() ? 'b' : 'r';
+        float size = font.pointSize();
+        key.append(reinterpret_cast<const char*>(&size), sizeof size);
+        key.append(text);
+        if (auto found = e.shaped.find(key); found != e.shaped.end())
+            return found->second;
+        if (e.shaped.size() >= kKeptLines) {
+            // Forgotten all at once: simpler than ageing, and a screenful is shaped again quickly.
+            for (auto& [_, layout] : e.shaped)
+                g_object_unref(layout);
+            e.shaped.clear();
+        }
+        PangoLayout* layout = pango_layout_new(e.context);
+        pango_layout_set_single_paragraph_mode(layout, TRUE);
+        pango_layout_set_auto_dir(layout, TRUE);
+        pango_layout_set_font_description(layout, description(e, font));
+        setText(layout, text);
+        e.shaped.emplace(std::move(key), layout);
+        return layout;
     }
 
     float points(int pangoUnits)
@@ -118,7 +159,7 @@ float shapedWidth(std::string_view text, const UIFont& font)
     Engine& e = engine();
     std::lock_guard guard(e.lock);
     PangoRectangle logical;
-    pango_layout_get_extents(lineLayout(e, text, font), nullptr, &logical);
+    pango_layout_get_extents(shapedLine(e, text, font), nullptr, &logical);
     return points(logical.width);
 }
 
@@ -128,7 +169,7 @@ void showShapedLine(cairo_t* cr, std::string_view text, const UIFont& font, doub
         return;
     Engine& e = engine();
     std::lock_guard guard(e.lock);
-    PangoLayout* layout = lineLayout(e, text, font);
+    PangoLayout* layout = shapedLine(e, text, font);
     // The line's own baseline: a fallback font with a taller ascent moves no text down.
     cairo_move_to(cr, x, baseline);
     pango_cairo_show_layout_line(cr, pango_layout_get_line_readonly(layout, 0));

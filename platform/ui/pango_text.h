@@ -1,8 +1,9 @@
 #pragma once
 // The one place that shapes text: Pango with HarfBuzz, bidirectional text and fontconfig's
-// fallback to other fonts for what DejaVu Sans lacks. The font map, the context and the layout
+// fallback to other fonts for what DejaVu Sans lacks. The font map, the context and the layouts
 // are made once for the process and shared under one lock, since Pango's objects are not meant
-// for several threads at once; making them per call would cost the home screen dearly.
+// for several threads at once; making them per call would cost the home screen dearly, and so
+// short lines once shaped are kept (a few hundred) to be measured and drawn again.
 
 #include "platform/ui/font.h"
 
