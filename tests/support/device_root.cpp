@@ -238,6 +238,15 @@ std::vector<std::string> RunningProcess::linesFrom(std::size_t first) const
     return texts;
 }
 
+std::vector<std::pair<RunningProcess::TimePoint, std::string>> RunningProcess::timedLinesFrom(std::size_t first) const
+{
+    std::lock_guard lock(mutex_);
+    std::vector<std::pair<TimePoint, std::string>> lines;
+    for (std::size_t i = first; i < lines_.size(); ++i)
+        lines.emplace_back(lines_[i].arrived, lines_[i].text);
+    return lines;
+}
+
 std::optional<RunningProcess::TimePoint> RunningProcess::waitForLine(std::string_view text, double timeoutSeconds)
 {
     auto deadline = std::chrono::steady_clock::now() + std::chrono::duration_cast<std::chrono::steady_clock::duration>(

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <sys/types.h>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace sv::test {
@@ -64,6 +65,8 @@ public:
     std::optional<TimePoint> waitForLine(std::string_view text, double timeoutSeconds);
     // The output lines that arrived so far, from the given one on.
     std::vector<std::string> linesFrom(std::size_t first) const;
+    // The same, each with the time it arrived.
+    std::vector<std::pair<TimePoint, std::string>> timedLinesFrom(std::size_t first) const;
     // Whether the program has closed its output (it ended), waiting at most timeoutSeconds.
     bool waitForEnd(double timeoutSeconds);
     // Closes the input, waits for the end (killing the program after timeoutSeconds) and answers
