@@ -141,11 +141,11 @@ Plan makePlan(std::uint64_t seed)
           << "\nsettings always" << listText(plan.always) << '\n';
     plan.setup = setup.str();
 
-    std::optional<int> top;
+    int top = -1; // the application in front, if any
     auto leave = [&](std::ostringstream& out) {
         static const int states[] = { 2, 2, 2, 3, 3, 1 };
-        if (top)
-            out << "state " << plan.ids[*top] << ' ' << states[random.below(6)] << '\n';
+        if (top >= 0)
+            out << "state " << plan.ids[top] << ' ' << states[random.below(6)] << '\n';
     };
     for (double at = 0.2; at < kTimedPart; at += 0.5 + random.below(8) / 10.0) {
         std::ostringstream out;
@@ -158,7 +158,7 @@ Plan makePlan(std::uint64_t seed)
         } else if (roll < 75) {
             out << "home\n";
             leave(out);
-            top.reset();
+            top = -1;
         } else if (roll < 90) {
             out << "memory base=" << random.between(450, 900) << '\n';
         } else {
