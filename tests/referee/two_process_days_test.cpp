@@ -141,31 +141,6 @@ Plan makePlan(std::uint64_t seed)
           << "\nsettings always" << listText(plan.always) << '\n';
     plan.setup = setup.str();
 
-    int top = -1; // the application in front, if any
-    auto leave = [&](std::ostringstream& out) {
-        static const int states[] = { 2, 2, 2, 3, 3, 1 };
-        if (top >= 0)
-            out << "state " << plan.ids[top] << ' ' << states[random.below(6)] << '\n';
-    };
-    for (double at = 0.2; at < kTimedPart; at += 0.5 + random.below(8) / 10.0) {
-        std::ostringstream out;
-        int roll = random.below(100);
-        if (roll < 55) {
-            int app = random.below(count);
-            leave(out);
-            out << "launch " << plan.ids[app] << "\nstate " << plan.ids[app] << " 4\n";
-            top = app;
-        } else if (roll < 75) {
-            out << "home\n";
-            leave(out);
-            top = -1;
-        } else if (roll < 90) {
-            out << "memory base=" << random.between(450, 900) << '\n';
-        } else {
-            out << (random.chance(40) ? std::string("free auto\n") : "free " + std::to_string(random.between(20, 320)) + "\n");
-        }
-        plan.blocks.push_back({ at, out.str() });
-    }
     for (double at = 1.0; at < kTimedPart; at += 1.1 + random.below(4) / 10.0) {
         PaneStep step { at };
         int roll = random.below(100);
@@ -173,6 +148,48 @@ Plan makePlan(std::uint64_t seed)
         step.value = random.between(6, 60) * 5;
         step.app = random.below(count);
         plan.steps.push_back(step);
+    }
+
+    int top = -1; // the application in front, if any
+    auto leave = [&](std::ostringstream& out) {
+        static const int states[] = { 2, 2, 2, 3, 3, 1 };
+        if (top >= 0)
+            out << "state " << plan.ids[top] << ' ' << states[random.below(6)] << '\n';
+    };
+    // After a step that changed a list, its application comes to the front and leaves at once,
+    // so that the leave meets the list as the step left it.
+    std::size_t stepsSeen = 0;
+    int leaveNext = -1;
+    for (double at = 0.2; at < kTimedPart; at += 0.5 + random.below(8) / 10.0) {
+        std::ostringstream out;
+        int listed = -1;
+        for (; stepsSeen < plan.steps.size() && plan.steps[stepsSeen].at < at; ++stepsSeen)
+            if (plan.steps[stepsSeen].kind != PaneStep::Drag)
+                listed = plan.steps[stepsSeen].app;
+        int roll = random.below(100);
+        if (leaveNext >= 0 && leaveNext == top) {
+            out << "home\nstate " << plan.ids[top] << " 2\n";
+            top = leaveNext = -1;
+        } else if (listed >= 0 || roll < 50) {
+            int app = listed >= 0 ? listed : random.below(count);
+            leaveNext = listed;
+            // Memory low now and then, so that the leave that follows is decided by the lists.
+            if (listed >= 0 && random.chance(50))
+                out << "free " << random.between(10, 40) << '\n';
+            leave(out);
+            out << "launch " << plan.ids[app] << "\nstate " << plan.ids[app] << " 4\n";
+            top = app;
+        } else if (roll < 65) {
+            out << "home\n";
+            leave(out);
+            top = -1;
+        } else if (roll < 72) {
+            out << "memory base=" << random.between(450, 900) << '\n';
+        } else {
+            // Pinned low more often than not: leaves then meet the threshold.
+            out << (random.chance(20) ? std::string("free auto\n") : "free " + std::to_string(random.between(10, 120)) + "\n");
+        }
+        plan.blocks.push_back({ at, out.str() });
     }
     return plan;
 }
