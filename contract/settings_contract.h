@@ -3,8 +3,8 @@
 // and the notification names. Compiled into both; they never link against each other.
 
 #include "platform/foundation/files.h"
-#include "platform/foundation/property_list.h"
-#include "platform/foundation/property_list_cache.h"
+#include "platform/foundation/plist/property_list.h"
+#include "platform/foundation/plist/property_list_cache.h"
 #include "platform/foundation/value.h"
 
 #include <memory>

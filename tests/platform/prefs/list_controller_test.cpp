@@ -1,5 +1,5 @@
 #include "platform/foundation/files.h"
-#include "platform/foundation/property_list.h"
+#include "platform/foundation/plist/property_list.h"
 #include "platform/prefs/controller_registry.h"
 #include "platform/prefs/list_controller.h"
 #include "platform/ui/navigation_controller.h"
