@@ -7,7 +7,7 @@
 #include "hosts/springboard/springboard.h"
 #include "platform/foundation/bundle.h"
 #include "platform/foundation/plist/property_list.h"
-#include "platform/home_screen.h"
+#include "contract/home_screen.h"
 #include "platform/kernel/kernel.h"
 #include "tests/support/device_root.h"
 

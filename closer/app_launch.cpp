@@ -8,7 +8,7 @@
 #include "closer/library_settings.h"
 #include "closer/selectors.h"
 #include "closer/sleepwright.h"
-#include "platform/home_screen.h"
+#include "contract/home_screen.h"
 #include "platform/runtime/foundation_objects.h"
 
 #include <algorithm>

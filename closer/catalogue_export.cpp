@@ -6,7 +6,7 @@
 #include "closer/icon_writes.h"
 #include "contract/settings_contract.h"
 #include "platform/foundation/files.h"
-#include "platform/home_screen.h"
+#include "contract/home_screen.h"
 #include "platform/runtime/foundation_objects.h"
 
 #include <cstdint>

@@ -4,7 +4,7 @@
 
 #include "contract/settings_contract.h"
 #include "platform/foundation/files.h"
-#include "platform/home_screen.h"
+#include "contract/home_screen.h"
 #include "platform/runtime/foundation_objects.h"
 
 #include <algorithm>

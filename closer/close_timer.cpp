@@ -10,7 +10,7 @@
 #include "closer/sleepwright.h"
 #include "contract/settings_contract.h"
 #include "platform/foundation/notification_center.h"
-#include "platform/home_screen.h"
+#include "contract/home_screen.h"
 #include "platform/runtime/class_builder.h"
 #include "platform/runtime/foundation_objects.h"
 

@@ -3,7 +3,7 @@
 #include "closer/close_timer.h"
 #include "closer/sleepwright.h"
 #include "contract/settings_contract.h"
-#include "platform/home_screen.h"
+#include "contract/home_screen.h"
 #include "platform/runtime/foundation_objects.h"
 
 #include <array>

@@ -7,7 +7,7 @@
 #include "platform/foundation/files.h"
 #include "platform/foundation/log.h"
 #include "platform/foundation/notification_center.h"
-#include "platform/home_screen.h"
+#include "contract/home_screen.h"
 
 #include <alloca.h>
 #include <cstdlib>

@@ -178,12 +178,12 @@ SettingsApp::Result SettingsApp::open()
     if (top() != home_)
         return "open works from the Settings list (go back first)";
     if (!bundleLoaded_) {
-        auto bundle = sv::prefs::loadBundle(kBundle);
+        auto bundle = sv::prefs::loadBundle(slv::path::Bundle);
         if (!bundle)
-            return std::string("cannot load ") + kBundle;
+            return "cannot load " + std::string(slv::path::Bundle);
         bundleLoaded_ = true;
         home_->specifierForID(kEntry)->setProperty("detail", sv::Value(bundle->principalClass));
-        scenario_.event(std::string("loaded ") + kBundle);
+        scenario_.event("loaded " + std::string(slv::path::Bundle));
     }
     if (!home_->selectSpecifier(home_->specifierForID(kEntry)))
         return "the pane's bundle made no controller";

@@ -1,6 +1,7 @@
 #pragma once
-// What the library asks of the home-screen process: its classes by name, the selectors it sends
-// them and the signatures of those methods. The library reaches them only through the runtime.
+// What the library and the home-screen process agree on: the home screen's classes by name, the
+// selectors the library sends them and the signatures of those methods, and the notifications it
+// posts. The library reaches them only through the runtime; the stand-in home screen defines them.
 
 #include <objc/runtime.h>
 
