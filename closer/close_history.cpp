@@ -48,7 +48,7 @@ void CloseHistory::recordClose(std::string_view bundleID, std::string_view reaso
                                std::optional<std::int64_t> freeMemory)
 {
     lastClose_[std::string(bundleID)] = sv::RunLoop::main().now();
-    slv::history::Record record { std::string(bundleID), slv::history::dateOf(std::chrono::system_clock::now()),
+    slv::history::Record record { std::string(bundleID), slv::history::dateOf(sv::RunLoop::main().wallTime()),
                                   std::string(reason), freeMemory, std::nullopt };
     hand({ std::move(record), {}, 0, {} });
 }
@@ -58,10 +58,10 @@ void CloseHistory::noteForeground(std::string_view bundleID)
     auto found = lastClose_.find(std::string(bundleID));
     if (found == lastClose_.end())
         return;
-    double after = sv::RunLoop::main().now() - found->second;
+    double after = (sv::RunLoop::main().now() - found->second).count();
     lastClose_.erase(found);
     if (after >= 0 && after <= slv::history::kReopenWindow)
-        hand({ std::nullopt, std::string(bundleID), after, slv::history::dateOf(std::chrono::system_clock::now()) });
+        hand({ std::nullopt, std::string(bundleID), after, slv::history::dateOf(sv::RunLoop::main().wallTime()) });
 }
 
 void CloseHistory::hand(Change change)

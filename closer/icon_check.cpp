@@ -3,6 +3,7 @@
 #include "closer/catalogue_plan.h"
 #include "contract/settings_contract.h"
 #include "platform/foundation/files.h"
+#include "platform/foundation/run_loop.h"
 
 #include <cstring>
 #include <fcntl.h>
@@ -72,10 +73,10 @@ bool IconCheck::imagesCurrent(const std::shared_ptr<const sv::Array>& records)
     forget();
 
     // The folder is looked at before its files: whatever changes after this moves it.
-    timespec clock {};
-    ::clock_gettime(CLOCK_REALTIME, &clock);
+    // The file system dates the folder by the wall clock.
+    auto wall = std::chrono::duration_cast<std::chrono::nanoseconds>(sv::RunLoop::main().wallTime().time_since_epoch());
     bool settled = look(now)
-        && std::max(nanoseconds(now.modified), nanoseconds(now.changed)) <= nanoseconds(clock) - settle_.count();
+        && std::max(nanoseconds(now.modified), nanoseconds(now.changed)) <= wall.count() - settle_.count();
     if (!checkEveryFile(*records))
         return false;
     if (settled) {

@@ -1,6 +1,7 @@
 #include "settings/recently_closed_controller.h"
 
 #include "platform/foundation/make_set_up.h"
+#include "platform/foundation/run_loop.h"
 #include "platform/ui/image.h"
 #include "settings/app_delegate.h"
 #include "settings/never_apps_controller.h"
@@ -69,7 +70,7 @@ std::shared_ptr<UITableViewCell> SLVRecentlyClosedController::cellForRowAtIndexP
     if (!cell || indexPath.section != 0 || indexPath.row < 0 || indexPath.row >= static_cast<long>(rows_.size()))
         return cell;
     const SLVRecentlyClosedRow& row = rows_[static_cast<std::size_t>(indexPath.row)];
-    double now = slv::history::dateOf(std::chrono::system_clock::now()).secondsSince2001;
+    double now = slv::history::dateOf(sv::RunLoop::main().wallTime()).secondsSince2001;
     // An application the catalogue does not know shows the bundle's stand-in icon.
     auto icon = Image::fromFile(row.iconPath.empty() ? std::string(slv::path::MissingIcon) : row.iconPath);
     cell->setContent(std::move(icon), row.name, howLongAgo(now - row.record.date.secondsSince2001), row.detail(),

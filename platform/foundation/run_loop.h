@@ -26,9 +26,8 @@ public:
     // Replaces the clock; pending timers keep their fire times.
     void setClock(std::shared_ptr<Clock> clock);
     const Clock& clock() const { return *clock_; }
-    double now() const { return clock_->now(); }
-    // The manual clock in use, or null with a real one.
-    ManualClock* manualClock() const { return manual_; }
+    Clock::Duration now() const { return clock_->now(); }
+    Clock::WallTime wallTime() const { return clock_->wallTime(); }
 
     // A one-shot timer firing after interval seconds. The action (and whatever it captures) is
     // kept until the timer has fired, then destroyed.
@@ -43,8 +42,9 @@ public:
 
     // Waits at most maxWait seconds for a source or a timer, then dispatches what is ready.
     void runOnce(double maxWait);
-    // Runs for the given time: with a real clock by waiting, with the manual clock by moving it
-    // from one due timer to the next and delivering every ready source before each move.
+    // Runs for the given time: with a clock that moves by itself by waiting, with one that moves
+    // only when moved by moving it from one due timer to the next and delivering every ready
+    // source before each move.
     void runFor(double seconds);
     // Runs until stop().
     void run();
@@ -66,10 +66,10 @@ private:
     };
 
     bool fireNextDueTimer(double upTo);
+    double nowSeconds() const { return clock_->now().count(); }
     bool dispatchSources(int timeoutMilliseconds);
 
     std::shared_ptr<Clock> clock_;
-    ManualClock* manual_ = nullptr;
     std::map<TimerKey, std::function<void()>> timers_;
     std::map<SourceId, std::pair<int, std::function<void()>>> sources_;
     std::uint64_t nextId_ = 1;
