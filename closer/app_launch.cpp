@@ -97,10 +97,9 @@ void decide(id application, int state)
     // A null application would be a hole in the list; it takes part in nothing.
     if (application && std::find(susApp->begin(), susApp->end(), application) == susApp->end())
         susApp->push_back(sv::rt::Ref::retain(application));
-    // Whatever a call held back for it gives way to this newer change.
-    HeldBack::forget(application);
-
     if (state == 4) {
+        // Back in front: nothing held back for it during a call stands either.
+        HeldBack::forget(application);
         id bundleIdentifier = sv::rt::msgSend<id>(application, sv::home::sel::bundleIdentifier);
         runTimer(nullptr, bundleIdentifier, false);
         removeSuspect(application);

@@ -17,8 +17,8 @@ public:
     static void holdDecision(id application);
     // The re-check chain met a call with memory still low.
     static void holdRecheck();
-    // The application's held decision, if any, no longer stands: it changed state again, came
-    // back, or its close was scheduled some other way.
+    // The application's held decision, if any, no longer stands: it came back, or its close was
+    // scheduled some other way.
     static void forget(id application);
 
     // The held closes, and whether a re-check was held, handed over once.

@@ -273,6 +273,14 @@ TEST_F(CloseDecisionTest, TheChainPassesOverFixedAndNeverListedSuspectsAndCloses
     EXPECT_EQ(closes(), (Lines { "closed a", "closed c", "closed d", "closed c" }));
 }
 
+TEST_F(CloseDecisionTest, HeldDecisionsFollowTheLastLeaveAndAReturnDropsThem)
+{
+    writeSettings({ { "AlwaysIdentifiers", entries({ "a", "b", "c" }) } });
+    play({ "call active", "state a 2", "state b 2", "state c 2", "state a 2", "state a 1", "launch b", "state b 4",
+           "launch top", "wait 5", "call none", "wait 2" });
+    EXPECT_EQ(closes(), (Lines { "closed c", "closed a" }));
+}
+
 TEST_F(CloseDecisionTest, ACallHoldsTheChainAndItsDueCloseUntilItEnds)
 {
     for (const char* call : { "call active", "call incoming", "call outgoing" }) {
