@@ -17,8 +17,6 @@ public:
     // Null when the base initialiser gives nothing (the catalogue was asked for all the same).
     static std::shared_ptr<SLVAlwaysAppsController> initForContentSize(sv::ui::Size size);
 
-    std::string_view className() const override { return "SLVAlwaysAppsController"; }
-
     // Pops the Settings application's screens while the top one is an Always screen.
     static void popAllControllers() { popAllOf<SLVAlwaysAppsController>(); }
 

@@ -102,7 +102,7 @@ void SLVAppDelegate::doneLoading()
 {
     if (auto cell = cachedCellForSpecifierID(kRamSliderRow)) {
         for (const auto& subview : cell->subviews()) {
-            if (subview->className() == "UISwitch") {
+            if (typeid(*subview) == typeid(sv::ui::UISwitch)) {
                 subview->setHidden(true);
                 break;
             }

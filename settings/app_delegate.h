@@ -26,8 +26,6 @@ public:
     static std::shared_ptr<SLVAppDelegate> initForContentSize(sv::ui::Size size);
     ~SLVAppDelegate() override;
 
-    std::string_view className() const override { return "SLVAppDelegate"; }
-
     void viewWillAppear(bool animated) override;
     // First fill: slider and label in the "RamSlider" cell, if it is made by now.
     void doneLoading();

@@ -17,8 +17,6 @@ public:
     // Null when the base initialiser gives nothing (the catalogue was asked for all the same).
     static std::shared_ptr<SLVNeverAppsController> initForContentSize(sv::ui::Size size);
 
-    std::string_view className() const override { return "SLVNeverAppsController"; }
-
     // Pops the Settings application's screens while the top one is a Never screen.
     static void popAllControllers() { popAllOf<SLVNeverAppsController>(); }
 

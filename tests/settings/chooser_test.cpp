@@ -181,7 +181,7 @@ TEST_F(ChooserTest, EachProgressNoticeIsOneStageAndTheCompletionEndsTheOverlayWh
     complete();
     EXPECT_FALSE(screen->waitHud || screen->loadingView || screen->loadingLabel);
     EXPECT_TRUE(std::none_of(screen->appTable->subviews().begin(), screen->appTable->subviews().end(),
-                             [](const auto& view) { return view->className() == "UIProgressHUD"; }));
+                             [](const auto& view) { return typeid(*view) == typeid(sv::ui::UIProgressHUD); }));
     EXPECT_TRUE(screen->appTable->isScrollEnabled());
     EXPECT_EQ(screen->appTable->separatorColor(), UIColor::lightGrayColor());
     EXPECT_EQ(screen->appTable->numberOfSections(), 2);

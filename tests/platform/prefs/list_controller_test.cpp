@@ -25,7 +25,6 @@ public:
         self->setSpecifiers(self->loadSpecifiersFromPlistName("Rows", self.get()));
         return self;
     }
-    std::string_view className() const override { return "RowsController"; }
 };
 
 Value item(std::initializer_list<std::pair<const std::string, Value>> properties)
