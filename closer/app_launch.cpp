@@ -8,6 +8,7 @@
 #include "closer/library_settings.h"
 #include "closer/selectors.h"
 #include "closer/sleepwright.h"
+#include "closer/usage.h"
 #include "contract/home_screen.h"
 #include "platform/runtime/foundation_objects.h"
 
@@ -103,8 +104,11 @@ void decide(id application, int state)
         id bundleIdentifier = sv::rt::msgSend<id>(application, sv::home::sel::bundleIdentifier);
         runTimer(nullptr, bundleIdentifier, false);
         removeSuspect(application);
-        if (const std::string* identifier = sv::rt::stringValue(bundleIdentifier))
+        if (const std::string* identifier = sv::rt::stringValue(bundleIdentifier)) {
             CloseHistory::shared().noteForeground(*identifier);
+            if (slv::learnFromUse(readLibrarySettings().get()))
+                Usage::shared().noteForeground(*identifier);
+        }
     }
     if (state == 3) {
         if (idleInBackground(application, noTaskAssertions))

@@ -48,7 +48,7 @@ void CloseHistory::recordClose(std::string_view bundleID, std::string_view reaso
                                std::optional<std::int64_t> freeMemory)
 {
     lastClose_[std::string(bundleID)] = sv::RunLoop::main().now();
-    slv::history::Record record { std::string(bundleID), slv::history::dateOf(sv::RunLoop::main().wallTime()),
+    slv::history::Record record { std::string(bundleID), slv::history::dateOf(sv::RunLoop::main().wallNow()),
                                   std::string(reason), freeMemory, std::nullopt };
     hand({ std::move(record), {}, 0, {} });
 }
@@ -61,7 +61,7 @@ void CloseHistory::noteForeground(std::string_view bundleID)
     double after = (sv::RunLoop::main().now() - found->second).count();
     lastClose_.erase(found);
     if (after >= 0 && after <= slv::history::kReopenWindow)
-        hand({ std::nullopt, std::string(bundleID), after, slv::history::dateOf(sv::RunLoop::main().wallTime()) });
+        hand({ std::nullopt, std::string(bundleID), after, slv::history::dateOf(sv::RunLoop::main().wallNow()) });
 }
 
 void CloseHistory::hand(Change change)
@@ -105,7 +105,8 @@ void CloseHistory::apply(sv::Array& entries, const Change& change)
             const sv::Value* date = sv::find(*record, key::Date);
             const auto* closedAt = date ? std::get_if<sv::Date>(&date->storage()) : nullptr;
             double before = closedAt ? change.reopenedAt.secondsSince2001 - closedAt->secondsSince2001 : -1;
-            if (before >= 0 && before <= slv::history::kReopenWindow)
+            // The file keeps dates to the whole second: a close 59.7 s ago may read as 60.5 s.
+            if (before >= 0 && before < slv::history::kReopenWindow + 1)
                 (*record)[std::string(key::ReopenedAfter)] = sv::Value(change.reopenedAfter);
             return;
         }

@@ -8,6 +8,7 @@
 #include "closer/library_settings.h"
 #include "closer/selectors.h"
 #include "closer/sleepwright.h"
+#include "closer/usage.h"
 #include "contract/settings_contract.h"
 #include "platform/foundation/notification_center.h"
 #include "contract/home_screen.h"
@@ -122,6 +123,7 @@ void killApp(id self, SEL, id)
                 if (!state->DoNotRun) {
                     sv::rt::msgSend<void>(switcher, sv::home::sel::iconCloseBoxTapped, entry.get());
                     CloseHistory::shared().recordClose(*state->bundleID, state->reason.text, state->reason.freeMemory);
+                    Usage::shared().noteClose(*state->bundleID);
                 }
                 break;
             }

@@ -18,5 +18,7 @@ bool isFixedNeverClosed(std::string_view bundleID);
 // of the suspect list. On the way, fixed suspects stay in the list and never-listed ones
 // (by settings, as read from the settings file in the caller's call) and those without an
 // identifier leave it. The reason goes into the close history if the close
-// happens. False when no suspect was taken.
+// happens. False when no suspect was taken. With Learn From Use on, the suspect taken is the one
+// least likely to come back instead of the oldest, and every never-listed suspect and one
+// without an identifier leaves the list.
 bool closeOldestSuspect(const sv::Dictionary* settings, CloseReason reason);

@@ -3,7 +3,6 @@
 #include "closer/catalogue_plan.h"
 #include "contract/settings_contract.h"
 #include "platform/foundation/files.h"
-#include "platform/foundation/run_loop.h"
 
 #include <cstring>
 #include <fcntl.h>
@@ -73,8 +72,7 @@ bool IconCheck::imagesCurrent(const std::shared_ptr<const sv::Array>& records)
     forget();
 
     // The folder is looked at before its files: whatever changes after this moves it.
-    // The file system dates the folder by the wall clock.
-    auto wall = std::chrono::duration_cast<std::chrono::nanoseconds>(sv::RunLoop::main().wallTime().time_since_epoch());
+    auto wall = std::chrono::duration_cast<std::chrono::nanoseconds>(sv::fs::fileTimeNow().time_since_epoch());
     bool settled = look(now)
         && std::max(nanoseconds(now.modified), nanoseconds(now.changed)) <= wall.count() - settle_.count();
     if (!checkEveryFile(*records))

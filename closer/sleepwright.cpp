@@ -2,6 +2,7 @@
 #include "closer/sleepwright.h"
 
 #include "closer/selectors.h"
+#include "closer/usage.h"
 #include "contract/settings_contract.h"
 #include "platform/foundation/bundle.h"
 #include "platform/foundation/files.h"
@@ -80,6 +81,7 @@ void Sleepwright_initializer()
     }
 
     susApp = std::make_unique<SuspectList>();
+    Usage::shared().load();
 
     CFNotificationCenterRef center = CFNotificationCenterGetDarwinNotifyCenter();
     CFNotificationCenterAddObserver(center, nullptr, grabAppData, slv::darwin::GrabApps, nullptr, 0);

@@ -53,6 +53,7 @@ namespace key {
     inline constexpr std::string_view NeverIdentifiers = "NeverIdentifiers";
     inline constexpr std::string_view RamValue = "ramValue";
     inline constexpr std::string_view AlwaysKill = "alwaysKill";
+    inline constexpr std::string_view LearnFromUse = "LearnFromUse";
     inline constexpr std::string_view ApplicationData = "ApplicationData";
     inline constexpr std::string_view ApplicationsNumber = "ApplicationsNumber";
     inline constexpr std::string_view ApplicationsMinus = "ApplicationsMinus";
@@ -62,6 +63,14 @@ namespace key {
     inline constexpr std::string_view IconPath = "IconPath";
     inline constexpr std::string_view IsFolder = "IsFolder";
     inline constexpr std::string_view BundleIDs = "BundleIDs";
+}
+
+// Learn From Use: on only for a boolean true; absent, another type or no file read as off.
+inline bool learnFromUse(const sv::Dictionary* settings)
+{
+    const sv::Value* value = settings ? sv::find(*settings, key::LearnFromUse) : nullptr;
+    const bool* on = value ? std::get_if<bool>(&value->storage()) : nullptr;
+    return on && *on;
 }
 
 // The threshold the pane shows when "ramValue" is absent, and the library's when there is no file.

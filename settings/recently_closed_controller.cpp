@@ -70,7 +70,7 @@ std::shared_ptr<UITableViewCell> SLVRecentlyClosedController::cellForRowAtIndexP
     if (!cell || indexPath.section != 0 || indexPath.row < 0 || indexPath.row >= static_cast<long>(rows_.size()))
         return cell;
     const SLVRecentlyClosedRow& row = rows_[static_cast<std::size_t>(indexPath.row)];
-    double now = slv::history::dateOf(sv::RunLoop::main().wallTime()).secondsSince2001;
+    double now = slv::history::dateOf(sv::RunLoop::main().wallNow()).secondsSince2001;
     // An application the catalogue does not know shows the bundle's stand-in icon.
     auto icon = Image::fromFile(row.iconPath.empty() ? std::string(slv::path::MissingIcon) : row.iconPath);
     cell->setContent(std::move(icon), row.name, howLongAgo(now - row.record.date.secondsSince2001), row.detail(),
@@ -104,6 +104,36 @@ void SLVRecentlyClosedController::clickedButtonAtIndex(UIActionSheet& actionShee
 {
     if (buttonIndex == 0 && actionSheet.tag() == kConfirmationTag)
         addToNeverList();
+    confirming_.reset();
+}
+
+void SLVRecentlyClosedController::viewDidAppear(bool animated)
+{
+    PSViewController::viewDidAppear(animated);
+    if (suggested_)
+        return;
+    suggested_ = true;
+    auto suggestion = neverSuggestion(rows_);
+    if (!suggestion)
+        return;
+    auto alert = UIAlertView::initWithTitle(suggestion->name, suggestion->message(),
+                                            std::static_pointer_cast<SLVRecentlyClosedController>(shared_from_this()),
+                                            std::nullopt, { "Yes", "Cancel" });
+    if (!alert)
+        return;
+    alert->setCancelButtonIndex(1);
+    confirming_ = suggestion->bundleID;
+    alert->show();
+}
+
+void SLVRecentlyClosedController::clickedButtonAtIndex(UIAlertView&, long buttonIndex)
+{
+    if (buttonIndex == 0) {
+        // The lists as they are now: the Always list may have taken it meanwhile.
+        sv::Array alwaysList = storedList(never.conflictingKey);
+        if (confirming_ && !slv::listContains(&alwaysList, *confirming_))
+            addToNeverList();
+    }
     confirming_.reset();
 }
 

@@ -1,10 +1,12 @@
 #pragma once
 // The Recently Closed screen: the library's close history, newest first. A tap offers to put
 // the application on the Never list, with the Never chooser's own confirmation and conflict
-// alert; one already there is marked and a tap on it does nothing.
+// alert; one already there is marked and a tap on it does nothing. On appearing, it offers the
+// Never list for an application that keeps coming back soon after its closes.
 
 #include "platform/prefs/view_controller.h"
 #include "platform/ui/action_sheet.h"
+#include "platform/ui/alert_view.h"
 #include "platform/ui/table_view.h"
 #include "settings/recently_closed_rows.h"
 
@@ -16,7 +18,8 @@
 class SLVRecentlyClosedController : public sv::prefs::PSViewController,
                                     public sv::ui::UITableViewDataSource,
                                     public sv::ui::UITableViewDelegate,
-                                    public sv::ui::UIActionSheetDelegate {
+                                    public sv::ui::UIActionSheetDelegate,
+                                    public sv::ui::UIAlertViewDelegate {
 public:
     static constexpr int kConfirmationTag = 69692;
     static constexpr const char* kCellIdentifier = "RecentlyClosedCell";
@@ -37,6 +40,9 @@ public:
                                                                    const sv::ui::NSIndexPath& indexPath) override;
     void didSelectRowAtIndexPath(sv::ui::UITableView& tableView, const sv::ui::NSIndexPath& indexPath) override;
     void clickedButtonAtIndex(sv::ui::UIActionSheet& actionSheet, long buttonIndex) override;
+    // The suggestion's alert: "Yes" (0) puts the application on the Never list.
+    void clickedButtonAtIndex(sv::ui::UIAlertView& alertView, long buttonIndex) override;
+    void viewDidAppear(bool animated) override;
 
 protected:
     SLVRecentlyClosedController() = default;
@@ -48,4 +54,5 @@ private:
     std::shared_ptr<sv::ui::UITableView> table_;
     std::vector<SLVRecentlyClosedRow> rows_;
     std::optional<std::string> confirming_; // the identifier the confirmation acts on
+    bool suggested_ = false;                // the suggestion is offered once a visit
 };

@@ -57,6 +57,31 @@ std::vector<SLVRecentlyClosedRow> recentlyClosedRows(const std::vector<slv::hist
     return rows;
 }
 
+std::string SLVNeverSuggestion::message() const
+{
+    return name + " came back soon after " + std::to_string(regrettedCloses) + " closes. Never close it?";
+}
+
+std::optional<SLVNeverSuggestion> neverSuggestion(const std::vector<SLVRecentlyClosedRow>& rows)
+{
+    std::vector<SLVNeverSuggestion> counted; // in the rows' order: the most recently closed first
+    for (const SLVRecentlyClosedRow& row : rows) {
+        if (row.isNever || row.isAlways || !row.record.reopenedAfter)
+            continue;
+        auto found = std::find_if(counted.begin(), counted.end(),
+                                  [&](const SLVNeverSuggestion& s) { return s.bundleID == row.bundleID; });
+        if (found == counted.end())
+            counted.push_back({ row.bundleID, row.name, 1 });
+        else
+            ++found->regrettedCloses;
+    }
+    std::optional<SLVNeverSuggestion> best;
+    for (const SLVNeverSuggestion& suggestion : counted)
+        if (suggestion.regrettedCloses >= 2 && (!best || suggestion.regrettedCloses > best->regrettedCloses))
+            best = suggestion;
+    return best;
+}
+
 std::string howLongAgo(double seconds)
 {
     if (!(seconds >= 1))

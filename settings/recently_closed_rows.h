@@ -24,6 +24,19 @@ struct SLVRecentlyClosedRow {
 std::vector<SLVRecentlyClosedRow> recentlyClosedRows(const std::vector<slv::history::Record>& history,
                                                      const sv::Dictionary& settings);
 
+// An application the user keeps bringing back within a minute of its close: two or more of its
+// closes in the history were reopened. Offered for the Never list whether or not Learn From Use
+// is on; none for one on either list already.
+struct SLVNeverSuggestion {
+    std::string bundleID;
+    std::string name;
+    int regrettedCloses = 0;
+    // "Camera came back soon after 3 closes. Never close it?"
+    std::string message() const;
+};
+// The application with the most reopened closes (of equal counts, the most recently closed).
+std::optional<SLVNeverSuggestion> neverSuggestion(const std::vector<SLVRecentlyClosedRow>& rows);
+
 // How long ago a moment was, said briefly: "just now", "42 s ago", "5 min ago", "3 h ago", "2 d ago".
 std::string howLongAgo(double seconds);
 

@@ -87,6 +87,13 @@ Scenario::Scenario(std::string program, RunLoop& loop)
         notify_post(words[1].c_str());
         return std::nullopt;
     });
+    // A mark in the output, for a driver that writes commands while the host runs.
+    addCommand("echo", "echo <word>", [this](const Words& words) -> std::optional<std::string> {
+        if (words.size() != 2)
+            return "echo takes one word";
+        event("echo " + words[1]);
+        return std::nullopt;
+    });
     addCommand("quit", "quit", [this](const Words&) -> std::optional<std::string> {
         quit_ = true;
         loop_.stop();

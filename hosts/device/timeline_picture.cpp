@@ -1,5 +1,7 @@
 #include "hosts/device/timeline_picture.h"
 
+#include "hosts/device/chart_text.h"
+
 #include "platform/foundation/files.h"
 #include "platform/ui/cairo_font.h"
 #include "platform/ui/image.h"
@@ -32,27 +34,11 @@ namespace {
         double y(double mb) const { return bottom - (bottom - top) * std::clamp(mb, 0.0, megabytes) / megabytes; }
     };
 
-    // A round step (1, 2 or 5 times a power of ten) that cuts span into about count parts.
-    double niceStep(double span, int count)
-    {
-        double raw = span / count;
-        double power = std::pow(10.0, std::floor(std::log10(raw)));
-        for (double m : { 1.0, 2.0, 5.0 })
-            if (m * power >= raw)
-                return m * power;
-        return 10 * power;
-    }
-
     void color(cairo_t* c, Rgb rgb, double alpha = 1) { cairo_set_source_rgba(c, rgb.r, rgb.g, rgb.b, alpha); }
 
     void text(cairo_t* c, const std::string& s, double x, double y, double size, double alignX = 0, bool bold = false)
     {
-        cairo_set_font_face(c, sv::ui::detail::fontFace(bold ? sv::ui::UIFont::Weight::Bold : sv::ui::UIFont::Weight::Regular));
-        cairo_set_font_size(c, size);
-        cairo_text_extents_t extents;
-        cairo_text_extents(c, s.c_str(), &extents);
-        cairo_move_to(c, x - extents.x_advance * alignX, y);
-        cairo_show_text(c, s.c_str());
+        device::drawText(c, s, x, y, size, alignX, bold);
     }
 
     std::string format(const char* pattern, double value)

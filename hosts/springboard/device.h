@@ -72,6 +72,14 @@ public:
             historyFlush_();
     }
 
+    // What the library learned from use, most likely first (`show usage`); nothing without a library.
+    using UsageSource = std::function<std::vector<std::pair<std::string, double>>()>;
+    void setUsageSource(UsageSource source) { usage_ = std::move(source); }
+    std::optional<std::vector<std::pair<std::string, double>>> usage() const
+    {
+        return usage_ ? std::optional(usage_()) : std::nullopt;
+    }
+
     // Told after every close, which frees memory between commands.
     void setChangeObserver(std::function<void()> observer) { changed_ = std::move(observer); }
 
@@ -86,6 +94,7 @@ private:
     SuspectSource suspects_;
     std::function<void()> changed_;
     std::function<void()> historyFlush_;
+    UsageSource usage_;
 };
 
 // "SBProcess", the process and background-mode answers of "SBApplication",

@@ -122,8 +122,19 @@ namespace {
                 Springboard::shared().event("history " + record.bundleID + " \"" + record.reason + "\""
                                             + (record.reopenedAfter ? " reopened " + number(*record.reopenedAfter) : ""));
             return std::nullopt;
+        } else if (what == "usage") {
+            auto usage = device.usage();
+            if (!usage || usage->empty())
+                Springboard::shared().event(usage ? "usage (none)" : "usage (unavailable)");
+            else
+                for (const auto& [bundleID, score] : *usage) {
+                    char figure[32];
+                    std::snprintf(figure, sizeof figure, "%.3f", score);
+                    Springboard::shared().event("usage " + bundleID + " " + figure);
+                }
+            return std::nullopt;
         } else {
-            return "show takes suspects, switcher, memory or history";
+            return "show takes suspects, switcher, memory, history or usage";
         }
         Springboard::shared().event(line);
         return std::nullopt;
@@ -151,15 +162,16 @@ namespace {
                 settings[std::string(slv::key::RamValue)] = value;
                 return true;
             };
-        } else if (what == "alwaysKill") {
+        } else if (what == "alwaysKill" || what == "learnFromUse") {
             if (words.size() != 3 || (words[2] != "on" && words[2] != "off"))
-                return "settings alwaysKill takes on or off";
-            change = [on = words[2] == "on"](sv::Dictionary& settings) {
-                settings[std::string(slv::key::AlwaysKill)] = on;
+                return "settings " + what + " takes on or off";
+            std::string key(what == "alwaysKill" ? slv::key::AlwaysKill : slv::key::LearnFromUse);
+            change = [key, on = words[2] == "on"](sv::Dictionary& settings) {
+                settings[key] = on;
                 return true;
             };
         } else {
-            return "settings takes never, always, ramValue or alwaysKill";
+            return "settings takes never, always, ramValue, alwaysKill or learnFromUse";
         }
         auto result = slv::updateSettings(change);
         if (result != sv::plist::UpdateResult::Written && result != sv::plist::UpdateResult::AlreadyCurrent)
@@ -176,9 +188,9 @@ void addDeviceCommands(sv::host::Scenario& scenario)
     scenario.addCommand("memory", "memory total=<MB> base=<MB>", memory);
     scenario.addCommand("free", "free <MB> | free auto", pinFree);
     scenario.addCommand("call", "call active|incoming|outgoing|none", call);
-    scenario.addCommand("show", "show suspects|switcher|memory|history", show);
+    scenario.addCommand("show", "show suspects|switcher|memory|history|usage", show);
     scenario.addCommand("settings",
-                        "settings never|always <bundle-id>... | settings ramValue <n> | settings alwaysKill on|off",
+                        "settings never|always <bundle-id>... | settings ramValue <n> | settings alwaysKill|learnFromUse on|off",
                         settings);
 }
 

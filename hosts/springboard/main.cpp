@@ -2,6 +2,7 @@
 // injected libraries, then plays a scenario on its main run loop.
 #include "contract/close_history.h"
 #include "contract/candidate_list.h"
+#include "contract/usage.h"
 #include "hosts/common/host_main.h"
 #include "hosts/common/scenario.h"
 #include "hosts/springboard/device.h"
@@ -48,6 +49,21 @@ std::function<void()> historyFlushOf(const std::vector<std::string>& libraries)
         return nullptr;
     return reinterpret_cast<void (*)()>(symbol);
 }
+
+// What the library learned from use, for `show usage`.
+sb::Device::UsageSource usageOf(const std::vector<std::string>& libraries)
+{
+    void* symbol = librarySymbol(libraries, slv::usage::kShowSymbol);
+    if (!symbol)
+        return nullptr;
+    return [show = reinterpret_cast<slv::usage::ShowFunction>(symbol)] {
+        std::vector<std::pair<std::string, double>> lines;
+        show([](const char* bundleID, double score, void* into) {
+            static_cast<std::vector<std::pair<std::string, double>>*>(into)->emplace_back(bundleID, score);
+        }, &lines);
+        return lines;
+    };
+}
 }
 
 int main(int argc, char** argv)
@@ -71,6 +87,7 @@ int main(int argc, char** argv)
     parts.afterInjection = [](const std::vector<std::string>& loaded) {
         sb::Device::shared().setSuspectSource(suspectListOf(loaded));
         sb::Device::shared().setHistoryFlush(historyFlushOf(loaded));
+        sb::Device::shared().setUsageSource(usageOf(loaded));
     };
     return sv::host::runHost(argc, argv, "springboard-host", parts);
 }

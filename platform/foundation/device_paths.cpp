@@ -277,6 +277,11 @@ void resolveOneFolderAtATimeForTesting(bool enabled)
     singleCallUnavailable.store(enabled);
 }
 
+std::chrono::system_clock::time_point fileTimeNow()
+{
+    return std::chrono::system_clock::now();
+}
+
 std::string homeDirectory()
 {
     return "/var/mobile";

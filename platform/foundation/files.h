@@ -6,6 +6,7 @@
 
 #include "platform/foundation/file_descriptor.h"
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -122,6 +123,10 @@ FileDescriptor openFolderBeneathRoot(std::string_view devicePath, int flags, int
 // For tests: reach every folder one at a time, as on a kernel that cannot resolve a whole path
 // beneath the root in one call.
 void resolveOneFolderAtATimeForTesting(bool enabled);
+
+// The time the file system dates changes with now: the system's wall clock, whatever clock the
+// run loop keeps.
+std::chrono::system_clock::time_point fileTimeNow();
 
 // The home folder of the device's user.
 std::string homeDirectory();

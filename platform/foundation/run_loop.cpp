@@ -10,11 +10,6 @@
 
 namespace sv {
 
-Clock::WallTime Clock::wallTime() const
-{
-    return std::chrono::system_clock::now();
-}
-
 Clock::Duration SteadyClock::now() const
 {
     return std::chrono::steady_clock::now().time_since_epoch();

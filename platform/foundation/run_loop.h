@@ -27,7 +27,8 @@ public:
     void setClock(std::shared_ptr<Clock> clock);
     const Clock& clock() const { return *clock_; }
     Clock::Duration now() const { return clock_->now(); }
-    Clock::WallTime wallTime() const { return clock_->wallTime(); }
+    // The wall time of the same clock: dates and "how long ago" read this, never the system's.
+    Clock::WallTime wallNow() const { return clock_->wallNow(); }
 
     // A one-shot timer firing after interval seconds. The action (and whatever it captures) is
     // kept until the timer has fired, then destroyed.

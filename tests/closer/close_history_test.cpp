@@ -40,7 +40,7 @@ protected:
 
 TEST_F(CloseHistoryTest, EachReasonMakesOneRecordAndPythonReadsThem)
 {
-    auto before = history::dateOf(std::chrono::system_clock::now());
+    auto before = history::dateOf(sv::RunLoop::main().wallNow());
     log.recordClose("com.example.mail", history::reason::AlwaysList, std::nullopt);
     log.recordClose("com.example.news", history::reason::CloseEveryApp, std::nullopt);
     log.recordClose("com.example.game", history::reason::LowMemory, 124);
@@ -101,7 +101,7 @@ TEST_F(CloseHistoryTest, AReturnMarksNoRecordOlderThanTheMinuteWhoseCloseWasLost
     log.recordClose("com.example.mail", history::reason::LowMemory, 100);
     written();
     // The file is replaced meanwhile by one whose newest mail record is three days old.
-    history::Record old { "com.example.mail", history::dateOf(std::chrono::system_clock::now() - std::chrono::hours(72)),
+    history::Record old { "com.example.mail", history::dateOf(sv::RunLoop::main().wallNow() - std::chrono::hours(72)),
                           std::string(history::reason::AlwaysList), std::nullopt, std::nullopt };
     ASSERT_TRUE(sv::plist::writeFile(history::Path, sv::Value(sv::Array { history::valueOf(old) })));
     advance(10);

@@ -6,6 +6,7 @@
 #include "closer/close_timer.h"
 #include "closer/held_back.h"
 #include "closer/sleepwright.h"
+#include "closer/usage.h"
 #include "hosts/common/scenario.h"
 #include "hosts/springboard/device.h"
 #include "hosts/springboard/springboard.h"
@@ -43,6 +44,7 @@ protected:
         HeldBack::clear();
         resetRecheckChain();
         CloseHistory::shared().reset();
+        Usage::shared().reset();
         pool_.emplace();
         sb::Springboard::shared().reset();
         sb::Device::shared().reset();
@@ -60,6 +62,7 @@ protected:
     void TearDown() override
     {
         // Pending timers hold Timer objects; ending them lets those unsubscribe now.
+        Usage::shared().reset();
         RunLoop::main().removeAllTimers();
         HeldBack::clear();
         if (susApp)

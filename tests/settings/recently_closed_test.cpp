@@ -2,6 +2,7 @@
 // screen in the real Settings host, drawn.
 #include "contract/close_history.h"
 #include "platform/foundation/files.h"
+#include "platform/foundation/run_loop.h"
 #include "platform/ui/action_sheet.h"
 #include "platform/ui/alert_view.h"
 #include "settings/recently_closed_cell.h"
@@ -22,7 +23,7 @@ protected:
         PaneTest::SetUp();
         installImages();
         fs::createDirectories(slv::path::DataFolder);
-        double now = history::dateOf(std::chrono::system_clock::now()).secondsSince2001;
+        double now = history::dateOf(sv::RunLoop::main().wallNow()).secondsSince2001;
         Array records;
         for (const history::Record& record : {
                  history::Record { "com.example.mail", { now - 600 }, "Low memory", 124, 12.0 },
@@ -98,7 +99,7 @@ TEST_F(RecentlyClosedTest, ThePanesRowOpensTheHistoryNewestFirst)
 
 TEST_F(RecentlyClosedTest, AHistoryGrownPastAHundredShowsItsNewestHundred)
 {
-    double now = history::dateOf(std::chrono::system_clock::now()).secondsSince2001;
+    double now = history::dateOf(sv::RunLoop::main().wallNow()).secondsSince2001;
     Array records;
     for (int i = 0; i < 250; ++i)
         records.push_back(history::valueOf({ "com.example.app" + std::to_string(i), { now - 250 + i }, "Low memory", i, {} }));
@@ -175,6 +176,51 @@ TEST_F(RecentlyClosedTest, AMissingOrUnreadableHistoryShowsNoRows)
     std::filesystem::remove(host);
     screen->reloadRows();
     EXPECT_TRUE(screen->rows().empty());
+}
+
+// Two or more closes of one application reopened within the minute: the screen offers the Never
+// list as it appears, once a visit, whatever Learn From Use says.
+TEST_F(RecentlyClosedTest, AnApplicationThatKeepsComingBackIsOfferedTheNeverList)
+{
+    double now = history::dateOf(std::chrono::system_clock::now()).secondsSince2001;
+    Array records;
+    for (int i = 0; i < 3; ++i) {
+        records.push_back(history::valueOf({ "com.example.camera", { now - 900 + i * 100 }, "Low memory", 90, 20.0 + i }));
+        records.push_back(history::valueOf({ "com.example.mail", { now - 850 + i * 100 }, "Low memory", 90, {} }));
+    }
+    // News comes back as often, but it is on the Always list; Mail once only.
+    records.push_back(history::valueOf({ "com.example.mail", { now - 100 }, "Low memory", 90, 5.0 }));
+    for (int i = 0; i < 4; ++i)
+        records.push_back(history::valueOf({ "com.example.news", { now - 50 + i }, "Always list", {}, 3.0 }));
+    ASSERT_TRUE(plist::writeFile(history::Path, Value(records)));
+    auto settings = slv::readSettings().value_or(Dictionary {});
+    auto catalogue = *findArray(settings, "ApplicationData");
+    catalogue.push_back(slv::applicationRecord("Camera", "com.example.camera", slv::path::MissingIcon));
+    settings["ApplicationData"] = catalogue;
+    writeSettings(settings);
+
+    auto screen = openScreen();
+    ASSERT_TRUE(screen);
+    auto alert = std::dynamic_pointer_cast<ui::UIAlertView>(topPanel());
+    ASSERT_TRUE(alert);
+    EXPECT_EQ(alert->message(), "Camera came back soon after 3 closes. Never close it?");
+    ASSERT_EQ(alert->numberOfButtons(), 2);
+    EXPECT_EQ(alert->buttonTitleAtIndex(0), "Yes");
+    EXPECT_EQ(alert->buttonTitleAtIndex(1), "Cancel");
+    alert->pressButtonAtIndex(1);
+    EXPECT_EQ(neverList(), std::vector<std::string> { "com.example.notes" }) << "Cancel saves nothing";
+    screen->viewDidAppear(false);
+    EXPECT_FALSE(topPanel()) << "once a visit";
+
+    navigation->popViewControllerAnimated(false);
+    screen = openScreen();
+    alert = std::dynamic_pointer_cast<ui::UIAlertView>(topPanel());
+    ASSERT_TRUE(alert) << "asked again on the next visit";
+    alert->pressButtonAtIndex(0);
+    EXPECT_EQ(neverList(), (std::vector<std::string> { "com.example.notes", "com.example.camera" }));
+    navigation->popViewControllerAnimated(false);
+    openScreen();
+    EXPECT_FALSE(topPanel()) << "on the Never list: nothing more to offer";
 }
 
 // The real Settings host on the same device: open recent, show, tap, answer and snapshot.

@@ -229,6 +229,15 @@ std::optional<RunningProcess::TimePoint> RunningProcess::findLine(std::string_vi
     return std::nullopt;
 }
 
+std::vector<std::string> RunningProcess::linesFrom(std::size_t first) const
+{
+    std::lock_guard lock(mutex_);
+    std::vector<std::string> texts;
+    for (std::size_t i = first; i < lines_.size(); ++i)
+        texts.push_back(lines_[i].text);
+    return texts;
+}
+
 std::optional<RunningProcess::TimePoint> RunningProcess::waitForLine(std::string_view text, double timeoutSeconds)
 {
     auto deadline = std::chrono::steady_clock::now() + std::chrono::duration_cast<std::chrono::steady_clock::duration>(

@@ -62,6 +62,8 @@ public:
 
     // When the first output line holding text arrived; waits for it at most timeoutSeconds.
     std::optional<TimePoint> waitForLine(std::string_view text, double timeoutSeconds);
+    // The output lines that arrived so far, from the given one on.
+    std::vector<std::string> linesFrom(std::size_t first) const;
     // Whether the program has closed its output (it ended), waiting at most timeoutSeconds.
     bool waitForEnd(double timeoutSeconds);
     // Closes the input, waits for the end (killing the program after timeoutSeconds) and answers

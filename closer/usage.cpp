@@ -1,0 +1,125 @@
+#include "closer/usage.h"
+
+#include "contract/close_history.h"
+#include "contract/usage.h"
+#include "platform/foundation/files.h"
+#include "platform/foundation/log.h"
+#include "platform/foundation/plist/property_list.h"
+
+#include <algorithm>
+#include <cmath>
+
+extern "C" [[gnu::visibility("default")]] void SleepwrightShowUsage(void (*line)(const char*, double, void*),
+                                                                    void* context)
+{
+    for (const auto& [bundleID, score] : Usage::shared().ranked())
+        line(bundleID.c_str(), score, context);
+}
+
+Usage& Usage::shared()
+{
+    static Usage usage;
+    return usage;
+}
+
+void Usage::load()
+{
+    namespace key = slv::usage::key;
+    scores_.clear();
+    uses_ = 0;
+    // Regular files only, and small: a FIFO, a link or a huge file reads as nothing.
+    auto bytes = sv::fs::readData(slv::usage::Path, kMaximumFileSize);
+    auto value = bytes ? sv::plist::parse(bytes->data(), bytes->size()) : std::nullopt;
+    const sv::Dictionary* file = value ? value->asDictionary() : nullptr;
+    const sv::Value* uses = file ? sv::find(*file, key::Uses) : nullptr;
+    const auto* count = uses ? std::get_if<std::int64_t>(&uses->storage()) : nullptr;
+    const sv::Dictionary* apps = file ? sv::findDictionary(*file, key::Applications) : nullptr;
+    if (!count || *count < 0 || !apps)
+        return;
+    uses_ = *count;
+    for (const auto& [bundleID, entry] : *apps) {
+        const sv::Dictionary* record = entry.asDictionary();
+        const sv::Value* score = record ? sv::find(*record, key::Score) : nullptr;
+        const sv::Value* at = record ? sv::find(*record, key::At) : nullptr;
+        const auto* value = score ? std::get_if<double>(&score->storage()) : nullptr;
+        const auto* when = at ? std::get_if<std::int64_t>(&at->storage()) : nullptr;
+        // A score that is no finite positive figure, or from a future count, is not learned.
+        if (value && when && std::isfinite(*value) && *value > 0 && *when >= 0 && *when <= uses_)
+            scores_[bundleID] = Score { *value, *when };
+    }
+}
+
+double Usage::likelihood(const std::string& bundleID) const
+{
+    auto found = scores_.find(bundleID);
+    if (found == scores_.end())
+        return 0;
+    return found->second.value * std::exp2(-double(uses_ - found->second.at) / kHalfLifeUses);
+}
+
+void Usage::noteForeground(const std::string& bundleID)
+{
+    double earned = 1;
+    auto closed = lastClose_.find(bundleID);
+    if (closed != lastClose_.end()) {
+        if ((sv::RunLoop::main().now() - closed->second).count() <= slv::history::kReopenWindow)
+            earned = 2;
+        lastClose_.erase(closed);
+    }
+    double value = likelihood(bundleID) + earned;
+    ++uses_;
+    // Brought to the new count: the use just learned is one use old already.
+    scores_[bundleID] = Score { value * std::exp2(-1 / kHalfLifeUses), uses_ };
+    changed();
+}
+
+void Usage::noteClose(const std::string& bundleID)
+{
+    lastClose_[bundleID] = sv::RunLoop::main().now();
+}
+
+std::vector<std::pair<std::string, double>> Usage::ranked() const
+{
+    std::vector<std::pair<std::string, double>> all;
+    for (const auto& [bundleID, score] : scores_)
+        all.emplace_back(bundleID, likelihood(bundleID));
+    std::sort(all.begin(), all.end(),
+              [](const auto& a, const auto& b) { return a.second != b.second ? a.second > b.second : a.first < b.first; });
+    return all;
+}
+
+void Usage::changed()
+{
+    if (saveTimer_)
+        return;
+    saveTimer_ = sv::RunLoop::main().scheduleTimer(kSaveDelay, [this] {
+        saveTimer_.reset();
+        save();
+    });
+}
+
+void Usage::save()
+{
+    namespace key = slv::usage::key;
+    sv::Dictionary apps;
+    for (const auto& [bundleID, score] : scores_)
+        apps[bundleID] = sv::Value(sv::Dictionary { { std::string(key::Score), sv::Value(score.value) },
+                                                    { std::string(key::At), sv::Value(score.at) } });
+    sv::Dictionary file { { std::string(key::Uses), sv::Value(uses_) },
+                          { std::string(key::Applications), sv::Value(std::move(apps)) } };
+    if (!sv::plist::writeFile(slv::usage::Path, sv::Value(std::move(file))) && !reportedTrouble_) {
+        reportedTrouble_ = true;
+        sv::log("Sleep Vane: cannot keep what Learn From Use learned in %s", std::string(slv::usage::Path).c_str());
+    }
+}
+
+void Usage::reset()
+{
+    if (saveTimer_)
+        sv::RunLoop::main().cancelTimer(*saveTimer_);
+    saveTimer_.reset();
+    scores_.clear();
+    lastClose_.clear();
+    uses_ = 0;
+    reportedTrouble_ = false;
+}

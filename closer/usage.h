@@ -1,0 +1,59 @@
+#pragma once
+// Learn From Use: how likely each application is to come to the foreground again soon, learned
+// from every foreground change while the switch is on, so that the low-memory path closes the
+// least likely first.
+//
+// Each return to the foreground earns a use, two when it comes within 60 s of one of our closes;
+// older uses count less, halving every kHalfLifeUses uses learned since. The count of uses is the
+// clock: what was learned does not fade while the phone is not used, and the file holds no date.
+//
+// What was learned is read from its file at start (a missing, unreadable or hostile file: start
+// empty) and written back by a run-loop timer at most once a minute after a change, never on
+// the decision's path; with nothing changed no timer is armed.
+
+#include "platform/foundation/run_loop.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+class Usage {
+public:
+    static Usage& shared();
+
+    inline static constexpr double kHalfLifeUses = 400;
+    inline static constexpr double kSaveDelay = 60;
+    // The file is read only up to this size: what was learned stays far below it.
+    inline static constexpr std::size_t kMaximumFileSize = 256 * 1024;
+
+    // Reads what was learned from the file (at start).
+    void load();
+    // The application came to the foreground while the switch is on.
+    void noteForeground(const std::string& bundleID);
+    // One of our closes was performed.
+    void noteClose(const std::string& bundleID);
+    // Higher is more likely to come to the foreground again soon; 0 for one never seen.
+    double likelihood(const std::string& bundleID) const;
+    // Every application learned, most likely first.
+    std::vector<std::pair<std::string, double>> ranked() const;
+    // Forgets everything and calls off a pending write (tests starting afresh).
+    void reset();
+
+private:
+    Usage() = default;
+    void changed();
+    void save();
+
+    struct Score {
+        double value = 0;
+        std::int64_t at = 0; // uses_ when value was brought up to date
+    };
+    std::int64_t uses_ = 0;
+    std::unordered_map<std::string, Score> scores_;
+    std::unordered_map<std::string, sv::Clock::Duration> lastClose_; // run-loop time of our last close of each
+    std::optional<sv::RunLoop::TimerId> saveTimer_;
+    bool reportedTrouble_ = false;
+};

@@ -1,0 +1,443 @@
+#include "model/day.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <limits>
+#include <utility>
+
+namespace model {
+namespace {
+
+    bool fixedNeverClosed(const std::string& id)
+    {
+        return id == "com.apple.springboard" || id == "com.apple.mobilephone" || id == "com.apple.AdSheetPhone";
+    }
+
+    const char* kAlwaysList = "Always list";
+    const char* kCloseEveryApp = "Close every app";
+    const char* kLowMemory = "Low memory";
+
+} // namespace
+
+Day::Day(double wallOrigin, Listener listener)
+    : wallOrigin_(wallOrigin)
+    , listener_(std::move(listener))
+{
+}
+
+App& Day::app(const std::string& key)
+{
+    auto found = apps_.find(key);
+    if (found == apps_.end())
+        found = apps_.emplace(key, App { .key = key }).first;
+    return found->second;
+}
+
+const App* Day::find(const std::string& key) const
+{
+    auto found = apps_.find(key);
+    return found == apps_.end() ? nullptr : &found->second;
+}
+
+std::optional<std::string> Day::identifier(const std::string& key) const
+{
+    const App* found = find(key);
+    if (found && !found->hasIdentifier)
+        return std::nullopt;
+    return key;
+}
+
+bool Day::listed(const std::vector<std::string>& list, const std::optional<std::string>& id) const
+{
+    return id && settingsExist_ && std::find(list.begin(), list.end(), *id) != list.end();
+}
+
+void Day::dropSuspect(const std::string& key)
+{
+    std::erase(suspects_, key);
+}
+
+void Day::emit(Event::Kind kind, const std::string& what)
+{
+    if (listener_)
+        listener_(Event { now_, kind, what });
+}
+
+// --- memory and settings --------------------------------------------------------------------
+
+double Day::freeMB() const
+{
+    if (pinnedFreeMB_)
+        return *pinnedFreeMB_;
+    double apps = 0;
+    for (const std::string& key : switcher_)
+        if (const App* found = find(key))
+            apps += found->memoryMB;
+    return std::max(0.0, totalMB_ - baseMB_ - apps);
+}
+
+// The kernel counts whole 4 KB pages; the library reads them as MB with four decimals and
+// compares the whole part.
+std::int64_t Day::freeFigure() const
+{
+    double pages = std::round(std::max(0.0, freeMB()) * 1024 * 1024 / 4096);
+    pages = std::min(pages, double(std::numeric_limits<std::uint32_t>::max()));
+    std::uint64_t bytes = static_cast<std::uint64_t>(pages) * 4096;
+    char text[64];
+    std::snprintf(text, sizeof text, "%.4f", static_cast<double>(bytes) / static_cast<double>(1 << 20));
+    long long whole = std::strtoll(text, nullptr, 10);
+    return std::clamp<long long>(whole, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max());
+}
+
+std::int64_t Day::threshold() const
+{
+    if (!settingsExist_ || !ramValueKey_ || !ramValue_)
+        return kDefaultThreshold;
+    return std::clamp<std::int64_t>(*ramValue_, std::numeric_limits<std::int32_t>::min(),
+                                    std::numeric_limits<std::int32_t>::max());
+}
+
+void Day::setNever(std::vector<std::string> ids)
+{
+    settingsExist_ = true;
+    never_ = std::move(ids);
+}
+
+void Day::setAlways(std::vector<std::string> ids)
+{
+    settingsExist_ = true;
+    always_ = std::move(ids);
+}
+
+void Day::setThreshold(std::optional<std::int64_t> ramValue)
+{
+    settingsExist_ = true;
+    ramValueKey_ = true;
+    ramValue_ = ramValue;
+}
+
+void Day::setAlwaysKill(bool on)
+{
+    settingsExist_ = true;
+    alwaysKill_ = on;
+}
+
+void Day::setLearnFromUse(bool on)
+{
+    settingsExist_ = true;
+    learnFromUse_ = on;
+}
+
+void Day::touchSettings()
+{
+    settingsExist_ = true;
+}
+
+// --- the device -----------------------------------------------------------------------------
+
+void Day::install(const App& description)
+{
+    app(description.key) = description;
+}
+
+void Day::launch(const std::string& key)
+{
+    app(key);
+    std::erase(switcher_, key);
+    switcher_.insert(switcher_.begin(), key);
+    top_ = key;
+}
+
+void Day::home()
+{
+    top_.reset();
+}
+
+void Day::memory(std::optional<double> totalMB, std::optional<double> baseMB)
+{
+    if (totalMB)
+        totalMB_ = *totalMB;
+    if (baseMB)
+        baseMB_ = *baseMB;
+}
+
+void Day::pinFree(std::optional<double> freeMB)
+{
+    pinnedFreeMB_ = freeMB;
+}
+
+void Day::call(Call call)
+{
+    bool wasOn = callOn();
+    call_ = call;
+    if (wasOn && !callOn())
+        callEnded();
+}
+
+std::vector<std::string> Day::suspects() const
+{
+    return suspects_;
+}
+
+// --- the decision ---------------------------------------------------------------------------
+
+void Day::stateChanged(const std::string& key, int state)
+{
+    app(key);
+    if (std::find(suspects_.begin(), suspects_.end(), key) == suspects_.end())
+        suspects_.push_back(key);
+    std::optional<std::string> id = identifier(key);
+
+    if (state == 4) {
+        std::erase(heldApps_, key);
+        dropSuspect(key);
+        if (id) {
+            callOff(*id);
+            // Reopened: the close it undid, if within the window and still in the history.
+            auto last = lastClose_.find(*id);
+            bool returned = last != lastClose_.end() && now_ - last->second <= kReopenWindow;
+            if (settingsExist_ && learnFromUse_)
+                usage_.foreground(*id, returned);
+            if (last != lastClose_.end()) {
+                double after = now_ - last->second;
+                lastClose_.erase(last);
+                auto newest = std::find_if(history_.rbegin(), history_.rend(),
+                                           [&](const HistoryRecord& record) { return record.bundleID == *id; });
+                if (after >= 0 && after <= kReopenWindow && newest != history_.rend()
+                    && wallOrigin_ + now_ - newest->date <= kReopenWindow)
+                    newest->reopenedAfter = after;
+            }
+        }
+    }
+
+    bool closePathToo = state == 2;
+    if (state == 3) {
+        const App& a = app(key);
+        bool noTaskAssertions = !a.hasProcess || !a.taskAssertions;
+        bool idle = !noTaskAssertions && a.audio && !a.location && !a.voip && !a.playing && !a.recording
+            && !a.sockets && !a.watchdog;
+        if (!idle)
+            dropSuspect(key);
+        closePathToo = noTaskAssertions || idle;
+    }
+    if (closePathToo)
+        closePath(key);
+}
+
+void Day::closePath(const std::string& key)
+{
+    if (callOn()) {
+        // Held once, at the place of its latest leave.
+        std::erase(heldApps_, key);
+        heldApps_.push_back(key);
+        return;
+    }
+    std::optional<std::string> id = identifier(key);
+    if (!id)
+        return;
+    if (listed(never_, id)) {
+        dropSuspect(key);
+        return;
+    }
+    if (fixedNeverClosed(*id))
+        return;
+    bool always = listed(always_, id);
+    if (always || (settingsExist_ && alwaysKill_)) {
+        schedule(key, *id, false, always ? kAlwaysList : kCloseEveryApp, std::nullopt);
+        dropSuspect(key);
+        return;
+    }
+    std::int64_t figure = freeFigure();
+    if (figure > threshold())
+        return;
+    if (suspects_.size() <= 1) {
+        schedule(key, *id, false, kLowMemory, figure);
+        dropSuspect(key);
+        return;
+    }
+    closeOldestSuspect(figure);
+}
+
+bool Day::closeOldestSuspect(std::int64_t figure)
+{
+    if (settingsExist_ && learnFromUse_) {
+        std::optional<std::string> chosen;
+        double lowest = 0;
+        for (auto it = suspects_.begin(); it != suspects_.end();) {
+            std::optional<std::string> id = identifier(*it);
+            if (!id || listed(never_, id)) {
+                it = suspects_.erase(it);
+                continue;
+            }
+            if (!fixedNeverClosed(*id)) {
+                double likelihood = usage_.likelihood(*id);
+                if (!chosen || likelihood < lowest) {
+                    chosen = *it;
+                    lowest = likelihood;
+                }
+            }
+            ++it;
+        }
+        if (!chosen)
+            return false;
+        std::erase(suspects_, *chosen);
+        schedule(*chosen, *identifier(*chosen), true, kLowMemory, figure);
+        return true;
+    }
+    for (auto it = suspects_.begin(); it != suspects_.end();) {
+        std::optional<std::string> id = identifier(*it);
+        if (id && fixedNeverClosed(*id)) {
+            ++it;
+            continue;
+        }
+        if (!id || listed(never_, id)) {
+            it = suspects_.erase(it);
+            continue;
+        }
+        std::string key = *it;
+        suspects_.erase(it);
+        schedule(key, *id, true, kLowMemory, figure);
+        return true;
+    }
+    return false;
+}
+
+// --- closes and the chain -------------------------------------------------------------------
+
+void Day::callOff(const std::string& bundleID)
+{
+    for (auto& [order, close] : closes_)
+        if (close.bundleID == bundleID)
+            close.calledOff = true;
+}
+
+void Day::schedule(const std::string& key, const std::string& bundleID, bool killAgain, std::string reason,
+                   std::optional<std::int64_t> freeMemory)
+{
+    // A close scheduled now replaces whatever a call held back for the application.
+    std::erase(heldApps_, key);
+    callOff(bundleID);
+    std::uint64_t order = nextOrder_++;
+    closes_[order] = Close { key, bundleID, killAgain, false, std::move(reason), freeMemory };
+    due_[Due { now_ + kCloseDelay, order }] = { Job::Close, order };
+}
+
+bool Day::markedClosePending() const
+{
+    return std::any_of(closes_.begin(), closes_.end(), [](const auto& entry) { return entry.second.killAgain; });
+}
+
+void Day::closeDue(std::uint64_t order)
+{
+    if (callOn()) {
+        heldCloses_.push_back(order);
+        return;
+    }
+    auto found = closes_.find(order);
+    if (found == closes_.end())
+        return;
+    Close close = std::move(found->second);
+    closes_.erase(found);
+    // The switcher's entries but the top one, by identifier.
+    auto entry = std::find_if(switcher_.begin(), switcher_.end(), [&](const std::string& key) {
+        return key != top_ && identifier(key) == close.bundleID;
+    });
+    if (entry != switcher_.end() && !close.calledOff) {
+        std::string key = *entry;
+        switcher_.erase(entry);
+        emit(Event::Kind::Closed, key);
+        history_.push_back(HistoryRecord { close.bundleID, wallOrigin_ + now_, close.reason, close.freeMemory, {} });
+        if (history_.size() > kHistoryLimit)
+            history_.erase(history_.begin(), history_.end() - kHistoryLimit);
+        lastClose_[close.bundleID] = now_;
+    }
+    if (close.killAgain) {
+        awaitingRecheck_ = true;
+        posts_.push_back(kKillApp);
+    }
+}
+
+void Day::recheck()
+{
+    std::int64_t figure = freeFigure();
+    if (suspects_.empty() || figure > threshold())
+        return;
+    // One chain at a time: a marked close still to come carries it on.
+    if (markedClosePending())
+        return;
+    if (callOn()) {
+        heldRecheck_ = true;
+        return;
+    }
+    closeOldestSuspect(figure);
+}
+
+void Day::callEnded()
+{
+    std::vector<std::uint64_t> closes;
+    closes.swap(heldCloses_);
+    for (std::uint64_t order : closes)
+        closeDue(order);
+    // One at a time: a decision that schedules another held application's close takes it out.
+    while (!heldApps_.empty()) {
+        std::string key = heldApps_.front();
+        heldApps_.erase(heldApps_.begin());
+        closePath(key);
+    }
+    // Unless the chain posted its name since and its re-check is still to come.
+    if (std::exchange(heldRecheck_, false) && !awaitingRecheck_)
+        recheck();
+}
+
+void Day::post(const std::string& name)
+{
+    posts_.push_back(name);
+}
+
+void Day::deliver(const std::string& name)
+{
+    emit(Event::Kind::Posted, name);
+    if (name == kKillApp) {
+        // A later post starts the wait anew: one re-check for the chain.
+        if (recheckWait_)
+            due_.erase(*recheckWait_);
+        recheckWait_ = Due { now_ + kRecheckDelay, nextOrder_++ };
+        due_[*recheckWait_] = { Job::Recheck, 0 };
+    } else if (name == kKillTest) {
+        awaitingRecheck_ = false;
+        recheck();
+    }
+}
+
+void Day::drainPosts()
+{
+    while (!posts_.empty()) {
+        std::string name = std::move(posts_.front());
+        posts_.erase(posts_.begin());
+        deliver(name);
+    }
+}
+
+void Day::advance(double seconds)
+{
+    double deadline = now_ + std::max(0.0, seconds);
+    drainPosts();
+    while (!due_.empty() && due_.begin()->first.at <= deadline) {
+        auto [when, job] = *due_.begin();
+        due_.erase(due_.begin());
+        now_ = std::max(now_, when.at);
+        if (job.first == Job::Close) {
+            closeDue(job.second);
+        } else {
+            recheckWait_.reset();
+            posts_.push_back(kKillTest);
+        }
+        drainPosts();
+    }
+    now_ = std::max(now_, deadline);
+    drainPosts();
+}
+
+} // namespace model

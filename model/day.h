@@ -1,0 +1,221 @@
+#pragma once
+// The closing rules of Sleepvane, stated once more and on their own: what the home screen's
+// library must close, when, what its re-check chain posts, what stays on the suspect list and
+// what the close history holds. It shares no code with the library, the pane or the platform, so
+// that the referee can hold them to it (tests/referee) and the replay tool can play long traces
+// on it.
+//
+// A Day is a discrete-event simulator on a clock of its own that starts at 0 and moves only in
+// advance(): tell it what happens at the present moment (install, stateChanged, launch, call,
+// settings...), then advance; it answers with events (closed, posted) through the listener, and
+// with the suspect list and the history whenever asked. No I/O, no threads, no wall clock.
+//
+// The rules, in the order a state change meets them (the library's hook):
+//  1. Every state change puts the application at the end of the suspect list (once).
+//  2. State 4 (back in front): calls off its pending closes, takes it off the list, drops a close
+//     held back by a call, and marks the newest history record of it "reopened after" when it
+//     was closed within 60 s and that record is dated within those 60 s.
+//  3. State 3 (backgrounded): a process that cannot hold background tasks (or no process) enters
+//     the close path, and leaves the list first. An application declaring background audio but
+//     doing nothing (no location, no VoIP, not playing, recording, monitoring sockets or holding
+//     watchdog assertions) enters the close path and stays on the list. Anything else is spared
+//     and leaves the list.
+//  4. State 2 enters the close path; other states do nothing more.
+//  Close path:
+//  5. During a call (active, ringing or being placed) nothing is decided: the application is held
+//     back until the call ends, in the order they left.
+//  6. No identifier: nothing. Never list: off the suspect list, nothing. The three fixed
+//     identifiers: nothing (they stay on the list).
+//  7. Always list, or Close Every App: a close in 1 s ("Always list" / "Close every app"), off
+//     the list. Memory is not consulted.
+//  8. Otherwise compare free memory (whole MB) with the threshold, at or below meaning low:
+//     with at most one suspect, close this application in 1 s ("Low memory") and take it off;
+//     with two or more, close the oldest closable suspect in 1 s and start the re-check chain.
+//  The oldest closable suspect: walking from the oldest, a fixed identifier is passed over (and
+//  stays), one without identifier or on the never list is dropped, the first other one is taken.
+//  Closes: scheduling a close of an identifier calls off every earlier pending close of it. A
+//  close due 1 s later taps the switcher's close box of that identifier unless called off or the
+//  application is on top or not running; it is recorded in the history (newest 100 kept). A close
+//  falling due during a call waits for the call's end.
+//  The chain: a close marked for re-check, once due (closed or not), posts "norv.swr.kill.app";
+//  3.6 s later (the single-precision 3.6) "norv.swr.kill.test" follows (a later
+//  "norv.swr.kill.app" starts the wait anew: one wait at a time), and then, if the list is not
+//  empty, free memory is at or below the threshold and no marked close is still to come (one
+//  chain at a time), the oldest closable suspect is closed with re-check. Either name posted by
+//  anyone runs its step. A re-check during a call is held back to the call's end.
+//  When a call ends: the closes that fell due during it are done, in order; then the held-back
+//  applications take the close path, in the order of their latest leave (a return drops one, and
+//  so does a close of it scheduled meanwhile); then a held-back re-check is made, unless the
+//  chain posted its name since, if memory is still at or below the threshold.
+//  Learn From Use ("LearnFromUse" true in the settings file): the closable suspect taken, by the
+//  decision and by the chain alike, is the one least likely to be opened again (model/usage.h;
+//  ties: the oldest); on the way every never-listed suspect and one without identifier is
+//  dropped and fixed ones stay. While the switch is on, every state 4 of an application with an
+//  identifier is a use learned. Who may be closed, when, and how many do not change.
+//  The threshold: "ramValue" as a whole number; 175 when there is no settings file, no such key,
+//  or a value that is no number.
+
+#include "model/usage.h"
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace model {
+
+struct App {
+    std::string key;   // what scenarios call it; its identifier unless hasIdentifier is false
+    double memoryMB = 0;
+    bool hasIdentifier = true;
+    // Declared background modes.
+    bool audio = false;
+    bool location = false;
+    bool voip = false;
+    // Its process and what it does.
+    bool hasProcess = true;
+    bool taskAssertions = true;
+    bool playing = false;
+    bool recording = false;
+    bool sockets = false;
+    bool watchdog = false;
+};
+
+enum class Call { None, Active, Incoming, Outgoing };
+
+struct HistoryRecord {
+    std::string bundleID;
+    double date = 0;                       // wall seconds (the day's wall origin plus its clock)
+    std::string reason;                    // "Always list", "Close every app", "Low memory"
+    std::optional<std::int64_t> freeMemory; // low memory only
+    std::optional<double> reopenedAfter;
+    bool operator==(const HistoryRecord&) const = default;
+};
+
+struct Event {
+    enum class Kind { Closed, Posted };
+    double time = 0;
+    Kind kind = Kind::Closed;
+    std::string what; // the application's key, or the name posted
+};
+
+inline constexpr double kCloseDelay = 1.0;
+inline constexpr double kRecheckDelay = static_cast<double>(3.6f);
+inline constexpr double kReopenWindow = 60;
+inline constexpr std::size_t kHistoryLimit = 100;
+inline constexpr std::int64_t kDefaultThreshold = 175;
+inline constexpr const char* kKillApp = "norv.swr.kill.app";
+inline constexpr const char* kKillTest = "norv.swr.kill.test";
+
+class Day {
+public:
+    using Listener = std::function<void(const Event&)>;
+    explicit Day(double wallOrigin = 0, Listener listener = {});
+
+    double now() const { return now_; }
+    // Lets time pass: every close and re-check due up to now() + seconds happens, in order.
+    void advance(double seconds);
+
+    // What happens at the present moment.
+    void install(const App& app);         // installs or re-describes
+    void stateChanged(const std::string& key, int state);
+    void launch(const std::string& key);  // runs, first in the switcher, on top
+    void home();                          // nothing on top
+    void memory(std::optional<double> totalMB, std::optional<double> baseMB);
+    void pinFree(std::optional<double> freeMB);
+    void call(Call call);
+    void post(const std::string& name);   // a system-wide post reaching the home screen
+    // The settings file. A file written only with other keys has no "ramValue".
+    void setNever(std::vector<std::string> ids);
+    void setAlways(std::vector<std::string> ids);
+    void setThreshold(std::optional<std::int64_t> ramValue); // nothing: present but no number
+    void setAlwaysKill(bool on);
+    void setLearnFromUse(bool on);
+    // What Learn From Use has learned: carried from day to day as the library's file carries it.
+    const Usage& usage() const { return usage_; }
+    void setUsage(Usage usage) { usage_ = std::move(usage); }
+    void touchSettings();                 // the file comes to exist (a catalogue export)
+
+    // What is to be seen.
+    std::vector<std::string> suspects() const;
+    const std::vector<HistoryRecord>& history() const { return history_; }
+    std::vector<std::string> switcher() const { return switcher_; }
+    std::int64_t threshold() const;
+    std::int64_t freeFigure() const;      // the whole MB the library compares
+    double freeMB() const;
+    bool callOn() const { return call_ != Call::None; }
+
+private:
+    struct Close {
+        std::string app;
+        std::string bundleID;
+        bool killAgain = false;
+        bool calledOff = false;
+        std::string reason;
+        std::optional<std::int64_t> freeMemory;
+    };
+    struct Due {
+        double at;
+        std::uint64_t order;
+        bool operator<(const Due& other) const { return at != other.at ? at < other.at : order < other.order; }
+    };
+    enum class Job { Close, Recheck };
+
+    App& app(const std::string& key);
+    const App* find(const std::string& key) const;
+    std::optional<std::string> identifier(const std::string& key) const;
+    bool listed(const std::vector<std::string>& list, const std::optional<std::string>& id) const;
+    void dropSuspect(const std::string& key);
+    void closePath(const std::string& key);
+    void schedule(const std::string& key, const std::string& bundleID, bool killAgain, std::string reason,
+                  std::optional<std::int64_t> freeMemory);
+    void callOff(const std::string& bundleID);
+    bool closeOldestSuspect(std::int64_t figure);
+    void closeDue(std::uint64_t id);
+    void recheck();
+    void deliver(const std::string& name);
+    void drainPosts();
+    void emit(Event::Kind kind, const std::string& what);
+    void callEnded();
+    bool markedClosePending() const;
+
+    double wallOrigin_;
+    Listener listener_;
+    double now_ = 0;
+    std::uint64_t nextOrder_ = 1;
+
+    std::map<std::string, App> apps_;
+    std::vector<std::string> suspects_;   // oldest first
+    std::vector<std::string> switcher_;   // most recent first
+    std::optional<std::string> top_;
+    double totalMB_ = 1024;
+    double baseMB_ = 512;
+    std::optional<double> pinnedFreeMB_;
+    Call call_ = Call::None;
+
+    bool settingsExist_ = false;
+    std::vector<std::string> never_;
+    std::vector<std::string> always_;
+    std::optional<std::int64_t> ramValue_;
+    bool ramValueKey_ = false;
+    bool alwaysKill_ = false;
+    bool learnFromUse_ = false;
+    Usage usage_;
+
+    std::map<Due, std::pair<Job, std::uint64_t>> due_;   // closes and re-checks to come
+    std::map<std::uint64_t, Close> closes_;               // closes not yet done, by order
+    std::vector<std::uint64_t> heldCloses_;               // fell due during a call
+    std::vector<std::string> heldApps_;                   // left during a call
+    bool heldRecheck_ = false;
+    std::optional<Due> recheckWait_;                      // the chain's 3.6 s wait, when running
+    bool awaitingRecheck_ = false;                        // "norv.swr.kill.app" posted, no re-check since
+    std::vector<std::string> posts_;                      // posted, not yet delivered
+
+    std::vector<HistoryRecord> history_;
+    std::map<std::string, double> lastClose_;
+};
+
+} // namespace model

@@ -1,0 +1,182 @@
+#include "model/scenario.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <optional>
+
+namespace model {
+namespace {
+
+    using Words = std::vector<std::string>;
+
+    // Words split on blanks; "..." keeps blanks.
+    std::optional<Words> split(std::string_view line)
+    {
+        Words words;
+        std::size_t i = 0;
+        while (i < line.size()) {
+            if (line[i] == ' ' || line[i] == '\t' || line[i] == '\r') {
+                ++i;
+                continue;
+            }
+            std::string word;
+            if (line[i] == '"') {
+                std::size_t end = line.find('"', i + 1);
+                if (end == std::string_view::npos)
+                    return std::nullopt;
+                word = std::string(line.substr(i + 1, end - i - 1));
+                i = end + 1;
+            } else {
+                while (i < line.size() && line[i] != ' ' && line[i] != '\t' && line[i] != '\r')
+                    word += line[i++];
+            }
+            words.push_back(std::move(word));
+        }
+        return words;
+    }
+
+    std::optional<double> number(const std::string& text)
+    {
+        if (text.empty())
+            return std::nullopt;
+        char* end = nullptr;
+        double value = std::strtod(text.c_str(), &end);
+        return *end ? std::nullopt : std::optional(value);
+    }
+
+    std::string g(double value)
+    {
+        char text[32];
+        std::snprintf(text, sizeof text, "%g", value);
+        return text;
+    }
+
+} // namespace
+
+std::string formatLine(double time, std::string_view text)
+{
+    char stamp[40];
+    std::snprintf(stamp, sizeof stamp, "[%.3f] ", time);
+    return stamp + std::string(text);
+}
+
+PlayResult playScenario(std::string_view text, double wallOrigin)
+{
+    PlayResult result;
+    Day day(wallOrigin, [&](const Event& event) {
+        if (event.kind == Event::Kind::Closed)
+            result.lines.push_back(formatLine(event.time, "closed " + event.what));
+        else if (event.what.rfind("norv.swr.", 0) == 0)
+            result.lines.push_back(formatLine(event.time, "posted " + event.what));
+    });
+    auto say = [&](const std::string& line) { result.lines.push_back(formatLine(day.now(), line)); };
+
+    int number_ = 0;
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string_view::npos)
+            end = text.size();
+        std::string_view line = text.substr(start, end - start);
+        start = end + 1;
+        ++number_;
+        if (auto hash = line.find('#'); hash != std::string_view::npos)
+            line = line.substr(0, hash);
+        auto words = split(line);
+        auto problem = [&](const std::string& what) {
+            result.problems.push_back("line " + std::to_string(number_) + ": " + what);
+        };
+        if (!words) {
+            problem("a quoted word is not closed");
+            continue;
+        }
+        if (words->empty())
+            continue;
+        const Words& w = *words;
+        const std::string& command = w[0];
+        if (command == "quit")
+            break;
+        if (command == "app" && w.size() >= 3) {
+            App app { .key = w[1] };
+            for (std::size_t i = 3; i < w.size(); ++i) {
+                const std::string& flag = w[i];
+                if (flag.rfind("mem=", 0) == 0)
+                    app.memoryMB = number(flag.substr(4)).value_or(0);
+                else if (flag == "audio") app.audio = true;
+                else if (flag == "location") app.location = true;
+                else if (flag == "voip") app.voip = true;
+                else if (flag == "no-tasks") app.taskAssertions = false;
+                else if (flag == "playing") app.playing = true;
+                else if (flag == "recording") app.recording = true;
+                else if (flag == "sockets") app.sockets = true;
+                else if (flag == "watchdog") app.watchdog = true;
+                else if (flag == "no-process") app.hasProcess = false;
+                else if (flag == "no-id") app.hasIdentifier = false;
+            }
+            day.install(app);
+        } else if (command == "state" && w.size() == 3) {
+            day.stateChanged(w[1], std::atoi(w[2].c_str()));
+        } else if (command == "launch" && w.size() == 2) {
+            day.launch(w[1]);
+        } else if (command == "home") {
+            day.home();
+        } else if (command == "memory") {
+            std::optional<double> total, base;
+            for (std::size_t i = 1; i < w.size(); ++i) {
+                if (w[i].rfind("total=", 0) == 0) total = number(w[i].substr(6));
+                else if (w[i].rfind("base=", 0) == 0) base = number(w[i].substr(5));
+            }
+            day.memory(total, base);
+        } else if (command == "free" && w.size() == 2) {
+            day.pinFree(w[1] == "auto" ? std::nullopt : number(w[1]));
+        } else if (command == "call" && w.size() == 2) {
+            static const std::map<std::string, Call> calls = {
+                { "none", Call::None }, { "active", Call::Active }, { "incoming", Call::Incoming }, { "outgoing", Call::Outgoing }
+            };
+            auto found = calls.find(w[1]);
+            if (found == calls.end())
+                problem("call takes active, incoming, outgoing or none");
+            else
+                day.call(found->second);
+        } else if (command == "settings" && w.size() >= 2) {
+            if (w[1] == "never" || w[1] == "always") {
+                std::vector<std::string> ids(w.begin() + 2, w.end());
+                w[1] == "never" ? day.setNever(std::move(ids)) : day.setAlways(std::move(ids));
+            } else if (w[1] == "ramValue" && w.size() == 3) {
+                auto value = number(w[2]);
+                day.setThreshold(value ? std::optional<std::int64_t>(static_cast<std::int64_t>(*value)) : std::nullopt);
+            } else if (w[1] == "alwaysKill" && w.size() == 3) {
+                day.setAlwaysKill(w[2] == "on");
+            } else if (w[1] == "learnFromUse" && w.size() == 3) {
+                day.setLearnFromUse(w[2] == "on");
+            } else {
+                problem("settings: " + w[1]);
+            }
+        } else if (command == "show" && w.size() == 2 && w[1] == "suspects") {
+            std::string out = "suspects";
+            auto suspects = day.suspects();
+            if (suspects.empty())
+                out += " (none)";
+            for (const std::string& key : suspects)
+                out += " " + key;
+            say(out);
+        } else if (command == "show" && w.size() == 2 && w[1] == "history") {
+            if (day.history().empty())
+                say("history (none)");
+            for (const HistoryRecord& record : day.history())
+                say("history " + record.bundleID + " \"" + record.reason + "\""
+                    + (record.reopenedAfter ? " reopened " + g(*record.reopenedAfter) : ""));
+        } else if (command == "wait" && w.size() == 2) {
+            day.advance(number(w[1]).value_or(0));
+        } else if (command == "post" && w.size() == 2) {
+            // A catalogue export writes the settings file (without a threshold).
+            if (w[1] == "norv.slv.grabapps")
+                day.touchSettings();
+            day.post(w[1]);
+        }
+    }
+    return result;
+}
+
+} // namespace model

@@ -1,0 +1,158 @@
+// The model states the rules on its own; these pin the ones whose timing or order is easy to get
+// wrong, so that a change to the model is a change someone meant.
+#include "model/day.h"
+#include "model/scenario.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+Lines play(const std::string& scenario)
+{
+    auto result = model::playScenario(scenario);
+    EXPECT_TRUE(result.problems.empty());
+    return result.lines;
+}
+
+TEST(ModelChain, ClosesTheOldestEveryFourPointSixSecondsWhileMemoryStaysLow)
+{
+    Lines lines = play(R"(settings ramValue 600
+app a "A" mem=10
+app b "B" mem=10
+app c "C" mem=10
+launch a
+launch b
+launch c
+home
+state a 1
+state b 1
+state c 2
+wait 20
+show suspects
+)");
+    Lines expected = {
+        "[1.000] closed a", "[1.000] posted norv.swr.kill.app", "[4.600] posted norv.swr.kill.test",
+        "[5.600] closed b", "[5.600] posted norv.swr.kill.app", "[9.200] posted norv.swr.kill.test",
+        "[10.200] closed c", "[10.200] posted norv.swr.kill.app", "[13.800] posted norv.swr.kill.test",
+        "[20.000] suspects (none)",
+    };
+    EXPECT_EQ(lines, expected);
+}
+
+TEST(ModelThreshold, IsOneReadingWhateverTheFileLacks)
+{
+    model::Day day;
+    EXPECT_EQ(day.threshold(), 175);
+    day.touchSettings(); // a catalogue export wrote the file without a threshold
+    EXPECT_EQ(day.threshold(), 175);
+    day.setThreshold(std::nullopt);
+    EXPECT_EQ(day.threshold(), 175);
+    day.setThreshold(250);
+    EXPECT_EQ(day.threshold(), 250);
+    day.pinFree(250);
+    EXPECT_EQ(day.freeFigure(), 250);
+    day.pinFree(174.99999);
+    EXPECT_EQ(day.freeFigure(), 175);
+}
+
+TEST(ModelCalls, ACloseDueDuringACallWaitsAndWhatTheCallHeldBackIsDecidedAtItsEnd)
+{
+    Lines lines = play(R"(settings always a b
+launch a
+launch b
+home
+state a 2
+wait 0.5
+call incoming
+wait 1
+state b 2
+wait 3
+call none
+wait 2
+show history
+)");
+    Lines expected = {
+        "[4.500] closed a", "[5.500] closed b",
+        "[6.500] history a \"Always list\"", "[6.500] history b \"Always list\"",
+    };
+    EXPECT_EQ(lines, expected);
+}
+
+TEST(ModelChain, ARecheckFindingAChainClosePendingDoesNothing)
+{
+    // a's close (with re-check) is pending when someone posts the re-check's own name.
+    Lines lines = play(R"(settings ramValue 600
+launch a
+launch b
+launch c
+home
+state a 1
+state b 2
+post norv.swr.kill.test
+wait 1.5
+show suspects
+)");
+    Lines expected = { "[0.000] posted norv.swr.kill.test", "[1.000] closed a", "[1.000] posted norv.swr.kill.app",
+                       "[1.500] suspects b" };
+    EXPECT_EQ(lines, expected);
+}
+
+TEST(ModelSuspects, TheOldestWithoutIdentifierOrNeverListedIsDroppedAndTheNextTaken)
+{
+    Lines lines = play(R"(settings ramValue 600
+settings never b
+app x "X" no-id
+launch x
+launch b
+launch c
+home
+state x 2
+state b 1
+state c 2
+show suspects
+wait 1
+)");
+    Lines expected = { "[0.000] suspects (none)", "[1.000] closed c", "[1.000] posted norv.swr.kill.app" };
+    EXPECT_EQ(lines, expected);
+}
+
+TEST(ModelHistory, AReturnWithinAMinuteMarksTheCloseAndALaterOneDoesNot)
+{
+    Lines lines = play(R"(settings always a b
+launch a
+launch b
+home
+state a 2
+state b 2
+wait 1
+wait 20
+launch a
+state a 4
+wait 60
+launch b
+state b 4
+show history
+)");
+    Lines expected = { "[1.000] closed a", "[1.000] closed b", "[81.000] history a \"Always list\" reopened 20",
+                       "[81.000] history b \"Always list\"" };
+    EXPECT_EQ(lines, expected);
+}
+
+TEST(ModelDay, ReplaysAMillionEventsWithoutGrowing)
+{
+    model::Day day;
+    day.setAlways({ "a" });
+    for (int i = 0; i < 250000; ++i) {
+        day.launch("a");
+        day.stateChanged("a", 4);
+        day.home();
+        day.stateChanged("a", 2);
+        day.advance(1.5);
+    }
+    EXPECT_EQ(day.history().size(), model::kHistoryLimit);
+    EXPECT_TRUE(day.suspects().empty());
+}
+
+} // namespace

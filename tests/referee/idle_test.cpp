@@ -1,0 +1,130 @@
+// Idle means asleep: once nothing is scheduled, neither host wakes. Every case runs in its own
+// device root at once, and each process's context switches (all its threads) are counted over
+// the same 10 s of real time after its commands have settled.
+#include "tests/support/device_root.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <thread>
+
+namespace {
+
+namespace fsys = std::filesystem;
+using sv::test::RunningProcess;
+
+// Voluntary and involuntary switches of every thread of the process.
+long contextSwitches(pid_t pid)
+{
+    long total = 0;
+    std::error_code error;
+    for (const auto& task : fsys::directory_iterator("/proc/" + std::to_string(pid) + "/task", error)) {
+        std::ifstream status(task.path() / "status");
+        for (std::string line; std::getline(status, line);)
+            if (line.rfind("voluntary_ctxt_switches:", 0) == 0 || line.rfind("nonvoluntary_ctxt_switches:", 0) == 0)
+                total += std::stol(line.substr(line.find(':') + 1));
+    }
+    return total;
+}
+
+const char* kHomeApps = "app com.example.notes \"Notes\" mem=20\n"
+                        "app com.example.radio \"Radio\" mem=20\n"
+                        "app com.example.mail \"Mail\" mem=20\n";
+
+struct Case {
+    std::string what;
+    std::string pane;  // commands for the Settings host; empty: the home screen alone
+    std::string home;  // commands for the home-screen host
+};
+
+struct Running {
+    Case c;
+    sv::test::DeviceRoot* root = nullptr;
+    std::unique_ptr<RunningProcess> home;
+    std::unique_ptr<RunningProcess> pane;
+    long homeBefore = 0, paneBefore = 0;
+};
+
+std::unique_ptr<RunningProcess> start(const char* host, const std::string& root)
+{
+    return std::make_unique<RunningProcess>(std::vector<std::string> { host, "--root", root });
+}
+
+void install(const std::string& root)
+{
+    std::string bundle = root + "/System/Library/PreferenceBundles/SleepvaneSettings.bundle";
+    fsys::create_directories(bundle);
+    for (const auto& entry : fsys::directory_iterator(SV_SETTINGS_BUNDLE_DIR))
+        fsys::copy_file(entry.path(), bundle + "/" + entry.path().filename().string());
+    fsys::create_directories(root + "/Library/Injection");
+    fsys::copy_file(SV_SLEEPWRIGHT_LIBRARY, root + "/Library/Injection/libSleepwright.so");
+}
+
+TEST(IdleMeansAsleep, NeitherHostWakesOnceNothingIsScheduled)
+{
+    std::vector<Case> cases = {
+        { "pane opened", "open\n", kHomeApps },
+        { "pane, drag that changes the value", "open\nwait 0.2\ndrag 250\n", kHomeApps },
+        { "pane, drag that keeps the value", "open\nwait 0.2\ndrag 175\n", kHomeApps },
+        { "pane, drag held then cancelled", "open\nwait 0.2\ndrag 300 hold\ncancel\n", kHomeApps },
+        { "pane, switch tapped", "open\nwait 0.2\ntap CloseEveryApp\n", kHomeApps },
+        { "Never chooser, row tapped, Yes", "open never\nwait-loaded\ntap \"Notes\"\nanswer \"Yes\"\n", kHomeApps },
+        { "Always chooser, row tapped, Cancel", "open always\nwait-loaded\ntap \"Radio\"\nanswer \"Cancel\"\n", kHomeApps },
+        { "chooser, back to the pane", "open never\nwait-loaded\nback\n", kHomeApps },
+        { "Recently Closed, row tapped, Dismiss", "open recent\nwait 0.2\ntap \"Mail\"\nanswer \"Cancel\"\nback\n",
+          std::string(kHomeApps) + "settings always com.example.mail\nlaunch com.example.mail\nhome\nstate com.example.mail 2\n" },
+        { "pane resigned", "open\nwait 0.2\ndrag 200\nresign\n", kHomeApps },
+        { "pane in the background", "open\nwait 0.2\ndrag 220\nbackground\n", kHomeApps },
+        { "home screen, memory low, only spared applications left", "",
+          "settings ramValue 900\nsettings never com.example.notes\n"
+          "app com.apple.mobilephone \"Phone\" mem=50\napp com.example.radio \"Radio\" mem=50 audio playing\n"
+          "app com.example.notes \"Notes\" mem=50\napp com.example.mail \"Mail\" mem=50\n"
+          "launch com.apple.mobilephone\nlaunch com.example.notes\nlaunch com.example.radio\nlaunch com.example.mail\nhome\n"
+          "state com.apple.mobilephone 2\nstate com.example.notes 2\nstate com.example.radio 3\nstate com.example.mail 2\n" },
+    };
+
+    std::vector<std::unique_ptr<sv::test::DeviceRoot>> roots;
+    std::vector<Running> running;
+    for (const Case& c : cases) {
+        roots.push_back(std::make_unique<sv::test::DeviceRoot>());
+        install(roots.back()->path());
+        Running run { c, roots.back().get(), start(SV_SPRINGBOARD_HOST, roots.back()->path()), nullptr };
+        run.home->write(c.home);
+        running.push_back(std::move(run));
+    }
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    for (Running& run : running)
+        if (!run.c.pane.empty()) {
+            run.pane = start(SV_PREFERENCES_HOST, run.root->path());
+            run.pane->write(run.c.pane);
+        }
+    // Long enough for the re-check chain to end (three closes, 4.6 s apart) and a chooser to load.
+    std::this_thread::sleep_for(std::chrono::seconds(15));
+    for (Running& run : running) {
+        run.homeBefore = contextSwitches(run.home->pid());
+        run.paneBefore = run.pane ? contextSwitches(run.pane->pid()) : 0;
+    }
+    std::this_thread::sleep_for(std::chrono::seconds(10));
+    std::string table = "\n| after | home screen | Settings |\n|---|---|---|\n";
+    for (Running& run : running) {
+        long home = contextSwitches(run.home->pid()) - run.homeBefore;
+        long pane = run.pane ? contextSwitches(run.pane->pid()) - run.paneBefore : 0;
+        table += "| " + run.c.what + " | " + std::to_string(home) + " | " + (run.pane ? std::to_string(pane) : "-") + " |\n";
+        EXPECT_EQ(home, 0) << run.c.what << ": the home screen woke";
+        EXPECT_EQ(pane, 0) << run.c.what << ": the Settings process woke";
+    }
+    std::printf("wakeups in 10 s of real time:%s", table.c_str());
+    for (Running& run : running) {
+        if (run.pane) {
+            auto result = run.pane->wait(10);
+            EXPECT_EQ(result.out.find("save failed"), std::string::npos) << run.c.what << "\n" << result.out;
+        }
+        run.home->wait(10);
+    }
+}
+
+} // namespace

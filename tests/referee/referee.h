@@ -1,0 +1,36 @@
+#pragma once
+// The referee: a scenario played by the real home-screen host and by the model, and the lines
+// of both that must agree (`closed`, `posted norv.swr.*`, `suspects`, `history`).
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace referee {
+
+using Lines = std::vector<std::string>;
+
+struct HostRun {
+    Lines lines;      // the lines held to the model
+    std::string out;  // everything the host printed
+    std::string err;
+    int status = -1;
+};
+
+// Plays the scenario on a fresh device root with the library installed, on the virtual clock.
+HostRun playOnHost(const std::string& scenario);
+Lines playOnModel(const std::string& scenario);
+
+struct Verdict {
+    bool agree = true;
+    std::string report;    // where they part, with both sides around it
+    std::string shortened; // a shorter scenario that still disagrees (empty when they agree)
+};
+
+// Plays both; on a disagreement shortens the scenario (at most maxTries more host runs).
+Verdict judge(const std::string& scenario, int maxTries = 120);
+
+// Where shortened scenarios of failed seeds are written.
+std::string failureFolder();
+
+} // namespace referee

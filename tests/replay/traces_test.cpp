@@ -1,0 +1,195 @@
+// Reading days: the LSApp format, the host's scenarios, footprints, and what the tool does with
+// files it cannot use.
+#include "tests/support/device_root.h"
+#include "tools/replay/footprints.h"
+#include "tools/replay/trace.h"
+
+#include <gtest/gtest.h>
+#include <sstream>
+
+namespace replay {
+namespace {
+
+    using Kind = Event::Kind;
+
+    // The day as text: "L app", "H", "S app n", one an event, with its time.
+    std::vector<std::string> script(const Day& day)
+    {
+        std::vector<std::string> lines;
+        for (const Event& e : day.events) {
+            std::string line = std::to_string(static_cast<long>(e.time)) + " ";
+            switch (e.kind) {
+            case Kind::Launch: line += "L " + day.apps[e.app].name; break;
+            case Kind::Home: line += "H"; break;
+            case Kind::State: line += "S " + day.apps[e.app].name + " " + std::to_string(e.state); break;
+            case Kind::Call: line += "C"; break;
+            }
+            lines.push_back(line);
+        }
+        return lines;
+    }
+
+    const char* kHeader = "user_id\tsession_id\ttimestamp\tapp_name\tevent_type\n";
+
+    TEST(LsappTrace, ForegroundFollowsOpenedClosedSessionsAndFirstInteractions)
+    {
+        std::istringstream in(std::string(kHeader)
+                              + "7\t100\t2018-01-16 06:01:05\tChrome\tOpened\n"
+                                "7\t100\t2018-01-16 06:01:09\tChrome\tUser Interaction\n"
+                                "7\t100\t2018-01-16 06:02:00\tGmail\tOpened\n"     // Chrome leaves
+                                "7\t100\t2018-01-16 06:02:30\tChrome\tClosed\n"    // not on top: nothing
+                                "7\t100\t2018-01-16 06:03:00\tGmail\tClosed\n"     // to the home screen
+                                "7\t100\t2018-01-16 06:03:10\tGmail\tBroken\n"
+                                "7\t101\t2018-01-16 07:00:00\tMaps\tUser Interaction\n" // a first interaction opens
+                                "7\t102\t2018-01-16 07:10:00\tChrome\tOpened\n"    // a new session: Maps left at 07:00
+                                "7\t102\t2018-01-17 08:00:00\tGmail\tOpened\n"     // another day
+                                "9\t200\t2018-01-16 09:00:00\tChrome\tOpened\n");
+        Trace trace = readLsapp(in, "t.tsv");
+        EXPECT_EQ(trace.badLines, 0);
+        ASSERT_EQ(trace.days.size(), 3u);
+        EXPECT_EQ(trace.days[0].label, "person 7, 2018-01-16");
+        EXPECT_EQ(script(trace.days[0]),
+                  (std::vector<std::string> { "21665 L Chrome", "21665 S Chrome 4", "21720 L Gmail", "21720 S Gmail 4",
+                                              "21720 S Chrome 2", "21780 H", "21780 S Gmail 2", "25200 L Maps",
+                                              "25200 S Maps 4", "25200 H", "25200 S Maps 2", "25800 L Chrome",
+                                              "25800 S Chrome 4", "25800 H", "25800 S Chrome 2" }));
+        EXPECT_EQ(trace.days[1].label, "person 7, 2018-01-17");
+        EXPECT_EQ(trace.days[2].label, "person 9, 2018-01-16");
+        EXPECT_EQ(trace.days[0].apps[0].bundleID, "replay.chrome");
+    }
+
+    TEST(LsappTrace, BadLinesAreReportedWithTheirNumberAndSkipped)
+    {
+        std::istringstream in(std::string(kHeader)
+                              + "7\t100\t2018-01-16 06:01:05\tChrome\tOpened\n"
+                                "7\t100\t2018-01-16 06:01:05\tChrome\n"
+                                "7\t100\t2018-02-30 06:01:05\tChrome\tOpened\n"
+                                "7\t100\t2018-01-16 6:01:05\tChrome\tOpened\n"
+                                "x\t100\t2018-01-16 06:01:05\tChrome\tOpened\n"
+                                "7\t100\t2018-01-16 06:01:05\t\tOpened\n"
+                                "7\t100\t2018-01-16 06:01:05\tChrome\tStarted\n"
+                                "7\t100\t2018-01-16 06:02:05\tChrome\tClosed\n");
+        testing::internal::CaptureStderr();
+        Trace trace = readLsapp(in, "t.tsv");
+        std::string err = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(trace.badLines, 6);
+        EXPECT_NE(err.find("t.tsv: line 3: expected 5 tab-separated fields"), std::string::npos) << err;
+        EXPECT_NE(err.find("t.tsv: line 4: timestamp"), std::string::npos) << err;
+        EXPECT_NE(err.find("t.tsv: line 5: timestamp"), std::string::npos) << err;
+        EXPECT_NE(err.find("t.tsv: line 6: user_id"), std::string::npos) << err;
+        EXPECT_NE(err.find("t.tsv: line 7: app_name"), std::string::npos) << err;
+        EXPECT_NE(err.find("t.tsv: line 8: event_type"), std::string::npos) << err;
+        ASSERT_EQ(trace.days.size(), 1u);
+        EXPECT_EQ(script(trace.days[0]).size(), 4u); // opened and closed, the rest skipped
+    }
+
+    TEST(ScenarioTrace, ReadsTheHostsCommandsAsOneDay)
+    {
+        std::istringstream in("# a comment\n"
+                              "memory total=2048 base=700\n"
+                              "settings ramValue 150\n"
+                              "settings never com.example.notes\n"
+                              "app com.example.mail \"Mail\" mem=40\n"
+                              "app com.example.maps \"Maps\" mem=100 location\n"
+                              "launch com.example.mail\n"
+                              "wait 300\n"
+                              "launch com.example.maps\n"
+                              "state com.example.mail 2\n"
+                              "show memory\n"
+                              "call incoming\n"
+                              "wait 2.5\n"
+                              "state com.example.maps 3\n"
+                              "home\n"
+                              "quit\n"
+                              "launch com.example.mail\n");
+        Trace trace = readScenario(in, "morning.txt");
+        EXPECT_EQ(trace.badLines, 0);
+        ASSERT_EQ(trace.days.size(), 1u);
+        const Day& day = trace.days[0];
+        EXPECT_EQ(day.totalMB, 2048);
+        EXPECT_EQ(day.baseMB, 700);
+        EXPECT_EQ(day.never, std::vector<std::string> { "com.example.notes" });
+        ASSERT_EQ(day.apps.size(), 2u);
+        EXPECT_EQ(day.apps[1].name, "Maps");
+        EXPECT_EQ(day.apps[1].memoryMB, 100);
+        EXPECT_EQ(day.apps[1].flags, std::vector<std::string> { "location" });
+        ASSERT_EQ(day.events.size(), 6u);
+        EXPECT_EQ(day.events[1].time, 300);
+        EXPECT_EQ(day.events[3].kind, Kind::Call);
+        EXPECT_EQ(day.events[3].call, Call::Incoming);
+        EXPECT_EQ(day.events[4].time, 302.5);
+        EXPECT_EQ(day.events[4].state, 3);
+        EXPECT_EQ(day.end(), 302.5);
+    }
+
+    TEST(ScenarioTrace, BadLinesAreReportedWithTheirNumberAndSkipped)
+    {
+        std::istringstream in("launch a\nwait -1\nfly away\napp b \"B mem=3\nstate a x\nmemory total=big\n"
+                              "app c \"C\" mem=5 teleport\nwait 10\nlaunch b\n");
+        testing::internal::CaptureStderr();
+        Trace trace = readScenario(in, "s.txt");
+        std::string err = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(trace.badLines, 6);
+        for (const char* expected : { "s.txt: line 2: wait", "s.txt: line 3: unknown command fly", "s.txt: line 4: a quote",
+                                      "s.txt: line 5: state", "s.txt: line 6: total=", "s.txt: line 7: unknown flag teleport" })
+            EXPECT_NE(err.find(expected), std::string::npos) << expected << "\n" << err;
+        ASSERT_EQ(trace.days[0].events.size(), 2u);
+        EXPECT_EQ(trace.days[0].events[1].time, 10);
+    }
+
+    TEST(Footprints, AFileOverTheTableOverASeededFigure)
+    {
+        Footprints footprints(3);
+        std::istringstream in("# name MB\nGoogle Maps 321\nnotes 12.5\nbroken\nX -4\nY lots\n");
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(footprints.read(in, "f.txt"), 3);
+        std::string err = testing::internal::GetCapturedStderr();
+        EXPECT_NE(err.find("f.txt: line 4: expected <name> <MB>"), std::string::npos) << err;
+        EXPECT_NE(err.find("f.txt: line 5: the footprint is below 0"), std::string::npos) << err;
+        EXPECT_NE(err.find("f.txt: line 6: the footprint is not a number"), std::string::npos) << err;
+        EXPECT_EQ(footprints.of("google maps", "x"), 321);
+        EXPECT_EQ(footprints.of("Whatever", "notes"), 12.5); // by its identifier when the name is unknown
+        EXPECT_EQ(footprints.of("Notes", "x"), 12.5);
+        EXPECT_EQ(footprints.of("Chrome", "x"), 250); // the table
+        // A seeded figure: the same for the same name and seed, around the median over many names.
+        EXPECT_EQ(footprints.of("App 1", "x"), Footprints(3).of("App 1", "y"));
+        std::vector<double> figures;
+        for (int i = 0; i < 2001; ++i)
+            figures.push_back(footprints.of("Unknown " + std::to_string(i), "x"));
+        std::nth_element(figures.begin(), figures.begin() + 1000, figures.end());
+        EXPECT_NEAR(figures[1000], Footprints::kMedianMB, Footprints::kMedianMB * 0.1);
+    }
+
+    // The tool's exit status and messages for what it cannot use.
+    struct Tool {
+        sv::test::ProcessResult run(std::vector<std::string> args)
+        {
+            args.insert(args.begin(), sv::test::buildPath("tools/replay/sleepvane-replay"));
+            return sv::test::runProcess(args, "", 120);
+        }
+    };
+
+    TEST(ReplayTool, MissingUnreadableAndMalformedInputs)
+    {
+        sv::test::DeviceRoot folder;
+        Tool tool;
+        auto missing = tool.run({ "--trace", folder.path() + "/none.tsv" });
+        EXPECT_EQ(missing.status, 2);
+        EXPECT_NE(missing.err.find("cannot read " + folder.path() + "/none.tsv"), std::string::npos) << missing.err;
+        EXPECT_EQ(tool.run({ "--trace", folder.path() }).status, 2); // a folder
+        EXPECT_EQ(tool.run({ "--footprints", folder.path() + "/none" }).status, 2);
+        EXPECT_EQ(tool.run({ "--thresholds", "50,x" }).status, 2);
+        EXPECT_EQ(tool.run({ "--policies", "parts,random" }).status, 2);
+
+        std::string trace = folder.path() + "/t.tsv";
+        sv::test::writeHostFile(trace, std::string(kHeader) + "1\t1\t2018-01-16 06:01:05\tChrome\tOpened\n"
+                                                              "1\t1\t2018-01-16 06:01:0\tChrome\tClosed\n"
+                                                              "1\t1\t2018-01-16 06:05:00\tChrome\tClosed\n");
+        auto bad = tool.run({ "--trace", trace, "--thresholds", "100" });
+        EXPECT_EQ(bad.status, 1);
+        EXPECT_NE(bad.err.find(trace + ": line 3: timestamp"), std::string::npos) << bad.err;
+        EXPECT_NE(bad.out.find("parts"), std::string::npos) << bad.out; // the figures still come
+    }
+
+} // namespace
+} // namespace replay

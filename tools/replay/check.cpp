@@ -1,0 +1,206 @@
+#include "tools/replay/check.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace replay {
+namespace fs = std::filesystem;
+
+namespace {
+
+    std::string exact(double value)
+    {
+        char text[40];
+        std::snprintf(text, sizeof text, "%.17g", value);
+        return text;
+    }
+
+    std::string quoted(const std::string& text)
+    {
+        std::string out = "\"";
+        for (char c : text) {
+            if (c == '"' || c == '\\')
+                out.push_back('\\');
+            out.push_back(c);
+        }
+        return out + "\"";
+    }
+
+    const char* callWord(Call call)
+    {
+        switch (call) {
+        case Call::Active: return "active";
+        case Call::Incoming: return "incoming";
+        case Call::Outgoing: return "outgoing";
+        case Call::None: break;
+        }
+        return "none";
+    }
+
+    // How long the host plays on after the day's last event: as long as the replay does.
+    constexpr double kTail = 60;
+    constexpr double kTolerance = 0.002;
+
+} // namespace
+
+std::string scenarioOf(const Day& day, int threshold, const DeviceSize& device, const std::vector<double>& footprints,
+                       bool learnFromUse)
+{
+    std::ostringstream out;
+    out << "# " << day.label << ", threshold " << threshold << "\n";
+    out << "memory total=" << exact(day.totalMB.value_or(device.totalMB))
+        << " base=" << exact(day.baseMB.value_or(device.baseMB)) << "\n";
+    out << "settings ramValue " << threshold << "\n";
+    auto list = [&](const char* which, const std::vector<std::string>& ids) {
+        if (ids.empty())
+            return;
+        out << "settings " << which;
+        for (const auto& id : ids)
+            out << " " << id;
+        out << "\n";
+    };
+    list("never", day.never);
+    list("always", day.always);
+    if (day.alwaysKill)
+        out << "settings alwaysKill on\n";
+    if (learnFromUse)
+        out << "settings learnFromUse on\n";
+    for (std::size_t i = 0; i < day.apps.size(); ++i) {
+        const App& app = day.apps[i];
+        out << "app " << app.bundleID << " " << quoted(app.name) << " mem=" << exact(footprints[i]);
+        for (const auto& flag : app.flags)
+            out << " " << flag;
+        out << "\n";
+    }
+    double now = 0;
+    for (const Event& event : day.events) {
+        if (event.time > now) {
+            out << "wait " << exact(event.time - now) << "\n";
+            now = event.time;
+        }
+        switch (event.kind) {
+        case Event::Kind::Launch: out << "launch " << day.apps[event.app].bundleID << "\n"; break;
+        case Event::Kind::Home: out << "home\n"; break;
+        case Event::Kind::State: out << "state " << day.apps[event.app].bundleID << " " << event.state << "\n"; break;
+        case Event::Kind::Call: out << "call " << callWord(event.call) << "\n"; break;
+        }
+    }
+    out << "wait " << exact(kTail) << "\n";
+    return out.str();
+}
+
+LibraryCheck::LibraryCheck(std::string host, std::string library)
+    : host_(std::move(host))
+    , library_(std::move(library))
+{
+    std::string pattern = (fs::temp_directory_path() / "sleepvane-replay-XXXXXX").string();
+    if (::mkdtemp(pattern.data()))
+        root_ = pattern;
+}
+
+LibraryCheck::~LibraryCheck()
+{
+    std::error_code error;
+    if (!root_.empty())
+        fs::remove_all(root_, error);
+}
+
+bool LibraryCheck::check(const Day& day, int threshold, const Replay& replay, const DeviceSize& device,
+                         const Footprints& footprints, long* closeCount, const std::string& policy)
+{
+    if (root_.empty()) {
+        std::fprintf(stderr, "sleepvane-replay: --check-library: cannot make a device root\n");
+        return false;
+    }
+    // A device just out of the box with the library installed; the scenario and the output beside it.
+    std::error_code error;
+    fs::path device_root = fs::path(root_) / "device";
+    fs::remove_all(device_root, error);
+    fs::create_directories(device_root / "Library/Injection", error);
+    fs::create_directories(device_root / "var/mobile/Library/Preferences", error);
+    fs::copy_file(library_, device_root / "Library/Injection/libSleepwright.so", error);
+    if (error) {
+        std::fprintf(stderr, "sleepvane-replay: --check-library: cannot install %s: %s\n", library_.c_str(),
+                     error.message().c_str());
+        return false;
+    }
+    fs::path scenario = fs::path(root_) / "day.txt", output = fs::path(root_) / "out.txt",
+             errors = fs::path(root_) / "err.txt";
+    std::vector<double> sizes = footprintsOf(day, footprints);
+    {
+        std::ofstream file(scenario);
+        file << scenarioOf(day, threshold, device, sizes, policy == "learn-from-use");
+        if (!file) {
+            std::fprintf(stderr, "sleepvane-replay: --check-library: cannot write %s\n", scenario.c_str());
+            return false;
+        }
+    }
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    std::string rootArg = device_root.string(), scenarioArg = scenario.string();
+    std::vector<char*> argv = { host_.data(), const_cast<char*>("--root"), rootArg.data(),
+                                const_cast<char*>("--virtual-clock"), scenarioArg.data(), nullptr };
+    pid_t pid = -1;
+    int spawned = posix_spawn(&pid, host_.c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    int status = 0;
+    if (spawned != 0 || ::waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        std::fprintf(stderr, "sleepvane-replay: --check-library: %s: the host failed on %s (%s)\n", day.label.c_str(),
+                     scenario.c_str(), spawned ? std::strerror(spawned) : "see its standard error");
+        return false;
+    }
+
+    struct HostClose {
+        double time;
+        std::string id;
+    };
+    std::vector<HostClose> host;
+    std::ifstream in(output);
+    std::string line;
+    while (std::getline(in, line)) {
+        double time = 0;
+        char id[512];
+        if (std::sscanf(line.c_str(), "[%lf] closed %511s", &time, id) == 2)
+            host.push_back({ time, id });
+    }
+
+    std::vector<Closed> ours;
+    auto ruled = makePolicy(policy);
+    replay.play(day, *ruled, threshold, &ours);
+    if (closeCount)
+        *closeCount += static_cast<long>(ours.size());
+    bool agree = host.size() == ours.size();
+    for (std::size_t i = 0; agree && i < ours.size(); ++i)
+        agree = host[i].id == day.apps[ours[i].app].bundleID && std::fabs(host[i].time - ours[i].time) <= kTolerance;
+    if (!agree) {
+        std::fprintf(stderr, "sleepvane-replay: --check-library: %s at threshold %d: the library closed",
+                     day.label.c_str(), threshold);
+        for (const auto& c : host)
+            std::fprintf(stderr, " %s@%.3f", c.id.c_str(), c.time);
+        std::fprintf(stderr, "; the %s policy closed", policy.c_str());
+        for (const auto& c : ours)
+            std::fprintf(stderr, " %s@%.3f", day.apps[c.app].bundleID.c_str(), c.time);
+        std::string kept = root_ + "-disagreement.txt";
+        fs::copy_file(scenario, kept, fs::copy_options::overwrite_existing, error);
+        std::fprintf(stderr, " (the scenario: %s)\n", kept.c_str());
+    }
+    return agree;
+}
+
+} // namespace replay
