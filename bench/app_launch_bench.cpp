@@ -2,6 +2,9 @@
 // holding a full catalogue and 50-entry lists, one free-memory probe), beside one parse of the
 // same file.
 #include "closer/sleepwright.h"
+#include "closer/app_launch.h"
+#include "closer/catalogue_export.h"
+#include "closer/suspects.h"
 #include "contract/settings_contract.h"
 #include "hosts/springboard/device.h"
 #include "hosts/springboard/springboard.h"

@@ -64,6 +64,16 @@ namespace note {
     inline constexpr std::string_view CallStatusChanged = "SBTelephonyCallStatusChangedNotification";
 }
 
+// The states "applicationStateChanged:state:" reports that the library acts on.
+namespace state {
+    // Left the foreground, not to run on in the background.
+    inline constexpr int Left = 2;
+    // Left the foreground for the background, where it may go on with what it declared.
+    inline constexpr int Background = 3;
+    // Came to the foreground.
+    inline constexpr int Foreground = 4;
+}
+
 using StateChangedImp = void (*)(id self, SEL _cmd, id application, int state);
 
 } // namespace sv::home
