@@ -1,7 +1,8 @@
 #pragma once
 // What the pictures of runs and of replays draw alike: labels in the house font, round steps.
 
-#include "platform/ui/cairo_font.h"
+#include "platform/ui/font.h"
+#include "platform/ui/pango_text.h"
 
 #include <cairo.h>
 #include <cmath>
@@ -24,12 +25,9 @@ inline double niceStep(double span, int count)
 inline void drawText(cairo_t* c, const std::string& s, double x, double y, double size, double alignX = 0,
                      bool bold = false)
 {
-    cairo_set_font_face(c, sv::ui::detail::fontFace(bold ? sv::ui::UIFont::Weight::Bold : sv::ui::UIFont::Weight::Regular));
-    cairo_set_font_size(c, size);
-    cairo_text_extents_t extents;
-    cairo_text_extents(c, s.c_str(), &extents);
-    cairo_move_to(c, x - extents.x_advance * alignX, y);
-    cairo_show_text(c, s.c_str());
+    auto points = static_cast<float>(size);
+    auto font = bold ? sv::ui::UIFont::boldSystemFontOfSize(points) : sv::ui::UIFont::systemFontOfSize(points);
+    sv::ui::detail::showShapedLine(c, s, font, x - sv::ui::detail::shapedWidth(s, font) * alignX, y);
 }
 
 } // namespace device

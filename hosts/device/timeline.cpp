@@ -54,10 +54,14 @@ void Timeline::take(std::string_view tag, std::string_view line)
         else if (auto id = argument(text, "closed"))
             closes_.push_back({ time, std::string(*id), shortName(*id) });
         else if (auto kind = argument(text, "call")) {
-            if (!calls_.empty() && !calls_.back().end)
-                calls_.back().end = time;
-            if (*kind != "none")
+            // One call from its first state to "none": a ringing call that is answered goes on.
+            bool going = !calls_.empty() && !calls_.back().end;
+            if (*kind == "none") {
+                if (going)
+                    calls_.back().end = time;
+            } else if (!going) {
                 calls_.push_back({ time, std::nullopt, std::string(*kind) });
+            }
         }
     } else if (tag == "settings") {
         // The pane's saves move the threshold the moment they land, between the home screen's

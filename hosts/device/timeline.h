@@ -23,7 +23,7 @@ public:
     struct Call {
         double start = 0;
         std::optional<double> end; // still going when the run ended
-        std::string kind;          // active, incoming, outgoing
+        std::string kind;          // how it began: active, incoming, outgoing
     };
 
     // One line of a host's output, as the runner tags it ("springboard", "settings"). Lines

@@ -3,13 +3,14 @@
 #include "hosts/device/chart_text.h"
 
 #include "platform/foundation/files.h"
-#include "platform/ui/cairo_font.h"
 #include "platform/ui/image.h"
+#include "platform/ui/pango_text.h"
 
 #include <algorithm>
 #include <cairo.h>
 #include <cmath>
 #include <cstdio>
+#include <numeric>
 
 namespace device {
 namespace {
@@ -25,6 +26,23 @@ namespace {
     constexpr Rgb kClose { 0.35, 0.18, 0.55 };
     constexpr double kShortDash[] = { 3, 3 };
     constexpr double kLongDash[] = { 8, 5 };
+    // Rows of close labels under the top of the plot, then the row of the summed stretches.
+    constexpr int kLabelRows = 5;
+    constexpr double kLabelGap = 10;
+
+    // The unit of the time axis: seconds for a short run, minutes or hours for a long one.
+    struct TimeUnit {
+        double seconds;
+        const char* title;
+    };
+    TimeUnit timeUnit(double span)
+    {
+        if (span >= 2 * 3600)
+            return { 3600, "hours since the start of the run" };
+        if (span >= 10 * 60)
+            return { 60, "minutes since the start of the run" };
+        return { 1, "seconds since the start of the run" };
+    }
 
     // Where the plot sits in the picture, and how time and megabytes map onto it.
     struct Frame {
@@ -32,20 +50,78 @@ namespace {
         double seconds = 1, megabytes = 100;
         double x(double time) const { return left + (right - left) * time / seconds; }
         double y(double mb) const { return bottom - (bottom - top) * std::clamp(mb, 0.0, megabytes) / megabytes; }
+        double labelRow(int row) const { return top + 40 + 18 * row; }
     };
 
-    void color(cairo_t* c, Rgb rgb, double alpha = 1) { cairo_set_source_rgba(c, rgb.r, rgb.g, rgb.b, alpha); }
-
-    void text(cairo_t* c, const std::string& s, double x, double y, double size, double alignX = 0, bool bold = false)
+    bool overlaps(const TimelineLabel& a, const TimelineLabel& b)
     {
-        device::drawText(c, s, x, y, size, alignX, bold);
+        return a.x < b.x + b.width && b.x < a.x + a.width && a.y < b.y + b.height && b.y < a.y + a.height;
     }
+
+    // Draws text and keeps the box of every label drawn.
+    class Painter {
+    public:
+        Painter(cairo_t* c, std::vector<TimelineLabel>& drawn) : c_(c), drawn_(drawn) { }
+        cairo_t* cairo() const { return c_; }
+
+        void color(Rgb rgb, double alpha = 1) { cairo_set_source_rgba(c_, rgb.r, rgb.g, rgb.b, alpha); }
+
+        static sv::ui::UIFont font(double size, bool bold)
+        {
+            auto points = static_cast<float>(size);
+            return bold ? sv::ui::UIFont::boldSystemFontOfSize(points) : sv::ui::UIFont::systemFontOfSize(points);
+        }
+        static double width(const std::string& s, double size, bool bold = false)
+        {
+            return font(size, bold).widthOfText(s);
+        }
+        // The box text would take with its baseline at y, alignX of its width left of x.
+        static TimelineLabel box(const std::string& s, double x, double y, double size, double alignX = 0,
+                                 bool bold = false)
+        {
+            auto f = font(size, bold);
+            double w = f.widthOfText(s);
+            return { s, x - w * alignX, y - f.ascender(), w, f.lineHeight() };
+        }
+        bool fits(const TimelineLabel& label) const
+        {
+            return std::none_of(drawn_.begin(), drawn_.end(), [&](auto& other) { return overlaps(label, other); });
+        }
+
+        void text(const std::string& s, double x, double y, double size, double alignX = 0, bool bold = false)
+        {
+            TimelineLabel label = box(s, x, y, size, alignX, bold);
+            sv::ui::detail::showShapedLine(c_, s, font(size, bold), label.x, y);
+            drawn_.push_back(label);
+        }
+        // Text turned a quarter left, centred on (x, y) along the turned baseline.
+        void upwardText(const std::string& s, double x, double y, double size)
+        {
+            auto f = font(size, false);
+            double w = f.widthOfText(s);
+            cairo_save(c_);
+            cairo_translate(c_, x, y);
+            cairo_rotate(c_, -M_PI / 2);
+            sv::ui::detail::showShapedLine(c_, s, f, -w / 2, 0);
+            cairo_restore(c_);
+            drawn_.push_back({ s, x - f.ascender(), y - w / 2, f.lineHeight(), w });
+        }
+
+    private:
+        cairo_t* c_;
+        std::vector<TimelineLabel>& drawn_;
+    };
 
     std::string format(const char* pattern, double value)
     {
         char buffer[64];
         std::snprintf(buffer, sizeof buffer, pattern, value);
         return buffer;
+    }
+
+    std::string counted(std::size_t count, const char* one, const char* many)
+    {
+        return std::to_string(count) + " " + (count == 1 ? one : many);
     }
 
     std::vector<Timeline::Point> sorted(std::vector<Timeline::Point> points)
@@ -58,42 +134,44 @@ namespace {
     std::optional<double> valueAt(const std::vector<Timeline::Point>& series, double time, bool before = false)
     {
         std::optional<double> value;
-        for (const auto& point : series)
+        for (const auto& point : series) {
             if (point.time < time || (!before && point.time == time))
                 value = point.value;
+            else
+                break;
+        }
         return value;
     }
 
-    void axes(cairo_t* c, const Frame& f)
+    void axes(Painter& p, const Frame& f, const TimeUnit& unit, double tStep)
     {
+        cairo_t* c = p.cairo();
         cairo_set_line_width(c, 1);
-        double mbStep = niceStep(f.megabytes, 6);
+        double mbStep = device::niceStep(f.megabytes, 6);
         for (double mb = 0; mb <= f.megabytes + 1e-9; mb += mbStep) {
-            color(c, kGrid);
+            p.color(kGrid);
             cairo_move_to(c, f.left, std::round(f.y(mb)) + 0.5);
             cairo_line_to(c, f.right, std::round(f.y(mb)) + 0.5);
             cairo_stroke(c);
-            color(c, kInk);
-            text(c, format("%.0f", mb), f.left - 8, f.y(mb) + 5, 13, 1);
+            p.color(kInk);
+            p.text(format("%.0f", mb), f.left - 8, f.y(mb) + 5, 13, 1);
         }
-        double tStep = niceStep(f.seconds, 12);
-        for (double t = 0; t <= f.seconds + 1e-9; t += tStep) {
-            color(c, kGrid);
-            cairo_move_to(c, std::round(f.x(t)) + 0.5, f.top);
-            cairo_line_to(c, std::round(f.x(t)) + 0.5, f.bottom);
+        double span = f.seconds / unit.seconds;
+        for (double t = 0; t <= span + 1e-9; t += tStep) {
+            double x = f.x(t * unit.seconds);
+            p.color(kGrid);
+            cairo_move_to(c, std::round(x) + 0.5, f.top);
+            cairo_line_to(c, std::round(x) + 0.5, f.bottom);
             cairo_stroke(c);
-            color(c, kInk);
-            text(c, format(tStep < 1 ? "%.1f" : "%.0f", t), f.x(t), f.bottom + 20, 13, 0.5);
+            p.color(kInk);
+            // A bare 0 keeps clear of the megabytes' 0 beside it.
+            p.text(t == 0 ? "0" : format(tStep < 1 ? "%.1f" : "%.0f", t), x, f.bottom + 20, 13, 0.5);
         }
-        color(c, kInk);
+        p.color(kInk);
         cairo_rectangle(c, f.left + 0.5, f.top + 0.5, f.right - f.left - 1, f.bottom - f.top - 1);
         cairo_stroke(c);
-        text(c, "seconds since the start of the run", (f.left + f.right) / 2, f.bottom + 46, 14, 0.5);
-        cairo_save(c);
-        cairo_translate(c, 26, (f.top + f.bottom) / 2);
-        cairo_rotate(c, -M_PI / 2);
-        text(c, "free memory (MB)", 0, 0, 14, 0.5);
-        cairo_restore(c);
+        p.text(unit.title, (f.left + f.right) / 2, f.bottom + 46, 14, 0.5);
+        p.upwardText("free memory (MB)", 26, (f.top + f.bottom) / 2, 14);
     }
 
     // A stepped line through the series to the end of the run.
@@ -109,68 +187,123 @@ namespace {
         }
     }
 
-    void calls(cairo_t* c, const Frame& f, const Timeline& timeline)
+    // Each call as a span; its label only where it stays clear of the one before.
+    void calls(Painter& p, const Frame& f, const Timeline& timeline)
     {
+        cairo_t* c = p.cairo();
+        double labelsEnd = -1e9;
         for (const auto& call : timeline.calls()) {
             double x0 = f.x(call.start), x1 = call.end ? f.x(*call.end) : f.right;
-            color(c, kCall, 0.22);
+            p.color(kCall, 0.22);
             cairo_rectangle(c, x0, f.top, std::max(2.0, x1 - x0), f.bottom - f.top);
             cairo_fill(c);
-            color(c, kCall, 0.9);
+            p.color(kCall, 0.9);
             cairo_rectangle(c, x0, f.top, std::max(2.0, x1 - x0), 4);
             cairo_fill(c);
-            color(c, kInk);
-            text(c, "call " + call.kind, x0 + 4, f.top + 18, 12);
+            std::string label = "call " + call.kind;
+            double width = Painter::width(label, 12);
+            if (x0 + 4 < labelsEnd || x0 + 4 + width > kTimelineWidth - 4)
+                continue;
+            p.color(kInk);
+            p.text(label, x0 + 4, f.top + 18, 12);
+            labelsEnd = x0 + 4 + width + kLabelGap;
         }
     }
 
-    double textWidth(cairo_t* c, const std::string& s, double size, bool bold)
+    void marker(cairo_t* c, double x, double y, double radius)
     {
-        cairo_set_font_face(c, sv::ui::detail::fontFace(bold ? sv::ui::UIFont::Weight::Bold : sv::ui::UIFont::Weight::Regular));
-        cairo_set_font_size(c, size);
-        cairo_text_extents_t extents;
-        cairo_text_extents(c, s.c_str(), &extents);
-        return extents.x_advance;
+        cairo_arc(c, x, y, radius, 0, 2 * M_PI);
+        cairo_fill(c);
     }
 
-    void closes(cairo_t* c, const Frame& f, const Timeline& timeline, const std::vector<Timeline::Point>& free)
+    // Closes stretch by stretch of the time axis: a stretch whose labels all find room on a row
+    // is labelled close by close; the closes of any other are summed on the row below ("12
+    // closes"), so that a long day's hundreds of closes never pile into a bar.
+    void closes(Painter& p, const Frame& f, const Timeline& timeline, const std::vector<Timeline::Point>& free,
+                double stretchSeconds)
     {
-        // Where the labels of each line end so far: a label takes the first line it fits on.
-        constexpr int kLines = 5;
-        double ends[kLines];
-        std::fill(std::begin(ends), std::end(ends), -1e9);
-        for (const auto& close : timeline.closes()) {
-            double x = f.x(close.time);
-            double y = f.y(valueAt(free, close.time, true).value_or(0));
-            int line = 0;
-            while (line + 1 < kLines && ends[line] > x)
-                ++line;
-            ends[line] = x + 4 + textWidth(c, close.label, 12, true) + 10;
-            double labelY = f.top + 40 + 18 * line;
-            color(c, kClose, 0.6);
-            cairo_set_line_width(c, 1);
-            cairo_set_dash(c, kShortDash, 2, 0);
-            cairo_move_to(c, x, labelY + 4);
-            cairo_line_to(c, x, y);
+        cairo_t* c = p.cairo();
+        const auto& all = timeline.closes();
+        std::vector<std::size_t> order(all.size());
+        std::iota(order.begin(), order.end(), 0);
+        std::stable_sort(order.begin(), order.end(), [&](auto a, auto b) { return all[a].time < all[b].time; });
+        auto markerY = [&](const Timeline::Close& close) { return f.y(valueAt(free, close.time, true).value_or(0)); };
+
+        std::vector<double> ends(kLabelRows, -1e9); // where each row's labels end so far
+        double summaryEnd = -1e9;
+        for (std::size_t first = 0; first < order.size();) {
+            auto stretch = static_cast<long>(std::floor(all[order[first]].time / stretchSeconds));
+            std::size_t last = first;
+            while (last < order.size() && static_cast<long>(std::floor(all[order[last]].time / stretchSeconds)) == stretch)
+                ++last;
+
+            std::vector<double> tried = ends;
+            std::vector<int> rows;
+            for (std::size_t i = first; i < last; ++i) {
+                const auto& close = all[order[i]];
+                double x = f.x(close.time), end = x + 4 + Painter::width(close.label, 12, true);
+                auto row = std::find_if(tried.begin(), tried.end(), [&](double e) { return e <= x; });
+                if (row == tried.end() || end > kTimelineWidth - 4)
+                    break;
+                *row = end + kLabelGap;
+                rows.push_back(static_cast<int>(row - tried.begin()));
+            }
+
+            if (rows.size() == last - first) {
+                ends = tried;
+                for (std::size_t i = first; i < last; ++i) {
+                    const auto& close = all[order[i]];
+                    double x = f.x(close.time), y = markerY(close);
+                    double labelY = f.labelRow(rows[i - first]);
+                    p.color(kClose, 0.6);
+                    cairo_set_line_width(c, 1);
+                    cairo_set_dash(c, kShortDash, 2, 0);
+                    cairo_move_to(c, x, labelY + 4);
+                    cairo_line_to(c, x, y);
+                    cairo_stroke(c);
+                    cairo_set_dash(c, nullptr, 0, 0);
+                    p.color(kClose);
+                    marker(c, x, y, 5);
+                    p.text(close.label, x + 4, labelY, 12, 0, true);
+                }
+                first = last;
+                continue;
+            }
+
+            // The sum over a bar from the stretch's first close to its last, kept clear of the
+            // sum before and inside the picture.
+            p.color(kClose);
+            for (std::size_t i = first; i < last; ++i)
+                marker(c, f.x(all[order[i]].time), markerY(all[order[i]]), 3);
+            double from = f.x(all[order[first]].time), to = f.x(all[order[last - 1]].time);
+            double rowY = f.labelRow(kLabelRows);
+            std::string sum = counted(last - first, "close", "closes");
+            double width = Painter::width(sum, 12, true);
+            double x = std::max(from, summaryEnd);
+            if (x + width > kTimelineWidth - 4)
+                x = std::max(summaryEnd, kTimelineWidth - 4 - width);
+            p.color(kClose, 0.6);
+            cairo_set_line_width(c, 2);
+            cairo_move_to(c, from, rowY + 6);
+            cairo_line_to(c, std::max(to, from + 2), rowY + 6);
             cairo_stroke(c);
-            cairo_set_dash(c, nullptr, 0, 0);
-            color(c, kClose);
-            cairo_arc(c, x, y, 5, 0, 2 * M_PI);
-            cairo_fill(c);
-            text(c, close.label, x + 4, labelY, 12, 0, true);
+            p.color(kClose);
+            p.text(sum, x, rowY, 12, 0, true);
+            summaryEnd = x + width + kLabelGap;
+            first = last;
         }
     }
 
-    void legend(cairo_t* c, const Frame& f, const Timeline& timeline)
+    void legend(Painter& p, const Frame& f, const Timeline& timeline)
     {
-        color(c, kInk);
-        text(c, "Free memory over the run", f.left, 34, 20, 0, true);
-        std::string counts = std::to_string(timeline.closes().size()) + " closed, "
-            + std::to_string(timeline.calls().size()) + (timeline.calls().size() == 1 ? " call" : " calls");
-        text(c, counts, f.left, 56, 13);
+        cairo_t* c = p.cairo();
+        p.color(kInk);
+        p.text("Free memory over the run", f.left, 34, 20, 0, true);
+        p.text(std::to_string(timeline.closes().size()) + " closed, " + counted(timeline.calls().size(), "call", "calls"),
+               f.left, 56, 13);
         double x = f.right - 430;
         auto swatch = [&](Rgb rgb, double alpha, bool dashed, bool box, const char* name) {
-            color(c, rgb, alpha);
+            p.color(rgb, alpha);
             if (box) {
                 cairo_rectangle(c, x, 38, 24, 14);
                 cairo_fill(c);
@@ -183,23 +316,22 @@ namespace {
                 cairo_stroke(c);
                 cairo_set_dash(c, nullptr, 0, 0);
             }
-            color(c, kInk);
-            text(c, name, x + 30, 50, 13);
+            p.color(kInk);
+            p.text(name, x + 30, 50, 13);
             x += 110;
         };
         swatch(kFree, 1, false, false, "free");
         swatch(kThreshold, 1, true, false, "threshold");
         swatch(kCall, 0.35, false, true, "call");
-        color(c, kClose);
-        cairo_arc(c, x + 12, 45, 5, 0, 2 * M_PI);
-        cairo_fill(c);
-        color(c, kInk);
-        text(c, "closed", x + 30, 50, 13);
+        p.color(kClose);
+        marker(c, x + 12, 45, 5);
+        p.color(kInk);
+        p.text("closed", x + 30, 50, 13);
     }
 
 } // namespace
 
-bool writeTimelinePicture(const Timeline& timeline, const std::string& hostPath)
+bool writeTimelinePicture(const Timeline& timeline, const std::string& hostPath, std::vector<TimelineLabel>* labels)
 {
     auto image = sv::ui::Image::create(kTimelineWidth, kTimelineHeight);
     if (!image)
@@ -208,19 +340,22 @@ bool writeTimelinePicture(const Timeline& timeline, const std::string& hostPath)
     auto threshold = sorted(timeline.threshold());
     Frame f;
     f.seconds = std::max(1.0, timeline.end());
+    TimeUnit unit = timeUnit(f.seconds);
+    double tStep = device::niceStep(f.seconds / unit.seconds, 12);
     double highest = 0;
     for (const auto* series : { &free, &threshold })
         for (const auto& point : *series)
             highest = std::max(highest, point.value);
-    double step = niceStep(std::max(highest, 50.0) * 1.1, 6);
+    double step = device::niceStep(std::max(highest, 50.0) * 1.1, 6);
     f.megabytes = std::ceil(std::max(highest, 50.0) * 1.1 / step) * step;
 
+    std::vector<TimelineLabel> drawn;
     cairo_t* c = cairo_create(static_cast<cairo_surface_t*>(image->cairoSurface()));
-    cairo_set_font_options(c, sv::ui::detail::fontOptions());
+    Painter p(c, drawn);
     cairo_set_source_rgb(c, 1, 1, 1);
     cairo_paint(c);
-    calls(c, f, timeline);
-    axes(c, f);
+    calls(p, f, timeline);
+    axes(p, f, unit, tStep);
 
     if (!free.empty()) {
         // The area under the line, faintly, then the line.
@@ -228,27 +363,39 @@ bool writeTimelinePicture(const Timeline& timeline, const std::string& hostPath)
         cairo_line_to(c, f.right, f.bottom);
         cairo_line_to(c, f.x(free.front().time), f.bottom);
         cairo_close_path(c);
-        color(c, kFree, 0.10);
+        p.color(kFree, 0.10);
         cairo_fill(c);
         steps(c, f, free);
-        color(c, kFree);
+        p.color(kFree);
         cairo_set_line_width(c, 2.5);
         cairo_stroke(c);
     }
     if (!threshold.empty()) {
         steps(c, f, threshold);
-        color(c, kThreshold);
+        p.color(kThreshold);
         cairo_set_line_width(c, 2);
         cairo_set_dash(c, kLongDash, 2, 0);
         cairo_stroke(c);
         cairo_set_dash(c, nullptr, 0, 0);
-        text(c, format("threshold %.0f MB", threshold.back().value), f.right - 6, f.y(threshold.back().value) - 6, 12,
-             1);
     }
-    closes(c, f, timeline, free);
-    legend(c, f, timeline);
+    closes(p, f, timeline, free, tStep * unit.seconds);
+    legend(p, f, timeline);
+    // Above the threshold's line, or below it when a label is there already.
+    if (!threshold.empty()) {
+        std::string label = format("threshold %.0f MB", threshold.back().value);
+        double y = f.y(threshold.back().value);
+        for (double baseline : { y - 6, y + 16 }) {
+            if (p.fits(Painter::box(label, f.right - 6, baseline, 12, 1))) {
+                p.color(kThreshold);
+                p.text(label, f.right - 6, baseline, 12, 1);
+                break;
+            }
+        }
+    }
     cairo_destroy(c);
     image->markDirty();
+    if (labels)
+        *labels = std::move(drawn);
 
     auto png = image->pngData();
     return png && sv::fs::writeHostFileAtomically(hostPath, png->data(), png->size());

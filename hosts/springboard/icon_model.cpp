@@ -9,6 +9,7 @@
 #include "platform/ui/cairo_context.h"
 #include "platform/ui/font.h"
 #include "platform/ui/image_object.h"
+#include "platform/ui/string_drawing.h"
 
 #include <cctype>
 #include <cmath>
@@ -95,11 +96,11 @@ namespace {
         return { static_cast<float>(sector[0] + m), static_cast<float>(sector[1] + m), static_cast<float>(sector[2] + m), 1 };
     }
 
-    // The name's first character in title case; nothing for one that is not valid UTF-8 or
-    // leaves no ink (white space, control characters).
+    // The name's first grapheme (a letter with its marks, a whole emoji) in title case; nothing
+    // for one that is not valid UTF-8 or leaves no ink (white space, control characters).
     std::string initial(std::string_view name)
     {
-        std::string_view first = sv::firstCharacter(name);
+        std::string_view first = sv::ui::firstGrapheme(name);
         if (first.empty())
             return {};
         auto lead = static_cast<unsigned char>(first[0]);

@@ -59,7 +59,7 @@ void UIActionSheet::drawRect(const Rect&)
     drawDimmedScreen();
     Rect b = bounds();
     float width = b.width() - 2 * kMargin;
-    float titleHeight = title().empty() ? 0 : sizeWithFont(title(), kTitleFont, { width, 0 }, LineBreakMode::WordWrap).height;
+    float titleHeight = this->titleHeight(kTitleFont, width);
     long count = numberOfButtons();
     float height = 14 + titleHeight + (titleHeight > 0 ? 12 : 0) + (kButtonHeight + kButtonGap) * static_cast<float>(count) + 10;
     Rect panel { 0, b.maxY() - height, b.width(), height };

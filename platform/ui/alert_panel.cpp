@@ -4,6 +4,8 @@
 #include "platform/ui/bezier_path.h"
 #include "platform/ui/string_drawing.h"
 
+#include <cmath>
+
 namespace sv::ui {
 
 bool AlertPanel::setUpWithTitle(std::string title)
@@ -67,6 +69,14 @@ void AlertPanel::drawDimmedScreen() const
 {
     UIColor::colorWithWhite(0, 0.45f).setFill();
     UIBezierPath::bezierPathWithRect(bounds()).fill();
+}
+
+float AlertPanel::titleHeight(const UIFont& font, float width) const
+{
+    constexpr float kMostLines = 3;
+    if (title_.empty())
+        return 0;
+    return sizeWithFont(title_, font, { width, std::ceil(font.lineHeight() * kMostLines) }, LineBreakMode::WordWrap).height;
 }
 
 void AlertPanel::drawButton(const Rect& frame, const std::string& title, const UIColor& fill, const UIColor& text)

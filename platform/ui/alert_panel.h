@@ -4,6 +4,7 @@
 // (UIApplication::visibleAlerts) until a button is pressed or it is dismissed, so its maker
 // need not hold it. Panels lie over the screen in no view of it; hosts draw them on top.
 
+#include "platform/ui/font.h"
 #include "platform/ui/view.h"
 
 #include <string>
@@ -43,6 +44,9 @@ protected:
 
     // Drawing helpers: the screen dimmed, a button with its title.
     void drawDimmedScreen() const;
+    // The height of the title wrapped to the width: at most three lines, the last one cut with
+    // an ellipsis when more would follow (zero without a title).
+    float titleHeight(const UIFont& font, float width) const;
     static void drawButton(const Rect& frame, const std::string& title, const UIColor& fill, const UIColor& text);
 
 private:

@@ -43,7 +43,7 @@ void UIAlertView::drawRect(const Rect&)
     drawDimmedScreen();
     Rect b = bounds();
     float textWidth = kPanelWidth - 2 * kMargin;
-    float titleHeight = title().empty() ? 0 : sizeWithFont(title(), kTitleFont, { textWidth, 0 }, LineBreakMode::WordWrap).height;
+    float titleHeight = this->titleHeight(kTitleFont, textWidth);
     float messageHeight = message_.empty() ? 0 : sizeWithFont(message_, kMessageFont, { textWidth, 0 }, LineBreakMode::WordWrap).height;
     // Two buttons stand side by side, more one above the other.
     long count = numberOfButtons();

@@ -1,7 +1,7 @@
 #include "platform/ui/cairo_context.h"
 
-#include "platform/ui/cairo_font.h"
 #include "platform/ui/image.h"
+#include "platform/ui/pango_text.h"
 #include "platform/ui/string_drawing.h"
 
 #include <algorithm>
@@ -27,7 +27,6 @@ std::unique_ptr<CairoContext> CairoContext::create(std::shared_ptr<Image> image,
         return nullptr;
     }
     cairo_scale(c, scale, scale);
-    cairo_set_font_options(c, detail::fontOptions());
     return std::unique_ptr<CairoContext>(new CairoContext(std::move(image), c));
 }
 
@@ -173,15 +172,8 @@ void CairoContext::strokePath(const UIBezierPath& path)
 
 void CairoContext::showLine(const std::string& text, float x, float baseline, const UIFont& font)
 {
-    if (text.empty())
-        return;
-    cairo_t* c = cr(cairo_);
-    cairo_set_font_face(c, detail::fontFace(font.weight()));
-    cairo_set_font_size(c, font.pointSize());
     useColor(colors_.fill);
-    cairo_move_to(c, x, baseline);
-    cairo_show_text(c, text.c_str());
-    cairo_new_path(c);
+    detail::showShapedLine(cr(cairo_), text, font, x, baseline);
 }
 
 Size CairoContext::drawTextInRect(std::string_view text, const Rect& rect, const UIFont& font, LineBreakMode mode,

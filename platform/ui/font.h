@@ -1,6 +1,7 @@
 #pragma once
-// UIFont: a face and a point size. Metrics and measurement come from the real font files
-// (DejaVu Sans) through FreeType and cairo, so that layout matches what the renderer draws.
+// UIFont: a face and a point size. Metrics come from DejaVu Sans; widths from the text shaped as
+// it is drawn (other fonts stand in for the scripts DejaVu Sans lacks), so that layout matches
+// what the renderer draws.
 
 #include "platform/ui/geometry.h"
 
@@ -25,7 +26,7 @@ public:
     float descender() const; // positive: the depth below the baseline
     float lineHeight() const;
 
-    // The advance width of text on one line, unrounded.
+    // The advance width of text shaped on one line, unrounded.
     float widthOfText(std::string_view text) const;
 
     friend bool operator==(const UIFont&, const UIFont&) = default;

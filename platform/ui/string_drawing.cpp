@@ -1,6 +1,7 @@
 #include "platform/ui/string_drawing.h"
 
 #include "platform/ui/graphics_context.h"
+#include "platform/ui/pango_text.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -44,71 +45,55 @@ namespace {
         return length;
     }
 
-    // Start offsets of the characters of valid UTF-8 text, plus its end.
-    std::vector<std::size_t> characterBoundaries(std::string_view text)
+    // The text with the graphemes in [front, back) of bounds replaced by an ellipsis.
+    std::string elided(std::string_view text, const std::vector<std::size_t>& bounds, std::size_t front, std::size_t back)
     {
-        std::vector<std::size_t> bounds;
-        for (std::size_t i = 0; i < text.size(); i += std::max<std::size_t>(1, sequenceLength(text, i)))
-            bounds.push_back(i);
-        bounds.push_back(text.size());
-        return bounds;
+        return std::string(text.substr(0, bounds[front])) + std::string(kEllipsis) + std::string(text.substr(bounds[back]));
     }
 
+    // Cut where the mode says, in the logical order of the text (the end of a right-to-left
+    // name is its left side once drawn), keeping whole graphemes and as many as fit beside the
+    // ellipsis. Widths grow with the graphemes kept, so the count is searched by halves.
     std::string truncate(std::string_view text, const UIFont& font, float width, LineBreakMode mode)
     {
         if (width <= 0 || font.widthOfText(text) <= width)
             return std::string(text);
-        auto bounds = characterBoundaries(text);
-        std::size_t characters = bounds.size() - 1;
-        // Keep as many characters as fit beside the ellipsis, dropping them where the mode says.
-        for (std::size_t keep = characters; keep-- > 0;) {
-            std::string candidate;
-            if (mode == LineBreakMode::HeadTruncation) {
-                candidate = std::string(kEllipsis) + std::string(text.substr(bounds[characters - keep]));
-            } else if (mode == LineBreakMode::MiddleTruncation) {
-                std::size_t front = (keep + 1) / 2, back = keep - front;
-                candidate = std::string(text.substr(0, bounds[front])) + std::string(kEllipsis)
-                    + std::string(text.substr(bounds[characters - back]));
-            } else {
-                candidate = std::string(text.substr(0, bounds[keep])) + std::string(kEllipsis);
+        auto bounds = detail::graphemeBoundaries(text);
+        std::size_t graphemes = bounds.size() - 1;
+        auto candidate = [&](std::size_t keep) {
+            if (mode == LineBreakMode::HeadTruncation)
+                return elided(text, bounds, 0, graphemes - keep);
+            if (mode == LineBreakMode::MiddleTruncation) {
+                std::size_t front = (keep + 1) / 2;
+                return elided(text, bounds, front, graphemes - (keep - front));
             }
-            if (font.widthOfText(candidate) <= width || keep == 0)
-                return candidate;
+            return elided(text, bounds, keep, graphemes);
+        };
+        std::size_t fits = 0, over = graphemes; // candidate(fits) is drawn even when too wide
+        while (over - fits > 1) {
+            std::size_t middle = fits + (over - fits) / 2;
+            if (font.widthOfText(candidate(middle)) <= width)
+                fits = middle;
+            else
+                over = middle;
         }
-        return std::string(kEllipsis);
+        return candidate(fits);
+    }
+
+    std::string_view trimmedEnd(std::string_view line)
+    {
+        while (!line.empty() && (line.back() == ' ' || line.back() == '\t'))
+            line.remove_suffix(1);
+        return line;
     }
 
     void wrapParagraph(std::string_view paragraph, const UIFont& font, float width, bool atWords,
                        std::vector<TextLine>& lines)
     {
-        if (paragraph.empty()) {
-            lines.push_back({});
-            return;
-        }
-        auto bounds = characterBoundaries(paragraph);
-        std::size_t start = 0; // byte offset of the current line
-        std::size_t lastBreak = std::string_view::npos; // byte offset after the last space
-        for (std::size_t c = 0; c + 1 < bounds.size(); ++c) {
-            std::size_t end = bounds[c + 1];
-            if (paragraph[bounds[c]] == ' ' && atWords) {
-                lastBreak = end;
-                continue;
-            }
-            if (font.widthOfText(paragraph.substr(start, end - start)) <= width || bounds[c] == start)
-                continue;
-            // This character overflows: break after the last space, or before the character.
-            std::size_t breakAt = (lastBreak != std::string_view::npos && lastBreak > start) ? lastBreak : bounds[c];
-            std::string_view line = paragraph.substr(start, breakAt - start);
-            while (!line.empty() && line.back() == ' ')
-                line.remove_suffix(1);
+        for (const auto& wrapped : detail::wrapParagraph(paragraph, font, width, atWords)) {
+            std::string_view line = trimmedEnd(paragraph.substr(wrapped.start, wrapped.length));
             lines.push_back({ std::string(line), font.widthOfText(line) });
-            start = breakAt;
-            lastBreak = std::string_view::npos;
         }
-        std::string_view rest = paragraph.substr(start);
-        while (!rest.empty() && rest.back() == ' ')
-            rest.remove_suffix(1);
-        lines.push_back({ std::string(rest), font.widthOfText(rest) });
     }
 }
 
@@ -163,6 +148,23 @@ std::vector<TextLine> layoutText(std::string_view rawText, const UIFont& font, f
         }
     }
     return lines;
+}
+
+std::string_view firstGrapheme(std::string_view text)
+{
+    // A grapheme longer than this is no initial anyone reads; the valid prefix is enough.
+    std::string_view head = text.substr(0, 256);
+    std::size_t valid = 0;
+    while (valid < head.size()) {
+        std::size_t length = sequenceLength(head, valid);
+        if (length == 0)
+            break;
+        valid += length;
+    }
+    if (valid == 0)
+        return text.substr(0, text.empty() ? 0 : 1);
+    auto bounds = detail::graphemeBoundaries(head.substr(0, valid));
+    return text.substr(0, bounds.size() > 1 ? bounds[1] : valid);
 }
 
 Size sizeWithFont(std::string_view text, const UIFont& font)

@@ -30,11 +30,15 @@ struct TextLine {
 };
 
 // The lines that text occupies in a box of the given width (no limit when 0) and height (no limit
-// when 0): wrapping modes break at words or characters, the others keep each paragraph on one
-// line and truncate it to the width with an ellipsis (Clip cuts nothing). At least one line
+// when 0): wrapping modes break at words or graphemes, the others keep each paragraph on one
+// line and truncate it to the width with an ellipsis at its logical end (Clip cuts nothing). At least one line
 // stands even when the height is smaller than a line.
 std::vector<TextLine> layoutText(std::string_view text, const UIFont& font, float width, float height,
                                  LineBreakMode mode);
+
+// The first grapheme of the text, as a person sees one character: a letter with its marks, a
+// family emoji, a flag. A byte that starts no valid UTF-8 sequence stands alone.
+std::string_view firstGrapheme(std::string_view text);
 
 // The text with every invalid UTF-8 sequence replaced, so that no drawing backend chokes on it.
 std::string sanitizedUtf8(std::string_view text);

@@ -262,6 +262,22 @@ TEST(IconModel, DrawsAStableColourPerIdentifierWithTheInitialInWhite)
     EXPECT_GT(white(sb::drawIcon("com.example.notes", "Élan")), 50);
 }
 
+TEST(IconModel, TheInitialIsTheNamesFirstGraphemeAsAPersonSeesIt)
+{
+    auto pixelsOf = [](std::string_view name) {
+        auto image = sb::drawIcon("com.example.notes", name);
+        return image ? std::vector<std::uint32_t>(image->pixels(), image->pixels() + image->height() * image->stride() / 4)
+                     : std::vector<std::uint32_t> {};
+    };
+    // A letter with a combining accent, and a family joined from four people.
+    EXPECT_EQ(pixelsOf("e\xCC\x81" "cole"), pixelsOf("E\xCC\x81"));
+    EXPECT_NE(pixelsOf("e\xCC\x81" "cole"), pixelsOf("E"));
+    const std::string family = "\xF0\x9F\x91\xA8\xE2\x80\x8D\xF0\x9F\x91\xA9\xE2\x80\x8D\xF0\x9F\x91\xA7";
+    EXPECT_EQ(pixelsOf(family + " Family"), pixelsOf(family));
+    EXPECT_NE(pixelsOf(family + " Family"), pixelsOf("\xF0\x9F\x91\xA8")) << "not the first person alone";
+    EXPECT_NE(pixelsOf("中文应用"), pixelsOf("")) << "a Chinese initial is drawn";
+}
+
 } // namespace
 
 namespace {

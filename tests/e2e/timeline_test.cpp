@@ -4,7 +4,9 @@
 
 #include "hosts/device/timeline_picture.h"
 
+#include <algorithm>
 #include <map>
+#include <set>
 #include <sstream>
 
 namespace sv::test {
@@ -28,11 +30,12 @@ TEST(Timeline, GathersMemoryThresholdClosesAndCallsFromTheHomeScreen)
     ASSERT_EQ(timeline.closes().size(), 1u);
     EXPECT_EQ(timeline.closes()[0].bundleID, "com.example.mail");
     EXPECT_EQ(timeline.closes()[0].label, "mail");
-    ASSERT_EQ(timeline.calls().size(), 3u);
+    ASSERT_EQ(timeline.calls().size(), 2u) << "a ringing call that is answered is one call";
     EXPECT_EQ(timeline.calls()[0].kind, "incoming");
-    EXPECT_EQ(timeline.calls()[0].end, 5.0) << "a ringing call that is answered is a new span";
-    EXPECT_EQ(timeline.calls()[1].end, 6.0);
-    EXPECT_FALSE(timeline.calls()[2].end) << "still going at the end of the run";
+    EXPECT_EQ(timeline.calls()[0].start, 4.0);
+    EXPECT_EQ(timeline.calls()[0].end, 6.0);
+    EXPECT_EQ(timeline.calls()[1].kind, "outgoing");
+    EXPECT_FALSE(timeline.calls()[1].end) << "still going at the end of the run";
     EXPECT_EQ(timeline.end(), 8.0);
 }
 
@@ -126,6 +129,65 @@ TEST_F(TimelinePicture, WithoutACallThereIsNoSpan)
     auto found = inspect(play(kLowMemory));
     EXPECT_GT(found["closed"], 40);
     EXPECT_LT(found["call"], 40) << "only the legend's swatch";
+}
+
+TEST(LongRunPicture, ALongDayStaysLegible)
+{
+    // 3.8 hours: 400 closes, most in bursts of low memory, and 30 calls that ring and are
+    // answered (or are placed) before they hang up.
+    Timeline timeline;
+    auto at = [](double seconds) { return "[" + std::to_string(seconds) + "] "; };
+    timeline.take("springboard", at(0) + "free 424");
+    timeline.take("springboard", at(0) + "threshold 175");
+    std::set<std::string> names;
+    for (int i = 0; i < 400; ++i) {
+        double time = i < 380 ? 600 + 1300 * (i / 76) + 5.0 * (i % 76) : 7000 + 300.0 * (i - 380);
+        std::string id = "com.example.app" + std::to_string(i);
+        timeline.take("springboard", at(time) + "free " + std::to_string(100 + i % 80));
+        timeline.take("springboard", at(time + 0.5) + "closed " + id);
+        timeline.take("springboard", at(time + 0.5) + "free " + std::to_string(200 + i % 80));
+        names.insert(device::shortName(id));
+    }
+    for (int i = 0; i < 30; ++i) {
+        double start = 300 + 450.0 * i;
+        timeline.take("springboard", at(start) + (i % 4 == 3 ? "call outgoing" : "call incoming"));
+        timeline.take("springboard", at(start + 20) + "call active");
+        timeline.take("springboard", at(start + 200) + "call none");
+    }
+    timeline.take("springboard", at(3.8 * 3600) + "free 300");
+    ASSERT_EQ(timeline.calls().size(), 30u) << "a call counts once from ring to hang-up";
+
+    DeviceRoot root;
+    std::vector<device::TimelineLabel> labels;
+    ASSERT_TRUE(device::writeTimelinePicture(timeline, root.host("/long.png"), &labels));
+    auto has = [&](const std::string& text) {
+        return std::ranges::any_of(labels, [&](auto& label) { return label.text == text; });
+    };
+    EXPECT_TRUE(has("400 closed, 30 calls"));
+    EXPECT_TRUE(has("hours since the start of the run"));
+
+    for (std::size_t i = 0; i < labels.size(); ++i)
+        for (std::size_t j = i + 1; j < labels.size(); ++j) {
+            const auto &a = labels[i], &b = labels[j];
+            bool apart = a.x + a.width <= b.x || b.x + b.width <= a.x || a.y + a.height <= b.y || b.y + b.height <= a.y;
+            EXPECT_TRUE(apart) << "\"" << a.text << "\" and \"" << b.text << "\"";
+        }
+
+    // Every close is labelled by name or counted in a stretch's sum, once.
+    long named = 0, summed = 0, calls = 0;
+    for (const auto& label : labels) {
+        EXPECT_GE(label.x, 0) << label.text;
+        EXPECT_LE(label.x + label.width, device::kTimelineWidth) << label.text;
+        named += names.contains(label.text);
+        calls += label.text.starts_with("call ");
+        if (label.text.ends_with(" closes") || label.text.ends_with(" close"))
+            summed += std::stol(label.text);
+    }
+    EXPECT_EQ(named + summed, 400);
+    EXPECT_GT(summed, 200) << "the bursts are summed";
+    EXPECT_GT(named, 5) << "the sparse closes keep their names";
+    EXPECT_GT(calls, 5);
+    EXPECT_LT(calls, 30) << "call labels too close to the one before are left out";
 }
 
 } // namespace

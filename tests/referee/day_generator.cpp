@@ -82,10 +82,11 @@ namespace {
 
         void settingsChange()
         {
-            switch (random.below(5)) {
+            switch (random.below(6)) {
             case 0: out << "settings never" << someIds(4) << '\n'; break;
             case 1: out << "settings always" << someIds(3) << '\n'; break;
             case 2: out << "settings alwaysKill " << (random.chance(25) ? "on" : "off") << '\n'; break;
+            case 3: out << "settings learnFromUse " << (random.chance(50) ? "on" : "off") << '\n'; break;
             default: out << "settings ramValue " << random.between(0, 12) * 50 + random.below(2) * random.between(1, 49) << '\n';
             }
         }
@@ -181,6 +182,9 @@ namespace {
                 out << describe(id) << '\n';
             if (random.chance(70))
                 out << "settings ramValue " << random.between(1, 10) * 50 << '\n';
+            // Learn From Use both ways: half the days learn from their start.
+            if (random.chance(50))
+                out << "settings learnFromUse on\n";
             if (random.chance(40))
                 settingsChange();
             int steps = random.between(40, 160);

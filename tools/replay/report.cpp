@@ -2,7 +2,6 @@
 
 #include "hosts/device/chart_text.h"
 #include "platform/foundation/files.h"
-#include "platform/ui/cairo_font.h"
 #include "platform/ui/image.h"
 
 #include <algorithm>
@@ -155,7 +154,6 @@ bool writeChart(const std::vector<Figures>& rows, long days, const std::string& 
     }
     double pad = highT > lowT ? (highT - lowT) * 0.05 : 10;
     cairo_t* c = cairo_create(static_cast<cairo_surface_t*>(image->cairoSurface()));
-    cairo_set_font_options(c, sv::ui::detail::fontOptions());
     cairo_set_source_rgb(c, 1, 1, 1);
     cairo_paint(c);
 
