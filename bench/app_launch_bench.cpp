@@ -2,12 +2,15 @@
 // holding a full catalogue and 50-entry lists, one free-memory probe), beside one parse of the
 // same file.
 #include "closer/sleepwright.h"
+#include "closer/app_launch.h"
+#include "closer/catalogue_export.h"
+#include "closer/suspects.h"
 #include "contract/settings_contract.h"
 #include "hosts/springboard/device.h"
 #include "hosts/springboard/springboard.h"
 #include "platform/foundation/bundle.h"
-#include "platform/foundation/property_list.h"
-#include "platform/home_screen.h"
+#include "platform/foundation/plist/property_list.h"
+#include "contract/home_screen.h"
 #include "platform/kernel/kernel.h"
 #include "tests/support/device_root.h"
 

@@ -1,6 +1,9 @@
 // The catalogue export of a home screen with 300 applications: the first one on a fresh device
 // (every icon drawn, encoded and written) and the next one, which finds nothing changed.
 #include "closer/sleepwright.h"
+#include "closer/app_launch.h"
+#include "closer/catalogue_export.h"
+#include "closer/suspects.h"
 #include "contract/settings_contract.h"
 #include "hosts/springboard/icon_model.h"
 #include "hosts/springboard/springboard.h"

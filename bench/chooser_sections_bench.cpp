@@ -3,7 +3,7 @@
 // screenful of rows configured, each icon read from its file.
 #include "contract/settings_contract.h"
 #include "platform/foundation/files.h"
-#include "platform/foundation/property_list.h"
+#include "platform/foundation/plist/property_list.h"
 #include "platform/ui/image.h"
 #include "settings/never_apps_controller.h"
 #include "tests/support/device_root.h"

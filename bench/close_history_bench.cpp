@@ -4,7 +4,7 @@
 #include "bench/catalogue_settings.h"
 #include "closer/close_history.h"
 #include "platform/foundation/files.h"
-#include "platform/foundation/property_list.h"
+#include "platform/foundation/plist/property_list.h"
 #include "tests/support/device_root.h"
 
 #include <benchmark/benchmark.h>

@@ -1,6 +1,6 @@
 // Reading a settings file the size of a full catalogue.
 #include "bench/catalogue_settings.h"
-#include "platform/foundation/property_list.h"
+#include "platform/foundation/plist/property_list.h"
 
 #include <benchmark/benchmark.h>
 

@@ -2,6 +2,7 @@
 // already holds a full catalogue and both lists.
 #include "contract/settings_contract.h"
 #include "settings/app_delegate.h"
+#include "settings/settings_store.h"
 #include "tests/support/device_root.h"
 
 #include <benchmark/benchmark.h>
@@ -29,7 +30,7 @@ void SaveRamValue(benchmark::State& state)
     int value = 30;
     for (auto _ : state) {
         value = value >= 300 ? 30 : value + 5;
-        SLVAppDelegate::writeDictToSave(sv::Dictionary { { "ramValue", value } });
+        slv::store::writeDictToSave(sv::Dictionary { { "ramValue", value } });
     }
 }
 BENCHMARK(SaveRamValue)->Unit(benchmark::kMillisecond);

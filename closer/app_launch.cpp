@@ -1,15 +1,18 @@
 // The replacement state-change handler: keeps the suspect list, decides which application to
 // close, and always hands the call on to the home screen's own handler.
+#include "closer/app_launch.h"
+
 #include "closer/close_history.h"
 #include "closer/close_timer.h"
 #include "closer/exemptions.h"
 #include "closer/free_memory.h"
 #include "closer/held_back.h"
 #include "closer/library_settings.h"
+#include "closer/recheck_chain.h"
 #include "closer/selectors.h"
-#include "closer/sleepwright.h"
+#include "closer/suspects.h"
 #include "closer/usage.h"
-#include "platform/home_screen.h"
+#include "contract/home_screen.h"
 #include "platform/runtime/foundation_objects.h"
 
 #include <algorithm>
@@ -28,10 +31,7 @@ void removeSuspect(id application)
     std::erase(*susApp, application);
 }
 
-bool ask(id receiver, const char* question)
-{
-    return sv::rt::msgSend<bool>(receiver, question);
-}
+using swr::ask;
 
 // Whether a backgrounded application does none of the work it declared it may go on doing.
 // noTaskAssertions is set for a process that cannot hold background tasks at all.
@@ -92,13 +92,10 @@ void closePath(id application, const LibrarySettings& settings)
 
 void decide(id application, int state)
 {
-    bool noTaskAssertions = false;
-    bool keepAlive = true;
-
     // A null application would be a hole in the list; it takes part in nothing.
     if (application && std::find(susApp->begin(), susApp->end(), application) == susApp->end())
         susApp->push_back(sv::rt::Ref::retain(application));
-    if (state == 4) {
+    if (state == sv::home::state::Foreground) {
         // Back in front: nothing held back for it during a call stands either.
         HeldBack::forget(application);
         id bundleIdentifier = sv::rt::msgSend<id>(application, sv::home::sel::bundleIdentifier);
@@ -110,13 +107,17 @@ void decide(id application, int state)
                 Usage::shared().noteForeground(*identifier);
         }
     }
-    if (state == 3) {
-        if (idleInBackground(application, noTaskAssertions))
-            keepAlive = false;
+    // Left: straight to the close path. In the background: only when it does nothing there that
+    // it declared, or cannot hold background tasks at all; else it is spared.
+    bool closePathNext = state == sv::home::state::Left;
+    if (state == sv::home::state::Background) {
+        bool noTaskAssertions = false;
+        bool keepAlive = !idleInBackground(application, noTaskAssertions);
         if (keepAlive)
             removeSuspect(application);
+        closePathNext = noTaskAssertions || !keepAlive;
     }
-    if (state != 2 && !noTaskAssertions && keepAlive)
+    if (!closePathNext)
         return;
 
     // Nothing is closed during a call; the decision is made when it ends.

@@ -1,12 +1,13 @@
 // The application catalogue export: one record per home-screen icon, with a PNG of the icon,
 // for the settings pane in the other process.
-#include "closer/sleepwright.h"
+#include "closer/catalogue_export.h"
 
 #include "closer/catalogue_plan.h"
+#include "closer/icon_names.h"
 #include "closer/icon_writes.h"
 #include "contract/settings_contract.h"
 #include "platform/foundation/files.h"
-#include "platform/home_screen.h"
+#include "contract/home_screen.h"
 #include "platform/runtime/foundation_objects.h"
 
 #include <cstdint>

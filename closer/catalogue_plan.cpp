@@ -1,10 +1,11 @@
 #include "closer/catalogue_plan.h"
 
 #include "closer/icon_check.h"
+#include "closer/icon_names.h"
 
 #include "contract/settings_contract.h"
 #include "platform/foundation/files.h"
-#include "platform/home_screen.h"
+#include "contract/home_screen.h"
 #include "platform/runtime/foundation_objects.h"
 
 #include <algorithm>
@@ -117,22 +118,6 @@ CataloguePlan planCatalogue(id icons)
             plan.records.push_back({ icon, *leaf, *name });
     }
     return plan;
-}
-
-std::optional<std::string> imageNameFor(std::string_view leaf)
-{
-    // The name is made from the identifier, so one that names a folder, climbs out of the icons
-    // folder or cannot be a file name gets no image at all.
-    if (leaf.empty() || leaf == "." || leaf == ".." || leaf.find('/') != std::string_view::npos
-        || leaf.find('\0') != std::string_view::npos)
-        return std::nullopt;
-    return std::string(leaf) + ".png";
-}
-
-std::string recordIconPath(std::string_view leaf, const std::optional<sv::fs::Folder>& icons)
-{
-    auto name = imageNameFor(leaf);
-    return name && icons && sv::fs::existsIn(*icons, *name) ? slv::iconImagePath(leaf) : std::string(slv::path::MissingIcon);
 }
 
 namespace {

@@ -30,14 +30,6 @@ struct CataloguePlan {
 // identifier or name count nowhere.
 CataloguePlan planCatalogue(id icons);
 
-// The file name of leaf's image in the icons folder; nothing when the identifier cannot name a
-// file there.
-std::optional<std::string> imageNameFor(std::string_view leaf);
-
-// The "IconPath" a record of leaf gets from what is on disk now: its image, else the fallback;
-// icons is the icons folder, opened once for many records (nothing: there is none).
-std::string recordIconPath(std::string_view leaf, const std::optional<sv::fs::Folder>& icons);
-
 // True when the settings (nothing: no file) hold exactly the records the plan would write, in
 // order, with their counts, and every record's image is still there.
 bool catalogueIsCurrent(const std::shared_ptr<const sv::Dictionary>& settings, const CataloguePlan& plan);

@@ -2,7 +2,7 @@
 
 #include "platform/foundation/files.h"
 #include "platform/foundation/log.h"
-#include "platform/foundation/property_list.h"
+#include "platform/foundation/plist/property_list.h"
 #include "platform/foundation/run_loop.h"
 
 #include <algorithm>
@@ -58,7 +58,7 @@ void CloseHistory::noteForeground(std::string_view bundleID)
     auto found = lastClose_.find(std::string(bundleID));
     if (found == lastClose_.end())
         return;
-    double after = sv::RunLoop::main().now() - found->second;
+    double after = (sv::RunLoop::main().now() - found->second).count();
     lastClose_.erase(found);
     if (after >= 0 && after <= slv::history::kReopenWindow)
         hand({ std::nullopt, std::string(bundleID), after, slv::history::dateOf(sv::RunLoop::main().wallNow()) });

@@ -8,6 +8,7 @@
 // cannot be read (or is no file) is never written over; its changes are dropped.
 
 #include "contract/close_history.h"
+#include "platform/foundation/clock.h"
 
 #include <condition_variable>
 #include <mutex>
@@ -51,7 +52,7 @@ private:
     void run();
 
     // The home screen's thread only: when each application was last closed (run-loop time).
-    std::unordered_map<std::string, double> lastClose_;
+    std::unordered_map<std::string, sv::Clock::Duration> lastClose_;
 
     std::mutex mutex_;
     std::condition_variable wake_;

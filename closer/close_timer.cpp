@@ -1,39 +1,32 @@
-// Close timers and the memory re-check chain.
+// Close timers, and the wait of the memory re-check chain.
 #include "closer/close_timer.h"
 
 #include "closer/close_history.h"
 #include "closer/exemptions.h"
-#include "closer/free_memory.h"
 #include "closer/held_back.h"
-#include "closer/library_settings.h"
 #include "closer/selectors.h"
-#include "closer/sleepwright.h"
 #include "closer/usage.h"
+#include "contract/home_screen.h"
 #include "contract/settings_contract.h"
 #include "platform/foundation/notification_center.h"
-#include "platform/home_screen.h"
+#include "platform/notify/darwin_notify.h"
 #include "platform/runtime/class_builder.h"
 #include "platform/runtime/foundation_objects.h"
 
 #include <optional>
 #include <utility>
 
-namespace {
-
-// One re-check chain at a time. Every close marked for re-check counts as pending until it
-// fires; its firing posts "norv.swr.kill.app", whose wait replaces any wait still pending, so
-// that the re-check comes 3.6 s after the chain's latest close; and a re-check that finds a
-// marked close pending leaves the chain to it.
-struct RecheckChain {
-    int pendingCloses = 0;
-    std::optional<sv::RunLoop::TimerId> wait; // the WaitToCheckTimer's run-loop timer
-    bool awaitingRecheck = false;             // "norv.swr.kill.app" posted, its re-check not run yet
-};
-
-RecheckChain& chain()
+RecheckChain& recheckChain()
 {
     static RecheckChain state;
     return state;
+}
+
+namespace {
+
+RecheckChain& chain()
+{
+    return recheckChain();
 }
 
 void stopCountingAsPending(TimerState* state)
@@ -220,44 +213,6 @@ void runTimer(id app, id bundleId, bool killAgain, CloseReason reason)
     if (TimerState* state = timerState(timer))
         state->reason = reason;
     sv::rt::release(timer);
-}
-
-void testToKillAgain(CFNotificationCenterRef, void*, const char*, const void*, const void*)
-{
-    if (auto pending = std::exchange(chain().wait, std::nullopt))
-        sv::RunLoop::main().cancelTimer(*pending);
-    id wait = sv::rt::msgSend<id>(sv::rt::alloc(waitToCheckTimerClass()), swr::sel::start);
-    sv::rt::release(wait);
-}
-
-void finalTestToKillAgain(CFNotificationCenterRef, void*, const char*, const void*, const void*)
-{
-    chain().awaitingRecheck = false;
-    recheckMemory();
-}
-
-void recheckMemory()
-{
-    auto settings = readLibrarySettings();
-    std::int32_t threshold = thresholdFrom(settings);
-    std::int32_t freeMemory = freeMebibytes();
-    if (!susApp || susApp->empty())
-        return;
-    if (freeMemory > threshold)
-        return;
-    if (chain().pendingCloses > 0)
-        return;
-    if (callInProgress()) {
-        HeldBack::holdRecheck();
-        return;
-    }
-    closeOldestSuspect(settings.get(), { slv::history::reason::LowMemory, freeMemory });
-}
-
-void resumeRecheckAfterCall()
-{
-    if (!chain().awaitingRecheck)
-        recheckMemory();
 }
 
 void resetRecheckChain()

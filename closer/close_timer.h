@@ -1,6 +1,7 @@
 #pragma once
 // Close timers: a close one second ahead through the app switcher's close box, called off by a
-// cancel notice for the same identifier, and the memory re-check chain that follows a marked one.
+// cancel notice for the same identifier, and the state of the memory re-check chain that follows
+// a marked one (its notifications and the re-check itself are in recheck_chain.h).
 
 #include "platform/foundation/run_loop.h"
 #include "platform/runtime/object.h"
@@ -36,12 +37,16 @@ Class waitToCheckTimerClass();
 // identifier nothing happens at all. The reason goes into the close history if the close happens.
 void runTimer(id app, id bundleId, bool killAgain, CloseReason reason = {});
 
-// The memory re-check of the chain: with memory at or below the threshold and no close of the
-// chain pending, closes the oldest suspect that may be closed, with re-check; during a call it is
-// held back until the call ends.
-void recheckMemory();
-// The held re-check at a call's end: nothing when the chain already goes on by itself.
-void resumeRecheckAfterCall();
+// One re-check chain at a time. Every close marked for re-check counts as pending until it
+// fires; its firing posts "norv.swr.kill.app", whose wait replaces any wait still pending, so
+// that the re-check comes 3.6 s after the chain's latest close; and a re-check that finds a
+// marked close pending leaves the chain to it.
+struct RecheckChain {
+    int pendingCloses = 0;
+    std::optional<sv::RunLoop::TimerId> wait; // the WaitToCheckTimer's run-loop timer
+    bool awaitingRecheck = false;             // "norv.swr.kill.app" posted, its re-check not run yet
+};
+RecheckChain& recheckChain();
 // Forgets the chain's pending wait and counts (tests starting afresh).
 void resetRecheckChain();
 

@@ -1,13 +1,12 @@
 #include "closer/icon_check.h"
 
-#include "closer/catalogue_plan.h"
+#include "closer/icon_names.h"
 #include "contract/settings_contract.h"
 #include "platform/foundation/files.h"
 
+#include <cstdint>
 #include <cstring>
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -21,18 +20,9 @@ bool wholePng(const sv::fs::Folder& folder, const std::string& name)
 {
     static constexpr unsigned char kSignature[8] = { 0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n' };
     static constexpr unsigned char kEnd[12] = { 0, 0, 0, 0, 'I', 'E', 'N', 'D', 0xAE, 0x42, 0x60, 0x82 };
-    int fd = ::openat(folder.fd(), name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY);
-    if (fd < 0)
-        return false;
-    struct stat info;
-    unsigned char head[8], tail[12];
-    bool whole = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)
-        && info.st_size >= static_cast<off_t>(sizeof head + sizeof tail)
-        && ::pread(fd, head, sizeof head, 0) == static_cast<ssize_t>(sizeof head)
-        && ::pread(fd, tail, sizeof tail, info.st_size - static_cast<off_t>(sizeof tail)) == static_cast<ssize_t>(sizeof tail)
-        && std::memcmp(head, kSignature, sizeof head) == 0 && std::memcmp(tail, kEnd, sizeof tail) == 0;
-    ::close(fd);
-    return whole;
+    std::uint8_t head[8], tail[12];
+    return sv::fs::readEndsIn(folder, name, head, tail) && std::memcmp(head, kSignature, sizeof head) == 0
+        && std::memcmp(tail, kEnd, sizeof tail) == 0;
 }
 
 } // namespace
@@ -72,10 +62,9 @@ bool IconCheck::imagesCurrent(const std::shared_ptr<const sv::Array>& records)
     forget();
 
     // The folder is looked at before its files: whatever changes after this moves it.
-    timespec clock {};
-    ::clock_gettime(CLOCK_REALTIME, &clock);
+    auto wall = std::chrono::duration_cast<std::chrono::nanoseconds>(sv::fs::fileTimeNow().time_since_epoch());
     bool settled = look(now)
-        && std::max(nanoseconds(now.modified), nanoseconds(now.changed)) <= nanoseconds(clock) - settle_.count();
+        && std::max(nanoseconds(now.modified), nanoseconds(now.changed)) <= wall.count() - settle_.count();
     if (!checkEveryFile(*records))
         return false;
     if (settled) {

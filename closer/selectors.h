@@ -2,6 +2,8 @@
 // The library's own classes and the selectors they answer, spelled once: a message the runtime
 // does not answer is quietly dropped, so a misspelt selector would fail silently at each use.
 
+#include "platform/runtime/object.h"
+
 #include <string>
 #include <string_view>
 
@@ -33,6 +35,12 @@ inline constexpr std::string_view kRenamePrefix = "SWR_";
 inline std::string renamedSelector(std::string_view selectorName)
 {
     return std::string(kRenamePrefix).append(selectorName);
+}
+
+// A yes-or-no question to an object of the home screen; a null receiver answers no.
+inline bool ask(id receiver, const char* question)
+{
+    return sv::rt::msgSend<bool>(receiver, question);
 }
 
 } // namespace swr

@@ -1,21 +1,24 @@
 // Start-up inside the home screen and the renaming of its state-change handler.
 #include "closer/sleepwright.h"
 
+#include "closer/app_launch.h"
+#include "closer/catalogue_export.h"
+#include "closer/recheck_chain.h"
 #include "closer/selectors.h"
+#include "closer/suspects.h"
 #include "closer/usage.h"
 #include "contract/settings_contract.h"
 #include "platform/foundation/bundle.h"
 #include "platform/foundation/files.h"
 #include "platform/foundation/log.h"
 #include "platform/foundation/notification_center.h"
-#include "platform/home_screen.h"
+#include "contract/home_screen.h"
 
 #include <alloca.h>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
-std::unique_ptr<SuspectList> susApp;
 unsigned char Debug_ = 1;
 
 void SleepwrightRename(bool flag, const char* className, const char* selectorName, IMP replacement)

@@ -4,7 +4,7 @@
 #include "contract/usage.h"
 #include "platform/foundation/files.h"
 #include "platform/foundation/log.h"
-#include "platform/foundation/property_list.h"
+#include "platform/foundation/plist/property_list.h"
 
 #include <algorithm>
 #include <cmath>
@@ -62,7 +62,7 @@ void Usage::noteForeground(const std::string& bundleID)
     double earned = 1;
     auto closed = lastClose_.find(bundleID);
     if (closed != lastClose_.end()) {
-        if (sv::RunLoop::main().now() - closed->second <= slv::history::kReopenWindow)
+        if ((sv::RunLoop::main().now() - closed->second).count() <= slv::history::kReopenWindow)
             earned = 2;
         lastClose_.erase(closed);
     }

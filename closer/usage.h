@@ -53,7 +53,7 @@ private:
     };
     std::int64_t uses_ = 0;
     std::unordered_map<std::string, Score> scores_;
-    std::unordered_map<std::string, double> lastClose_; // run-loop time of our last close of each
+    std::unordered_map<std::string, sv::Clock::Duration> lastClose_; // run-loop time of our last close of each
     std::optional<sv::RunLoop::TimerId> saveTimer_;
     bool reportedTrouble_ = false;
 };

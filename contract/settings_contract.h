@@ -3,10 +3,12 @@
 // and the notification names. Compiled into both; they never link against each other.
 
 #include "platform/foundation/files.h"
-#include "platform/foundation/property_list.h"
-#include "platform/foundation/property_list_cache.h"
+#include "platform/foundation/plist/property_list.h"
+#include "platform/foundation/plist/property_list_cache.h"
 #include "platform/foundation/value.h"
 
+#include <array>
+#include <cstddef>
 #include <memory>
 #include <optional>
 #include <string>
@@ -74,14 +76,33 @@ inline bool learnFromUse(const sv::Dictionary* settings)
 // The threshold the pane shows when "ramValue" is absent, and the library's when there is no file.
 inline constexpr int kDefaultRamValue = 175;
 
+namespace detail {
+    // Texts joined at compile time, so that a path is spelled once and the paths under it say
+    // only what they add.
+    template <const std::string_view&... Parts> struct Joined {
+        static constexpr auto storage = [] {
+            std::array<char, (Parts.size() + ... + 0)> joined {};
+            std::size_t at = 0;
+            for (std::string_view part : { Parts... })
+                for (char c : part)
+                    joined[at++] = c;
+            return joined;
+        }();
+        static constexpr std::string_view value { storage.data(), storage.size() };
+    };
+    inline constexpr std::string_view MissingIconName = "/MissingIcon.png";
+    inline constexpr std::string_view AlwaysMarkName = "/SLVAlways.png";
+    inline constexpr std::string_view NeverMarkName = "/SLVNever.png";
+}
+
 namespace path {
     inline constexpr std::string_view DataFolder = "/var/mobile/Library/Sleepvane";
     inline constexpr std::string_view IconsFolder = "/var/mobile/Library/Sleepvane/Icons";
+    // The settings pane's bundle, and the images in it that others name by path.
     inline constexpr std::string_view Bundle = "/System/Library/PreferenceBundles/SleepvaneSettings.bundle";
-    inline constexpr std::string_view MissingIcon
-        = "/System/Library/PreferenceBundles/SleepvaneSettings.bundle/MissingIcon.png";
-    inline constexpr std::string_view AlwaysMark = "/System/Library/PreferenceBundles/SleepvaneSettings.bundle/SLVAlways.png";
-    inline constexpr std::string_view NeverMark = "/System/Library/PreferenceBundles/SleepvaneSettings.bundle/SLVNever.png";
+    inline constexpr std::string_view MissingIcon = detail::Joined<Bundle, detail::MissingIconName>::value;
+    inline constexpr std::string_view AlwaysMark = detail::Joined<Bundle, detail::AlwaysMarkName>::value;
+    inline constexpr std::string_view NeverMark = detail::Joined<Bundle, detail::NeverMarkName>::value;
 }
 
 // The image of one icon: folder, "/", leaf identifier, ".png".

@@ -15,7 +15,7 @@ class ABTableViewCellView final : public sv::ui::UIView {
 public:
     static std::shared_ptr<ABTableViewCellView> initWithFrame(const sv::ui::Rect& frame);
 
-    std::string_view className() const override { return "ABTableViewCellView"; }
+protected:
     void drawRect(const sv::ui::Rect& rect) override;
 
 private:
@@ -27,21 +27,20 @@ public:
     // Null when the base initialiser gives nothing; no drawing view is made then.
     static std::shared_ptr<ABTableViewCell> initWithStyle(sv::ui::UITableViewCellStyle style, std::string reuseIdentifier);
 
-    std::string_view className() const override { return "ABTableViewCell"; }
-
     // Editing and delete-confirmation changes repaint the row.
     void willTransitionToState(unsigned state) override;
     // The drawing view follows: the cell's bounds, one point shorter.
     void setFrame(const sv::ui::Rect& frame) override;
     // The drawing view is asked to repaint too.
     void setNeedsDisplay() override;
-    // Where specialisations paint, in the drawing view's coordinates (those of the cell).
-    virtual void drawContentView(const sv::ui::Rect& rect);
-
     // The drawing view; owned by the cell's view hierarchy.
     sv::ui::UIView* contentView = nullptr;
 
 protected:
+    // Where specialisations paint, in the drawing view's coordinates (those of the cell); the
+    // drawing view calls it from its own drawRect.
+    friend class ABTableViewCellView;
+    virtual void drawContentView(const sv::ui::Rect& rect);
     ABTableViewCell() = default;
     bool setUpWithStyle(sv::ui::UITableViewCellStyle style, std::string reuseIdentifier);
 };

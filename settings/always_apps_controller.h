@@ -1,14 +1,15 @@
 #pragma once
 // The Always screen: picks the applications that are always closed.
 
+#include "contract/settings_contract.h"
 #include "settings/app_list_controller.h"
 
 class SLVAlwaysAppsController : public SLVAppListController {
 public:
     static constexpr SLVAppListDifferences kDifferences {
         .title = "Always Kill",
-        .ownKey = "AlwaysIdentifiers",
-        .conflictingKey = "NeverIdentifiers",
+        .ownKey = slv::key::AlwaysIdentifiers,
+        .conflictingKey = slv::key::NeverIdentifiers,
         .conflictMessage = "You already have this application set to never be killed!",
         .confirmationFormat = "Would you like to always have %@ killed?",
         .isCustom = true,
@@ -16,8 +17,6 @@ public:
 
     // Null when the base initialiser gives nothing (the catalogue was asked for all the same).
     static std::shared_ptr<SLVAlwaysAppsController> initForContentSize(sv::ui::Size size);
-
-    std::string_view className() const override { return "SLVAlwaysAppsController"; }
 
     // Pops the Settings application's screens while the top one is an Always screen.
     static void popAllControllers() { popAllOf<SLVAlwaysAppsController>(); }

@@ -14,8 +14,6 @@ class AppCell : public ABTableViewCell {
 public:
     static std::shared_ptr<AppCell> initWithStyle(sv::ui::UITableViewCellStyle style, std::string reuseIdentifier);
 
-    std::string_view className() const override { return "AppCell"; }
-
     // The name's font, made once for the class.
     static const sv::ui::UIFont& largeFont();
 
@@ -35,9 +33,8 @@ public:
     bool isCustom() const { return IsCustom; }
     bool isWarning() const { return IsWarning; }
 
-    void drawContentView(const sv::ui::Rect& rect) override;
-
 protected:
+    void drawContentView(const sv::ui::Rect& rect) override;
     AppCell() = default;
 
 private:

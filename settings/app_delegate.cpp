@@ -2,17 +2,14 @@
 
 #include "contract/settings_contract.h"
 #include "contract/threshold.h"
-#include "platform/foundation/log.h"
 #include "platform/foundation/make_set_up.h"
-#include "platform/foundation/notification_center.h"
 #include "platform/foundation/run_loop.h"
-#include "platform/prefs/controller_registry.h"
 #include "platform/ui/application.h"
 #include "platform/ui/label.h"
 #include "settings/always_apps_controller.h"
-#include "settings/recently_closed_controller.h"
 #include "settings/never_apps_controller.h"
 #include "settings/pending_saves.h"
+#include "settings/settings_store.h"
 
 #include <algorithm>
 #include <climits>
@@ -33,9 +30,6 @@ constexpr Rect kSliderFrame { 33.5f, 10, 215, 44 };
 constexpr Rect kMemoryLabelFrame { 260, 0, 45, 46 };
 constexpr Rect kAlwaysCountFrame { 245, 0, 45, 44 };
 constexpr Rect kNeverCountFrame { 245, 1, 45, 44 };
-
-// The notification centre's token for the class itself (observers need no instance).
-constexpr char kClassObserver = 0;
 
 std::string formatInteger(const char* pattern, long long number)
 {
@@ -102,7 +96,7 @@ void SLVAppDelegate::doneLoading()
 {
     if (auto cell = cachedCellForSpecifierID(kRamSliderRow)) {
         for (const auto& subview : cell->subviews()) {
-            if (subview->className() == "UISwitch") {
+            if (typeid(*subview) == typeid(sv::ui::UISwitch)) {
                 subview->setHidden(true);
                 break;
             }
@@ -138,8 +132,8 @@ void SLVAppDelegate::finishLoad()
 {
     auto always = cachedCellForSpecifierID(kAlwaysRow);
     auto never = cachedCellForSpecifierID(kNeverRow);
-    long long alwaysCount = countOf(getObjectWithKey(slv::key::AlwaysIdentifiers, false));
-    long long neverCount = countOf(getObjectWithKey(slv::key::NeverIdentifiers, false));
+    long long alwaysCount = countOf(slv::store::getObjectWithKey(slv::key::AlwaysIdentifiers, false));
+    long long neverCount = countOf(slv::store::getObjectWithKey(slv::key::NeverIdentifiers, false));
     if (always)
         showCount(*always, alwaysCount, kAlwaysCountTag, kAlwaysCountFrame);
     if (never)
@@ -148,7 +142,7 @@ void SLVAppDelegate::finishLoad()
 
 void SLVAppDelegate::valueIsUpdating(const std::string& text, std::int32_t numberToSave)
 {
-    writeDictToSave(sv::Dictionary { { std::string(slv::key::RamValue), sv::Value(numberToSave) } });
+    slv::store::writeDictToSave(sv::Dictionary { { std::string(slv::key::RamValue), sv::Value(numberToSave) } });
     if (auto cell = cachedCellForSpecifierID(kRamSliderRow))
         if (auto label = labelWithTag(*cell, kMemoryLabelTag))
             label->setText(text);
@@ -159,41 +153,4 @@ void SLVAppDelegate::popAllControllers()
     SLVNeverAppsController::popAllControllers();
     SLVAlwaysAppsController::popAllControllers();
     SLVAppListController::popAllOf<SLVAppDelegate>();
-}
-
-void registerSettingsClasses()
-{
-    using Made = std::shared_ptr<sv::prefs::PSViewController>;
-    sv::prefs::registerControllerClass("SLVAppDelegate", [](Size size) -> Made { return SLVAppDelegate::initForContentSize(size); });
-    sv::prefs::registerControllerClass("SLVNeverAppsController",
-                                       [](Size size) -> Made { return SLVNeverAppsController::initForContentSize(size); });
-    sv::prefs::registerControllerClass("SLVAlwaysAppsController",
-                                       [](Size size) -> Made { return SLVAlwaysAppsController::initForContentSize(size); });
-    sv::prefs::registerControllerClass("SLVRecentlyClosedController",
-                                       [](Size size) -> Made { return SLVRecentlyClosedController::initForContentSize(size); });
-}
-
-void Init()
-{
-    sv::log("Sleep Vane: Loaded in settings");
-
-    auto& center = sv::NotificationCenter::defaultCenter();
-    for (std::string_view name : { UIApplicationWillResignActiveNotification, UIApplicationDidEnterBackgroundNotification })
-        center.addObserver(&kClassObserver, std::string(name), [](const sv::Notification&) { SLVAppDelegate::popAllControllers(); });
-
-    CFNotificationCenterRef darwin = CFNotificationCenterGetDarwinNotifyCenter();
-    CFNotificationCenterAddObserver(darwin, nullptr, appsAllLoaded, slv::darwin::AppsLoaded, nullptr,
-                                    CFNotificationSuspensionBehaviorDrop);
-    CFNotificationCenterAddObserver(darwin, nullptr, checkOnApps, slv::darwin::CheckOnApps, nullptr,
-                                    CFNotificationSuspensionBehaviorDrop);
-}
-
-void appsAllLoaded(CFNotificationCenterRef, void*, const char*, const void*, const void*)
-{
-    sv::NotificationCenter::defaultCenter().post(slv::local::CheckOnApps);
-}
-
-void checkOnApps(CFNotificationCenterRef, void*, const char*, const void*, const void*)
-{
-    sv::NotificationCenter::defaultCenter().post(slv::local::CheckOnAppLoading);
 }

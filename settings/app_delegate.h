@@ -1,11 +1,9 @@
 #pragma once
 // The pane's root screen: the free-memory slider with its label, and the number of applications
-// in each list. Its class operations (settings_store.cpp) are the pane's only access to the
-// settings file (apart from the choosers' catalogue read). The same unit holds the bundle's
-// load-time constructor and the relays of the library's notifications.
+// in each list. It reads and saves the settings file through settings_store.h, as every screen
+// of the pane does.
 
 #include "platform/foundation/value.h"
-#include "platform/notify/darwin_notify.h"
 #include "platform/prefs/list_controller.h"
 #include "settings/value_tracking_slider.h"
 
@@ -26,8 +24,6 @@ public:
     static std::shared_ptr<SLVAppDelegate> initForContentSize(sv::ui::Size size);
     ~SLVAppDelegate() override;
 
-    std::string_view className() const override { return "SLVAppDelegate"; }
-
     void viewWillAppear(bool animated) override;
     // First fill: slider and label in the "RamSlider" cell, if it is made by now.
     void doneLoading();
@@ -36,13 +32,6 @@ public:
     // From the slider, at every update: save the number, show the text.
     void valueIsUpdating(const std::string& text, std::int32_t numberToSave) override;
 
-    // Class operations.
-    // The value under key, or nothing; with isBool, a boolean (false when absent).
-    static std::optional<sv::Value> getObjectWithKey(std::optional<std::string_view> key, bool isBool);
-    // Merges the entries into the settings file, keeping every other key.
-    static void writeDictToSave(const std::optional<sv::Dictionary>& dict);
-    // Asks the library for a fresh catalogue.
-    static void delayLoad();
     // Takes the pane's screens off the navigation stack, each kind while it is on top: Never
     // screens, then Always screens, then the root pane.
     static void popAllControllers();
@@ -52,16 +41,3 @@ public:
 private:
     SLVAppDelegate() = default;
 };
-
-// Registers the pane's controller classes (SLVAppDelegate and the two chooser screens) with the
-// Preferences registry.
-void registerSettingsClasses();
-
-// The load-time constructor.
-void Init();
-
-// Darwin callbacks: the library's export finished / made one step.
-void appsAllLoaded(CFNotificationCenterRef center, void* observer, const char* name, const void* object,
-                   const void* userInfo);
-void checkOnApps(CFNotificationCenterRef center, void* observer, const char* name, const void* object,
-                 const void* userInfo);

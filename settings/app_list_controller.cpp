@@ -2,48 +2,22 @@
 
 #include "contract/settings_contract.h"
 #include "platform/foundation/notification_center.h"
-#include "platform/foundation/string_case.h"
 #include "platform/ui/alert_view.h"
 #include "platform/ui/application.h"
 #include "platform/ui/image.h"
 #include "settings/app_cell.h"
-#include "settings/app_delegate.h"
+#include "settings/identifier_lists.h"
+#include "settings/settings_store.h"
 
 #include <algorithm>
 #include <climits>
-#include <map>
 
 using namespace sv::ui;
 
 namespace {
-constexpr Rect kHudFrame { 60, 100, 200, 205 };
-constexpr Rect kLoadingLabelFrame { 5, 164, 190, 20 };
-constexpr Rect kLoadingBarFrame { 5, 185, 190, 25 };
-
-struct LoadingStage {
-    float progress;
-    const char* text;
-};
-// By the number of progress notices received so far.
-constexpr LoadingStage kStages[] = {
-    { 0.1f, "Gathering Applications..." },
-    { 0.25f, "Gathering Applications..." },
-    { 0.4f, "Updating Database..." },
-    { 0.6f, "Saving Icons..." },
-    { 0.8f, "Cleaning Up..." },
-    { 1.0f, "Finished!" },
-};
-
 const std::string* nameOf(const sv::Dictionary& entry)
 {
     return sv::findString(entry, slv::key::AppName);
-}
-
-// The section letter of a name: its first character in title case; characters without case
-// stay as they are.
-std::string letterOf(std::string_view name)
-{
-    return sv::capitalizedString(sv::firstCharacter(name));
 }
 
 std::string formatWithName(std::string_view format, const std::string& name)
@@ -82,10 +56,7 @@ bool SLVAppListController::setUpForContentSize(Size size)
             self->updateAppLoading();
     });
 
-    identifiersArray.clear();
-    if (auto stored = SLVAppDelegate::getObjectWithKey(differences_.ownKey, false))
-        if (const sv::Array* list = stored->asArray())
-            identifiersArray = *list;
+    identifiersArray = slv::lists::stored(differences_.ownKey);
 
     appTable = UITableView::initWithFrame({ 0, 0, size.width, size.height }, UITableViewStyle::Plain);
     if (appTable) {
@@ -106,7 +77,7 @@ std::shared_ptr<UIView> SLVAppListController::view()
 void SLVAppListController::startRunningTable()
 {
     waitingToLoadApps();
-    SLVAppDelegate::delayLoad();
+    slv::store::delayLoad();
     setView(appTable);
 }
 
@@ -115,31 +86,7 @@ void SLVAppListController::waitingToLoadApps()
     if (appTable)
         appTable->setScrollEnabled(false);
 
-    waitHud = UIProgressHUD::initWithFrame(kHudFrame);
-    if (waitHud) {
-        waitHud->setText("Please Wait... Loading Applications");
-        waitHud->showInView(view());
-        if (auto table = view())
-            table->addSubview(waitHud);
-    }
-
-    loadingLabel = UILabel::initWithFrame(kLoadingLabelFrame);
-    if (loadingLabel) {
-        loadingLabel->setTextAlignment(TextAlignment::Center);
-        loadingLabel->setBackgroundColor(UIColor::clearColor());
-        loadingLabel->setTextColor(UIColor::whiteColor());
-        loadingLabel->setText("Initializing...");
-        if (waitHud)
-            waitHud->addSubview(loadingLabel);
-    }
-
-    loadingView = UIProgressView::initWithProgressViewStyle(UIProgressViewStyle::Default);
-    if (loadingView) {
-        if (waitHud)
-            waitHud->addSubview(loadingView);
-        loadingView->setFrame(kLoadingBarFrame);
-        loadingView->setProgress(0);
-    }
+    loading = SLVLoadingOverlay::showIn(view());
 }
 
 void SLVAppListController::updateAppLoading()
@@ -147,13 +94,7 @@ void SLVAppListController::updateAppLoading()
     // Counted on past the stages, but never past the counter's range.
     if (AppLoading < INT32_MAX)
         ++AppLoading;
-    if (AppLoading < 1 || AppLoading > static_cast<std::int32_t>(std::size(kStages)))
-        return;
-    const LoadingStage& stage = kStages[AppLoading - 1];
-    if (loadingView)
-        loadingView->setProgress(stage.progress);
-    if (loadingLabel)
-        loadingLabel->setText(stage.text);
+    loading.showStage(AppLoading);
 }
 
 void SLVAppListController::checkApps()
@@ -178,64 +119,19 @@ void SLVAppListController::finishTableInit()
 {
     if (appTable)
         appTable->setSeparatorColor(UIColor::lightGrayColor());
-    if (waitHud) {
-        waitHud->done();
-        waitHud->removeFromSuperview();
-        waitHud.reset();
-    }
+    loading.dismiss();
     if (appTable)
         appTable->setScrollEnabled(true);
-    loadingView.reset();
-    loadingLabel.reset();
     if (appTable)
         appTable->reloadData();
 }
 
 void SLVAppListController::doneLoadingApps()
 {
-    auto settings = slv::settingsSnapshot();
-    applicationsArray.clear();
-    indexArray.clear();
-    appNamesArray.clear();
-
-    // Entries without a name have no place in an alphabetic list (nor anything to show), and
-    // entries that are not records at all are skipped with them.
-    if (const sv::Array* catalogue = settings ? sv::findArray(*settings, slv::key::ApplicationData) : nullptr) {
-        for (const sv::Value& element : *catalogue) {
-            const sv::Dictionary* entry = element.asDictionary();
-            const std::string* name = entry ? nameOf(*entry) : nullptr;
-            if (name && !name->empty())
-                applicationsArray.push_back(*entry);
-        }
-    }
-
-    // Letters sort by their bytes, which for UTF-8 is the order of the character codes.
-    std::map<std::string, std::vector<std::size_t>> byLetter;
-    for (std::size_t i = 0; i < applicationsArray.size(); ++i)
-        byLetter[letterOf(*nameOf(applicationsArray[i]))].push_back(i);
-
-    for (auto& [letter, members] : byLetter) {
-        // Stable, so that equal names keep their catalogue order and an entry's duplicates
-        // follow it within the run of its name.
-        std::stable_sort(members.begin(), members.end(), [this](std::size_t a, std::size_t b) {
-            return *nameOf(applicationsArray[a]) < *nameOf(applicationsArray[b]);
-        });
-        Section section { letter, {} };
-        section.entries.reserve(members.size());
-        std::size_t runStart = 0;
-        for (std::size_t i : members) {
-            const sv::Dictionary& entry = applicationsArray[i];
-            if (runStart < section.entries.size()
-                && *nameOf(applicationsArray[section.entries[runStart]]) != *nameOf(entry))
-                runStart = section.entries.size();
-            bool duplicate = std::any_of(section.entries.begin() + static_cast<std::ptrdiff_t>(runStart), section.entries.end(),
-                                         [&](std::size_t kept) { return applicationsArray[kept] == entry; });
-            if (!duplicate)
-                section.entries.push_back(i);
-        }
-        indexArray.push_back(letter);
-        appNamesArray.push_back(std::move(section));
-    }
+    SLVAppSections built = buildAppSections(slv::settingsSnapshot().get());
+    applicationsArray = std::move(built.applications);
+    indexArray = std::move(built.letters);
+    appNamesArray = std::move(built.sections);
 }
 
 void SLVAppListController::showErrorAlert(const std::string& message, const std::string& title)
@@ -320,9 +216,9 @@ void SLVAppListController::didSelectRowAtIndexPath(UITableView& tableView, const
         return;
     // A copy: what follows may read the catalogue again.
     sv::Dictionary entry = *found;
-    auto conflicting = SLVAppDelegate::getObjectWithKey(differences_.conflictingKey, false);
+    sv::Array conflicting = slv::lists::stored(differences_.conflictingKey);
     const std::string* identifier = sv::findString(entry, slv::key::BundleID);
-    if (identifier && slv::listContains(conflicting ? conflicting->asArray() : nullptr, *identifier)) {
+    if (identifier && slv::listContains(&conflicting, *identifier)) {
         errorAlert(std::string(differences_.conflictMessage), "Error");
         return;
     }
@@ -370,28 +266,13 @@ void SLVAppListController::willLockApplication(bool lock)
 {
     if (!bundleID)
         return;
-    if (lock) {
-        // Two confirmations for one application must not store it twice.
-        if (!slv::listContains(&identifiersArray, *bundleID)) {
-            identifiersArray.push_back(slv::identifierEntry(*bundleID));
-            saveIdentifiers();
-        }
-    } else {
-        // Every entry of the identifier goes, duplicates included.
-        auto removed = std::erase_if(identifiersArray, [this](const sv::Value& element) {
-            const std::string* identifier = slv::entryBundleID(element);
-            return identifier && *identifier == *bundleID;
-        });
-        if (removed > 0)
-            saveIdentifiers();
-    }
+    // The list read when the screen opened, kept up to date by its own changes.
+    if (lock)
+        slv::lists::add(differences_.ownKey, identifiersArray, *bundleID);
+    else
+        slv::lists::remove(differences_.ownKey, identifiersArray, *bundleID);
     if (appTable)
         appTable->reloadData();
-}
-
-void SLVAppListController::saveIdentifiers()
-{
-    SLVAppDelegate::writeDictToSave(sv::Dictionary { { std::string(differences_.ownKey), sv::Value(identifiersArray) } });
 }
 
 void SLVAppListController::popWhileTopIs(bool (*isKind)(const UIViewController&))

@@ -1,15 +1,15 @@
 #pragma once
-// What the two chooser screens share: the catalogue request and the loading overlay, the
+// What the Never and Always choosers share: the catalogue request and the loading overlay, the
 // alphabetic table with its index, the rows, the tap and the save of the screen's own list.
-// The Never and Always screens are this class with their own table of differences.
+// The two are this class with their own table of differences; Recently Closed borrows its
+// alerts and, through identifier_lists.h, its way of adding to the Never list.
 
 #include "platform/foundation/value.h"
 #include "platform/prefs/view_controller.h"
 #include "platform/ui/action_sheet.h"
-#include "platform/ui/label.h"
-#include "platform/ui/progress_hud.h"
-#include "platform/ui/progress_view.h"
 #include "platform/ui/table_view.h"
+#include "settings/chooser_sections.h"
+#include "settings/loading_overlay.h"
 
 #include <cstdint>
 #include <memory>
@@ -42,12 +42,7 @@ public:
     // Re-reads of the catalogue a screen may spend in its whole life.
     static constexpr std::int32_t kRereadBudget = 10;
 
-    // One section of the table: its letter and its catalogue entries (positions in
-    // applicationsArray), sorted by name.
-    struct Section {
-        std::string letter;
-        std::vector<std::size_t> entries;
-    };
+    using Section = SLVAppSection;
 
     ~SLVAppListController() override;
 
@@ -103,9 +98,8 @@ public:
     std::vector<Section> appNamesArray;
     std::vector<sv::Dictionary> applicationsArray;
     sv::Array identifiersArray;
-    std::shared_ptr<sv::ui::UIProgressHUD> waitHud;
-    std::shared_ptr<sv::ui::UIProgressView> loadingView;
-    std::shared_ptr<sv::ui::UILabel> loadingLabel;
+    // Over the table until the catalogue is shown.
+    SLVLoadingOverlay loading;
     std::int32_t TestApps = 0;
     std::int32_t AppLoading = 0;
 
@@ -125,7 +119,6 @@ protected:
 
 private:
     static void popWhileTopIs(bool (*isKind)(const sv::ui::UIViewController&));
-    void saveIdentifiers();
 
     const SLVAppListDifferences& differences_;
 };

@@ -1,14 +1,15 @@
 #pragma once
 // The Never screen: picks the applications that are never closed.
 
+#include "contract/settings_contract.h"
 #include "settings/app_list_controller.h"
 
 class SLVNeverAppsController : public SLVAppListController {
 public:
     static constexpr SLVAppListDifferences kDifferences {
         .title = "Never Kill",
-        .ownKey = "NeverIdentifiers",
-        .conflictingKey = "AlwaysIdentifiers",
+        .ownKey = slv::key::NeverIdentifiers,
+        .conflictingKey = slv::key::AlwaysIdentifiers,
         .conflictMessage = "You already have this application set to always be killed!",
         .confirmationFormat = "Would you like to never have %@ killed?",
         .isCustom = false,
@@ -16,8 +17,6 @@ public:
 
     // Null when the base initialiser gives nothing (the catalogue was asked for all the same).
     static std::shared_ptr<SLVNeverAppsController> initForContentSize(sv::ui::Size size);
-
-    std::string_view className() const override { return "SLVNeverAppsController"; }
 
     // Pops the Settings application's screens while the top one is a Never screen.
     static void popAllControllers() { popAllOf<SLVNeverAppsController>(); }

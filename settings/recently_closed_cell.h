@@ -16,15 +16,12 @@ public:
     static std::shared_ptr<SLVRecentlyClosedCell> initWithStyle(sv::ui::UITableViewCellStyle style,
                                                                 std::string reuseIdentifier);
 
-    std::string_view className() const override { return "SLVRecentlyClosedCell"; }
-
     // Each asks for a redraw.
     void setContent(std::shared_ptr<sv::ui::Image> icon, std::string name, std::string ago, std::string detail,
                     bool never);
 
-    void drawContentView(const sv::ui::Rect& rect) override;
-
 protected:
+    void drawContentView(const sv::ui::Rect& rect) override;
     SLVRecentlyClosedCell() = default;
 
 private:

@@ -3,7 +3,7 @@
 #include "platform/foundation/make_set_up.h"
 #include "platform/foundation/run_loop.h"
 #include "platform/ui/image.h"
-#include "settings/app_delegate.h"
+#include "settings/identifier_lists.h"
 #include "settings/never_apps_controller.h"
 #include "settings/recently_closed_cell.h"
 
@@ -13,14 +13,6 @@ using namespace sv::ui;
 
 namespace {
 const SLVAppListDifferences& never = SLVNeverAppsController::kDifferences;
-
-// The list under key as the settings file holds it now.
-sv::Array storedList(std::string_view key)
-{
-    auto stored = SLVAppDelegate::getObjectWithKey(key, false);
-    const sv::Array* list = stored ? stored->asArray() : nullptr;
-    return list ? *list : sv::Array {};
-}
 }
 
 std::shared_ptr<SLVRecentlyClosedController> SLVRecentlyClosedController::initForContentSize(Size size)
@@ -86,10 +78,10 @@ void SLVRecentlyClosedController::didSelectRowAtIndexPath(UITableView& tableView
         return;
     SLVRecentlyClosedRow row = rows_[static_cast<std::size_t>(indexPath.row)];
     // The lists as they are now: a chooser may have changed them since the screen was built.
-    sv::Array neverList = storedList(never.ownKey);
+    sv::Array neverList = slv::lists::stored(never.ownKey);
     if (slv::listContains(&neverList, row.bundleID))
         return;
-    sv::Array alwaysList = storedList(never.conflictingKey);
+    sv::Array alwaysList = slv::lists::stored(never.conflictingKey);
     if (slv::listContains(&alwaysList, row.bundleID)) {
         SLVAppListController::showErrorAlert(std::string(never.conflictMessage), "Error");
         return;
@@ -130,7 +122,7 @@ void SLVRecentlyClosedController::clickedButtonAtIndex(UIAlertView&, long button
 {
     if (buttonIndex == 0) {
         // The lists as they are now: the Always list may have taken it meanwhile.
-        sv::Array alwaysList = storedList(never.conflictingKey);
+        sv::Array alwaysList = slv::lists::stored(never.conflictingKey);
         if (confirming_ && !slv::listContains(&alwaysList, *confirming_))
             addToNeverList();
     }
@@ -141,10 +133,8 @@ void SLVRecentlyClosedController::addToNeverList()
 {
     if (!confirming_)
         return;
-    sv::Array list = storedList(never.ownKey);
-    if (!slv::listContains(&list, *confirming_)) {
-        list.push_back(slv::identifierEntry(*confirming_));
-        SLVAppDelegate::writeDictToSave(sv::Dictionary { { std::string(never.ownKey), sv::Value(list) } });
-    }
+    // The list as the file holds it now: a chooser may have changed it since the screen was built.
+    sv::Array list = slv::lists::stored(never.ownKey);
+    slv::lists::add(never.ownKey, list, *confirming_);
     reloadRows();
 }

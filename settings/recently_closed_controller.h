@@ -26,7 +26,6 @@ public:
 
     static std::shared_ptr<SLVRecentlyClosedController> initForContentSize(sv::ui::Size size);
 
-    std::string_view className() const override { return "SLVRecentlyClosedController"; }
     // Short enough for the bar beside the pane's back button.
     std::string navigationTitle() const override { return "History"; }
     std::shared_ptr<sv::ui::UIView> view() override { return table_; }

@@ -1,12 +1,13 @@
-// The root pane's class operations on the settings file and the library: its only way to them.
-#include "settings/app_delegate.h"
+#include "settings/settings_store.h"
 
 #include "contract/settings_contract.h"
 #include "platform/notify/darwin_notify.h"
 #include "settings/pending_saves.h"
 #include "settings/string_values.h"
 
-std::optional<sv::Value> SLVAppDelegate::getObjectWithKey(std::optional<std::string_view> key, bool isBool)
+namespace slv::store {
+
+std::optional<sv::Value> getObjectWithKey(std::optional<std::string_view> key, bool isBool)
 {
     if (!key)
         return std::nullopt;
@@ -25,13 +26,15 @@ std::optional<sv::Value> SLVAppDelegate::getObjectWithKey(std::optional<std::str
     return entry ? std::optional<sv::Value>(*entry) : std::nullopt;
 }
 
-void SLVAppDelegate::writeDictToSave(const std::optional<sv::Dictionary>& dict)
+void writeDictToSave(const std::optional<sv::Dictionary>& dict)
 {
     if (dict)
         SLVPendingSaves::save(*dict);
 }
 
-void SLVAppDelegate::delayLoad()
+void delayLoad()
 {
     notify_post(slv::darwin::GrabApps);
 }
+
+} // namespace slv::store

@@ -27,8 +27,6 @@ public:
     static std::shared_ptr<ZEVSliderValuePopupView> initWithFrame(const sv::ui::Rect& frame,
                                                                   std::weak_ptr<ZEVValueTrackingSliderDelegate> del);
 
-    std::string_view className() const override { return "ZEVSliderValuePopupView"; }
-
     // Quantises the value, reports it, keeps its text and asks for a redraw.
     void setValue(float value);
     float value() const { return _value; }
@@ -37,6 +35,7 @@ public:
     const std::optional<std::string>& text() const { return _text; }
     void setText(std::optional<std::string> text) { _text = std::move(text); }
 
+protected:
     void drawRect(const sv::ui::Rect& rect) override;
 
 private:
@@ -55,8 +54,6 @@ public:
                                                                  std::weak_ptr<ZEVValueTrackingSliderDelegate> del);
     // Restored from an archive: no delegate, so the balloon shows but reports to nobody.
     static std::shared_ptr<ZEVValueTrackingSlider> initWithCoder(const sv::ui::NSCoder& coder);
-
-    std::string_view className() const override { return "ZEVValueTrackingSlider"; }
 
     // The thumb's frame in the slider's coordinates, computed afresh.
     sv::ui::Rect thumbRect() const;

@@ -108,7 +108,7 @@ void Scenario::addCommand(std::string name, std::string usage, Handler handler)
 
 double Scenario::elapsed() const
 {
-    return loop_.now() - start_;
+    return (loop_.now() - start_).count();
 }
 
 void Scenario::event(std::string_view text) const

@@ -64,7 +64,7 @@ private:
 
     std::string program_;
     RunLoop& loop_;
-    double start_;
+    sv::Clock::Duration start_;
     std::map<std::string, Command, std::less<>> commands_;
     std::function<void()> afterCommand_;
     std::deque<std::pair<int, std::string>> queue_;

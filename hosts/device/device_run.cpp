@@ -5,6 +5,7 @@
 #include "hosts/device/timeline_picture.h"
 #include "platform/foundation/files.h"
 #include "contract/close_history.h"
+#include "contract/settings_contract.h"
 
 #include <cerrno>
 #include <chrono>
@@ -28,7 +29,6 @@ namespace {
 
 constexpr const char* kProgram = "sleepvane-device";
 constexpr const char* kMarker = ".sleepvane-device";
-constexpr const char* kBundle = "System/Library/PreferenceBundles/SleepvaneSettings.bundle";
 
 struct Options {
     fs::path root;
@@ -99,14 +99,14 @@ bool layOut(const Options& options)
     }
     fs::create_directories(options.root / "Library/Injection", error);
     fs::create_directories(options.root / "var/mobile/Library/Preferences", error);
-    fs::create_directories(options.root / kBundle, error);
+    fs::create_directories(options.root / slv::path::Bundle.substr(1), error);
     std::FILE* marker = std::fopen((options.root / kMarker).c_str(), "w");
     if (marker)
         std::fclose(marker);
     auto copy = fs::copy_options::overwrite_existing | fs::copy_options::recursive;
     fs::copy(SV_SLEEPWRIGHT_LIBRARY, options.root / "Library/Injection/libSleepwright.so", copy, error);
     if (!error)
-        fs::copy(SV_SETTINGS_BUNDLE_DIR, options.root / kBundle, copy, error);
+        fs::copy(SV_SETTINGS_BUNDLE_DIR, options.root / slv::path::Bundle.substr(1), copy, error);
     if (error) {
         std::fprintf(stderr, "%s: cannot install into %s: %s\n", kProgram, options.root.c_str(),
                      error.message().c_str());

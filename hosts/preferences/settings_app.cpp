@@ -178,12 +178,12 @@ SettingsApp::Result SettingsApp::open()
     if (top() != home_)
         return "open works from the Settings list (go back first)";
     if (!bundleLoaded_) {
-        auto bundle = sv::prefs::loadBundle(kBundle);
+        auto bundle = sv::prefs::loadBundle(slv::path::Bundle);
         if (!bundle)
-            return std::string("cannot load ") + kBundle;
+            return "cannot load " + std::string(slv::path::Bundle);
         bundleLoaded_ = true;
         home_->specifierForID(kEntry)->setProperty("detail", sv::Value(bundle->principalClass));
-        scenario_.event(std::string("loaded ") + kBundle);
+        scenario_.event("loaded " + std::string(slv::path::Bundle));
     }
     if (!home_->selectSpecifier(home_->specifierForID(kEntry)))
         return "the pane's bundle made no controller";
@@ -362,18 +362,19 @@ SettingsApp::Result SettingsApp::waitLoaded(double limit)
         return "no table on this screen";
     sv::RunLoop& loop = sv::RunLoop::main();
     // Real time: the catalogue comes from another process, whatever this one's clock.
-    auto start = std::chrono::steady_clock::now();
+    const sv::SteadyClock real;
+    auto start = real.now();
     auto loading = [&] {
         auto controller = top();
         return controller && findOverlay(controller->view()) && UIApplication::sharedApplication().visibleAlerts().empty();
     };
     while (loading()) {
-        double spent = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        double spent = (real.now() - start).count();
         if (spent >= limit)
             return "still loading after " + number(limit) + " s";
         loop.runOnce(std::min(0.05, limit - spent));
-        if (loop.manualClock())
-            loop.runFor(0);
+        // Timers due now fire here too when the clock moves only when moved.
+        loop.runFor(0);
         reportChanges();
     }
     return std::nullopt;

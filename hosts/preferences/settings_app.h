@@ -18,8 +18,7 @@ namespace prefs_host {
 
 class SettingsApp {
 public:
-    // The pane's bundle and its entry in the Settings list.
-    static constexpr const char* kBundle = "/System/Library/PreferenceBundles/SleepvaneSettings.bundle";
+    // The pane's entry in the Settings list.
     static constexpr const char* kEntry = "Sleepvane";
 
     explicit SettingsApp(sv::host::Scenario& scenario);

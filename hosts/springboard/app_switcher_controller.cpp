@@ -2,7 +2,7 @@
 // the running application) and the close box.
 #include "hosts/springboard/device.h"
 #include "hosts/springboard/springboard.h"
-#include "platform/home_screen.h"
+#include "contract/home_screen.h"
 #include "platform/runtime/class_builder.h"
 #include "platform/runtime/foundation_objects.h"
 

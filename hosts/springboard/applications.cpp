@@ -1,6 +1,6 @@
 #include "hosts/springboard/springboard.h"
 
-#include "platform/home_screen.h"
+#include "contract/home_screen.h"
 #include "platform/runtime/class_builder.h"
 #include "platform/runtime/foundation_objects.h"
 

@@ -2,7 +2,7 @@
 
 #include "hosts/springboard/springboard.h"
 #include "platform/foundation/notification_center.h"
-#include "platform/home_screen.h"
+#include "contract/home_screen.h"
 #include "platform/kernel/kernel.h"
 
 #include <algorithm>

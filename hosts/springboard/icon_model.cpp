@@ -1,7 +1,7 @@
 #include "hosts/springboard/icon_model.h"
 
 #include "hosts/springboard/springboard.h"
-#include "platform/home_screen.h"
+#include "contract/home_screen.h"
 #include "platform/runtime/class_builder.h"
 #include "platform/runtime/foundation_objects.h"
 #include "platform/foundation/string_case.h"

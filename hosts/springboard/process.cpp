@@ -1,7 +1,7 @@
 // "SBProcess" and what "SBApplication" says about its process and declared background modes.
 #include "hosts/springboard/device.h"
 #include "hosts/springboard/springboard.h"
-#include "platform/home_screen.h"
+#include "contract/home_screen.h"
 #include "platform/runtime/class_builder.h"
 
 namespace sb {

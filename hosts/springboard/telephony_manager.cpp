@@ -1,6 +1,6 @@
 // "SBTelephonyManager": whether a call is active, ringing or being placed (`call`).
 #include "hosts/springboard/device.h"
-#include "platform/home_screen.h"
+#include "contract/home_screen.h"
 #include "platform/runtime/class_builder.h"
 
 namespace sb {

@@ -1,7 +1,7 @@
 #include "platform/foundation/bundle.h"
 
 #include "platform/foundation/files.h"
-#include "platform/foundation/property_list.h"
+#include "platform/foundation/plist/property_list.h"
 
 #include <climits>
 #include <unistd.h>

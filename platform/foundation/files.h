@@ -4,11 +4,16 @@
 // written outside it: a path with "." or ".." is refused, and no link inside the root is
 // followed, so a planted one makes the operation fail instead of leading elsewhere.
 
+#include "platform/foundation/file_descriptor.h"
+
+#include <chrono>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <sys/types.h>
+#include <utility>
 #include <vector>
 
 namespace sv::fs {
@@ -25,16 +30,17 @@ std::string resolve(std::string_view devicePath);
 class Folder {
 public:
     Folder() = default;
-    explicit Folder(int fd) : fd_(fd) { }
-    Folder(Folder&& other) noexcept;
-    Folder& operator=(Folder&& other) noexcept;
-    ~Folder();
-    int fd() const { return fd_; }
-    explicit operator bool() const { return fd_ >= 0; }
+    explicit Folder(FileDescriptor fd) : fd_(std::move(fd)) { }
+    int fd() const { return fd_.get(); }
+    explicit operator bool() const { return static_cast<bool>(fd_); }
 
 private:
-    int fd_ = -1;
+    FileDescriptor fd_;
 };
+
+// A name that stays inside the folder it is taken in: not empty, not "." or "..", no "/" and
+// no NUL.
+bool isPlainName(std::string_view name);
 
 // The folder at a device path, reached without following any link; nothing if there is none.
 std::optional<Folder> openFolder(std::string_view devicePath);
@@ -55,6 +61,11 @@ std::optional<std::vector<std::uint8_t>> readData(std::string_view devicePath,
 enum class Comparison { Unreadable, Same, Changed };
 Comparison readDataAgain(std::string_view devicePath, const std::vector<std::uint8_t>& known,
                          std::vector<std::uint8_t>& changed, std::size_t maximumSize = SIZE_MAX);
+// The first head.size() and the last tail.size() bytes of the regular file name (a plain name,
+// no link followed) directly in folder; false when there is no such file or it is shorter than
+// both together. For checking that a file was written to its end without reading all of it.
+bool readEndsIn(const Folder& folder, std::string_view name, std::span<std::uint8_t> head,
+                std::span<std::uint8_t> tail);
 
 // Whether a whole-file write waits for its bytes to reach the disk before it renames them into
 // place. Either way every process sees the old or the new file, never a part, whenever a writer
@@ -101,17 +112,21 @@ public:
 
 private:
     FileLock() = default;
-    int fd_ = -1;
+    FileDescriptor fd_;
 };
 
 // Opens the folder at a device path with flags (O_RDONLY to list it, say) in one call that
-// follows no link on the way: a descriptor, or minus the error: -ELOOP for a link, -ENOENT for a
-// missing folder, -ENOSYS where the kernel cannot and the caller walks one folder at a time.
-int openFolderBeneathRoot(std::string_view devicePath, int flags);
+// follows no link on the way. When it is not opened, error says why: ELOOP for a link, ENOENT
+// for a missing folder, ENOSYS where the kernel cannot and the caller walks one folder at a time.
+FileDescriptor openFolderBeneathRoot(std::string_view devicePath, int flags, int& error);
 
 // For tests: reach every folder one at a time, as on a kernel that cannot resolve a whole path
 // beneath the root in one call.
 void resolveOneFolderAtATimeForTesting(bool enabled);
+
+// The time the file system dates changes with now: the system's wall clock, whatever clock the
+// run loop keeps.
+std::chrono::system_clock::time_point fileTimeNow();
 
 // The home folder of the device's user.
 std::string homeDirectory();

@@ -10,10 +10,9 @@
 
 namespace sv {
 
-double SteadyClock::now() const
+Clock::Duration SteadyClock::now() const
 {
-    using namespace std::chrono;
-    return duration<double>(steady_clock::now().time_since_epoch()).count();
+    return std::chrono::steady_clock::now().time_since_epoch();
 }
 
 RunLoop& RunLoop::main()
@@ -27,13 +26,12 @@ RunLoop::RunLoop() : clock_(std::make_shared<SteadyClock>()) { }
 void RunLoop::setClock(std::shared_ptr<Clock> clock)
 {
     clock_ = std::move(clock);
-    manual_ = dynamic_cast<ManualClock*>(clock_.get());
 }
 
 RunLoop::TimerId RunLoop::scheduleTimer(double interval, std::function<void()> action)
 {
     TimerId id = nextId_++;
-    timers_.emplace(TimerKey { now() + std::max(0.0, interval), id }, std::move(action));
+    timers_.emplace(TimerKey { nowSeconds() + std::max(0.0, interval), id }, std::move(action));
     return id;
 }
 
@@ -110,33 +108,34 @@ void RunLoop::drainSources()
 void RunLoop::runOnce(double maxWait)
 {
     double wait = std::max(0.0, maxWait);
-    // The manual clock moves only through runFor; meanwhile the loop just waits for sources.
-    if (!timers_.empty() && !manual_)
-        wait = std::min(wait, std::max(0.0, timers_.begin()->first.fireAt - now()));
+    // A clock that moves only when moved moves only through runFor; meanwhile the loop just
+    // waits for sources.
+    if (!timers_.empty() && !clock_->movesOnlyWhenMoved())
+        wait = std::min(wait, std::max(0.0, timers_.begin()->first.fireAt - nowSeconds()));
     int milliseconds = static_cast<int>(std::min(std::ceil(wait * 1000), 3600e3));
     dispatchSources(milliseconds);
-    double current = now();
+    double current = nowSeconds();
     while (!stopped_ && fireNextDueTimer(current)) { }
 }
 
 void RunLoop::runFor(double seconds)
 {
-    double deadline = now() + std::max(0.0, seconds);
-    if (manual_) {
+    double deadline = nowSeconds() + std::max(0.0, seconds);
+    if (clock_->movesOnlyWhenMoved()) {
         drainSources();
         while (!stopped_ && !timers_.empty() && timers_.begin()->first.fireAt <= deadline) {
-            manual_->set(std::max(manual_->now(), timers_.begin()->first.fireAt));
-            fireNextDueTimer(manual_->now());
+            clock_->advanceTo(Clock::Duration(timers_.begin()->first.fireAt));
+            fireNextDueTimer(nowSeconds());
             drainSources();
         }
-        manual_->set(std::max(manual_->now(), deadline));
+        clock_->advanceTo(Clock::Duration(deadline));
         drainSources();
         return;
     }
-    while (!stopped_ && now() < deadline)
-        runOnce(deadline - now());
+    while (!stopped_ && nowSeconds() < deadline)
+        runOnce(deadline - nowSeconds());
     drainSources();
-    while (!stopped_ && fireNextDueTimer(now())) { }
+    while (!stopped_ && fireNextDueTimer(nowSeconds())) { }
 }
 
 void RunLoop::run()

@@ -26,11 +26,9 @@ public:
     // Replaces the clock; pending timers keep their fire times.
     void setClock(std::shared_ptr<Clock> clock);
     const Clock& clock() const { return *clock_; }
-    double now() const { return clock_->now(); }
+    Clock::Duration now() const { return clock_->now(); }
     // The wall time of the same clock: dates and "how long ago" read this, never the system's.
-    std::chrono::system_clock::time_point wallNow() const { return clock_->wallNow(); }
-    // The manual clock in use, or null with a real one.
-    ManualClock* manualClock() const { return manual_; }
+    Clock::WallTime wallNow() const { return clock_->wallNow(); }
 
     // A one-shot timer firing after interval seconds. The action (and whatever it captures) is
     // kept until the timer has fired, then destroyed.
@@ -45,8 +43,9 @@ public:
 
     // Waits at most maxWait seconds for a source or a timer, then dispatches what is ready.
     void runOnce(double maxWait);
-    // Runs for the given time: with a real clock by waiting, with the manual clock by moving it
-    // from one due timer to the next and delivering every ready source before each move.
+    // Runs for the given time: with a clock that moves by itself by waiting, with one that moves
+    // only when moved by moving it from one due timer to the next and delivering every ready
+    // source before each move.
     void runFor(double seconds);
     // Runs until stop().
     void run();
@@ -68,10 +67,10 @@ private:
     };
 
     bool fireNextDueTimer(double upTo);
+    double nowSeconds() const { return clock_->now().count(); }
     bool dispatchSources(int timeoutMilliseconds);
 
     std::shared_ptr<Clock> clock_;
-    ManualClock* manual_ = nullptr;
     std::map<TimerKey, std::function<void()>> timers_;
     std::map<SourceId, std::pair<int, std::function<void()>>> sources_;
     std::uint64_t nextId_ = 1;

@@ -41,49 +41,42 @@ std::optional<NotifyFolder> NotifyFolder::open(bool create, std::string* problem
     const std::string& root = fs::deviceRoot();
     if (root.empty())
         return fail(ENOENT);
-    auto opened = [&](int fd) -> std::optional<NotifyFolder> {
+    auto opened = [&](fs::FileDescriptor fd) -> std::optional<NotifyFolder> {
         struct stat info;
-        if (::fstat(fd, &info) != 0) {
-            int error = errno;
-            ::close(fd);
-            return fail(error);
-        }
-        return NotifyFolder(fd, root + kFolder, info.st_dev, info.st_ino);
+        if (::fstat(fd.get(), &info) != 0)
+            return fail(errno);
+        return NotifyFolder(fd.release(), root + kFolder, info.st_dev, info.st_ino);
     };
     // Where the folder is there, or plainly missing, the kernel finds out in one call.
-    int direct = fs::openFolderBeneathRoot(kFolder, O_RDONLY);
-    if (direct >= 0)
-        return opened(direct);
-    if (direct == -ENOENT && !create)
+    int directError = 0;
+    if (auto direct = fs::openFolderBeneathRoot(kFolder, O_RDONLY, directError))
+        return opened(std::move(direct));
+    if (directError == ENOENT && !create)
         return fail(ENOENT);
     // The root itself is the host's to choose; below it nothing is followed.
-    int fd = ::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
+    fs::FileDescriptor fd(::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!fd)
         return fail(errno);
     std::string_view rest = std::string_view(kFolder).substr(1);
     while (!rest.empty()) {
         std::size_t slash = rest.find('/');
         std::string part(rest.substr(0, slash));
         rest = slash == std::string_view::npos ? std::string_view() : rest.substr(slash + 1);
-        int next = ::openat(fd, part.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        if (next < 0 && errno == ENOENT && create) {
-            if (::mkdirat(fd, part.c_str(), 0755) != 0 && errno != EEXIST) {
-                int error = errno;
-                ::close(fd);
-                return fail(error);
-            }
-            next = ::openat(fd, part.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        fs::FileDescriptor next(::openat(fd.get(), part.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        if (!next && errno == ENOENT && create) {
+            if (::mkdirat(fd.get(), part.c_str(), 0755) != 0 && errno != EEXIST)
+                return fail(errno);
+            next.reset(::openat(fd.get(), part.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
         }
         int error = errno;
         struct stat info;
-        if (next < 0 && ::fstatat(fd, part.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(info.st_mode))
+        if (!next && ::fstatat(fd.get(), part.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(info.st_mode))
             error = ELOOP;
-        ::close(fd);
-        if (next < 0)
+        if (!next)
             return fail(error);
-        fd = next;
+        fd = std::move(next);
     }
-    return opened(fd);
+    return opened(std::move(fd));
 }
 
 NotifyFolder::NotifyFolder(NotifyFolder&& other) noexcept

@@ -2,7 +2,7 @@
 
 #include "platform/foundation/files.h"
 #include "platform/foundation/log.h"
-#include "platform/foundation/property_list.h"
+#include "platform/foundation/plist/property_list.h"
 #include "platform/prefs/view_controller.h"
 
 #include <dlfcn.h>

@@ -2,7 +2,7 @@
 
 #include "platform/foundation/files.h"
 #include "platform/foundation/make_set_up.h"
-#include "platform/foundation/property_list.h"
+#include "platform/foundation/plist/property_list.h"
 #include "platform/prefs/controller_registry.h"
 #include "platform/ui/label.h"
 #include "platform/ui/navigation_controller.h"

@@ -19,8 +19,6 @@ class PSListController : public PSViewController {
 public:
     static std::shared_ptr<PSListController> initForContentSize(ui::Size size);
 
-    std::string_view className() const override { return "PSListController"; }
-
     // The rows of the specifier list "<name>.plist" in this class's bundle, targeted at target;
     // the list's "title" becomes the target's title. Empty when the list cannot be read.
     Specifiers loadSpecifiersFromPlistName(std::string_view name, PSListController* target);

@@ -12,8 +12,6 @@ class PSTableCell : public ui::UITableViewCell {
 public:
     static std::shared_ptr<PSTableCell> initWithSpecifier(std::shared_ptr<PSSpecifier> specifier);
 
-    std::string_view className() const override { return "PSTableCell"; }
-
     const std::shared_ptr<PSSpecifier>& specifier() const { return specifier_; }
     // The switch of a switch row; null for other rows.
     std::shared_ptr<ui::UISwitch> control() const { return control_; }

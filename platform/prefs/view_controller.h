@@ -15,8 +15,6 @@ public:
     // Null when the content size is not a usable size.
     static std::shared_ptr<PSViewController> initForContentSize(ui::Size size);
 
-    std::string_view className() const override { return "PSViewController"; }
-
     // The row that opened this screen, if any.
     const std::shared_ptr<PSSpecifier>& specifier() const { return specifier_; }
     void setSpecifier(std::shared_ptr<PSSpecifier> specifier) { specifier_ = std::move(specifier); }

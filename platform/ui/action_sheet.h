@@ -32,8 +32,6 @@ public:
                                                         std::optional<std::string> destructiveButtonTitle,
                                                         std::vector<std::string> otherButtonTitles);
 
-    std::string_view className() const override { return "UIActionSheet"; }
-
     std::shared_ptr<UIActionSheetDelegate> delegate() const { return delegate_.lock(); }
     UIActionSheetStyle actionSheetStyle() const { return style_; }
     void setActionSheetStyle(UIActionSheetStyle style);
@@ -44,9 +42,8 @@ public:
     // Shown over the screen the view is on.
     void showInView(const std::shared_ptr<UIView>& view);
 
-    void drawRect(const Rect& rect) override;
-
 protected:
+    void drawRect(const Rect& rect) override;
     UIActionSheet() = default;
     void clickedButtonAtIndex(long index) override;
 

@@ -29,16 +29,13 @@ public:
                                                       std::optional<std::string> cancelButtonTitle,
                                                       std::vector<std::string> otherButtonTitles);
 
-    std::string_view className() const override { return "UIAlertView"; }
-
     const std::string& message() const { return message_; }
     std::shared_ptr<UIAlertViewDelegate> delegate() const { return delegate_.lock(); }
 
     void show() { present(); }
 
-    void drawRect(const Rect& rect) override;
-
 protected:
+    void drawRect(const Rect& rect) override;
     UIAlertView() = default;
     void clickedButtonAtIndex(long index) override;
 

@@ -16,7 +16,6 @@ enum UIControlEvents : unsigned {
 
 class UIControl : public UIView {
 public:
-    std::string_view className() const override { return "UIControl"; }
 
     // Tracking handlers, called by the touch delivery below. Begin and continue answer whether
     // tracking goes on.

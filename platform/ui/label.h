@@ -13,8 +13,6 @@ class UILabel : public UIView {
 public:
     static std::shared_ptr<UILabel> initWithFrame(const Rect& frame);
 
-    std::string_view className() const override { return "UILabel"; }
-
     const std::string& text() const { return text_; }
     void setText(std::string text);
     const UIFont& font() const { return font_; }
@@ -37,9 +35,8 @@ public:
     // The font the text is drawn in at the current width.
     UIFont fittedFont() const;
 
-    void drawRect(const Rect& rect) override;
-
 protected:
+    void drawRect(const Rect& rect) override;
     UILabel();
     bool setUpWithFrame(const Rect& frame);
 

@@ -11,16 +11,15 @@ namespace sv::ui {
 namespace {
     // The bar: a blue-grey band, the title in its middle and, below the root, a back button
     // named after the screen underneath.
-    class NavigationBar final : public UIView {
+    class UINavigationBar final : public UIView {
     public:
-        static std::shared_ptr<NavigationBar> make(const Rect& frame)
+        static std::shared_ptr<UINavigationBar> make(const Rect& frame)
         {
-            auto bar = sv::makeSetUp(new NavigationBar, &NavigationBar::setUpWithFrame, frame);
+            auto bar = sv::makeSetUp(new UINavigationBar, &UINavigationBar::setUpWithFrame, frame);
             if (bar)
                 bar->setBackgroundColor(UIColor::colorWithRed(0.43f, 0.52f, 0.64f, 1));
             return bar;
         }
-        std::string_view className() const override { return "UINavigationBar"; }
 
         void setTitles(std::string title, std::string back)
         {
@@ -29,6 +28,7 @@ namespace {
             setNeedsDisplay();
         }
 
+    protected:
         void drawRect(const Rect&) override
         {
             Rect b = bounds();
@@ -58,7 +58,7 @@ namespace {
         }
 
     private:
-        NavigationBar() = default;
+        UINavigationBar() = default;
         std::string title_;
         std::string back_;
     };
@@ -86,7 +86,7 @@ void UINavigationController::loadView()
 {
     auto view = UIView::initWithFrame({ 0, 0, kViewSize.width, kViewSize.height });
     view->setBackgroundColor(UIColor::whiteColor());
-    bar_ = NavigationBar::make({ 0, 0, kViewSize.width, kBarHeight });
+    bar_ = UINavigationBar::make({ 0, 0, kViewSize.width, kBarHeight });
     view->addSubview(bar_);
     setView(std::move(view));
     showTop();
@@ -102,7 +102,7 @@ void UINavigationController::showTop()
     auto top = topViewController();
     if (isViewLoaded()) {
         std::string back = controllers_.size() > 1 ? controllers_[controllers_.size() - 2]->navigationTitle() : "";
-        static_cast<NavigationBar&>(*bar_).setTitles(top ? top->navigationTitle() : "", std::move(back));
+        static_cast<UINavigationBar&>(*bar_).setTitles(top ? top->navigationTitle() : "", std::move(back));
         if (content_)
             content_->removeFromSuperview();
         content_ = nullptr;

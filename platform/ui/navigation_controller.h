@@ -18,8 +18,6 @@ public:
     static std::shared_ptr<UINavigationController> initWithRootViewController(std::shared_ptr<UIViewController> root);
     ~UINavigationController() override;
 
-    std::string_view className() const override { return "UINavigationController"; }
-
     // Appearance calls go to the controllers as they come and go; the top view is laid out
     // before it is told it appeared.
     void pushViewController(std::shared_ptr<UIViewController> controller, bool animated);

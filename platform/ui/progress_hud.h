@@ -12,8 +12,6 @@ class UIProgressHUD : public UIView {
 public:
     static std::shared_ptr<UIProgressHUD> initWithFrame(const Rect& frame);
 
-    std::string_view className() const override { return "UIProgressHUD"; }
-
     const std::string& text() const { return text_; }
     void setText(std::string text);
     // Becomes a subview of the view (on top of its other subviews).
@@ -22,9 +20,8 @@ public:
     void done();
     bool isDone() const { return done_; }
 
-    void drawRect(const Rect& rect) override;
-
 protected:
+    void drawRect(const Rect& rect) override;
     UIProgressHUD() = default;
 
 private:

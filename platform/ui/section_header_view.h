@@ -12,16 +12,15 @@
 namespace sv::ui::detail {
 
 // A plain-style section header: a grey band with the title in white.
-class SectionHeaderView final : public UIView {
+class UITableViewHeaderFooterView final : public UIView {
 public:
-    static std::shared_ptr<SectionHeaderView> make(std::string title)
+    static std::shared_ptr<UITableViewHeaderFooterView> make(std::string title)
     {
-        auto view = sv::makeSetUp(new SectionHeaderView, &SectionHeaderView::setUpWithFrame, RectZero);
+        auto view = sv::makeSetUp(new UITableViewHeaderFooterView, &UITableViewHeaderFooterView::setUpWithFrame, RectZero);
         if (view)
             view->title_ = std::move(title);
         return view;
     }
-    std::string_view className() const override { return "UITableViewHeaderFooterView"; }
     const std::string& title() const { return title_; }
     void setTitle(std::string title)
     {
@@ -31,6 +30,7 @@ public:
         }
     }
 
+protected:
     void drawRect(const Rect&) override
     {
         Rect b = bounds();
@@ -48,7 +48,7 @@ public:
     }
 
 private:
-    SectionHeaderView() = default;
+    UITableViewHeaderFooterView() = default;
     std::string title_;
 };
 

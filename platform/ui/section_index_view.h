@@ -13,13 +13,12 @@
 namespace sv::ui::detail {
 
 // The section index: its titles spread down the right edge.
-class SectionIndexView final : public UIView {
+class UITableViewIndex final : public UIView {
 public:
-    static std::shared_ptr<SectionIndexView> make()
+    static std::shared_ptr<UITableViewIndex> make()
     {
-        return sv::makeSetUp(new SectionIndexView, &SectionIndexView::setUpWithFrame, RectZero);
+        return sv::makeSetUp(new UITableViewIndex, &UITableViewIndex::setUpWithFrame, RectZero);
     }
-    std::string_view className() const override { return "UITableViewIndex"; }
     void setTitles(const std::vector<std::string>& titles)
     {
         if (titles != titles_) {
@@ -28,6 +27,7 @@ public:
         }
     }
 
+protected:
     void drawRect(const Rect&) override
     {
         if (titles_.empty())
@@ -45,7 +45,7 @@ public:
     }
 
 private:
-    SectionIndexView() = default;
+    UITableViewIndex() = default;
     std::vector<std::string> titles_;
 };
 

@@ -19,8 +19,6 @@ public:
     static std::shared_ptr<UISlider> initWithFrame(const Rect& frame);
     static std::shared_ptr<UISlider> initWithCoder(const NSCoder& coder);
 
-    std::string_view className() const override { return "UISlider"; }
-
     float value() const { return value_; }
     // Kept between the minimum and the maximum; no action is sent for a value set by program.
     void setValue(float value);
@@ -46,9 +44,8 @@ public:
     void endTrackingWithTouch(const UITouch* touch, const UIEvent* event) override;
     void cancelTrackingWithEvent(const UIEvent* event) override;
 
-    void drawRect(const Rect& rect) override;
-
 protected:
+    void drawRect(const Rect& rect) override;
     UISlider() = default;
     bool setUpWithFrame(const Rect& frame);
     bool setUpWithCoder(const NSCoder& coder);

@@ -12,16 +12,14 @@ public:
     // The frame's size is ignored: a switch is always kSize.
     static std::shared_ptr<UISwitch> initWithFrame(const Rect& frame);
 
-    std::string_view className() const override { return "UISwitch"; }
-
     bool isOn() const { return on_; }
     void setOn(bool on, bool animated = false);
 
     bool beginTrackingWithTouch(const UITouch& touch, const UIEvent* event) override;
     void endTrackingWithTouch(const UITouch* touch, const UIEvent* event) override;
-    void drawRect(const Rect& rect) override;
 
 protected:
+    void drawRect(const Rect& rect) override;
     UISwitch() = default;
     bool setUpWithFrame(const Rect& frame);
 

@@ -349,9 +349,9 @@ void UITableView::placeHeaders()
         std::shared_ptr<UIView> header;
         if (found != headers_.end()) {
             header = found->second;
-            static_cast<detail::SectionHeaderView&>(*header).setTitle(*section.title);
+            static_cast<detail::UITableViewHeaderFooterView&>(*header).setTitle(*section.title);
         } else {
-            header = detail::SectionHeaderView::make(*section.title);
+            header = detail::UITableViewHeaderFooterView::make(*section.title);
             insertSubviewAtIndex(header, visible_.size());
         }
         header->setFrame({ 0, y, bounds().width(), kHeaderHeight });
@@ -372,10 +372,10 @@ void UITableView::placeIndex()
         return;
     }
     if (!index_) {
-        index_ = detail::SectionIndexView::make();
+        index_ = detail::UITableViewIndex::make();
         insertSubviewAtIndex(index_, visible_.size() + headers_.size());
     }
-    static_cast<detail::SectionIndexView&>(*index_).setTitles(indexTitles_);
+    static_cast<detail::UITableViewIndex&>(*index_).setTitles(indexTitles_);
     index_->setFrame({ bounds().width() - kIndexWidth, bounds().y(), kIndexWidth, bounds().height() });
 }
 

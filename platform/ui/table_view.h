@@ -72,8 +72,6 @@ public:
     static std::shared_ptr<UITableView> initWithFrame(const Rect& frame, UITableViewStyle style);
     ~UITableView() override;
 
-    std::string_view className() const override { return "UITableView"; }
-
     UITableViewStyle style() const { return style_; }
     // The table asks the data source itself at its first layout unless reloadData came first.
     void setDataSource(std::weak_ptr<UITableViewDataSource> dataSource);
@@ -137,10 +135,9 @@ public:
     // and handed to visit; a cell not on screen then goes to the pool (hosts describing rows).
     void visitCellForRowAtIndexPath(const NSIndexPath& indexPath, const std::function<void(UITableViewCell&)>& visit);
 
+protected:
     void layoutSubviews() override;
     void drawRect(const Rect& rect) override;
-
-protected:
     UITableView() = default;
     bool setUpWithFrame(const Rect& frame, UITableViewStyle style);
 

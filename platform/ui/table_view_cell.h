@@ -27,8 +27,6 @@ public:
 
     static std::shared_ptr<UITableViewCell> initWithStyle(UITableViewCellStyle style, std::string reuseIdentifier);
 
-    std::string_view className() const override { return "UITableViewCell"; }
-
     UITableViewCellStyle style() const { return style_; }
     const std::string& reuseIdentifier() const { return reuseIdentifier_; }
     const std::shared_ptr<UILabel>& textLabel() const { return textLabel_; }
@@ -63,10 +61,9 @@ public:
     // Before a table hands the cell out again: back to plain, unselected, not editing.
     virtual void prepareForReuse();
 
+protected:
     void layoutSubviews() override;
     void drawRect(const Rect& rect) override;
-
-protected:
     UITableViewCell() = default;
     bool setUpWithStyle(UITableViewCellStyle style, std::string reuseIdentifier);
 

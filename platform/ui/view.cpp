@@ -1,6 +1,7 @@
 #include "platform/ui/view.h"
 
 #include "platform/foundation/make_set_up.h"
+#include "platform/runtime/class_name.h"
 #include "platform/ui/coder.h"
 #include "platform/ui/view_controller.h"
 
@@ -38,6 +39,11 @@ std::shared_ptr<UIView> UIView::initWithFrame(const Rect& frame)
 std::shared_ptr<UIView> UIView::initWithCoder(const NSCoder& coder)
 {
     return sv::makeSetUp(new UIView, &UIView::setUpWithCoder, coder);
+}
+
+std::string_view UIView::className() const
+{
+    return rt::classNameOf(typeid(*this));
 }
 
 UIView::~UIView()

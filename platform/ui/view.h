@@ -28,7 +28,7 @@ public:
     UIView& operator=(const UIView&) = delete;
 
     // The class's name, as the runtime would answer it (exact class, not a kind).
-    virtual std::string_view className() const { return "UIView"; }
+    std::string_view className() const;
 
     const Rect& frame() const { return frame_; }
     virtual void setFrame(const Rect& frame);
@@ -65,21 +65,20 @@ public:
     Point convertPointFromView(Point point, const UIView* view) const;
     Rect convertRectToView(const Rect& rect, const UIView* view) const;
 
-    // Drawing: drawRect paints the view's own content into the current context. Views that draw
-    // through another view pass the request on.
+    // Drawing: paint has drawRect paint the view's own content (not its subviews) into the
+    // current context. Views that draw through another view pass the request on.
     virtual void setNeedsDisplay();
     bool needsDisplay() const { return needsDisplay_; }
     // How many times a redraw was asked for since the view was made (tests and hosts).
     int displayRequests() const { return displayRequests_; }
     void displayed() { needsDisplay_ = false; }
-    virtual void drawRect(const Rect& rect);
+    void paint(const Rect& rect) { drawRect(rect); }
 
     // Layout: layoutSubviews runs on layoutIfNeeded once a layout was asked for.
     void setNeedsLayout() { needsLayout_ = true; }
     bool needsLayout() const { return needsLayout_; }
     // Lays out this view and, then, its subviews.
     void layoutIfNeeded();
-    virtual void layoutSubviews() { }
 
     // Animation blocks. Alpha changes made inside a block are recorded with the block's duration
     // and take their final value at once (nothing is tweened).
@@ -100,6 +99,9 @@ public:
     void setViewController(UIViewController* controller) { viewController_ = controller; }
 
 protected:
+    // The hooks a subclass fills in: reached only through paint and layoutIfNeeded.
+    virtual void drawRect(const Rect& rect);
+    virtual void layoutSubviews() { }
     UIView() = default;
     // The initialiser steps; false when the view cannot be made.
     bool setUpWithFrame(const Rect& frame);

@@ -1,12 +1,18 @@
 #include "platform/ui/view_controller.h"
 
 #include "platform/foundation/make_set_up.h"
+#include "platform/runtime/class_name.h"
 
 namespace sv::ui {
 
 std::shared_ptr<UIViewController> UIViewController::init()
 {
     return sv::makeSetUp(new UIViewController, &UIViewController::setUp);
+}
+
+std::string_view UIViewController::className() const
+{
+    return rt::classNameOf(typeid(*this));
 }
 
 UIViewController::~UIViewController()

@@ -23,8 +23,8 @@ public:
     UIViewController(const UIViewController&) = delete;
     UIViewController& operator=(const UIViewController&) = delete;
 
-    // The class's name, as the runtime would answer it.
-    virtual std::string_view className() const { return "UIViewController"; }
+    // The class's name, as the runtime would answer it (exact class, not a kind).
+    std::string_view className() const;
 
     // The view, made by loadView on first use.
     virtual std::shared_ptr<UIView> view();

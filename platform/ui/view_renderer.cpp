@@ -28,7 +28,7 @@ namespace {
         }
         context.saveState();
         UIGraphicsPushContext(&context);
-        view.drawRect(bounds);
+        view.paint(bounds);
         UIGraphicsPopContext();
         context.restoreState();
         view.displayed();

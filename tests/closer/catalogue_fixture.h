@@ -6,7 +6,7 @@
 #include "tests/closer/closer_fixture.h"
 
 #include "platform/foundation/files.h"
-#include "platform/foundation/property_list.h"
+#include "platform/foundation/plist/property_list.h"
 #include "platform/runtime/foundation_objects.h"
 #include "platform/runtime/object.h"
 

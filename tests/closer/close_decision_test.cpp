@@ -1,7 +1,7 @@
 #include "contract/settings_contract.h"
 #include "contract/threshold.h"
 #include "platform/foundation/notification_center.h"
-#include "platform/foundation/property_list.h"
+#include "platform/foundation/plist/property_list.h"
 #include "tests/closer/closer_fixture.h"
 
 #include <algorithm>

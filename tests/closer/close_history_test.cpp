@@ -3,7 +3,7 @@
 #include "closer/close_history.h"
 #include "platform/foundation/files.h"
 #include "platform/foundation/log.h"
-#include "platform/foundation/property_list.h"
+#include "platform/foundation/plist/property_list.h"
 #include "tests/support/process_test.h"
 
 #include <filesystem>

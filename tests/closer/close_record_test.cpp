@@ -2,7 +2,7 @@
 // never stops a close.
 #include "closer/close_history.h"
 #include "contract/settings_contract.h"
-#include "platform/foundation/property_list.h"
+#include "platform/foundation/plist/property_list.h"
 #include "tests/closer/closer_fixture.h"
 
 #include <filesystem>

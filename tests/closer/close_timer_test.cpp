@@ -1,4 +1,5 @@
 #include "closer/close_timer.h"
+#include "closer/recheck_chain.h"
 #include "contract/settings_contract.h"
 #include "platform/foundation/notification_center.h"
 #include "platform/runtime/foundation_objects.h"

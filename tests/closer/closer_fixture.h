@@ -4,8 +4,12 @@
 
 #include "closer/close_history.h"
 #include "closer/close_timer.h"
+#include "closer/app_launch.h"
+#include "closer/catalogue_export.h"
+#include "closer/recheck_chain.h"
 #include "closer/held_back.h"
 #include "closer/sleepwright.h"
+#include "closer/suspects.h"
 #include "closer/usage.h"
 #include "hosts/common/scenario.h"
 #include "hosts/springboard/device.h"

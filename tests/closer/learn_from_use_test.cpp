@@ -4,7 +4,7 @@
 #include "contract/settings_contract.h"
 #include "contract/usage.h"
 #include "platform/foundation/files.h"
-#include "platform/foundation/property_list.h"
+#include "platform/foundation/plist/property_list.h"
 #include "platform/foundation/run_loop.h"
 #include "tests/closer/closer_fixture.h"
 

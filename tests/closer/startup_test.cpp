@@ -1,6 +1,6 @@
 #include "tests/closer/closer_fixture.h"
 
-#include "platform/home_screen.h"
+#include "contract/home_screen.h"
 #include "platform/runtime/class_builder.h"
 #include "tests/support/device_root.h"
 

@@ -7,8 +7,8 @@
 // rest are its new bytes.
 #include "platform/foundation/files.h"
 #include "tests/fuzz/same_value.h"
-#include "platform/foundation/property_list.h"
-#include "platform/foundation/property_list_cache.h"
+#include "platform/foundation/plist/property_list.h"
+#include "platform/foundation/plist/property_list_cache.h"
 
 #include <cmath>
 #include <cstdint>

@@ -5,14 +5,15 @@
 #include "contract/settings_contract.h"
 #include "platform/foundation/files.h"
 #include "tests/fuzz/same_value.h"
-#include "platform/foundation/property_list.h"
+#include "platform/foundation/plist/property_list.h"
 #include "platform/foundation/string_number.h"
-#include "platform/foundation/xml_writer.h"
+#include "platform/foundation/plist/xml_writer.h"
 #include "platform/ui/application.h"
 #include "platform/ui/image.h"
 #include "platform/ui/table_view.h"
 #include "settings/always_apps_controller.h"
 #include "settings/app_delegate.h"
+#include "settings/settings_store.h"
 #include "settings/never_apps_controller.h"
 
 #include <algorithm>
@@ -83,8 +84,8 @@ void readAsThePane()
     volatile std::int64_t sink = 0;
     for (auto key : { slv::key::RamValue, slv::key::AlwaysIdentifiers, slv::key::NeverIdentifiers, slv::key::AlwaysKill,
                       slv::key::ApplicationData, slv::key::ApplicationsNumber, std::string_view("") }) {
-        auto value = SLVAppDelegate::getObjectWithKey(key, false);
-        auto flag = SLVAppDelegate::getObjectWithKey(key, true);
+        auto value = slv::store::getObjectWithKey(key, false);
+        auto flag = slv::store::getObjectWithKey(key, true);
         check(flag && flag->boolValue(), "a boolean read answered no boolean");
         if (!value)
             continue;
@@ -104,7 +105,7 @@ void readAsThePane()
             }
         }
     }
-    check(!SLVAppDelegate::getObjectWithKey(std::nullopt, false), "a missing key answered a value");
+    check(!slv::store::getObjectWithKey(std::nullopt, false), "a missing key answered a value");
     (void)sink;
 }
 
@@ -167,7 +168,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         check(thresholdFrom(librarySettings) == slv::kDefaultRamValue, "an unreadable file did not give the default");
 
     // A save of the pane: on a dictionary it keeps every key; on anything else it writes nothing.
-    SLVAppDelegate::writeDictToSave(sv::Dictionary { { std::string(slv::key::RamValue), sv::Value(120) } });
+    slv::store::writeDictToSave(sv::Dictionary { { std::string(slv::key::RamValue), sv::Value(120) } });
     auto bytes = sv::fs::readData(slv::settingsPath());
     check(bytes.has_value(), "the settings file went away");
     if (!before) {

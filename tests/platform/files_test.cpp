@@ -1,11 +1,13 @@
-// The file layer's own reads: a read again that compares with what its caller holds, and the
-// device root, opened once and followed when it is set again.
+// The file layer's own reads: a read again that compares with what its caller holds, the ends of
+// a file, and the device root, opened once and followed when it is set again.
 #include "platform/foundation/files.h"
 #include "tests/support/device_root.h"
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <filesystem>
+#include <span>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -81,6 +83,55 @@ TEST(FileReads, AReadAgainNeverFollowsALink)
     EXPECT_EQ(sv::fs::readDataAgain(kFile, bytesOf("secret"), changed), Comparison::Unreadable);
     EXPECT_FALSE(sv::fs::readData(kFile));
     sv::fs::resolveOneFolderAtATimeForTesting(false);
+}
+
+// A check of a file's two ends reads them only from a regular file long enough for both, and
+// takes a plain name in its folder, never a path or a link.
+TEST(FileReads, TheEndsOfAFileComeOnlyFromAPlainRegularFileLongEnough)
+{
+    DeviceRoot root;
+    sv::test::writeHostFile(root.host("/var/mobile/ends.bin"), "HEAD-middle-TAIL");
+    sv::test::writeHostFile(root.host("/var/mobile/short.bin"), "HEADTAI");
+    std::filesystem::create_symlink(root.host("/var/mobile/ends.bin"), root.host("/var/mobile/link.bin"));
+    std::filesystem::create_directories(root.host("/var/mobile/inner"));
+    sv::test::writeHostFile(root.host("/var/mobile/inner/ends.bin"), "HEAD-middle-TAIL");
+    auto folder = sv::fs::openFolder("/var/mobile");
+    ASSERT_TRUE(folder);
+
+    std::uint8_t head[4], tail[4];
+    auto text = [](const std::uint8_t(&bytes)[4]) { return std::string(bytes, bytes + 4); };
+    ASSERT_TRUE(sv::fs::readEndsIn(*folder, "ends.bin", head, tail));
+    EXPECT_EQ(text(head), "HEAD");
+    EXPECT_EQ(text(tail), "TAIL");
+    // Exactly as long as both ends, and one byte shorter.
+    ASSERT_TRUE(sv::fs::readEndsIn(*folder, "short.bin", head, std::span<std::uint8_t>(tail, 3)));
+    EXPECT_EQ(std::string(tail, tail + 3), "TAI");
+    EXPECT_FALSE(sv::fs::readEndsIn(*folder, "short.bin", head, tail));
+    for (const char* refused : { "link.bin", "inner/ends.bin", "inner", "missing.bin", "..", "" })
+        EXPECT_FALSE(sv::fs::readEndsIn(*folder, refused, head, tail)) << refused;
+    EXPECT_FALSE(sv::fs::readEndsIn(sv::fs::Folder(), "ends.bin", head, tail));
+}
+
+// One owner at a time: a descriptor moved on is closed once, by its last holder, and one
+// assigned over is closed at once.
+TEST(FileDescriptors, TheLastOwnerClosesEachDescriptorOnce)
+{
+    auto open = [](int fd) { return ::fcntl(fd, F_GETFD) != -1; };
+    int first = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+    int second = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+    {
+        sv::fs::FileDescriptor a(first);
+        sv::fs::FileDescriptor b(std::move(a));
+        EXPECT_FALSE(a);
+        EXPECT_EQ(b.get(), first);
+        b = sv::fs::FileDescriptor(second);
+        EXPECT_FALSE(open(first));
+        EXPECT_TRUE(open(second));
+        int kept = b.release();
+        EXPECT_FALSE(b);
+        b.reset(kept);
+    }
+    EXPECT_FALSE(open(second));
 }
 
 // The root is kept open once used, so setting it again must lead to the new one, and a root

@@ -2,7 +2,7 @@
 // in any spelling, FIFOs, planted links, a stopped lock holder, text XML cannot carry.
 #include "contract/settings_contract.h"
 #include "platform/foundation/files.h"
-#include "platform/foundation/property_list.h"
+#include "platform/foundation/plist/property_list.h"
 #include "platform/ui/image.h"
 #include "tests/support/device_root.h"
 #include "tests/support/stopped_lock_holder.h"

@@ -1,6 +1,6 @@
 // What we write, read by another implementation: Python's plistlib loads each file and writes it
 // again as binary, and our reader must find the very value we wrote.
-#include "platform/foundation/property_list.h"
+#include "platform/foundation/plist/property_list.h"
 #include "tests/support/device_root.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #include "platform/foundation/files.h"
-#include "platform/foundation/property_list.h"
-#include "platform/foundation/property_list_cache.h"
+#include "platform/foundation/plist/property_list.h"
+#include "platform/foundation/plist/property_list_cache.h"
 #include "tests/support/device_root.h"
 
 #include <gtest/gtest.h>

@@ -20,22 +20,22 @@ protected:
 TEST_F(RunLoopTest, TimersFireInOrderOfTimeThenOfScheduling)
 {
     std::vector<std::string> fired;
-    loop.scheduleTimer(1.0, [&] { fired.push_back("b@" + std::to_string(clock->now())); });
-    loop.scheduleTimer(0.5, [&] { fired.push_back("a@" + std::to_string(clock->now())); });
-    loop.scheduleTimer(1.0, [&] { fired.push_back("c@" + std::to_string(clock->now())); });
+    loop.scheduleTimer(1.0, [&] { fired.push_back("b@" + std::to_string(clock->now().count())); });
+    loop.scheduleTimer(0.5, [&] { fired.push_back("a@" + std::to_string(clock->now().count())); });
+    loop.scheduleTimer(1.0, [&] { fired.push_back("c@" + std::to_string(clock->now().count())); });
     loop.runFor(0.75);
     ASSERT_EQ(fired.size(), 1u);
     loop.runFor(10);
     EXPECT_EQ(fired, (std::vector<std::string> { "a@0.500000", "b@1.000000", "c@1.000000" }));
-    EXPECT_DOUBLE_EQ(clock->now(), 10.75);
+    EXPECT_DOUBLE_EQ(clock->now().count(), 10.75);
 }
 
 TEST_F(RunLoopTest, ATimerScheduledWhileFiringRunsInTheSameStretchWhenDue)
 {
     std::vector<double> times;
     loop.scheduleTimer(1.0, [&] {
-        times.push_back(clock->now());
-        loop.scheduleTimer(3.6, [&] { times.push_back(clock->now()); });
+        times.push_back(clock->now().count());
+        loop.scheduleTimer(3.6, [&] { times.push_back(clock->now().count()); });
     });
     loop.runFor(5);
     ASSERT_EQ(times.size(), 2u);
@@ -61,7 +61,7 @@ TEST_F(RunLoopTest, SourcesAreDeliveredBeforeTimeMoves)
     loop.addSource(fds[0], [&] {
         char c;
         if (::read(fds[0], &c, 1) == 1)
-            order.push_back(std::string("byte@") + std::to_string(clock->now()));
+            order.push_back(std::string("byte@") + std::to_string(clock->now().count()));
     });
     loop.scheduleTimer(1.0, [&] {
         order.push_back("timer");

@@ -1,7 +1,7 @@
 #include "contract/settings_contract.h"
-#include "platform/foundation/plist_checks.h"
-#include "platform/foundation/property_list.h"
-#include "platform/foundation/xml_writer.h"
+#include "platform/foundation/plist/plist_checks.h"
+#include "platform/foundation/plist/property_list.h"
+#include "platform/foundation/plist/xml_writer.h"
 
 #include <gtest/gtest.h>
 

@@ -6,7 +6,7 @@
 #include "contract/close_history.h"
 #include "contract/settings_contract.h"
 #include "platform/foundation/clock.h"
-#include "platform/foundation/property_list.h"
+#include "platform/foundation/plist/property_list.h"
 #include "tests/referee/day_generator.h"
 #include "tests/support/device_root.h"
 

@@ -8,6 +8,7 @@
 #include "platform/prefs/controller_registry.h"
 #include "platform/ui/application.h"
 #include "settings/app_delegate.h"
+#include "settings/pane_start.h"
 #include "tests/support/process_test.h"
 
 #include <gtest/gtest.h>

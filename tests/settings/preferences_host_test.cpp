@@ -1,6 +1,6 @@
 // The real Settings host, in its own process, on a device laid out as the install does it.
 #include "contract/settings_contract.h"
-#include "platform/foundation/property_list.h"
+#include "platform/foundation/plist/property_list.h"
 #include "platform/ui/image.h"
 #include "tests/support/device_root.h"
 

@@ -1,4 +1,5 @@
 #include "tests/settings/pane_fixture.h"
+#include "settings/settings_store.h"
 
 #include "platform/foundation/notification_center.h"
 #include "platform/notify/darwin_notify.h"
@@ -31,7 +32,7 @@ Dictionary catalogueSettings()
 TEST_F(StoreTest, SaveMergesIntoTheFileKeepingEveryOtherKey)
 {
     writeSettings(catalogueSettings());
-    SLVAppDelegate::writeDictToSave(Dictionary { { "ramValue", Value(120) } });
+    slv::store::writeDictToSave(Dictionary { { "ramValue", Value(120) } });
     Dictionary expected = catalogueSettings();
     expected["ramValue"] = Value(120);
     EXPECT_EQ(slv::readSettings(), expected);
@@ -39,9 +40,9 @@ TEST_F(StoreTest, SaveMergesIntoTheFileKeepingEveryOtherKey)
 
 TEST_F(StoreTest, FirstSaveCreatesTheFileWithOnlyTheGivenEntries)
 {
-    SLVAppDelegate::writeDictToSave(Dictionary { { "ramValue", Value(45) }, { "alwaysKill", Value(true) } });
+    slv::store::writeDictToSave(Dictionary { { "ramValue", Value(45) }, { "alwaysKill", Value(true) } });
     EXPECT_EQ(slv::readSettings(), (Dictionary { { "ramValue", Value(45) }, { "alwaysKill", Value(true) } }));
-    SLVAppDelegate::writeDictToSave(std::nullopt);
+    slv::store::writeDictToSave(std::nullopt);
     EXPECT_EQ(slv::readSettings()->size(), 2u);
 }
 
@@ -49,33 +50,33 @@ TEST_F(StoreTest, UnreadableFileIsNeverOverwritten)
 {
     std::string path = root().host(slv::settingsPath());
     writeHostFile(path, "this is not a property list");
-    SLVAppDelegate::writeDictToSave(Dictionary { { "ramValue", Value(120) } });
+    slv::store::writeDictToSave(Dictionary { { "ramValue", Value(120) } });
     EXPECT_EQ(readHostFile(path), "this is not a property list");
-    EXPECT_FALSE(SLVAppDelegate::getObjectWithKey("ramValue", false));
-    EXPECT_EQ(SLVAppDelegate::getObjectWithKey("ramValue", true), Value(false));
+    EXPECT_FALSE(slv::store::getObjectWithKey("ramValue", false));
+    EXPECT_EQ(slv::store::getObjectWithKey("ramValue", true), Value(false));
 }
 
 TEST_F(StoreTest, ReadsAnswerTheStoredValueOrNothing)
 {
     writeSettings(catalogueSettings());
-    EXPECT_EQ(SLVAppDelegate::getObjectWithKey("ramValue", false), Value(200));
-    EXPECT_EQ(SLVAppDelegate::getObjectWithKey("NeverIdentifiers", false), catalogueSettings()["NeverIdentifiers"]);
-    EXPECT_FALSE(SLVAppDelegate::getObjectWithKey("alwaysKill", false));
-    EXPECT_FALSE(SLVAppDelegate::getObjectWithKey(std::nullopt, true));
+    EXPECT_EQ(slv::store::getObjectWithKey("ramValue", false), Value(200));
+    EXPECT_EQ(slv::store::getObjectWithKey("NeverIdentifiers", false), catalogueSettings()["NeverIdentifiers"]);
+    EXPECT_FALSE(slv::store::getObjectWithKey("alwaysKill", false));
+    EXPECT_FALSE(slv::store::getObjectWithKey(std::nullopt, true));
 }
 
 TEST_F(StoreTest, BooleanFlagAnswersABooleanForAnyEntry)
 {
-    EXPECT_EQ(SLVAppDelegate::getObjectWithKey("alwaysKill", true), Value(false)); // no file at all
+    EXPECT_EQ(slv::store::getObjectWithKey("alwaysKill", true), Value(false)); // no file at all
     writeSettings({ { "on", Value(true) }, { "one", Value(1) }, { "zero", Value(0.0) }, { "yes", Value("YES") },
                     { "no", Value("no") }, { "list", Value(Array { Value(1) }) } });
-    EXPECT_EQ(SLVAppDelegate::getObjectWithKey("alwaysKill", true), Value(false));
-    EXPECT_EQ(SLVAppDelegate::getObjectWithKey("on", true), Value(true));
-    EXPECT_EQ(SLVAppDelegate::getObjectWithKey("one", true), Value(true));
-    EXPECT_EQ(SLVAppDelegate::getObjectWithKey("zero", true), Value(false));
-    EXPECT_EQ(SLVAppDelegate::getObjectWithKey("yes", true), Value(true));
-    EXPECT_EQ(SLVAppDelegate::getObjectWithKey("no", true), Value(false));
-    EXPECT_EQ(SLVAppDelegate::getObjectWithKey("list", true), Value(false));
+    EXPECT_EQ(slv::store::getObjectWithKey("alwaysKill", true), Value(false));
+    EXPECT_EQ(slv::store::getObjectWithKey("on", true), Value(true));
+    EXPECT_EQ(slv::store::getObjectWithKey("one", true), Value(true));
+    EXPECT_EQ(slv::store::getObjectWithKey("zero", true), Value(false));
+    EXPECT_EQ(slv::store::getObjectWithKey("yes", true), Value(true));
+    EXPECT_EQ(slv::store::getObjectWithKey("no", true), Value(false));
+    EXPECT_EQ(slv::store::getObjectWithKey("list", true), Value(false));
 }
 
 // A save the file could not take is kept, reported at each failed attempt and written at the next
@@ -91,9 +92,9 @@ TEST_F(StoreTest, ASaveTheFileCouldNotTakeIsKeptReportedAndWrittenLater)
     {
         StoppedLockHolder holder;
         ASSERT_TRUE(holder.locked());
-        SLVAppDelegate::writeDictToSave(Dictionary { { "ramValue", Value(120) } });
+        slv::store::writeDictToSave(Dictionary { { "ramValue", Value(120) } });
         EXPECT_EQ(failed, (std::vector<std::string> { "ramValue" }));
-        SLVAppDelegate::writeDictToSave(Dictionary { { "NeverIdentifiers", Value(Array {}) } });
+        slv::store::writeDictToSave(Dictionary { { "NeverIdentifiers", Value(Array {}) } });
         EXPECT_EQ(failed, (std::vector<std::string> { "ramValue", "NeverIdentifiers", "ramValue" }));
         EXPECT_EQ(slv::readSettings(), catalogueSettings());
         EXPECT_EQ(SLVPendingSaves::pending().size(), 2u);
@@ -112,10 +113,10 @@ TEST_F(StoreTest, ASaveTheFileCouldNotTakeIsKeptReportedAndWrittenLater)
     failed.clear();
     if (::geteuid() != 0) {
         ::chmod(folder.c_str(), 0555);
-        SLVAppDelegate::writeDictToSave(Dictionary { { "ramValue", Value(60) } });
+        slv::store::writeDictToSave(Dictionary { { "ramValue", Value(60) } });
         ::chmod(folder.c_str(), 0755);
         EXPECT_EQ(failed, (std::vector<std::string> { "ramValue" }));
-        SLVAppDelegate::writeDictToSave(Dictionary { { "alwaysKill", Value(true) } });
+        slv::store::writeDictToSave(Dictionary { { "alwaysKill", Value(true) } });
         EXPECT_EQ(sv::findInteger(*slv::readSettings(), "ramValue"), 60);
         EXPECT_TRUE(SLVPendingSaves::pending().empty());
     }
@@ -137,7 +138,7 @@ TEST_F(StoreTest, DelayLoadAsksTheLibraryForTheCatalogue)
     }();
     (void)observing;
     posts = 0;
-    SLVAppDelegate::delayLoad();
+    slv::store::delayLoad();
     advance(0);
     EXPECT_EQ(posts, 1);
 }

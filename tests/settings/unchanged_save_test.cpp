@@ -1,4 +1,5 @@
 #include "tests/settings/pane_fixture.h"
+#include "settings/settings_store.h"
 
 #include <filesystem>
 #include <sys/stat.h>
@@ -30,28 +31,28 @@ TEST_F(UnchangedSaveTest, ASaveThatChangesNothingLeavesTheFileAsItWas)
     std::string path = root().host(slv::settingsPath());
     Stamp before = stampOf(path);
 
-    SLVAppDelegate::writeDictToSave(Dictionary { { "ramValue", Value(200) } });
-    SLVAppDelegate::writeDictToSave(Dictionary { { "ApplicationData", records } });
+    slv::store::writeDictToSave(Dictionary { { "ramValue", Value(200) } });
+    slv::store::writeDictToSave(Dictionary { { "ApplicationData", records } });
     EXPECT_EQ(stampOf(path), before);
 
-    SLVAppDelegate::writeDictToSave(Dictionary { { "ramValue", Value(205) } });
+    slv::store::writeDictToSave(Dictionary { { "ramValue", Value(205) } });
     EXPECT_NE(stampOf(path).inode, before.inode);
     EXPECT_EQ(findInteger(*slv::readSettings(), "ramValue"), 205);
 }
 
 TEST_F(UnchangedSaveTest, ANewKeyIsWrittenAndALeftoverTemporaryTakenAway)
 {
-    SLVAppDelegate::writeDictToSave(Dictionary { { "ramValue", Value(100) } });
+    slv::store::writeDictToSave(Dictionary { { "ramValue", Value(100) } });
     std::string path = root().host(slv::settingsPath());
     Stamp first = stampOf(path);
-    SLVAppDelegate::writeDictToSave(Dictionary { { "alwaysKill", Value(false) } });
+    slv::store::writeDictToSave(Dictionary { { "alwaysKill", Value(false) } });
     EXPECT_NE(stampOf(path), first);
     EXPECT_EQ(slv::readSettings(), (Dictionary { { "alwaysKill", Value(false) }, { "ramValue", Value(100) } }));
 
     // What a writer killed half-way leaves goes with the next save, needed or not.
     writeHostFile(path + ".tmp", "half a file");
     Stamp before = stampOf(path);
-    SLVAppDelegate::writeDictToSave(Dictionary { { "ramValue", Value(100) } });
+    slv::store::writeDictToSave(Dictionary { { "ramValue", Value(100) } });
     EXPECT_EQ(stampOf(path), before);
     EXPECT_FALSE(std::filesystem::exists(path + ".tmp"));
 }

@@ -201,7 +201,7 @@ protected:
     {
         RecordingContext context;
         UIGraphicsPushContext(&context);
-        popup.drawRect(popup.bounds());
+        popup.paint(popup.bounds());
         UIGraphicsPopContext();
         return context.operations();
     }

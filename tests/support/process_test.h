@@ -43,7 +43,7 @@ protected:
 
     // Lets simulated time pass: timers fire and posted notifications arrive, in order.
     void advance(double seconds) { RunLoop::main().runFor(seconds); }
-    double now() const { return clock_->now(); }
+    double now() const { return clock_->now().count(); }
     const DeviceRoot& root() const { return *root_; }
 
     std::vector<std::string> logLines;

@@ -1,5 +1,6 @@
 // sleepvane-replay: plays days of phone use (a trace, or seeded synthetic days) under several
 // closing policies and thresholds side by side, and says what each would have cost.
+#include "platform/foundation/clock.h"
 #include "tools/replay/check.h"
 #include "tools/replay/report.h"
 #include "tools/replay/synthetic.h"
@@ -143,12 +144,12 @@ public:
     Progress(bool on, long total)
         : on_(on)
         , total_(total)
-        , last_(std::chrono::steady_clock::now())
+        , last_(clock_.now())
     {
     }
     void step(long done)
     {
-        auto now = std::chrono::steady_clock::now();
+        auto now = clock_.now();
         if (!on_ || now - last_ < std::chrono::seconds(1))
             return;
         last_ = now;
@@ -158,7 +159,8 @@ public:
 private:
     bool on_;
     long total_;
-    std::chrono::steady_clock::time_point last_;
+    const sv::SteadyClock clock_;
+    sv::Clock::Duration last_;
 };
 
 } // namespace

@@ -1,5 +1,5 @@
 #include "platform/foundation/files.h"
-#include "platform/foundation/property_list.h"
+#include "platform/foundation/plist/property_list.h"
 #include "platform/prefs/controller_registry.h"
 #include "platform/prefs/list_controller.h"
 #include "platform/ui/navigation_controller.h"
@@ -25,7 +25,6 @@ public:
         self->setSpecifiers(self->loadSpecifiersFromPlistName("Rows", self.get()));
         return self;
     }
-    std::string_view className() const override { return "RowsController"; }
 };
 
 Value item(std::initializer_list<std::pair<const std::string, Value>> properties)

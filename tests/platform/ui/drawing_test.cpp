@@ -62,7 +62,7 @@ TEST(LabelDrawing, ShrinksToFitItsWidthAndCentresVertically)
 
     RecordingContext context;
     UIGraphicsPushContext(&context);
-    label->drawRect(label->bounds());
+    label->paint(label->bounds());
     UIGraphicsPopContext();
     auto texts = context.operationsOfKind(DrawOp::Kind::DrawTextInRect);
     ASSERT_EQ(texts.size(), 1u);

@@ -268,7 +268,7 @@ TEST(LongNames, ARowCutsWithAnEllipsisAndATitleWrapsToThreeLinesBeforeItIsCut)
     for (AlertPanel* panel : { static_cast<AlertPanel*>(alert.get()), static_cast<AlertPanel*>(sheet.get()) }) {
         RecordingContext context;
         UIGraphicsPushContext(&context);
-        panel->drawRect(panel->bounds());
+        panel->paint(panel->bounds());
         UIGraphicsPopContext();
         auto texts = context.operationsOfKind(DrawOp::Kind::DrawTextInRect);
         auto title = std::ranges::find_if(texts, [&](const DrawOp& op) { return op.text == panel->title(); });

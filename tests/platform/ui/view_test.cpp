@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <string_view>
 
 using namespace sv::ui;
 
@@ -144,6 +146,24 @@ TEST(Navigation, AppearanceCallsComeInOrderAndTheRootStays)
     EXPECT_EQ(navigation->topViewController(), root);
     EXPECT_EQ(top->navigationController(), nullptr);
     EXPECT_EQ(changes, (std::vector<std::string> { "+2", "-2" }));
+}
+
+// The runtime's name of an object is its exact class's, namespaces and all stripped: a class
+// that adds nothing of its own still answers its own name, its base's answers stay theirs.
+TEST(ClassNames, AnObjectAnswersItsExactClassWithoutNamespaces)
+{
+    std::vector<std::string> log;
+    auto screen = Screen::make(log, "screen");
+    auto navigation = UINavigationController::initWithRootViewController(screen);
+    EXPECT_EQ(view(0, 0, 1, 1)->className(), "UIView");
+    EXPECT_EQ(screen->className(), "Screen");
+    EXPECT_EQ(navigation->className(), "UINavigationController");
+    EXPECT_EQ(static_cast<UIViewController&>(*navigation).className(), "UINavigationController");
+    // The bar is a class of the navigation controller's own unit, out of every namespace's reach.
+    std::vector<std::string_view> subviews;
+    for (const auto& subview : navigation->view()->subviews())
+        subviews.push_back(subview->className());
+    EXPECT_NE(std::find(subviews.begin(), subviews.end(), "UINavigationBar"), subviews.end());
 }
 
 } // namespace

@@ -1,4 +1,4 @@
-#include "platform/foundation/plist_checks.h"
+#include "platform/foundation/plist/plist_checks.h"
 
 #include <algorithm>
 #include <cmath>

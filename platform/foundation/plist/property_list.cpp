@@ -1,10 +1,10 @@
 // The one place that speaks libplist.
-#include "platform/foundation/property_list.h"
+#include "platform/foundation/plist/property_list.h"
 
 #include "platform/foundation/files.h"
-#include "platform/foundation/plist_checks.h"
-#include "platform/foundation/property_list_cache.h"
-#include "platform/foundation/xml_writer.h"
+#include "platform/foundation/plist/plist_checks.h"
+#include "platform/foundation/plist/property_list_cache.h"
+#include "platform/foundation/plist/xml_writer.h"
 
 #include <plist/plist.h>
 

@@ -1,6 +1,6 @@
-#include "platform/foundation/xml_writer.h"
+#include "platform/foundation/plist/xml_writer.h"
 
-#include "platform/foundation/plist_checks.h"
+#include "platform/foundation/plist/plist_checks.h"
 
 #include <algorithm>
 #include <array>

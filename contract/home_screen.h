@@ -1,6 +1,7 @@
 #pragma once
-// What the library asks of the home-screen process: its classes by name, the selectors it sends
-// them and the signatures of those methods. The library reaches them only through the runtime.
+// What the library and the home-screen process agree on: the home screen's classes by name, the
+// selectors the library sends them and the signatures of those methods, and the notifications it
+// posts. The library reaches them only through the runtime; the stand-in home screen defines them.
 
 #include <objc/runtime.h>
 
@@ -61,6 +62,16 @@ namespace sel {
 namespace note {
     // The telephony's call state changed (a call rings, is answered, placed or hung up).
     inline constexpr std::string_view CallStatusChanged = "SBTelephonyCallStatusChangedNotification";
+}
+
+// The states "applicationStateChanged:state:" reports that the library acts on.
+namespace state {
+    // Left the foreground, not to run on in the background.
+    inline constexpr int Left = 2;
+    // Left the foreground for the background, where it may go on with what it declared.
+    inline constexpr int Background = 3;
+    // Came to the foreground.
+    inline constexpr int Foreground = 4;
 }
 
 using StateChangedImp = void (*)(id self, SEL _cmd, id application, int state);
