@@ -4,7 +4,7 @@
 #include "closer/sleepwright.h"
 #include "closer/app_launch.h"
 #include "closer/catalogue_export.h"
-#include "closer/suspects.h"
+#include "closer/sus_app.h"
 #include "contract/settings_contract.h"
 #include "hosts/springboard/device.h"
 #include "hosts/springboard/springboard.h"

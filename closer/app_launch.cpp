@@ -10,7 +10,7 @@
 #include "closer/library_settings.h"
 #include "closer/recheck_chain.h"
 #include "closer/selectors.h"
-#include "closer/suspects.h"
+#include "closer/sus_app.h"
 #include "closer/usage.h"
 #include "contract/home_screen.h"
 #include "platform/runtime/foundation_objects.h"

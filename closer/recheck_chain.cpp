@@ -6,7 +6,7 @@
 #include "closer/held_back.h"
 #include "closer/library_settings.h"
 #include "closer/selectors.h"
-#include "closer/suspects.h"
+#include "closer/sus_app.h"
 #include "contract/close_history.h"
 
 #include <utility>

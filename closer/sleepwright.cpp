@@ -5,7 +5,7 @@
 #include "closer/catalogue_export.h"
 #include "closer/recheck_chain.h"
 #include "closer/selectors.h"
-#include "closer/suspects.h"
+#include "closer/sus_app.h"
 #include "closer/usage.h"
 #include "contract/settings_contract.h"
 #include "platform/foundation/bundle.h"

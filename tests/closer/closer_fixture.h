@@ -9,7 +9,7 @@
 #include "closer/recheck_chain.h"
 #include "closer/held_back.h"
 #include "closer/sleepwright.h"
-#include "closer/suspects.h"
+#include "closer/sus_app.h"
 #include "closer/usage.h"
 #include "hosts/common/scenario.h"
 #include "hosts/springboard/device.h"

@@ -1,4 +1,4 @@
-#include "closer/suspects.h"
+#include "closer/sus_app.h"
 
 #include "closer/exemptions.h"
 #include "closer/usage.h"
