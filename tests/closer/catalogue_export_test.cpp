@@ -189,9 +189,7 @@ TEST_F(CatalogueExportTest, TheHomeScreenHostAnswersARequestFromAnotherProcess)
 {
     // A device of its own, so that this process's notification socket is not among the host's.
     const std::string device = root().path() + "/device";
-    std::filesystem::create_directories(device + "/Library/Injection");
-    std::filesystem::copy_file(sv::test::buildPath("closer/libSleepwright.so"),
-                               device + "/Library/Injection/libSleepwright.so");
+    sv::test::installLibrary(device);
     const std::string scenario = "app com.example.notes \"Notes\"\n"
                                  "app com.example.maps \"Maps\" noimage\n"
                                  "icon com.example.clip \"Clip\"\n"

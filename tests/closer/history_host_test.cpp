@@ -21,9 +21,7 @@ std::vector<std::string> historyLines(const std::string& out)
 TEST(HistoryHost, ShowHistoryListsEveryCloseOldestFirstWithItsReturn)
 {
     sv::test::DeviceRoot root;
-    std::filesystem::create_directories(root.host("/Library/Injection"));
-    std::filesystem::copy_file(sv::test::buildPath("closer/libSleepwright.so"),
-                               root.host("/Library/Injection/libSleepwright.so"));
+    sv::test::installLibrary(root.path());
     const char* scenario = R"(show history
 settings always mail
 settings ramValue 150

@@ -14,9 +14,7 @@ class SpringboardHostTest : public ::testing::Test {
 protected:
     void install()
     {
-        std::filesystem::create_directories(root_.host("/Library/Injection"));
-        std::filesystem::copy_file(sv::test::buildPath("closer/libSleepwright.so"),
-                                   root_.host("/Library/Injection/libSleepwright.so"));
+        sv::test::installLibrary(root_.path());
     }
 
     sv::test::ProcessResult run(const std::vector<std::string>& extra, const std::string& input = "")

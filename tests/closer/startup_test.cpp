@@ -94,9 +94,7 @@ class HomeScreenProcess : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        std::filesystem::create_directories(root.host("/Library/Injection"));
-        std::filesystem::copy_file(sv::test::buildPath("closer/libSleepwright.so"),
-                                   root.host("/Library/Injection/libSleepwright.so"));
+        sv::test::installLibrary(root.path());
     }
     sv::test::ProcessResult run(const std::string& scenario)
     {

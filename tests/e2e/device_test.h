@@ -19,13 +19,7 @@ class DeviceTest : public ::testing::Test {
 protected:
     DeviceTest()
     {
-        namespace fsys = std::filesystem;
-        std::string bundle = root.host(std::string(slv::path::Bundle));
-        fsys::create_directories(bundle);
-        for (const auto& entry : fsys::directory_iterator(SV_SETTINGS_BUNDLE_DIR))
-            fsys::copy_file(entry.path(), bundle + "/" + entry.path().filename().string());
-        fsys::create_directories(root.host("/Library/Injection"));
-        fsys::copy_file(SV_SLEEPWRIGHT_LIBRARY, root.host("/Library/Injection/libSleepwright.so"));
+        installDeliverables(root.path(), SV_SETTINGS_BUNDLE_DIR);
     }
 
     // A host on the real clock, reading its commands from what the test writes.

@@ -56,12 +56,7 @@ std::unique_ptr<RunningProcess> start(const char* host, const std::string& root)
 
 void install(const std::string& root)
 {
-    std::string bundle = root + "/System/Library/PreferenceBundles/SleepvaneSettings.bundle";
-    fsys::create_directories(bundle);
-    for (const auto& entry : fsys::directory_iterator(SV_SETTINGS_BUNDLE_DIR))
-        fsys::copy_file(entry.path(), bundle + "/" + entry.path().filename().string());
-    fsys::create_directories(root + "/Library/Injection");
-    fsys::copy_file(SV_SLEEPWRIGHT_LIBRARY, root + "/Library/Injection/libSleepwright.so");
+    sv::test::installDeliverables(root, SV_SETTINGS_BUNDLE_DIR);
 }
 
 TEST(IdleMeansAsleep, NeitherHostWakesOnceNothingIsScheduled)

@@ -95,9 +95,7 @@ namespace {
 HostRun playOnHost(const std::string& scenario)
 {
     TempRoot root;
-    std::filesystem::create_directories(root.path / "Library/Injection");
-    std::filesystem::copy_file(sv::test::buildPath("closer/libSleepwright.so"),
-                               root.path / "Library/Injection/libSleepwright.so");
+    sv::test::installLibrary(root.path.string());
     auto result = sv::test::runProcess({ sv::test::buildPath("hosts/springboard/springboard-host"), "--root",
                                          root.path.string(), "--virtual-clock", "--memory-events" },
                                        scenario, 120);

@@ -79,12 +79,7 @@ struct Outcome {
 
 void layOut(const sv::test::DeviceRoot& root)
 {
-    std::string bundle = root.host("/System/Library/PreferenceBundles/SleepvaneSettings.bundle");
-    fsys::create_directories(bundle);
-    for (const auto& entry : fsys::directory_iterator(SV_SETTINGS_BUNDLE_DIR))
-        fsys::copy_file(entry.path(), bundle + "/" + entry.path().filename().string());
-    fsys::create_directories(root.host("/Library/Injection"));
-    fsys::copy_file(SV_SLEEPWRIGHT_LIBRARY, root.host("/Library/Injection/libSleepwright.so"));
+    sv::test::installDeliverables(root.path(), SV_SETTINGS_BUNDLE_DIR);
 }
 
 // Records what is written to a host, with the real time between writes as `wait`s, so that the

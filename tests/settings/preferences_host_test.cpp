@@ -17,12 +17,7 @@ class PreferencesHostTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        std::string bundle = root.host("/System/Library/PreferenceBundles/SleepvaneSettings.bundle");
-        fsys::create_directories(bundle);
-        for (const auto& entry : fsys::directory_iterator(SV_SETTINGS_BUNDLE_DIR))
-            fsys::copy_file(entry.path(), bundle + "/" + entry.path().filename().string());
-        fsys::create_directories(root.host("/Library/Injection"));
-        fsys::copy_file(SV_SLEEPWRIGHT_LIBRARY, root.host("/Library/Injection/libSleepwright.so"));
+        installDeliverables(root.path(), SV_SETTINGS_BUNDLE_DIR);
     }
 
     ProcessResult play(const std::string& scenario)

@@ -54,6 +54,21 @@ std::string buildPath(const std::string& relative)
     return std::string(SV_BUILD_DIR) + "/" + relative;
 }
 
+void installLibrary(const std::string& rootPath)
+{
+    std::filesystem::create_directories(rootPath + "/Library/Injection");
+    std::filesystem::copy_file(buildPath("closer/libSleepwright.so"), rootPath + "/Library/Injection/libSleepwright.so");
+}
+
+void installDeliverables(const std::string& rootPath, const std::string& settingsBundleDir)
+{
+    std::string bundle = rootPath + "/System/Library/PreferenceBundles/SleepvaneSettings.bundle";
+    std::filesystem::create_directories(bundle);
+    for (const auto& entry : std::filesystem::directory_iterator(settingsBundleDir))
+        std::filesystem::copy_file(entry.path(), bundle + "/" + entry.path().filename().string());
+    installLibrary(rootPath);
+}
+
 ProcessResult runProcess(const std::vector<std::string>& argv, const std::string& input, double timeoutSeconds)
 {
     ProcessResult result;

@@ -95,4 +95,10 @@ private:
 
 std::string buildPath(const std::string& relative);
 
+// Lays the library out in a device root (its host path) as the install does: in the injection
+// folder, where each host loads it from.
+void installLibrary(const std::string& rootPath);
+// The same, and the pane's bundle with the files of settingsBundleDir (the build's copy).
+void installDeliverables(const std::string& rootPath, const std::string& settingsBundleDir);
+
 } // namespace sv::test
