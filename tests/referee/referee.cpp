@@ -1,6 +1,7 @@
 #include "tests/referee/referee.h"
 
 #include "model/scenario.h"
+#include "tests/referee/environment.h"
 #include "tests/support/device_root.h"
 
 #include <algorithm>
@@ -136,6 +137,12 @@ std::string failureFolder()
     std::filesystem::path folder = sv::test::buildPath("tests/referee-failures");
     std::filesystem::create_directories(folder);
     return folder.string();
+}
+
+std::string scenarioCommand(const std::string& path)
+{
+    return testCommand("SLEEPVANE_REFEREE_SCENARIO=" + shellWord(std::filesystem::absolute(path).string()),
+                       "tests/referee_tests/referee_tests", "RefereeScenarios.ChosenScenario");
 }
 
 } // namespace referee
