@@ -40,9 +40,11 @@ std::string wait(double seconds)
 // blocks of commands and the pane's steps, each at a time of the timed part.
 //
 // Most steps that save are sharpened, so that a library reading a stale copy of the settings is
-// seen: an application is brought to the front before the save and leaves 0.5 to 0.9 s after it,
-// with free memory pinned where the saved value decides the leave (low for a Never tap, high for
-// an Always tap, between the old and the new threshold for a drag).
+// seen: half a second before the save another application leaves (a decision that reads the
+// settings as they stand, with memory high, so that it closes nothing) as the step's application
+// comes to the front; 0.5 to 0.9 s after the save that application leaves, with free memory pinned
+// where the saved value decides the leave (low for a Never tap, high for an Always tap, between
+// the old and the new threshold for a drag).
 Plan makePlan(std::uint64_t seed)
 {
     referee::Random random(seed);
@@ -71,56 +73,71 @@ Plan makePlan(std::uint64_t seed)
           << "\nsettings always" << listText(plan.always) << '\n';
     plan.setup = setup.str();
 
-    for (double at = 1.0; at < kTimedPart; at += 1.3 + random.below(4) / 10.0) {
-        PaneStep step { at };
-        int roll = random.below(100);
-        step.kind = roll < 45 ? PaneStep::Drag : roll < 70 ? PaneStep::Never : roll < 85 ? PaneStep::Always : PaneStep::Recent;
-        step.value = random.between(6, 60) * 5;
-        step.app = random.below(count);
-        plan.steps.push_back(step);
-    }
-
     // The sharpened steps: which application leaves, with what free memory.
     struct Sharp {
         std::size_t step;
         int app;
         int free;
         double leave;
+        int other; // the application that leaves before the save
+        int high;  // free memory then
     };
     std::vector<Sharp> sharp;
     // Nothing comes to the front until a sharpened leave's close has fallen due (a return would
     // call it off), so the next application is brought only after that.
     auto settled = [&](double at) { return sharp.empty() || at - 0.5 >= sharp.back().leave + kCloseSettled; };
     Lists lists { plan.never, plan.always, plan.threshold };
-    for (std::size_t i = 0; i < plan.steps.size(); ++i) {
-        PaneStep& step = plan.steps[i];
-        int before = lists.threshold;
+    for (double at = 1.0; at < kTimedPart; at += 1.3 + random.below(4) / 10.0) {
+        // Percentages below which a step drags, taps in the Never chooser, in the Always chooser
+        // (the rest visit Recently Closed); one that may be sharpened changes a list or the threshold.
+        static const int anyStep[] = { 45, 70, 85 }, sharpStep[] = { 40, 75, 100 };
+        bool open = settled(at);
+        const int* mix = open ? sharpStep : anyStep;
+        int roll = random.below(100);
+        PaneStep step { at };
+        step.kind = roll < mix[0] ? PaneStep::Drag : roll < mix[1] ? PaneStep::Never : roll < mix[2] ? PaneStep::Always : PaneStep::Recent;
+        step.value = random.between(6, 60) * 5;
+        step.app = random.below(count);
+        std::size_t i = plan.steps.size();
+        plan.steps.push_back(step);
+        Lists before = lists;
         if (step.kind == PaneStep::Recent) {
             // Which application it takes is known only as the day plays; with none closed yet it
             // becomes a drag that keeps the threshold.
-            step.value = lists.threshold;
+            plan.steps.back().value = lists.threshold;
             continue;
         }
         bool saves = step.kind == PaneStep::Drag ? step.value != lists.threshold : lists.tap(step.kind, plan.ids[step.app]).second;
         if (step.kind == PaneStep::Drag)
             lists.threshold = step.value;
-        if (!saves || !settled(step.at) || !random.chance(85))
+        if (!saves || !open || !random.chance(85))
             continue;
+        // Those whose leave only memory decides, before the save and after it.
+        auto unlisted = [&](int besides) {
+            std::vector<int> ids;
+            for (int j = 0; j < count; ++j)
+                if (j != besides && !has(before.never, plan.ids[j]) && !has(before.always, plan.ids[j])
+                    && !has(lists.never, plan.ids[j]) && !has(lists.always, plan.ids[j]))
+                    ids.push_back(j);
+            return ids;
+        };
         int app = step.app;
         if (step.kind == PaneStep::Drag) {
-            // One whose leave only memory decides.
-            std::vector<int> free;
-            for (int j = 0; j < count; ++j)
-                if (!has(lists.never, plan.ids[j]) && !has(lists.always, plan.ids[j]))
-                    free.push_back(j);
-            if (free.empty())
+            auto ids = unlisted(-1);
+            if (ids.empty())
                 continue;
-            app = free[random.below(static_cast<int>(free.size()))];
+            app = ids[random.below(static_cast<int>(ids.size()))];
         }
+        auto others = unlisted(app);
+        if (others.empty())
+            continue;
+        int other = others[random.below(static_cast<int>(others.size()))];
         int memory = step.kind == PaneStep::Never ? random.between(lists.threshold / 3, lists.threshold)
             : step.kind == PaneStep::Always       ? random.between(lists.threshold + 20, lists.threshold + 150)
-                                                  : random.between(std::min(before, step.value) + 1, std::max(before, step.value));
-        sharp.push_back({ i, app, memory, step.at + 0.5 + random.below(5) / 10.0 });
+                                                  : random.between(std::min(before.threshold, step.value) + 1,
+                                                                   std::max(before.threshold, step.value));
+        sharp.push_back({ i, app, memory, step.at + 0.5 + random.below(5) / 10.0, other,
+                          std::max(before.threshold, lists.threshold) + random.between(100, 300) });
     }
 
     int top = -1; // the application in front, if any
@@ -135,12 +152,13 @@ Plan makePlan(std::uint64_t seed)
             const Sharp& s = sharp[nextSharp++];
             double save = plan.steps[s.step].at;
             std::ostringstream bring, away;
-            if (top != s.app) {
-                leave(bring);
-                bring << "launch " << plan.ids[s.app] << "\nstate " << plan.ids[s.app] << " 4\n";
-                plan.blocks.push_back({ save - 0.5, bring.str() });
-            }
-            away << "free " << s.free << "\nhome\nstate " << plan.ids[s.app] << " 2\n";
+            const std::string &id = plan.ids[s.app], &other = plan.ids[s.other];
+            bring << "free " << s.high << "\nlaunch " << other << "\nstate " << other << " 4\n";
+            if (top >= 0 && top != s.other)
+                bring << "state " << plan.ids[top] << " 1\n";
+            bring << "launch " << id << "\nstate " << id << " 4\nstate " << other << " 2\n";
+            plan.blocks.push_back({ save - 0.5, bring.str() });
+            away << "free " << s.free << "\nhome\nstate " << id << " 2\n";
             plan.blocks.push_back({ s.leave, away.str(), static_cast<int>(s.step) });
             top = -1;
             at = s.leave + kCloseSettled + random.below(3) / 10.0;
