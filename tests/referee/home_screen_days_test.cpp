@@ -112,6 +112,24 @@ TEST(RefereeGenerator, ASeedGivesTheSameDayAndSeedsGiveDifferentDays)
         EXPECT_TRUE(model::playScenario(referee::homeScreenDay(seed)).problems.empty()) << seed;
 }
 
+// Some days close more than the history keeps, and show it after that, so that its bound is
+// compared too.
+TEST(RefereeGenerator, SomeDaysCloseFarMoreThanTheHistoryKeeps)
+{
+    int past = 0;
+    for (int seed = 1; seed <= kBatches * kSeedsPerBatch; ++seed) {
+        auto lines = model::playScenario(referee::homeScreenDay(seed)).lines;
+        int closes = 0;
+        bool shown = false;
+        for (const std::string& line : lines) {
+            closes += line.find("] closed ") != std::string::npos;
+            shown = shown || (closes >= 150 && line.find("] history ") != std::string::npos);
+        }
+        past += shown;
+    }
+    EXPECT_GE(past, 20) << "days of the referee's seeds whose history is shown after 150 closes";
+}
+
 // Every command a failure names runs what it says.
 TEST(RefereeMessages, TheCommandsAFailureNamesPlayTheSeedAndTheScenario)
 {

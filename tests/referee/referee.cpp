@@ -37,13 +37,19 @@ namespace {
         return text;
     }
 
+    // In memory where the machine has such a folder: the library syncs its files at every close,
+    // which on a disk costs a long day seconds and tells the referee nothing.
     struct TempRoot {
         std::filesystem::path path;
         TempRoot()
         {
-            std::string pattern = (std::filesystem::temp_directory_path() / "svreferee.XXXXXX").string();
-            if (::mkdtemp(pattern.data()))
-                path = pattern;
+            for (std::filesystem::path folder : { std::filesystem::path("/dev/shm"), std::filesystem::temp_directory_path() }) {
+                std::string pattern = (folder / "svreferee.XXXXXX").string();
+                if (::mkdtemp(pattern.data())) {
+                    path = pattern;
+                    return;
+                }
+            }
         }
         ~TempRoot()
         {
