@@ -5,8 +5,8 @@
 // The test drives both hosts itself, writing each planned step at its time. Times come from the
 // hosts' own `[t]` stamps, put on one clock through the moment each line arrived (a line arrives
 // after it is stamped, so the least gap over all lines is each host's start, to a few ms). The
-// plan keeps every state change clear of the library's timers and every save clear of a
-// decision (a state change or a re-check) by kPlanMargin, as the model sees the plan; when the
+// plan keeps every state change clear of the library's timers, and every save clear of both (no
+// save meets a decision or a close), by kPlanMargin, as the model sees the plan; when the
 // machine's load still brings two of them within kRunMargin, or a timer fires late by more than
 // kLate, the order is the load's and not the rules': such a day that disagrees is played again.
 //   SLEEPVANE_TWO_PROCESS_FIRST=<seed> SLEEPVANE_TWO_PROCESS_COUNT=<n>: the seeds
