@@ -16,8 +16,14 @@ namespace {
         std::optional<std::string> top;
         bool inCall = false;
         std::set<std::string> icons;
+        // Every eighth day (seeds 4, 12, 20...) is long and short of memory: enough closes to pass
+        // the history's bound.
+        bool longDay;
+        int total = 0;
 
-        explicit Generator(std::uint64_t seed) : random(seed) { }
+        explicit Generator(std::uint64_t seed) : random(seed), longDay(seed % 8 == 4) { }
+
+        int base() { return longDay ? random.between(total * 3 / 4, total * 9 / 10) : random.between(100, 900); }
 
         const std::string& any() { return apps[random.below(static_cast<int>(apps.size()))]; }
 
@@ -139,7 +145,7 @@ namespace {
                 if (random.chance(30))
                     out << (random.chance(50) ? "free auto\n" : "free " + std::to_string(random.between(0, 600)) + "\n");
                 else
-                    out << "memory base=" << random.between(100, 900) << '\n';
+                    out << "memory base=" << base() << '\n';
             } else if (roll < 80) {
                 settingsChange();
             } else if (roll < 83) {
@@ -171,9 +177,10 @@ namespace {
 
         std::string day()
         {
-            int total = 512 * random.between(2, 6);
-            out << "# a seeded day\nmemory total=" << total << " base=" << random.between(total / 4, total * 3 / 4) << '\n';
-            int count = random.between(5, 60);
+            total = 512 * random.between(2, 6);
+            out << "# a seeded day\nmemory total=" << total << " base="
+                << (longDay ? base() : random.between(total / 4, total * 3 / 4)) << '\n';
+            int count = random.between(longDay ? 30 : 5, 60);
             for (int i = 0; i < count; ++i)
                 apps.push_back("com.example.app" + std::to_string(i));
             if (random.chance(20))
@@ -187,7 +194,7 @@ namespace {
                 out << "settings learnFromUse on\n";
             if (random.chance(40))
                 settingsChange();
-            int steps = random.between(40, 160);
+            int steps = longDay ? random.between(700, 900) : random.between(40, 160);
             for (int i = 0; i < steps; ++i)
                 step();
             if (inCall)

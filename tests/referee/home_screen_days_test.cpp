@@ -1,36 +1,58 @@
 // Seeded days on the home screen, played by the real host and by the model.
-//   SLEEPVANE_REFEREE_FIRST=<seed> SLEEPVANE_REFEREE_COUNT=<n>: the seeds Referee.ChosenSeeds plays
-//   (scripts/soak); a failing seed's shortened scenario lands in build/<preset>/tests/referee-failures.
+//   SLEEPVANE_REFEREE_FIRST=<seed> SLEEPVANE_REFEREE_COUNT=<n>: the seeds RefereeSeeds.ChosenSeeds
+//   plays (scripts/soak); SLEEPVANE_REFEREE_SCENARIO=<file>: the scenario
+//   RefereeScenarios.ChosenScenario plays; SLEEPVANE_REFEREE_NO_SHRINK=1: a failing seed is only
+//   named, not shortened (quick surveys). A failing seed's shortened scenario lands in
+//   build/<preset>/tests/referee-failures.
 #include "model/scenario.h"
 #include "tests/referee/day_generator.h"
+#include "tests/referee/environment.h"
 #include "tests/referee/referee.h"
 #include "tests/support/device_root.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <vector>
 
 namespace {
 
 constexpr int kBatches = 8;
 constexpr int kSeedsPerBatch = 25;
 
-void playSeeds(std::uint64_t first, std::uint64_t count)
+const referee::Environment kEnvironment
+    = referee::readEnvironment("SLEEPVANE_REFEREE_", { "FIRST", "COUNT", "NO_SHRINK", "SCENARIO" });
+
+std::string chosenSeedsCommand(std::uint64_t first, std::uint64_t count)
 {
-    for (std::uint64_t seed = first; seed < first + count; ++seed) {
+    return referee::testCommand("SLEEPVANE_REFEREE_FIRST=" + std::to_string(first) + " SLEEPVANE_REFEREE_COUNT="
+                                    + std::to_string(count),
+                                "tests/referee_tests/referee_tests", "RefereeSeeds.ChosenSeeds");
+}
+
+// Answers how many disagreed.
+std::uint64_t playSeeds(std::uint64_t first, std::uint64_t count)
+{
+    std::uint64_t disagreed = 0;
+    for (std::uint64_t n = 0; n < count; ++n) {
+        std::uint64_t seed = first + n;
         std::string day = referee::homeScreenDay(seed);
-        // SLEEPVANE_REFEREE_NO_SHRINK: only name the seeds that disagree (quick surveys).
-        referee::Verdict verdict = referee::judge(day, std::getenv("SLEEPVANE_REFEREE_NO_SHRINK") ? 0 : 120);
+        referee::Verdict verdict = referee::judge(day, kEnvironment.noShrink ? 0 : 120);
         if (verdict.agree)
             continue;
+        ++disagreed;
         std::string path = referee::failureFolder() + "/seed-" + std::to_string(seed) + ".txt";
-        std::ofstream(path) << "# referee seed " << seed << ", shortened\n" << (verdict.shortened.empty() ? day : verdict.shortened);
-        ADD_FAILURE() << "seed " << seed << ": " << verdict.report << "a shortened scenario that replays it: " << path
-                      << "\n(SLEEPVANE_REFEREE_FIRST=" << seed
-                      << " SLEEPVANE_REFEREE_COUNT=1 referee_tests --gtest_filter=Referee.ChosenSeeds)";
+        std::ofstream(path) << "# referee seed " << seed << (kEnvironment.noShrink ? "\n" : ", shortened\n")
+                            << (verdict.shortened.empty() ? day : verdict.shortened);
+        ADD_FAILURE() << "seed " << seed << ": " << verdict.report << "the day again, beside the model:\n  "
+                      << chosenSeedsCommand(seed, 1) << "\n" << (kEnvironment.noShrink ? "the day" : "a shortened day")
+                      << " that still disagrees, beside the model:\n  " << referee::scenarioCommand(path);
     }
+    return disagreed;
 }
 
 class Referee : public ::testing::TestWithParam<int> { };
@@ -44,11 +66,14 @@ INSTANTIATE_TEST_SUITE_P(Days, Referee, ::testing::Range(0, kBatches));
 
 TEST(RefereeSeeds, ChosenSeeds)
 {
-    const char* first = std::getenv("SLEEPVANE_REFEREE_FIRST");
-    const char* count = std::getenv("SLEEPVANE_REFEREE_COUNT");
-    if (!first)
+    if (!kEnvironment.first)
         GTEST_SKIP() << "SLEEPVANE_REFEREE_FIRST not set";
-    playSeeds(std::strtoull(first, nullptr, 10), count ? std::strtoull(count, nullptr, 10) : 1);
+    std::uint64_t first = *kEnvironment.first, count = kEnvironment.count;
+    std::uint64_t disagreed = playSeeds(first, count);
+    // scripts/soak counts the days from this line.
+    std::printf("referee: %llu day%s played (seeds %llu to %llu), %llu disagreed\n", static_cast<unsigned long long>(count),
+                count == 1 ? "" : "s", static_cast<unsigned long long>(first), static_cast<unsigned long long>(first + count - 1),
+                static_cast<unsigned long long>(disagreed));
 }
 
 // Every disagreement found so far, as the scenario that showed it.
@@ -62,9 +87,20 @@ TEST(RefereeScenarios, EveryDisagreementFoundSoFarAgrees)
         ++played;
         std::string text = sv::test::readHostFile(entry.path().string());
         referee::Verdict verdict = referee::judge(text, 0);
-        EXPECT_TRUE(verdict.agree) << entry.path().filename() << ": " << verdict.report;
+        EXPECT_TRUE(verdict.agree) << entry.path().filename() << ": " << verdict.report << "alone, beside the model:\n  "
+                                   << referee::scenarioCommand(entry.path().string());
     }
     EXPECT_GT(played, 0);
+}
+
+TEST(RefereeScenarios, ChosenScenario)
+{
+    if (!kEnvironment.scenario)
+        GTEST_SKIP() << "SLEEPVANE_REFEREE_SCENARIO not set";
+    referee::Verdict verdict = referee::judge(sv::test::readHostFile(*kEnvironment.scenario), 0);
+    EXPECT_TRUE(verdict.agree) << *kEnvironment.scenario << ": " << verdict.report;
+    std::printf("referee: %s played, %s\n", kEnvironment.scenario->c_str(),
+                verdict.agree ? "the host and the model agree" : "the host and the model disagree");
 }
 
 TEST(RefereeGenerator, ASeedGivesTheSameDayAndSeedsGiveDifferentDays)
@@ -74,6 +110,70 @@ TEST(RefereeGenerator, ASeedGivesTheSameDayAndSeedsGiveDifferentDays)
     // The model reads every line the generator writes.
     for (int seed = 1; seed <= 50; ++seed)
         EXPECT_TRUE(model::playScenario(referee::homeScreenDay(seed)).problems.empty()) << seed;
+}
+
+// Some days close more than the history keeps, and show it after that, so that its bound is
+// compared too.
+TEST(RefereeGenerator, SomeDaysCloseFarMoreThanTheHistoryKeeps)
+{
+    int past = 0;
+    for (int seed = 1; seed <= kBatches * kSeedsPerBatch; ++seed) {
+        auto lines = model::playScenario(referee::homeScreenDay(seed)).lines;
+        int closes = 0;
+        bool shown = false;
+        for (const std::string& line : lines) {
+            closes += line.find("] closed ") != std::string::npos;
+            shown = shown || (closes >= 150 && line.find("] history ") != std::string::npos);
+        }
+        past += shown;
+    }
+    EXPECT_GE(past, 20) << "days of the referee's seeds whose history is shown after 150 closes";
+}
+
+// Every command a failure names runs what it says.
+TEST(RefereeMessages, TheCommandsAFailureNamesPlayTheSeedAndTheScenario)
+{
+    auto seed = sv::test::runProcess({ "/bin/sh", "-c", chosenSeedsCommand(3, 1) });
+    EXPECT_EQ(seed.status, 0) << seed.out << seed.err;
+    EXPECT_NE(seed.out.find("referee: 1 day played (seeds 3 to 3), 0 disagreed"), std::string::npos) << seed.out;
+
+    sv::test::DeviceRoot folder;
+    std::string path = folder.path() + "/a day with 'quotes'.txt";
+    sv::test::writeHostFile(path, referee::homeScreenDay(4));
+    auto scenario = sv::test::runProcess({ "/bin/sh", "-c", referee::scenarioCommand(path) });
+    EXPECT_EQ(scenario.status, 0) << scenario.out << scenario.err;
+    EXPECT_NE(scenario.out.find("referee: " + path + " played, the host and the model agree"), std::string::npos)
+        << scenario.out;
+}
+
+// A bad value ends the program before any test runs: nothing on standard output, one line on
+// standard error, status 2.
+TEST(RefereeEnvironment, ABadValueIsRefusedBeforeAnythingIsPlayed)
+{
+    sv::test::DeviceRoot folder;
+    std::string program = referee::shellWord(sv::test::buildPath("tests/referee_tests/referee_tests"));
+    for (const std::string& settings : std::vector<std::string> {
+             "SLEEPVANE_REFEREE_FIRST=5 SLEEPVANE_REFEREE_COUNT=0",
+             "SLEEPVANE_REFEREE_FIRST=5 SLEEPVANE_REFEREE_COUNT=-1",
+             "SLEEPVANE_REFEREE_FIRST=5 SLEEPVANE_REFEREE_COUNT=abc",
+             "SLEEPVANE_REFEREE_FIRST=5 SLEEPVANE_REFEREE_COUNT=2x",
+             "SLEEPVANE_REFEREE_FIRST=-5",
+             "SLEEPVANE_REFEREE_FIRST=",
+             "SLEEPVANE_REFEREE_COUNT=3",
+             "SLEEPVANE_REFEREE_FIRST=18446744073709551615 SLEEPVANE_REFEREE_COUNT=2",
+             "SLEEPVANE_REFEREE_FIRST=18446744073709551616",
+             "SLEEPVANE_REFEREE_NO_SHRINK=yes",
+             "SLEEPVANE_REFEREE_SCENARIO=" + folder.path() + "/missing.txt",
+             "SLEEPVANE_REFEREE_SCENARIO=" + folder.path(),
+             "SLEEPVANE_REFEREE_FRIST=5",
+         }) {
+        auto run = sv::test::runProcess(
+            { "/bin/sh", "-c", "env -i " + settings + " " + program + " --gtest_filter=RefereeSeeds.ChosenSeeds" });
+        EXPECT_EQ(run.status, 2) << settings;
+        EXPECT_EQ(run.out, "") << settings;
+        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << settings << ": " << run.err;
+        EXPECT_EQ(run.err.rfind("referee_tests: SLEEPVANE_REFEREE_", 0), 0u) << settings << ": " << run.err;
+    }
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "tests/referee/referee.h"
 
 #include "model/scenario.h"
+#include "tests/referee/environment.h"
 #include "tests/support/device_root.h"
 
 #include <algorithm>
@@ -36,13 +37,19 @@ namespace {
         return text;
     }
 
+    // In memory where the machine has such a folder: the library syncs its files at every close,
+    // which on a disk costs a long day seconds and tells the referee nothing.
     struct TempRoot {
         std::filesystem::path path;
         TempRoot()
         {
-            std::string pattern = (std::filesystem::temp_directory_path() / "svreferee.XXXXXX").string();
-            if (::mkdtemp(pattern.data()))
-                path = pattern;
+            for (std::filesystem::path folder : { std::filesystem::path("/dev/shm"), std::filesystem::temp_directory_path() }) {
+                std::string pattern = (folder / "svreferee.XXXXXX").string();
+                if (::mkdtemp(pattern.data())) {
+                    path = pattern;
+                    return;
+                }
+            }
         }
         ~TempRoot()
         {
@@ -136,6 +143,12 @@ std::string failureFolder()
     std::filesystem::path folder = sv::test::buildPath("tests/referee-failures");
     std::filesystem::create_directories(folder);
     return folder.string();
+}
+
+std::string scenarioCommand(const std::string& path)
+{
+    return testCommand("SLEEPVANE_REFEREE_SCENARIO=" + shellWord(std::filesystem::absolute(path).string()),
+                       "tests/referee_tests/referee_tests", "RefereeScenarios.ChosenScenario");
 }
 
 } // namespace referee

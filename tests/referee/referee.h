@@ -33,4 +33,8 @@ Verdict judge(const std::string& scenario, int maxTries = 120);
 // Where shortened scenarios of failed seeds are written.
 std::string failureFolder();
 
+// A command that plays a scenario file on the host and the model and shows where they part
+// (RefereeScenarios.ChosenScenario).
+std::string scenarioCommand(const std::string& path);
+
 } // namespace referee

@@ -5,13 +5,15 @@
 // The test drives both hosts itself, writing each planned step at its time. Times come from the
 // hosts' own `[t]` stamps, put on one clock through the moment each line arrived (a line arrives
 // after it is stamped, so the least gap over all lines is each host's start, to a few ms). The
-// plan keeps every state change clear of the library's timers and every save clear of a
-// decision (a state change or a re-check) by kPlanMargin, as the model sees the plan; when the
+// plan keeps every state change clear of the library's timers, and every save clear of both (no
+// save meets a decision or a close), by kPlanMargin, as the model sees the plan; when the
 // machine's load still brings two of them within kRunMargin, or a timer fires late by more than
 // kLate, the order is the load's and not the rules': such a day that disagrees is played again.
-//   SLEEPVANE_TWO_PROCESS_FIRST=<seed> SLEEPVANE_TWO_PROCESS_COUNT=<n>: TwoProcessSeeds.ChosenSeeds.
+//   SLEEPVANE_TWO_PROCESS_FIRST=<seed> SLEEPVANE_TWO_PROCESS_COUNT=<n>: the seeds
+//   TwoProcessSeeds.ChosenSeeds plays.
 #include "model/scenario.h"
 #include "tests/referee/day_generator.h"
+#include "tests/referee/environment.h"
 #include "tests/referee/referee.h"
 #include "tests/referee/two_process_plan.h"
 #include "tests/support/device_root.h"
@@ -35,6 +37,16 @@ using sv::test::RunningProcess;
 using SteadyTime = std::chrono::steady_clock::time_point;
 
 using namespace twoprocess;
+
+const referee::Environment kEnvironment = referee::readEnvironment("SLEEPVANE_TWO_PROCESS_", { "FIRST", "COUNT" });
+constexpr const char* kProgram = "tests/two_process_day_tests/two_process_day_tests";
+
+std::string chosenSeedsCommand(std::uint64_t first, std::uint64_t count)
+{
+    return referee::testCommand("SLEEPVANE_TWO_PROCESS_FIRST=" + std::to_string(first) + " SLEEPVANE_TWO_PROCESS_COUNT="
+                                    + std::to_string(count),
+                                kProgram, "TwoProcessSeeds.ChosenSeeds");
+}
 
 struct Stamped {
     double at;      // the host's own stamp
@@ -296,8 +308,8 @@ Outcome playDay(std::uint64_t seed, const Plan& plan)
             outcome.disturbed = outcome.disturbed || near(save, from, to);
     }
     for (double save : saves)
-        outcome.disturbed = outcome.disturbed || clearance(save, want, true) < kRunMargin;
-    outcome.disturbed = outcome.disturbed || clearance(end, want, false) < kRunMargin;
+        outcome.disturbed = outcome.disturbed || clearance(save, want) < kRunMargin;
+    outcome.disturbed = outcome.disturbed || clearance(end, want) < kRunMargin;
 
     std::size_t same = 0;
     while (same < got.size() && same < want.size() && got[same].text == want[same].text && got[same].at >= want[same].at - 0.02
@@ -316,56 +328,13 @@ Outcome playDay(std::uint64_t seed, const Plan& plan)
         fail(report.str());
     }
 
-    // Nothing lost: every save in the settings file, the catalogue and the history whole, all
-    // read with Python's plistlib.
-    auto python = sv::test::runProcess(
-        { "/usr/bin/env", "python3", "-c",
-          "import plistlib,sys,os\n"
-          "s=plistlib.load(open(sys.argv[1],'rb'))\n"
-          "ids=lambda l:' '.join(e['BundleID'] if isinstance(e,dict) else e for e in l)\n"
-          "print('ramValue', s.get('ramValue'))\n"
-          "print('never', ids(s.get('NeverIdentifiers',[])))\n"
-          "print('always', ids(s.get('AlwaysIdentifiers',[])))\n"
-          "print('catalogue', ids(s.get('ApplicationData',[])))\n"
-          "print('history', ids(plistlib.load(open(sys.argv[2],'rb'))) if os.path.exists(sys.argv[2]) else '')\n",
-          root.host(kSettingsFile), root.host(kHistoryFile) });
-    if (python.status != 0) {
-        fail("plistlib: " + python.err);
-        return outcome;
-    }
-    auto sorted = [](std::vector<std::string> ids) {
-        std::sort(ids.begin(), ids.end());
-        std::string text;
-        for (const auto& id : ids)
-            text += (text.empty() ? "" : " ") + id;
-        return text;
-    };
-    std::map<std::string, std::string> files;
-    std::istringstream in(python.out);
-    for (std::string line; std::getline(in, line);) {
-        auto space = line.find(' ');
-        std::string key = line.substr(0, space);
-        std::vector<std::string> words;
-        std::istringstream split(space == std::string::npos ? "" : line.substr(space + 1));
-        for (std::string word; split >> word;)
-            words.push_back(word);
-        files[key] = key == "never" || key == "always" || key == "catalogue" ? sorted(words) : line.substr(std::min(line.size(), key.size() + 1));
-    }
+    // Nothing lost: every save in the settings file, the catalogue and the history whole.
     std::vector<std::string> closes;
     for (const ModelEvent& event : got)
         if (event.text.rfind("closed ", 0) == 0)
             closes.push_back(event.text.substr(7));
-    if (files["ramValue"] != std::to_string(lists.threshold))
-        fail("the settings file holds ramValue " + files["ramValue"] + ", the pane last saved " + std::to_string(lists.threshold));
-    if (files["never"] != sorted(lists.never) || files["always"] != sorted(lists.always))
-        fail("the settings file's lists are not the pane's: " + python.out);
-    if (files["catalogue"] != sorted(plan.ids))
-        fail("the catalogue is not every application: " + files["catalogue"]);
-    std::string historyIds;
-    for (const auto& id : closes)
-        historyIds += (historyIds.empty() ? "" : " ") + id;
-    if (files["history"] != historyIds)
-        fail("the history holds " + files["history"] + " for the closes " + historyIds);
+    if (std::string lost = whatTheFilesLost(root.path(), lists, plan.ids, closes); !lost.empty())
+        fail(lost);
     return outcome;
 }
 
@@ -388,8 +357,12 @@ std::string judgeSeed(std::uint64_t seed)
     std::ofstream(stem + "-settings.txt") << "# two-process seed " << seed << ", the Settings host's input\n" << outcome.paneScenario;
     std::ofstream(stem + "-model.txt") << "# two-process seed " << seed << "\n" << outcome.model;
     return "two-process seed " + std::to_string(seed) + (outcome.disturbed ? " (every attempt disturbed by the load)" : "") + ":\n"
-        + outcome.report + "scenarios: " + stem + "-springboard.txt, -settings.txt (both hosts, one root, real clock) and -model.txt "
-        + "(the model's timeline, for springboard-host --virtual-clock)\n";
+        + outcome.report + "the day again:\n  " + chosenSeedsCommand(seed, 1)
+        + "\nboth hosts' inputs as written, on one device on the real clock:\n  "
+        + referee::shellWord(sv::test::buildPath("hosts/device/sleepvane-device")) + " --root " + referee::shellWord(stem + "-device")
+        + " --fresh --springboard " + referee::shellWord(stem + "-springboard.txt") + " --preferences "
+        + referee::shellWord(stem + "-settings.txt") + "\nthe model's timeline, on the home screen's virtual clock beside the model:\n  "
+        + referee::scenarioCommand(stem + "-model.txt") + "\n";
 }
 
 class TwoProcessDays : public ::testing::TestWithParam<int> { };
@@ -404,27 +377,33 @@ INSTANTIATE_TEST_SUITE_P(Seeds, TwoProcessDays, ::testing::Range(1, 6));
 
 TEST(TwoProcessSeeds, ChosenSeeds)
 {
-    const char* first = std::getenv("SLEEPVANE_TWO_PROCESS_FIRST");
-    const char* count = std::getenv("SLEEPVANE_TWO_PROCESS_COUNT");
-    if (!first)
+    if (!kEnvironment.first)
         GTEST_SKIP() << "SLEEPVANE_TWO_PROCESS_FIRST not set";
-    for (std::uint64_t seed = std::strtoull(first, nullptr, 10), n = count ? std::strtoull(count, nullptr, 10) : 1; n > 0; ++seed, --n) {
-        std::string report = judgeSeed(seed);
+    for (std::uint64_t n = 0; n < kEnvironment.count; ++n) {
+        std::string report = judgeSeed(*kEnvironment.first + n);
         EXPECT_TRUE(report.empty()) << report;
+    }
+    std::printf("two-process: %llu day%s played\n", static_cast<unsigned long long>(kEnvironment.count),
+                kEnvironment.count == 1 ? "" : "s");
+}
+
+// The command a failure names plays the seed (listed here, not played: a day takes seconds), and
+// a bad value of the program's variables ends it before any test runs.
+TEST(TwoProcessSeeds, TheCommandAFailureNamesSelectsTheChosenSeedsAndBadValuesAreRefused)
+{
+    auto listed = sv::test::runProcess({ "/bin/sh", "-c", chosenSeedsCommand(4, 1) + " --gtest_list_tests" });
+    EXPECT_EQ(listed.status, 0) << listed.err;
+    EXPECT_NE(listed.out.find("TwoProcessSeeds.\n  ChosenSeeds\n"), std::string::npos) << listed.out;
+    EXPECT_EQ(listed.out.find("\n  "), listed.out.rfind("\n  ")) << "one test only: " << listed.out;
+    for (const char* settings : { "SLEEPVANE_TWO_PROCESS_FIRST=4 SLEEPVANE_TWO_PROCESS_COUNT=0",
+                                  "SLEEPVANE_TWO_PROCESS_FIRST=four", "SLEEPVANE_TWO_PROCESS_SEED=4" }) {
+        auto run = sv::test::runProcess({ "/bin/sh", "-c", std::string("env -i ") + settings + " "
+                                              + referee::shellWord(sv::test::buildPath(kProgram)) + " --gtest_filter=TwoProcessSeeds.ChosenSeeds" });
+        EXPECT_EQ(run.status, 2) << settings;
+        EXPECT_EQ(run.out, "") << settings;
+        EXPECT_EQ(run.err.rfind("two_process_day_tests: SLEEPVANE_TWO_PROCESS_", 0), 0u) << settings << ": " << run.err;
     }
 }
 
-// The plan keeps what the model sees clear of the load's reach.
-TEST(TwoProcessPlan, StateChangesStayClearOfTimersAndSavesOfDecisions)
-{
-    for (std::uint64_t seed = 1; seed <= 40; ++seed) {
-        Plan plan = makePlan(seed);
-        keepClear(plan);
-        ASSERT_FALSE(plan.blocks.empty());
-        EXPECT_LT(plan.end, 14) << seed;
-        for (std::size_t i = 1; i < plan.steps.size(); ++i)
-            EXPECT_GE(plan.steps[i].at - plan.steps[i - 1].at, 1.0) << seed;
-    }
-}
 
 } // namespace

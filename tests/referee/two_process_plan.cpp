@@ -7,9 +7,14 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <sstream>
 
 namespace twoprocess {
+namespace {
+    // A close falls due 1 s after its decision; a block is kept the plan's margin clear of it.
+    constexpr double kCloseSettled = 1.0 + kPlanMargin + 0.05;
+} // namespace
 
 std::string listText(const std::vector<std::string>& ids)
 {
@@ -33,6 +38,13 @@ std::string wait(double seconds)
 
 // A day's plan from its seed: applications, the settings the day starts with, the home screen's
 // blocks of commands and the pane's steps, each at a time of the timed part.
+//
+// Most steps that save are sharpened, so that a library reading a stale copy of the settings is
+// seen: half a second before the save another application leaves (a decision that reads the
+// settings as they stand, with memory high, so that it closes nothing) as the step's application
+// comes to the front; 0.5 to 0.9 s after the save that application leaves, with free memory pinned
+// where the saved value decides the leave (low for a Never tap, high for an Always tap, between
+// the old and the new threshold for a drag).
 Plan makePlan(std::uint64_t seed)
 {
     referee::Random random(seed);
@@ -61,13 +73,71 @@ Plan makePlan(std::uint64_t seed)
           << "\nsettings always" << listText(plan.always) << '\n';
     plan.setup = setup.str();
 
-    for (double at = 1.0; at < kTimedPart; at += 1.1 + random.below(4) / 10.0) {
-        PaneStep step { at };
+    // The sharpened steps: which application leaves, with what free memory.
+    struct Sharp {
+        std::size_t step;
+        int app;
+        int free;
+        double leave;
+        int other; // the application that leaves before the save
+        int high;  // free memory then
+    };
+    std::vector<Sharp> sharp;
+    // Nothing comes to the front until a sharpened leave's close has fallen due (a return would
+    // call it off), so the next application is brought only after that.
+    auto settled = [&](double at) { return sharp.empty() || at - 0.5 >= sharp.back().leave + kCloseSettled; };
+    Lists lists { plan.never, plan.always, plan.threshold };
+    for (double at = 1.0; at < kTimedPart; at += 1.3 + random.below(4) / 10.0) {
+        // Percentages below which a step drags, taps in the Never chooser, in the Always chooser
+        // (the rest visit Recently Closed); one that may be sharpened changes a list or the threshold.
+        static const int anyStep[] = { 45, 70, 85 }, sharpStep[] = { 40, 75, 100 };
+        bool open = settled(at);
+        const int* mix = open ? sharpStep : anyStep;
         int roll = random.below(100);
-        step.kind = roll < 45 ? PaneStep::Drag : roll < 70 ? PaneStep::Never : roll < 85 ? PaneStep::Always : PaneStep::Recent;
+        PaneStep step { at };
+        step.kind = roll < mix[0] ? PaneStep::Drag : roll < mix[1] ? PaneStep::Never : roll < mix[2] ? PaneStep::Always : PaneStep::Recent;
         step.value = random.between(6, 60) * 5;
         step.app = random.below(count);
+        std::size_t i = plan.steps.size();
         plan.steps.push_back(step);
+        Lists before = lists;
+        if (step.kind == PaneStep::Recent) {
+            // Which application it takes is known only as the day plays; with none closed yet it
+            // becomes a drag that keeps the threshold.
+            plan.steps.back().value = lists.threshold;
+            continue;
+        }
+        bool saves = step.kind == PaneStep::Drag ? step.value != lists.threshold : lists.tap(step.kind, plan.ids[step.app]).second;
+        if (step.kind == PaneStep::Drag)
+            lists.threshold = step.value;
+        if (!saves || !open || !random.chance(85))
+            continue;
+        // Those whose leave only memory decides, before the save and after it.
+        auto unlisted = [&](int besides) {
+            std::vector<int> ids;
+            for (int j = 0; j < count; ++j)
+                if (j != besides && !has(before.never, plan.ids[j]) && !has(before.always, plan.ids[j])
+                    && !has(lists.never, plan.ids[j]) && !has(lists.always, plan.ids[j]))
+                    ids.push_back(j);
+            return ids;
+        };
+        int app = step.app;
+        if (step.kind == PaneStep::Drag) {
+            auto ids = unlisted(-1);
+            if (ids.empty())
+                continue;
+            app = ids[random.below(static_cast<int>(ids.size()))];
+        }
+        auto others = unlisted(app);
+        if (others.empty())
+            continue;
+        int other = others[random.below(static_cast<int>(others.size()))];
+        int memory = step.kind == PaneStep::Never ? random.between(lists.threshold / 3, lists.threshold)
+            : step.kind == PaneStep::Always       ? random.between(lists.threshold + 20, lists.threshold + 150)
+                                                  : random.between(std::min(before.threshold, step.value) + 1,
+                                                                   std::max(before.threshold, step.value));
+        sharp.push_back({ i, app, memory, step.at + 0.5 + random.below(5) / 10.0, other,
+                          std::max(before.threshold, lists.threshold) + random.between(100, 300) });
     }
 
     int top = -1; // the application in front, if any
@@ -76,26 +146,28 @@ Plan makePlan(std::uint64_t seed)
         if (top >= 0)
             out << "state " << plan.ids[top] << ' ' << states[random.below(6)] << '\n';
     };
-    // After a step that changed a list, its application comes to the front and leaves at once,
-    // so that the leave meets the list as the step left it.
-    std::size_t stepsSeen = 0;
-    int leaveNext = -1;
-    for (double at = 0.2; at < kTimedPart; at += 0.5 + random.below(8) / 10.0) {
+    std::size_t nextSharp = 0;
+    for (double at = 0.2; at < kTimedPart || nextSharp < sharp.size();) {
+        if (nextSharp < sharp.size() && at > plan.steps[sharp[nextSharp].step].at - 0.9) {
+            const Sharp& s = sharp[nextSharp++];
+            double save = plan.steps[s.step].at;
+            std::ostringstream bring, away;
+            const std::string &id = plan.ids[s.app], &other = plan.ids[s.other];
+            bring << "free " << s.high << "\nlaunch " << other << "\nstate " << other << " 4\n";
+            if (top >= 0 && top != s.other)
+                bring << "state " << plan.ids[top] << " 1\n";
+            bring << "launch " << id << "\nstate " << id << " 4\nstate " << other << " 2\n";
+            plan.blocks.push_back({ save - 0.5, bring.str() });
+            away << "free " << s.free << "\nhome\nstate " << id << " 2\n";
+            plan.blocks.push_back({ s.leave, away.str(), static_cast<int>(s.step) });
+            top = -1;
+            at = s.leave + kCloseSettled + random.below(3) / 10.0;
+            continue;
+        }
         std::ostringstream out;
-        int listed = -1;
-        for (; stepsSeen < plan.steps.size() && plan.steps[stepsSeen].at < at; ++stepsSeen)
-            if (plan.steps[stepsSeen].kind != PaneStep::Drag)
-                listed = plan.steps[stepsSeen].app;
         int roll = random.below(100);
-        if (leaveNext >= 0 && leaveNext == top) {
-            out << "home\nstate " << plan.ids[top] << " 2\n";
-            top = leaveNext = -1;
-        } else if (listed >= 0 || roll < 50) {
-            int app = listed >= 0 ? listed : random.below(count);
-            leaveNext = listed;
-            // Memory low now and then, so that the leave that follows is decided by the lists.
-            if (listed >= 0 && random.chance(50))
-                out << "free " << random.between(10, 40) << '\n';
+        if (roll < 50) {
+            int app = random.below(count);
             leave(out);
             out << "launch " << plan.ids[app] << "\nstate " << plan.ids[app] << " 4\n";
             top = app;
@@ -110,6 +182,7 @@ Plan makePlan(std::uint64_t seed)
             out << (random.chance(20) ? std::string("free auto\n") : "free " + std::to_string(random.between(10, 120)) + "\n");
         }
         plan.blocks.push_back({ at, out.str() });
+        at += 0.5 + random.below(8) / 10.0;
     }
     return plan;
 }
@@ -140,59 +213,74 @@ std::vector<ModelEvent> parseEvents(const std::vector<std::string>& lines)
     return events;
 }
 
-// The least distance from any of `times` to any moment the model decides or fires a timer at.
-double clearance(double at, const std::vector<ModelEvent>& events, bool decisionsOnly)
+double clearance(double at, const std::vector<ModelEvent>& events)
 {
     double least = 1e9;
     for (const ModelEvent& event : events)
-        if (!decisionsOnly || event.text == "posted norv.swr.kill.test")
-            least = std::min(least, std::abs(event.at - at));
+        least = std::min(least, std::abs(event.at - at));
     return least;
 }
 
-// Moves planned steps later until, as the model sees the plan, no home block is within the margin
-// of a timer and no save within it of a decision.
+std::vector<Timed> timeline(const Plan& plan, int stale, double staleAt)
+{
+    Lists lists { plan.never, plan.always, plan.threshold };
+    std::vector<Timed> items;
+    for (const HomeBlock& block : plan.blocks)
+        items.push_back({ block.at, block.lines, false });
+    for (std::size_t i = 0; i < plan.steps.size(); ++i) {
+        const PaneStep& step = plan.steps[i];
+        double at = static_cast<int>(i) == stale ? staleAt : step.at;
+        if (step.kind == PaneStep::Drag && step.value != lists.threshold) {
+            lists.threshold = step.value;
+            items.push_back({ at, "settings ramValue " + std::to_string(step.value) + "\n", true });
+        } else if (step.kind != PaneStep::Drag && step.kind != PaneStep::Recent && lists.tap(step.kind, plan.ids[step.app]).second) {
+            items.push_back({ at, "settings never" + listText(lists.never) + "\nsettings always" + listText(lists.always) + "\n", true });
+        }
+    }
+    return items;
+}
+
 void keepClear(Plan& plan)
 {
-    for (int round = 0; round < 60; ++round) {
-        Lists lists { plan.never, plan.always, plan.threshold };
-        std::vector<Timed> items;
-        for (const HomeBlock& block : plan.blocks)
-            items.push_back({ block.at, block.lines, false });
-        for (const PaneStep& step : plan.steps) {
-            if (step.kind == PaneStep::Drag)
-                items.push_back({ step.at, "settings ramValue " + std::to_string(step.value) + "\n", true });
-            else if (step.kind != PaneStep::Recent && lists.tap(step.kind, plan.ids[step.app]).second)
-                items.push_back({ step.at, "settings never" + listText(lists.never) + "\nsettings always" + listText(lists.always) + "\n", true });
-        }
-        if (plan.end < std::max(plan.blocks.back().at, plan.steps.empty() ? 0 : plan.steps.back().at) + kTail)
-            plan.end = std::max(plan.blocks.back().at, plan.steps.empty() ? 0 : plan.steps.back().at) + kTail;
-        // Played past the end, so that what falls due just after it counts too.
-        auto events = parseEvents(model::playScenario(modelScenario(plan.setup, items, plan.end + 2)).lines);
-        bool moved = false;
-        if (clearance(plan.end, events, false) < kPlanMargin) {
-            plan.end += 0.3;
-            moved = true;
-        }
+    // Everything from a moment on moves 0.3 s later, so that a sharpened step keeps its leave
+    // as close behind its save as planned.
+    struct From {
+        double at;
+        bool step; // a step at that moment moves too
+    };
+    auto later = [&](From from) {
         for (HomeBlock& block : plan.blocks)
-            if (!moved && clearance(block.at, events, false) < kPlanMargin) {
-                for (HomeBlock& later : plan.blocks)
-                    if (later.at >= block.at)
-                        later.at += 0.3;
-                moved = true;
-            }
-        for (PaneStep& step : plan.steps) {
-            double nearest = clearance(step.at, events, true);
+            block.at += block.at >= from.at ? 0.3 : 0;
+        for (PaneStep& step : plan.steps)
+            step.at += step.at > from.at || (from.step && step.at == from.at) ? 0.3 : 0;
+        plan.end += 0.3;
+    };
+    for (int round = 0; round < 80; ++round) {
+        double last = std::max(plan.blocks.back().at, plan.steps.empty() ? 0 : plan.steps.back().at);
+        plan.end = std::max(plan.end, last + kTail);
+        // Played past the end, so that what falls due just after it counts too.
+        auto events = parseEvents(model::playScenario(modelScenario(plan.setup, timeline(plan), plan.end + 2)).lines);
+        // The later of two that meet moves, with all that follows; a leave with the save before it.
+        std::optional<From> from;
+        auto meet = [&](From at) {
+            if (!from)
+                from = at;
+        };
+        for (const HomeBlock& block : plan.blocks)
+            if (clearance(block.at, events) < kPlanMargin)
+                meet(block.after >= 0 ? From { plan.steps[block.after].at, true } : From { block.at, false });
+        for (const PaneStep& step : plan.steps) {
+            if (clearance(step.at, events) < kPlanMargin)
+                meet({ step.at, true });
             for (const HomeBlock& block : plan.blocks)
-                nearest = std::min(nearest, std::abs(block.at - step.at));
-            if (!moved && nearest < kPlanMargin) {
-                for (PaneStep& later : plan.steps)
-                    if (later.at >= step.at)
-                        later.at += 0.3;
-                moved = true;
-            }
+                if (std::abs(block.at - step.at) < kPlanMargin)
+                    meet(block.at >= step.at ? From { block.at, false } : From { step.at, true });
         }
-        if (!moved)
+        if (from)
+            later(*from);
+        else if (clearance(plan.end, events) < kPlanMargin)
+            plan.end += 0.3;
+        else
             return;
     }
 }

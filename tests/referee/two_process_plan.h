@@ -15,7 +15,7 @@ inline constexpr double kPlanMargin = 0.45;
 inline constexpr double kRunMargin = 0.12;
 inline constexpr double kLate = 0.3;
 inline constexpr double kNavigationLead = 0.8; // a pane step's screen is reached this long before it
-inline constexpr double kTimedPart = 4.5;
+inline constexpr double kTimedPart = 5.0;
 inline constexpr double kTail = 1.4;
 inline constexpr int kAttempts = 3;
 
@@ -32,6 +32,7 @@ struct PaneStep {
 struct HomeBlock {
     double at = 0;
     std::string lines;
+    int after = -1; // the step whose save this block's leave follows, if any
 };
 struct Plan {
     std::string setup;
@@ -90,12 +91,22 @@ struct ModelEvent {
     std::string text;
 };
 
+// The plan as the model sees it: the home blocks and the saves the steps make, at their planned
+// times; without the save of step `stale`, which is moved to `staleAt` instead.
+std::vector<Timed> timeline(const Plan& plan, int stale = -1, double staleAt = 0);
+
 // The model's closes and chain posts in lines it printed.
 std::vector<ModelEvent> parseEvents(const std::vector<std::string>& lines);
-// The least distance from a moment to any moment the model decides or fires a timer at.
-double clearance(double at, const std::vector<ModelEvent>& events, bool decisionsOnly);
-// Moves planned steps later until, as the model sees the plan, no home block is within the margin
-// of a timer and no save within it of a decision.
+// The least distance from a moment to any moment the model closes, posts or fires a timer at.
+double clearance(double at, const std::vector<ModelEvent>& events);
+// Moves the plan's later part on until, as the model sees it, no home block and no save is within
+// the margin of a timer, and no save within it of a home block.
 void keepClear(Plan& plan);
+
+// What the files at the end of a day lost, read with Python's plistlib (empty when nothing): the
+// settings file must hold the lists and the threshold as the pane's steps left them, the
+// catalogue every application, the history every close (in order).
+std::string whatTheFilesLost(const std::string& root, const Lists& lists, const std::vector<std::string>& ids,
+                             const std::vector<std::string>& closes);
 
 } // namespace twoprocess

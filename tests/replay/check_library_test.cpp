@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <sstream>
 #include <sys/stat.h>
 #include <gtest/gtest.h>
 
@@ -93,6 +94,119 @@ namespace {
         EXPECT_NE(scenario.find("launch replay.mail\nstate replay.mail 4\nwait 10\nhome\nstate replay.mail 2\nwait 60\n"),
                   std::string::npos) << scenario;
         std::remove(kept.c_str());
+    }
+
+    // The path a message names after "(the scenario: ".
+    std::string keptPath(const std::string& err, std::size_t from = 0)
+    {
+        auto at = err.find("(the scenario: ", from);
+        if (at == std::string::npos)
+            return "";
+        return err.substr(at + 15, err.find(')', at) - at - 15);
+    }
+
+    TEST(CheckLibrary, AHostThatFailsKeepsItsScenarioAndEachDisagreementKeepsItsOwn)
+    {
+        sv::test::DeviceRoot folder;
+        std::string host = folder.path() + "/host";
+        sv::test::writeHostFile(host, "#!/bin/sh\necho 'springboard-host: line 3: a quoted word is not closed' >&2\nexit 1\n");
+        ASSERT_EQ(::chmod(host.c_str(), 0755), 0);
+        LibraryCheck check(host, host);
+        Footprints footprints;
+        DeviceSize device;
+        Replay replay(device, footprints);
+        Day mail, notes;
+        DayBuilder(mail).open(0, mail.app("Mail", "replay.mail"));
+        DayBuilder(notes).open(0, notes.app("Notes", "replay.notes"));
+        testing::internal::CaptureStderr();
+        EXPECT_FALSE(check.check(mail, 100, replay, device, footprints));
+        EXPECT_FALSE(check.check(notes, 100, replay, device, footprints));
+        std::string err = testing::internal::GetCapturedStderr();
+        EXPECT_NE(err.find("springboard-host: line 3: a quoted word is not closed"), std::string::npos) << err;
+        std::string first = keptPath(err), second = keptPath(err, err.find("(the scenario: ") + 1);
+        ASSERT_NE(first, "") << err;
+        ASSERT_NE(second, "") << err;
+        EXPECT_NE(first, second);
+        EXPECT_NE(sv::test::readHostFile(first).find("app replay.mail \"Mail\""), std::string::npos) << first;
+        EXPECT_NE(sv::test::readHostFile(second).find("app replay.notes \"Notes\""), std::string::npos) << second;
+        std::remove(first.c_str());
+        std::remove(second.c_str());
+    }
+
+    Day scenarioDay(const std::string& text)
+    {
+        std::istringstream in(text);
+        Trace trace = readScenario(in, "day.txt");
+        EXPECT_EQ(trace.badLines, 0);
+        return trace.days.at(0);
+    }
+
+    // The closes the host makes of the scenario as written.
+    std::vector<std::string> hostCloses(const std::string& scenario)
+    {
+        sv::test::DeviceRoot root;
+        sv::test::installLibrary(root.path());
+        auto run = sv::test::runProcess({ sv::test::buildPath("hosts/springboard/springboard-host"), "--root", root.path(),
+                                          "--virtual-clock" },
+                                        scenario);
+        EXPECT_EQ(run.status, 0) << run.err;
+        std::vector<std::string> closes;
+        std::istringstream out(run.out);
+        for (std::string line; std::getline(out, line);)
+            if (line.find("] closed ") != std::string::npos)
+                closes.push_back(line);
+        return closes;
+    }
+
+    TEST(CheckLibrary, ListsChangedDuringTheDayTakeEffectWhenTheyChangeOnBothSides)
+    {
+        // A is closed, B spared while it is on the never list, A closed again once the list is empty.
+        std::string scenario = "memory total=1024 base=600\n"
+                               "app com.a \"A\" mem=200\napp com.b \"B\" mem=200\n"
+                               "launch com.a\nstate com.a 4\nhome\nstate com.a 2\nwait 5\n"
+                               "settings never com.a com.b\n"
+                               "launch com.b\nstate com.b 4\nhome\nstate com.b 2\nwait 5\n"
+                               "settings always com.b\nsettings never\n"
+                               "launch com.a\nstate com.a 4\nhome\nstate com.a 2\nwait 5\n";
+        std::vector<std::string> host = hostCloses("settings ramValue 300\n" + scenario);
+        ASSERT_EQ(host, (std::vector<std::string> { "[1.000] closed com.a", "[11.000] closed com.a" }));
+        Day day = scenarioDay(scenario);
+        Footprints footprints;
+        DeviceSize device;
+        Replay replay(device, footprints);
+        std::vector<Closed> closes;
+        auto parts = makePolicy("parts");
+        replay.play(day, *parts, 300, &closes);
+        EXPECT_EQ(closes.size(), host.size());
+        LibraryCheck check = makeCheck();
+        long closed = 0;
+        EXPECT_TRUE(check.check(day, 300, replay, device, footprints, &closed));
+        EXPECT_EQ(closed, 2);
+        // Where the written day puts the changes.
+        std::string written = scenarioOf(day, 300, device, footprintsOf(day, footprints));
+        EXPECT_NE(written.find("state com.a 2\nwait 5\nsettings never com.a com.b\n"), std::string::npos) << written;
+    }
+
+    TEST(CheckLibrary, ALongIdentifierAndANameWithAHashAreWrittenAndReadWhole)
+    {
+        Day day;
+        std::string id = "com." + std::string(600, 'x');
+        DayBuilder build(day);
+        build.open(0, day.app("Long", id));
+        build.open(10, day.app("#hash", "replay.hash"));
+        build.home(20);
+        Footprints footprints;
+        DeviceSize device;
+        Replay replay(device, footprints);
+        LibraryCheck check = makeCheck();
+        long closes = 0;
+        testing::internal::CaptureStderr();
+        EXPECT_TRUE(check.check(day, 600, replay, device, footprints, &closes));
+        std::string err = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(err, "");
+        EXPECT_EQ(closes, 2);
+        if (std::string kept = keptPath(err); !kept.empty())
+            std::remove(kept.c_str());
     }
 
 } // namespace

@@ -23,6 +23,7 @@ namespace {
             case Kind::Home: line += "H"; break;
             case Kind::State: line += "S " + day.apps[e.app].name + " " + std::to_string(e.state); break;
             case Kind::Call: line += "C"; break;
+            case Kind::Lists: line += "N"; break;
             }
             lines.push_back(line);
         }
@@ -120,6 +121,35 @@ namespace {
         EXPECT_EQ(day.events[4].time, 302.5);
         EXPECT_EQ(day.events[4].state, 3);
         EXPECT_EQ(day.end(), 302.5);
+    }
+
+    TEST(ScenarioTrace, ListsChangedAfterTheFirstEventAreEventsAtTheirMoment)
+    {
+        std::istringstream in("settings never com.example.notes\n"
+                              "wait 5\n"
+                              "settings alwaysKill on\n"
+                              "launch com.example.mail\n"
+                              "wait 10\n"
+                              "settings always com.example.mail\n"
+                              "settings never\n"
+                              "settings alwaysKill off\n");
+        Trace trace = readScenario(in, "day.txt");
+        EXPECT_EQ(trace.badLines, 0);
+        const Day& day = trace.days.at(0);
+        EXPECT_EQ(day.never, std::vector<std::string> { "com.example.notes" });
+        EXPECT_TRUE(day.alwaysKill);
+        ASSERT_EQ(day.events.size(), 4u);
+        ASSERT_EQ(day.listChanges.size(), 3u);
+        for (int i = 1; i <= 3; ++i) {
+            EXPECT_EQ(day.events[i].kind, Kind::Lists);
+            EXPECT_EQ(day.events[i].time, 15);
+            EXPECT_EQ(day.events[i].lists, i - 1);
+        }
+        const Lists& last = day.listChanges[2];
+        EXPECT_EQ(last.always, std::vector<std::string> { "com.example.mail" });
+        EXPECT_TRUE(last.never.empty());
+        EXPECT_FALSE(last.alwaysKill);
+        EXPECT_TRUE(day.listChanges[0].alwaysKill);
     }
 
     TEST(ScenarioTrace, BadLinesAreReportedWithTheirNumberAndSkipped)

@@ -38,6 +38,42 @@ namespace {
         return out + "\"";
     }
 
+    // A word of the host's scenario language, quoted when it holds what would split it.
+    std::string word(const std::string& text)
+    {
+        return !text.empty() && text.find_first_of(" \t\r\"\\") == std::string::npos ? text : quoted(text);
+    }
+
+    std::string words(const std::vector<std::string>& ids)
+    {
+        std::string text;
+        for (const auto& id : ids)
+            text += " " + word(id);
+        return text;
+    }
+
+    // A name as the scenario language can carry it: a '#' starts a comment there even within
+    // quotes, and a line ends at a line break. The host only shows the name.
+    std::string shownName(const std::string& name)
+    {
+        std::string shown;
+        for (char c : name)
+            shown += c == '#' ? std::string("\uFF03") : static_cast<unsigned char>(c) < 0x20 ? std::string(" ") : std::string(1, c);
+        return shown;
+    }
+
+    // A copy of a scenario that outlives the check, in a file of its own; its path, or why not.
+    std::string keep(const std::string& scenario)
+    {
+        std::string path = (fs::temp_directory_path() / "sleepvane-replay-XXXXXX-disagreement.txt").string();
+        int fd = ::mkstemps(path.data(), 17);
+        if (fd < 0)
+            return std::string("not kept: ") + std::strerror(errno);
+        bool whole = ::write(fd, scenario.data(), scenario.size()) == static_cast<ssize_t>(scenario.size());
+        ::close(fd);
+        return whole ? path : path + ", cut short";
+    }
+
     const char* callWord(Call call)
     {
         switch (call) {
@@ -64,12 +100,8 @@ std::string scenarioOf(const Day& day, int threshold, const DeviceSize& device, 
         << " base=" << exact(day.baseMB.value_or(device.baseMB)) << "\n";
     out << "settings ramValue " << threshold << "\n";
     auto list = [&](const char* which, const std::vector<std::string>& ids) {
-        if (ids.empty())
-            return;
-        out << "settings " << which;
-        for (const auto& id : ids)
-            out << " " << id;
-        out << "\n";
+        if (!ids.empty())
+            out << "settings " << which << words(ids) << "\n";
     };
     list("never", day.never);
     list("always", day.always);
@@ -79,7 +111,7 @@ std::string scenarioOf(const Day& day, int threshold, const DeviceSize& device, 
         out << "settings learnFromUse on\n";
     for (std::size_t i = 0; i < day.apps.size(); ++i) {
         const App& app = day.apps[i];
-        out << "app " << app.bundleID << " " << quoted(app.name) << " mem=" << exact(footprints[i]);
+        out << "app " << word(app.bundleID) << " " << quoted(shownName(app.name)) << " mem=" << exact(footprints[i]);
         for (const auto& flag : app.flags)
             out << " " << flag;
         out << "\n";
@@ -91,10 +123,16 @@ std::string scenarioOf(const Day& day, int threshold, const DeviceSize& device, 
             now = event.time;
         }
         switch (event.kind) {
-        case Event::Kind::Launch: out << "launch " << day.apps[event.app].bundleID << "\n"; break;
+        case Event::Kind::Launch: out << "launch " << word(day.apps[event.app].bundleID) << "\n"; break;
         case Event::Kind::Home: out << "home\n"; break;
-        case Event::Kind::State: out << "state " << day.apps[event.app].bundleID << " " << event.state << "\n"; break;
+        case Event::Kind::State: out << "state " << word(day.apps[event.app].bundleID) << " " << event.state << "\n"; break;
         case Event::Kind::Call: out << "call " << callWord(event.call) << "\n"; break;
+        case Event::Kind::Lists: {
+            const Lists& lists = day.listChanges[static_cast<std::size_t>(event.lists)];
+            out << "settings never" << words(lists.never) << "\nsettings always" << words(lists.always)
+                << "\nsettings alwaysKill " << (lists.alwaysKill ? "on" : "off") << "\n";
+            break;
+        }
         }
     }
     out << "wait " << exact(kTail) << "\n";
@@ -138,10 +176,10 @@ bool LibraryCheck::check(const Day& day, int threshold, const Replay& replay, co
     }
     fs::path scenario = fs::path(root_) / "day.txt", output = fs::path(root_) / "out.txt",
              errors = fs::path(root_) / "err.txt";
-    std::vector<double> sizes = footprintsOf(day, footprints);
+    std::string text = scenarioOf(day, threshold, device, footprintsOf(day, footprints), policy == "learn-from-use");
     {
         std::ofstream file(scenario);
-        file << scenarioOf(day, threshold, device, sizes, policy == "learn-from-use");
+        file << text;
         if (!file) {
             std::fprintf(stderr, "sleepvane-replay: --check-library: cannot write %s\n", scenario.c_str());
             return false;
@@ -161,8 +199,16 @@ bool LibraryCheck::check(const Day& day, int threshold, const Replay& replay, co
     posix_spawn_file_actions_destroy(&actions);
     int status = 0;
     if (spawned != 0 || ::waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        std::fprintf(stderr, "sleepvane-replay: --check-library: %s: the host failed on %s (%s)\n", day.label.c_str(),
-                     scenario.c_str(), spawned ? std::strerror(spawned) : "see its standard error");
+        std::string why = spawned ? std::strerror(spawned)
+            : WIFEXITED(status)   ? "exit status " + std::to_string(WEXITSTATUS(status))
+                                  : "ended by signal " + std::to_string(WTERMSIG(status));
+        std::fprintf(stderr, "sleepvane-replay: --check-library: %s at threshold %d: the host failed (%s) (the scenario: %s)\n",
+                     day.label.c_str(), threshold, why.c_str(), keep(text).c_str());
+        // What it said, a few lines of it.
+        std::ifstream said(errors);
+        std::string line;
+        for (int shown = 0; shown < 5 && std::getline(said, line); ++shown)
+            std::fprintf(stderr, "  %s\n", line.c_str());
         return false;
     }
 
@@ -172,12 +218,11 @@ bool LibraryCheck::check(const Day& day, int threshold, const Replay& replay, co
     };
     std::vector<HostClose> host;
     std::ifstream in(output);
-    std::string line;
-    while (std::getline(in, line)) {
-        double time = 0;
-        char id[512];
-        if (std::sscanf(line.c_str(), "[%lf] closed %511s", &time, id) == 2)
-            host.push_back({ time, id });
+    for (std::string line; std::getline(in, line);) {
+        // "[<seconds>] closed <identifier>", the identifier to the line's end, however long.
+        auto stamp = line.find("] ");
+        if (!line.empty() && line[0] == '[' && stamp != std::string::npos && line.compare(stamp + 2, 7, "closed ") == 0)
+            host.push_back({ std::strtod(line.c_str() + 1, nullptr), line.substr(stamp + 9) });
     }
 
     std::vector<Closed> ours;
@@ -196,9 +241,7 @@ bool LibraryCheck::check(const Day& day, int threshold, const Replay& replay, co
         std::fprintf(stderr, "; the %s policy closed", policy.c_str());
         for (const auto& c : ours)
             std::fprintf(stderr, " %s@%.3f", day.apps[c.app].bundleID.c_str(), c.time);
-        std::string kept = root_ + "-disagreement.txt";
-        fs::copy_file(scenario, kept, fs::copy_options::overwrite_existing, error);
-        std::fprintf(stderr, " (the scenario: %s)\n", kept.c_str());
+        std::fprintf(stderr, " (the scenario: %s)\n", keep(text).c_str());
     }
     return agree;
 }

@@ -24,7 +24,8 @@ public:
 
     // Plays the day at the threshold on the host and compares its closes with the policy's
     // ("parts", or "learn-from-use" with the switch on and nothing learned before the day).
-    // Answers false, with each difference on standard error, when they disagree or the host fails.
+    // Answers false, with each difference on standard error, when they disagree or the host fails;
+    // the day's scenario is then kept in a file of its own, named in the message.
     bool check(const Day& day, int threshold, const Replay& replay, const DeviceSize& device,
                const Footprints& footprints, long* closes = nullptr, const std::string& policy = "parts");
 

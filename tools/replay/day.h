@@ -19,13 +19,21 @@ struct App {
 
 enum class Call { None, Active, Incoming, Outgoing };
 
+// The settings file's lists and Close Every App.
+struct Lists {
+    std::vector<std::string> never, always;
+    bool alwaysKill = false;
+};
+
 struct Event {
-    enum class Kind { Launch, Home, State, Call };
+    // Lists: a scenario changed the settings file's lists during the day.
+    enum class Kind { Launch, Home, State, Call, Lists };
     Kind kind = Kind::Launch;
     double time = 0; // seconds since the day began
     AppId app = kNoApp;
     int state = 0;
     Call call = Call::None;
+    int lists = -1; // Lists: what is in force from then on, in Day::listChanges
 };
 
 struct Day {
@@ -33,10 +41,12 @@ struct Day {
     std::string person; // whose day: what a policy learns from use is carried over that person's days
     std::vector<App> apps;
     std::vector<Event> events; // in time order
-    // What a scenario set; nothing means the command line's device and empty lists.
+    // What a scenario set (the lists as the day starts); nothing means the command line's device
+    // and empty lists.
     std::optional<double> totalMB, baseMB;
     std::vector<std::string> never, always;
     bool alwaysKill = false;
+    std::vector<Lists> listChanges; // what each Lists event puts in force
 
     double end() const { return events.empty() ? 0 : events.back().time; }
     // The application of that name, added when it is new.

@@ -100,6 +100,13 @@ namespace {
             case Event::Kind::Call:
                 m.call(static_cast<model::Call>(event.call));
                 break;
+            case Event::Kind::Lists: {
+                const Lists& lists = day.listChanges[static_cast<std::size_t>(event.lists)];
+                m.setNever(lists.never);
+                m.setAlways(lists.always);
+                m.setAlwaysKill(lists.alwaysKill);
+                break;
+            }
             }
         }
 

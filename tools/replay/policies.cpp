@@ -24,10 +24,13 @@ void VictimPolicy::beginDay(Stage& stage)
     stage_ = &stage;
     next_ = Next::Nothing;
     due_ = kNever;
+    never_ = &stage.day().never;
 }
 
 void VictimPolicy::observe(const Event& event)
 {
+    if (event.kind == Event::Kind::Lists)
+        never_ = &stage_->day().listChanges[static_cast<std::size_t>(event.lists)].never;
     // One chain at a time: a leave while a close or a re-check waits adds nothing.
     bool leave = event.kind == Event::Kind::State && (event.state == 2 || event.state == 3);
     if (!leave || next_ != Next::Nothing || stage_->call() != Call::None || !low())
@@ -49,7 +52,7 @@ void VictimPolicy::runDue(double time)
         const Day& day = stage_->day();
         for (AppId app : stage_->background()) {
             const std::string& id = day.apps[app].bundleID;
-            if (!fixedIdentifier(id) && std::find(day.never.begin(), day.never.end(), id) == day.never.end())
+            if (!fixedIdentifier(id) && std::find(never_->begin(), never_->end(), id) == never_->end())
                 candidates.push_back(app);
         }
         AppId victim = candidates.empty() ? kNoApp : choose(candidates, time);

@@ -63,6 +63,7 @@ protected:
 private:
     bool low() const { return stage_->freeMB() <= stage_->threshold(); }
     void runDue(double time);
+    const std::vector<std::string>* never_ = nullptr; // the never list in force
     enum class Next { Nothing, Close, Check };
     Next next_ = Next::Nothing;
     double due_ = kNever;

@@ -121,6 +121,8 @@ namespace {
             case Event::Kind::Call:
                 call_ = event.call;
                 break;
+            case Event::Kind::Lists:
+                break;
             }
             policy.observe(event);
         }

@@ -311,13 +311,28 @@ Trace readScenario(std::istream& in, const std::string& source)
                 day.baseMB = base;
         } else if (command == "settings") {
             const std::string what = w.size() >= 2 ? w[1] : "";
+            // Before the day's first event the lists are the day's own; after it, a change at its moment.
+            auto change = [&](auto apply) {
+                if (day.events.empty()) {
+                    Lists lists { day.never, day.always, day.alwaysKill };
+                    apply(lists);
+                    day.never = lists.never;
+                    day.always = lists.always;
+                    day.alwaysKill = lists.alwaysKill;
+                    return;
+                }
+                Lists lists = day.listChanges.empty() ? Lists { day.never, day.always, day.alwaysKill } : day.listChanges.back();
+                apply(lists);
+                day.listChanges.push_back(std::move(lists));
+                event(Event::Kind::Lists, kNoApp)->lists = static_cast<int>(day.listChanges.size() - 1);
+            };
             if (what == "never" || what == "always") {
-                (what == "never" ? day.never : day.always) = std::vector<std::string>(w.begin() + 2, w.end());
+                change([&](Lists& lists) { (what == "never" ? lists.never : lists.always).assign(w.begin() + 2, w.end()); });
             } else if (what == "alwaysKill") {
                 if (w.size() != 3 || (w[2] != "on" && w[2] != "off"))
                     bad("settings alwaysKill takes on or off");
                 else
-                    day.alwaysKill = w[2] == "on";
+                    change([&](Lists& lists) { lists.alwaysKill = w[2] == "on"; });
             } else if (what == "ramValue") {
                 // The thresholds come from the command line.
                 auto value = w.size() == 3 ? sv::host::parseNumber(w[2]) : std::nullopt;
