@@ -150,6 +150,7 @@ void Sleepwarden_appLaunch(id self, SEL, id application, int state)
     // Keeps the application valid until the home screen's handler has returned.
     sv::rt::Ref keep = sv::rt::Ref::retain(application);
     if (susApp) {
+        OneSettingsRead oneRead;
         Diary::shared().noteStateChange(application, state);
         decide(application, state);
     }
