@@ -37,12 +37,14 @@
 // that format reads the diary as one person's trace: it passes over the fields after the fifth
 // and the event types of our own (Sleepvane Close, Call Start, Call End).
 //
-// Bounds: the lines of at most kDays dates, the newest line's date and the ones before it, and at
-// most kMaximumSize bytes in all; what goes first is the oldest date's lines (of the newest date,
-// its oldest lines). New lines are appended at most once a minute; trimming rewrites the file
-// whole and atomically. A last line without its "\n" was cut short by a lost write and is no
-// line. A diary that is a link, no regular file, over kMaximumSize or holds anything else is set
-// aside as SetAsidePath (one kept, the one set aside last) and a new one begun.
+// Lines are appended at most once a minute (a minute's events at a time; those of the last minute
+// before the home screen stops are lost). Bounds: only the lines dated on the newest line's date
+// and the kDays - 1 (6) dates before it, and at most kMaximumSize (2 MB) in all, the oldest date's
+// lines going first (and of the newest date, its oldest lines); trimming rewrites the file whole
+// and atomically. A last line without its "\n" was cut short by a lost write: it is no line, and
+// is cut before the next lines are added. A diary that is a link (symbolic or hard), no regular
+// file, over kMaximumSize, or holds anything that is not a line as above, is set aside as
+// SetAsidePath (one kept: the one set aside last) and a new one begun.
 
 #include "platform/foundation/files.h"
 
