@@ -242,8 +242,8 @@ std::vector<DiaryWriter::Stored> DiaryWriter::linesOf(const std::vector<DiaryEve
         auto parsed = text ? diary::parseLine(std::string_view(*text).substr(0, text->size() - 1)) : std::nullopt;
         if (!parsed)
             continue;
-        sessions = std::move(next);
         fresh.push_back({ std::move(*text), parsed->day, next.session, event.timeMs });
+        sessions = std::move(next);
     }
     return fresh;
 }
