@@ -163,6 +163,20 @@ TEST_F(DiaryTest, TurnedOffWhatWaitsIsDroppedAndTheDiaryDeletedThenOnAgainANewOn
     EXPECT_EQ(lines(), Lines { line(1, 122, "radio", "Closed", 312, "2") });
 }
 
+TEST_F(DiaryTest, ADiaryDeletedOrReplacedUnderneathIsNeverAddedToAsItWas)
+{
+    // As the pane deletes it when the switch goes off and on again within the minute.
+    play({ "settings learnFromUse on", "launch news", "state news 4", "wait 61" });
+    ASSERT_EQ(lines().size(), 1u);
+    fsys::remove(path());
+    play({ "launch radio", "state radio 4", "wait 61" });
+    EXPECT_EQ(lines(), Lines { line(1, 61, "radio", "Opened", 312) });
+    // Replaced by a diary grown elsewhere: read again, not appended to blindly.
+    sv::test::writeHostFile(path(), std::string(slv::diary::Header) + "\n" + line(7, 100, "mail", "Opened", 300) + "\n");
+    play({ "home", "state radio 2", "wait 61" });
+    EXPECT_EQ(lines(), (Lines { line(7, 100, "mail", "Opened", 300), line(7, 122, "radio", "Closed", 312, "2") }));
+}
+
 TEST_F(DiaryTest, ADiaryFoundWithTheSwitchOffIsDeletedAtTheFirstLook)
 {
     sv::test::writeHostFile(path(), std::string(slv::diary::Header) + "\n" + line(1, -60, "news", "Opened", 400) + "\n");
