@@ -4,6 +4,7 @@
 
 #include "closer/close_history.h"
 #include "closer/close_timer.h"
+#include "closer/diary.h"
 #include "closer/exemptions.h"
 #include "closer/free_memory.h"
 #include "closer/held_back.h"
@@ -148,8 +149,11 @@ void Sleepwarden_appLaunch(id self, SEL, id application, int state)
 {
     // Keeps the application valid until the home screen's handler has returned.
     sv::rt::Ref keep = sv::rt::Ref::retain(application);
-    if (susApp)
+    if (susApp) {
+        OneSettingsRead oneRead;
+        Diary::shared().noteStateChange(application, state);
         decide(application, state);
+    }
     static const std::string homeScreenHandler = swr::renamedSelector(sv::home::sel::applicationStateChanged);
     sv::rt::msgSend<void>(self, homeScreenHandler.c_str(), application, state);
 }

@@ -2,6 +2,7 @@
 #include "closer/close_timer.h"
 
 #include "closer/close_history.h"
+#include "closer/diary.h"
 #include "closer/exemptions.h"
 #include "closer/held_back.h"
 #include "closer/selectors.h"
@@ -117,6 +118,7 @@ void killApp(id self, SEL, id)
                     sv::rt::msgSend<void>(switcher, sv::home::sel::iconCloseBoxTapped, entry.get());
                     CloseHistory::shared().recordClose(*state->bundleID, state->reason.text, state->reason.freeMemory);
                     Usage::shared().noteClose(*state->bundleID);
+                    Diary::shared().noteClose(*state->bundleID, state->reason.text);
                 }
                 break;
             }

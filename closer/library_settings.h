@@ -9,18 +9,48 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
+#include <utility>
 
 using LibrarySettings = std::shared_ptr<const sv::Dictionary>;
+
+// While one is alive on a thread, every read there answers what the first read found: a state
+// change reads the file once, however many of the library's parts look at it.
+class OneSettingsRead {
+public:
+    OneSettingsRead() : outer_(std::exchange(current(), this)) { }
+    ~OneSettingsRead() { current() = outer_; }
+    OneSettingsRead(const OneSettingsRead&) = delete;
+    OneSettingsRead& operator=(const OneSettingsRead&) = delete;
+
+    static OneSettingsRead*& current()
+    {
+        static thread_local OneSettingsRead* scope = nullptr;
+        return scope;
+    }
+    std::optional<std::shared_ptr<const sv::Dictionary>> read;
+
+private:
+    OneSettingsRead* outer_;
+};
 
 // Nothing when there is no settings file; an empty dictionary when it cannot be read, so that
 // every key reads as absent.
 inline LibrarySettings readLibrarySettings()
 {
-    if (!slv::settingsExist())
-        return nullptr;
+    OneSettingsRead* scope = OneSettingsRead::current();
+    if (scope && scope->read)
+        return *scope->read;
     static const auto kUnreadable = std::make_shared<const sv::Dictionary>();
-    auto settings = slv::settingsSnapshot();
-    return settings ? settings : kUnreadable;
+    LibrarySettings settings = nullptr;
+    if (slv::settingsExist()) {
+        settings = slv::settingsSnapshot();
+        if (!settings)
+            settings = kUnreadable;
+    }
+    if (scope)
+        scope->read = settings;
+    return settings;
 }
 
 // The threshold the pane shows for the same file.

@@ -3,6 +3,7 @@
 
 #include "closer/app_launch.h"
 #include "closer/catalogue_export.h"
+#include "closer/diary.h"
 #include "closer/recheck_chain.h"
 #include "closer/selectors.h"
 #include "closer/sus_app.h"
@@ -92,6 +93,7 @@ void Sleepwright_initializer()
     CFNotificationCenterAddObserver(center, nullptr, finalTestToKillAgain, slv::darwin::KillTest, nullptr, 0);
 
     // The home screen tells when a call ends; nothing is looked at while no call changes.
+    Diary::shared().start();
     static const char kCallObserver = 0;
     sv::NotificationCenter::defaultCenter().addObserver(&kCallObserver, std::string(sv::home::note::CallStatusChanged),
                                                         [](const sv::Notification&) { resumeAfterCall(); });

@@ -1,5 +1,6 @@
 #include "settings/app_delegate.h"
 
+#include "contract/diary.h"
 #include "contract/settings_contract.h"
 #include "contract/threshold.h"
 #include "platform/foundation/make_set_up.h"
@@ -146,6 +147,15 @@ void SLVAppDelegate::valueIsUpdating(const std::string& text, std::int32_t numbe
     if (auto cell = cachedCellForSpecifierID(kRamSliderRow))
         if (auto label = labelWithTag(*cell, kMemoryLabelTag))
             label->setText(text);
+}
+
+bool SLVAppDelegate::setPreferenceValue(const sv::Value& value, const sv::prefs::PSSpecifier& specifier)
+{
+    bool saved = PSListController::setPreferenceValue(value, specifier);
+    // The library reads the switch only at its next decision; the diary must not wait for that.
+    if (saved && specifier.key() == slv::key::LearnFromUse && !slv::learnFromUse(slv::settingsSnapshot().get()))
+        slv::diary::remove();
+    return saved;
 }
 
 void SLVAppDelegate::popAllControllers()

@@ -31,6 +31,8 @@ public:
     void finishLoad();
     // From the slider, at every update: save the number, show the text.
     void valueIsUpdating(const std::string& text, std::int32_t numberToSave) override;
+    // A switch's save; Learn From Use saved off deletes the library's diary of use at once.
+    bool setPreferenceValue(const sv::Value& value, const sv::prefs::PSSpecifier& specifier) override;
 
     // Takes the pane's screens off the navigation stack, each kind while it is on top: Never
     // screens, then Always screens, then the root pane.

@@ -32,10 +32,12 @@ void Device::reset()
     SuspectSource suspects = std::move(suspects_);
     std::function<void()> changed = std::move(changed_);
     std::function<void()> historyFlush = std::move(historyFlush_);
+    std::function<void()> diaryFlush = std::move(diaryFlush_);
     *this = Device();
     suspects_ = std::move(suspects);
     changed_ = std::move(changed);
     historyFlush_ = std::move(historyFlush);
+    diaryFlush_ = std::move(diaryFlush);
 }
 
 void Device::setCall(Call call)

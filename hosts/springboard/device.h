@@ -72,6 +72,14 @@ public:
             historyFlush_();
     }
 
+    // Waits until the library's diary holds everything it handed to its writer (`show diary`).
+    void setDiaryFlush(std::function<void()> flush) { diaryFlush_ = std::move(flush); }
+    void flushDiary() const
+    {
+        if (diaryFlush_)
+            diaryFlush_();
+    }
+
     // What the library learned from use, most likely first (`show usage`); nothing without a library.
     using UsageSource = std::function<std::vector<std::pair<std::string, double>>()>;
     void setUsageSource(UsageSource source) { usage_ = std::move(source); }
@@ -94,6 +102,7 @@ private:
     SuspectSource suspects_;
     std::function<void()> changed_;
     std::function<void()> historyFlush_;
+    std::function<void()> diaryFlush_;
     UsageSource usage_;
 };
 

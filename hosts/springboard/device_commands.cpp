@@ -1,5 +1,6 @@
 // Scenario commands that work the device: launch, home, memory, free, call, show, settings.
 #include "contract/close_history.h"
+#include "contract/diary.h"
 #include "contract/settings_contract.h"
 #include "hosts/springboard/device.h"
 #include "hosts/springboard/springboard.h"
@@ -122,6 +123,19 @@ namespace {
                 Springboard::shared().event("history " + record.bundleID + " \"" + record.reason + "\""
                                             + (record.reopenedAfter ? " reopened " + number(*record.reopenedAfter) : ""));
             return std::nullopt;
+        } else if (what == "diary") {
+            device.flushDiary();
+            auto bytes = sv::fs::readData(slv::diary::Path, slv::diary::kMaximumSize);
+            std::string_view text = bytes ? std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size())
+                                          : std::string_view {};
+            // The header line says what the fields are; each line after it is one event.
+            auto header = text.find('\n');
+            text = header == std::string_view::npos ? std::string_view {} : text.substr(header + 1);
+            if (text.empty())
+                Springboard::shared().event("diary (none)");
+            for (std::size_t newline; (newline = text.find('\n')) != std::string_view::npos; text.remove_prefix(newline + 1))
+                Springboard::shared().event("diary " + std::string(text.substr(0, newline)));
+            return std::nullopt;
         } else if (what == "usage") {
             auto usage = device.usage();
             if (!usage || usage->empty())
@@ -134,7 +148,7 @@ namespace {
                 }
             return std::nullopt;
         } else {
-            return "show takes suspects, switcher, memory, history or usage";
+            return "show takes suspects, switcher, memory, history, usage or diary";
         }
         Springboard::shared().event(line);
         return std::nullopt;
@@ -188,7 +202,7 @@ void addDeviceCommands(sv::host::Scenario& scenario)
     scenario.addCommand("memory", "memory total=<MB> base=<MB>", memory);
     scenario.addCommand("free", "free <MB> | free auto", pinFree);
     scenario.addCommand("call", "call active|incoming|outgoing|none", call);
-    scenario.addCommand("show", "show suspects|switcher|memory|history|usage", show);
+    scenario.addCommand("show", "show suspects|switcher|memory|history|usage|diary", show);
     scenario.addCommand("settings",
                         "settings never|always <bundle-id>... | settings ramValue <n> | settings alwaysKill|learnFromUse on|off",
                         settings);

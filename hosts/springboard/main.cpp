@@ -2,6 +2,7 @@
 // injected libraries, then plays a scenario on its main run loop.
 #include "contract/close_history.h"
 #include "contract/candidate_list.h"
+#include "contract/diary.h"
 #include "contract/usage.h"
 #include "hosts/common/host_main.h"
 #include "hosts/common/scenario.h"
@@ -41,10 +42,10 @@ sb::Device::SuspectSource suspectListOf(const std::vector<std::string>& librarie
     return [list = static_cast<std::unique_ptr<SuspectList>*>(symbol)] { return list->get(); };
 }
 
-// The library's close-history flush, for `show history`.
-std::function<void()> historyFlushOf(const std::vector<std::string>& libraries)
+// A library function of no arguments (the flushes of `show history` and `show diary`).
+std::function<void()> flushOf(const std::vector<std::string>& libraries, const char* name)
 {
-    void* symbol = librarySymbol(libraries, slv::history::kFlushSymbol);
+    void* symbol = librarySymbol(libraries, name);
     if (!symbol)
         return nullptr;
     return reinterpret_cast<void (*)()>(symbol);
@@ -86,7 +87,8 @@ int main(int argc, char** argv)
     };
     parts.afterInjection = [](const std::vector<std::string>& loaded) {
         sb::Device::shared().setSuspectSource(suspectListOf(loaded));
-        sb::Device::shared().setHistoryFlush(historyFlushOf(loaded));
+        sb::Device::shared().setHistoryFlush(flushOf(loaded, slv::history::kFlushSymbol));
+        sb::Device::shared().setDiaryFlush(flushOf(loaded, slv::diary::kFlushSymbol));
         sb::Device::shared().setUsageSource(usageOf(loaded));
     };
     return sv::host::runHost(argc, argv, "springboard-host", parts);

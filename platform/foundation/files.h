@@ -94,6 +94,35 @@ bool writeDataAtomicallyIn(const Folder& folder, std::string_view name, const vo
 // for a write found needless.
 void removeLeftoverTemporary(std::string_view devicePath);
 
+// What is at a device path, found without following a link (a link is reported as one).
+struct FileInfo {
+    enum class Kind { Missing, Regular, Folder, Link, Fifo, Other };
+    Kind kind = Kind::Missing;
+    std::uint64_t size = 0;
+    std::uint64_t links = 0; // names of the file; more than one for a regular file: a hard link
+    dev_t device = 0;
+    ino_t inode = 0;
+    bool sameFile(const FileInfo& other) const
+    {
+        return kind == other.kind && device == other.device && inode == other.inode;
+    }
+};
+FileInfo fileInfo(std::string_view devicePath);
+
+// Appends to the regular file at a device path, only while it is still the file known (the same
+// file, of one name and the known size), so that a file replaced, removed or grown by another
+// meanwhile is never added to: Changed then, and nothing written. Never creates the file, follows
+// no link and never waits for a FIFO. Failed: it could not be written (a part may have been).
+enum class AppendResult { Written, Changed, Failed };
+AppendResult appendData(std::string_view devicePath, const void* bytes, std::size_t size, const FileInfo& known);
+
+// Renames within the device root, replacing what to names (unless it is a folder); a link by
+// either name is renamed or replaced itself, never followed.
+bool renameFile(std::string_view from, std::string_view to);
+// Removes what is at a device path, a link itself (never what it points to), a folder not; true
+// when nothing is there afterwards.
+bool removeFile(std::string_view devicePath);
+
 // The same two for host paths.
 std::optional<std::vector<std::uint8_t>> readHostFile(const std::string& hostPath,
                                                       std::size_t maximumSize = SIZE_MAX);

@@ -32,9 +32,10 @@ public:
 
     // Switch rows' values in their preferences file: read (the row's default, else nothing, when
     // absent) and written (a locked read-modify-write that keeps every other key and never
-    // writes over an unreadable file). False when nothing was written.
+    // writes over an unreadable file). False when nothing was written. A switch row saves through
+    // setPreferenceValue, so a screen that must act on a switch's change overrides it.
     std::optional<Value> readPreferenceValue(const PSSpecifier& specifier) const;
-    bool setPreferenceValue(const Value& value, const PSSpecifier& specifier);
+    virtual bool setPreferenceValue(const Value& value, const PSSpecifier& specifier);
 
     // A tap on a link row: its detail controller, made by class name, is pushed. False when the
     // row opens nothing or its class is unknown.

@@ -6,6 +6,7 @@
 #include "closer/close_timer.h"
 #include "closer/app_launch.h"
 #include "closer/catalogue_export.h"
+#include "closer/diary.h"
 #include "closer/recheck_chain.h"
 #include "closer/held_back.h"
 #include "closer/sleepwright.h"
@@ -49,6 +50,7 @@ protected:
         resetRecheckChain();
         CloseHistory::shared().reset();
         Usage::shared().reset();
+        Diary::shared().reset();
         pool_.emplace();
         sb::Springboard::shared().reset();
         sb::Device::shared().reset();
@@ -78,8 +80,9 @@ protected:
         sb::Device::shared().reset();
         sb::Springboard::shared().reset();
         sb::Springboard::shared().setEventSink(nullptr);
-        // The history's writer must be done with this device root before it goes.
+        // The writers must be done with this device root before it goes.
         CloseHistory::shared().reset();
+        Diary::shared().reset();
         endProcess();
     }
 

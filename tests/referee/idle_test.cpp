@@ -80,6 +80,12 @@ TEST(IdleMeansAsleep, NeitherHostWakesOnceNothingIsScheduled)
           "app com.example.notes \"Notes\" mem=50\napp com.example.mail \"Mail\" mem=50\n"
           "launch com.apple.mobilephone\nlaunch com.example.notes\nlaunch com.example.radio\nlaunch com.example.mail\nhome\n"
           "state com.apple.mobilephone 2\nstate com.example.notes 2\nstate com.example.radio 3\nstate com.example.mail 2\n" },
+        { "home screen, Learn From Use on, nothing happening", "", std::string("settings learnFromUse on\n") + kHomeApps },
+        // The diary's and the learning's writes fall due a minute after the first use, past the count.
+        { "home screen, Learn From Use on, applications used, then nothing", "",
+          std::string("settings learnFromUse on\n") + kHomeApps
+              + "launch com.example.notes\nstate com.example.notes 4\nlaunch com.example.mail\nstate com.example.mail 4\n"
+                "state com.example.notes 2\nhome\nstate com.example.mail 2\ncall incoming\ncall none\n" },
     };
 
     std::vector<std::unique_ptr<sv::test::DeviceRoot>> roots;
@@ -120,6 +126,25 @@ TEST(IdleMeansAsleep, NeitherHostWakesOnceNothingIsScheduled)
         }
         run.home->wait(10);
     }
+}
+
+TEST(IdleMeansAsleep, OnceTheDiaryIsWrittenTheHomeScreenSleeps)
+{
+    sv::test::DeviceRoot root;
+    install(root.path());
+    auto home = start(SV_SPRINGBOARD_HOST, root.path());
+    home->write(std::string("settings learnFromUse on\n") + kHomeApps
+                + "launch com.example.notes\nstate com.example.notes 4\nhome\nstate com.example.notes 2\n");
+    // The diary is appended a minute after the first use, by a timer that does not come back.
+    std::this_thread::sleep_for(std::chrono::seconds(62));
+    EXPECT_NE(sv::test::readHostFile(root.host("/var/mobile/Library/Sleepvane/Diary.tsv")).find("\tClosed\t"),
+              std::string::npos);
+    long before = contextSwitches(home->pid());
+    std::this_thread::sleep_for(std::chrono::seconds(10));
+    long woke = contextSwitches(home->pid()) - before;
+    std::printf("wakeups in 10 s of real time after the diary's write: %ld\n", woke);
+    EXPECT_EQ(woke, 0) << "the home screen woke";
+    home->wait(10);
 }
 
 } // namespace

@@ -84,6 +84,24 @@ namespace {
         EXPECT_EQ(script(trace.days[0]).size(), 4u); // opened and closed, the rest skipped
     }
 
+    TEST(LsappTrace, FieldsAfterTheFifthAndEventTypesOfTheirOwnOnSuchRowsArePassedOver)
+    {
+        std::istringstream in("user_id\tsession_id\ttimestamp\tapp_name\tevent_type\ttime_ms\tfree_mb\tdetail\n"
+                              "1\t1\t2026-01-01 02:00:00\tnews\tOpened\t1767225600000\t412\t\n"
+                              "1\t1\t2026-01-01 02:00:10\tnews\tClosed\t1767225610000\t412\t2\n"
+                              "1\t1\t2026-01-01 02:00:11\tnews\tSleepvane Close\t1767225611000\t512\tLow memory\n"
+                              "1\t1\t2026-01-01 02:00:12\t-\tCall Start\t1767225612000\t512\t\n"
+                              "1\t1\t2026-01-01 02:00:13\tnews\tStarted\n");
+        testing::internal::CaptureStderr();
+        Trace trace = readLsapp(in, "diary.tsv");
+        std::string err = testing::internal::GetCapturedStderr();
+        // A row of the five fields alone is held to LSApp's own event types.
+        EXPECT_EQ(trace.badLines, 1);
+        EXPECT_NE(err.find("diary.tsv: line 6: event_type"), std::string::npos) << err;
+        ASSERT_EQ(trace.days.size(), 1u);
+        EXPECT_EQ(script(trace.days[0]), (std::vector<std::string> { "7200 L news", "7200 S news 4", "7210 H", "7210 S news 2" }));
+    }
+
     TEST(ScenarioTrace, ReadsTheHostsCommandsAsOneDay)
     {
         std::istringstream in("# a comment\n"

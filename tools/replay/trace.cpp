@@ -117,7 +117,10 @@ Trace readLsapp(std::istream& in, const std::string& source)
                 break;
             rest.remove_prefix(tab + 1);
         }
-        if (fields.size() != 5) {
+        // Fields after the fifth are additions of an extended trace (the library's diary): passed
+        // over, and so are the event types of its own on such a row.
+        bool extended = fields.size() > 5;
+        if (fields.size() < 5) {
             report(source, trace.lines, "expected 5 tab-separated fields (user_id, session_id, timestamp, app_name, event_type), found " + std::to_string(fields.size()));
             ++trace.badLines;
             continue;
@@ -133,6 +136,8 @@ Trace readLsapp(std::istream& in, const std::string& source)
             why = "timestamp is not YYYY-MM-DD HH:MM:SS";
         else if (fields[3].empty())
             why = "app_name is empty";
+        else if (kind == kinds.end() && extended)
+            continue;
         else if (kind == kinds.end())
             why = "event_type is not Opened, Closed, User Interaction or Broken";
         if (!why.empty()) {

@@ -1,0 +1,357 @@
+#include "closer/diary_writer.h"
+
+#include "platform/foundation/log.h"
+
+#include <algorithm>
+#include <system_error>
+#include <utility>
+
+namespace diary = slv::diary;
+
+extern "C" [[gnu::visibility("default")]] void SleepwrightFlushDiary()
+{
+    DiaryWriter::shared().flush();
+}
+
+DiaryWriter& DiaryWriter::shared()
+{
+    static DiaryWriter writer;
+    return writer;
+}
+
+DiaryWriter::~DiaryWriter()
+{
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    wake_.notify_one();
+    if (writer_.joinable())
+        writer_.join();
+}
+
+void DiaryWriter::append(std::vector<DiaryEvent> events)
+{
+    if (!events.empty())
+        hand({ false, std::move(events) });
+}
+
+void DiaryWriter::remove()
+{
+    hand({ true, {} });
+}
+
+void DiaryWriter::hand(Job job)
+{
+    {
+        std::lock_guard lock(mutex_);
+        if (cannotStart_ || waitingEvents_ + job.events.size() > kMaximumWaiting)
+            return;
+        if (!writer_.joinable()) {
+            try {
+                writer_ = std::thread([this] { run(); });
+            } catch (const std::system_error&) {
+                // Without its thread the diary is not kept; the home screen goes on.
+                cannotStart_ = true;
+                sv::log("Sleep Vane: cannot keep the diary in %s; use goes unrecorded", std::string(diary::Path).c_str());
+                return;
+            }
+        }
+        waitingEvents_ += job.events.size();
+        jobs_.push_back(std::move(job));
+    }
+    wake_.notify_one();
+}
+
+void DiaryWriter::flush()
+{
+    std::unique_lock lock(mutex_);
+    done_.wait(lock, [this] { return jobs_.empty() && !writing_; });
+}
+
+void DiaryWriter::reset()
+{
+    std::unique_lock lock(mutex_);
+    done_.wait(lock, [this] { return jobs_.empty() && !writing_; });
+    file_.reset();
+    sessions_ = {};
+    reportedTrouble_ = false;
+}
+
+void DiaryWriter::run()
+{
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        wake_.wait(lock, [this] { return stopping_ || !jobs_.empty(); });
+        if (jobs_.empty())
+            return;
+        std::vector<Job> jobs;
+        jobs.swap(jobs_);
+        waitingEvents_ = 0;
+        writing_ = true;
+        lock.unlock();
+        // Events handed over meanwhile go out in one write.
+        std::vector<DiaryEvent> events;
+        for (Job& job : jobs) {
+            if (!job.remove) {
+                std::move(job.events.begin(), job.events.end(), std::back_inserter(events));
+                continue;
+            }
+            events.clear();
+            diary::remove();
+            file_.reset();
+        }
+        if (!events.empty())
+            write(events);
+        lock.lock();
+        writing_ = false;
+        done_.notify_all();
+    }
+}
+
+void DiaryWriter::trouble()
+{
+    file_.reset();
+    if (reportedTrouble_)
+        return;
+    reportedTrouble_ = true;
+    sv::log("Sleep Vane: cannot keep the diary in %s; use goes unrecorded", std::string(diary::Path).c_str());
+}
+
+bool DiaryWriter::setAside(const std::string& why)
+{
+    // A folder set aside before may stand in the way of a file, and the other way round.
+    bool moved = sv::fs::renameFile(diary::Path, diary::SetAsidePath)
+        || (sv::fs::removeFile(diary::SetAsidePath) && sv::fs::renameFile(diary::Path, diary::SetAsidePath));
+    if (moved)
+        sv::log("Sleep Vane: the diary in %s was %s; set aside as %s and begun anew", std::string(diary::Path).c_str(),
+                why.c_str(), std::string(diary::SetAsidePath).c_str());
+    return moved;
+}
+
+bool DiaryWriter::readLines(std::vector<Stored>& lines, sv::fs::FileInfo& info, bool& torn, std::string& hostile)
+{
+    using Kind = sv::fs::FileInfo::Kind;
+    info = sv::fs::fileInfo(diary::Path);
+    switch (info.kind) {
+    case Kind::Missing: return true;
+    case Kind::Link: hostile = "a link"; return true;
+    case Kind::Fifo: hostile = "a FIFO"; return true;
+    case Kind::Folder: hostile = "a folder"; return true;
+    case Kind::Other: hostile = "no regular file"; return true;
+    case Kind::Regular: break;
+    }
+    if (info.links != 1) {
+        hostile = "a link";
+        return true;
+    }
+    if (info.size > diary::kMaximumSize) {
+        hostile = "over 2 MB";
+        return true;
+    }
+    auto bytes = sv::fs::readData(diary::Path, diary::kMaximumSize);
+    sv::fs::FileInfo after = sv::fs::fileInfo(diary::Path);
+    // Changed while it was read: not what we think it is.
+    if (!bytes || !after.sameFile(info) || after.size != bytes->size())
+        return false;
+    info = after;
+    std::string_view text(reinterpret_cast<const char*>(bytes->data()), bytes->size());
+    std::size_t end = text.rfind('\n');
+    std::string_view whole = end == std::string_view::npos ? std::string_view {} : text.substr(0, end + 1);
+    torn = whole.size() != text.size();
+    std::string header = std::string(diary::Header) + "\n";
+    if (whole.empty()) {
+        // Nothing but a header cut short: a diary just begun.
+        if (!std::string_view(header).starts_with(text))
+            hostile = "not a diary";
+        torn = true;
+        return true;
+    }
+    if (!whole.starts_with(header)) {
+        hostile = "not a diary";
+        return true;
+    }
+    whole.remove_prefix(header.size());
+    while (!whole.empty()) {
+        std::size_t newline = whole.find('\n');
+        std::string_view line = whole.substr(0, newline);
+        auto parsed = diary::parseLine(line);
+        if (!parsed) {
+            hostile = "not a diary";
+            lines.clear();
+            return true;
+        }
+        lines.push_back({ std::string(whole.substr(0, newline + 1)), parsed->day, parsed->entry.session,
+                          parsed->entry.timeMs });
+        whole.remove_prefix(newline + 1);
+    }
+    return true;
+}
+
+DiaryWriter::Load DiaryWriter::load(std::optional<std::vector<Stored>>& lines)
+{
+    std::vector<Stored> read;
+    FileState state;
+    std::string hostile;
+    if (!readLines(read, state.info, state.torn, hostile))
+        return Load::Retry;
+    if (!hostile.empty()) {
+        if (!setAside(hostile))
+            return Load::Trouble;
+        state = FileState {};
+        state.info = sv::fs::fileInfo(diary::Path);
+        if (state.info.kind != sv::fs::FileInfo::Kind::Missing)
+            return Load::Retry;
+        read.clear();
+    }
+    state.missing = state.info.kind == sv::fs::FileInfo::Kind::Missing;
+    for (const Stored& line : read) {
+        state.oldestDay = state.hasLines ? std::min(state.oldestDay, line.day) : line.day;
+        state.newestDay = state.hasLines ? std::max(state.newestDay, line.day) : line.day;
+        state.hasLines = true;
+    }
+    // The home screen's start counts as nothing in front since the diary's last line.
+    sessions_ = {};
+    if (!read.empty())
+        sessions_ = { read.back().session, std::nullopt, read.back().timeMs };
+    file_ = state;
+    lines = std::move(read);
+    return Load::Ready;
+}
+
+std::vector<DiaryWriter::Stored> DiaryWriter::linesOf(const std::vector<DiaryEvent>& events, Sessions& sessions) const
+{
+    std::vector<Stored> fresh;
+    for (const DiaryEvent& event : events) {
+        Sessions next = sessions;
+        bool first = next.session == 0;
+        if (first)
+            next.session = 1;
+        else if (event.kind == diary::Kind::Opened && !next.front && event.timeMs - next.emptySince >= diary::kNewSession)
+            ++next.session;
+        if (event.kind == diary::Kind::Opened) {
+            next.front = event.app;
+        } else if (event.kind == diary::Kind::Closed && next.front == event.app) {
+            next.front.reset();
+            next.emptySince = event.timeMs;
+        } else if (first) {
+            next.emptySince = event.timeMs;
+        }
+        diary::Entry entry { next.session, event.timeMs, event.app, event.kind, event.freeMB, event.detail };
+        auto text = diary::lineOf(entry);
+        auto parsed = text ? diary::parseLine(std::string_view(*text).substr(0, text->size() - 1)) : std::nullopt;
+        if (!parsed)
+            continue;
+        fresh.push_back({ std::move(*text), parsed->day, next.session, event.timeMs });
+        sessions = std::move(next);
+    }
+    return fresh;
+}
+
+bool DiaryWriter::rewrite(const std::vector<Stored>& old, const std::vector<Stored>& fresh, long today)
+{
+    // The last kDays dates up to today's; a date after it came from a clock set back since.
+    std::vector<const Stored*> kept;
+    for (const auto* lines : { &old, &fresh })
+        for (const Stored& line : *lines)
+            if (line.day <= today && line.day > today - diary::kDays)
+                kept.push_back(&line);
+    std::size_t size = diary::Header.size() + 1;
+    for (const Stored* line : kept)
+        size += line->text.size();
+    // Over the size: the oldest date goes first; of today's, the oldest lines.
+    std::size_t from = 0;
+    while (size > diary::kMaximumSize && from < kept.size()) {
+        long oldest = today;
+        for (const Stored* line : kept)
+            oldest = std::min(oldest, line->day);
+        if (oldest == today) {
+            size -= kept[from++]->text.size();
+            continue;
+        }
+        for (const Stored* line : kept)
+            size -= line->day == oldest ? line->text.size() : 0;
+        std::erase_if(kept, [oldest](const Stored* line) { return line->day == oldest; });
+    }
+    std::string text = std::string(diary::Header) + "\n";
+    text.reserve(size);
+    FileState state;
+    for (std::size_t i = from; i < kept.size(); ++i) {
+        text += kept[i]->text;
+        state.oldestDay = state.hasLines ? std::min(state.oldestDay, kept[i]->day) : kept[i]->day;
+        state.newestDay = state.hasLines ? std::max(state.newestDay, kept[i]->day) : kept[i]->day;
+        state.hasLines = true;
+    }
+    if (!sv::fs::writeDataAtomically(diary::Path, text.data(), text.size()))
+        return false;
+    state.info = sv::fs::fileInfo(diary::Path);
+    if (state.info.kind != sv::fs::FileInfo::Kind::Regular || state.info.size != text.size())
+        return false;
+    file_ = state;
+    return true;
+}
+
+void DiaryWriter::write(const std::vector<DiaryEvent>& events)
+{
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        std::optional<std::vector<Stored>> old;
+        if (!file_) {
+            Load loaded = load(old);
+            if (loaded == Load::Trouble)
+                break;
+            if (loaded == Load::Retry)
+                continue;
+        }
+        Sessions sessions = sessions_;
+        std::vector<Stored> fresh = linesOf(events, sessions);
+        if (fresh.empty())
+            return;
+        long today = fresh.back().day;
+        std::string bytes;
+        for (const Stored& line : fresh)
+            bytes += line.text;
+        FileState& file = *file_;
+        bool trim = file.missing || file.torn || file.info.size + bytes.size() > diary::kMaximumSize
+            || (file.hasLines && (file.oldestDay <= today - diary::kDays || file.newestDay > today));
+        for (const Stored& line : fresh)
+            trim = trim || line.day > today;
+        if (!trim) {
+            switch (sv::fs::appendData(diary::Path, bytes.data(), bytes.size(), file.info)) {
+            case sv::fs::AppendResult::Written:
+                file.info.size += bytes.size();
+                for (const Stored& line : fresh) {
+                    file.oldestDay = file.hasLines ? std::min(file.oldestDay, line.day) : line.day;
+                    file.newestDay = file.hasLines ? std::max(file.newestDay, line.day) : line.day;
+                    file.hasLines = true;
+                }
+                sessions_ = std::move(sessions);
+                return;
+            case sv::fs::AppendResult::Changed:
+                file_.reset();
+                continue;
+            case sv::fs::AppendResult::Failed:
+                // A part may be in: the next turn reads the file again and cuts it.
+                trouble();
+                return;
+            }
+        }
+        if (!old && !file.missing) {
+            // The lines to keep, from the very file this thread last left.
+            std::vector<Stored> read;
+            sv::fs::FileInfo info;
+            bool torn = false;
+            std::string hostile;
+            if (!readLines(read, info, torn, hostile) || !hostile.empty() || !info.sameFile(file.info)
+                || info.size != file.info.size) {
+                file_.reset();
+                continue;
+            }
+            old = std::move(read);
+        }
+        if (!rewrite(old ? *old : std::vector<Stored> {}, fresh, today))
+            break;
+        sessions_ = std::move(sessions);
+        return;
+    }
+    trouble();
+}

@@ -1,0 +1,97 @@
+#pragma once
+// The diary's file, kept by a writer thread of the library's own (contract/diary.h says what is
+// in it). The home screen's thread hands over a minute's events at a time and never waits: the
+// thread numbers the sessions, appends, trims the oldest days by a whole-file rewrite, and sets
+// aside a diary that is not one. Nothing of it is on the path of a decision or a close.
+
+#include "contract/diary.h"
+
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+// One event as the home screen's thread saw it; the writer gives it its session.
+struct DiaryEvent {
+    slv::diary::Kind kind = slv::diary::Kind::Opened;
+    std::int64_t timeMs = 0;
+    std::int64_t freeMB = 0;
+    std::string app;
+    std::string detail;
+};
+
+class DiaryWriter {
+public:
+    static DiaryWriter& shared();
+    ~DiaryWriter();
+    DiaryWriter(const DiaryWriter&) = delete;
+    DiaryWriter& operator=(const DiaryWriter&) = delete;
+
+    // Hands events over to be appended, in order.
+    void append(std::vector<DiaryEvent> events);
+    // Hands over the diary's deletion, done after what was handed over before it.
+    void remove();
+    // Returns once everything handed over so far is done.
+    void flush();
+    // Waits for the writer, then forgets the file it knew (tests starting afresh).
+    void reset();
+
+    // Events waiting for the writer beyond this many are dropped (a stuck disk must not grow
+    // the home screen without end).
+    inline static constexpr std::size_t kMaximumWaiting = 100000;
+
+private:
+    DiaryWriter() = default;
+    struct Job {
+        bool remove = false;
+        std::vector<DiaryEvent> events;
+    };
+    void hand(Job job);
+    void run();
+
+    // The writer thread's own from here on.
+    struct Stored {
+        std::string text; // the line with its "\n"
+        long day = 0;
+        std::int64_t session = 0;
+        std::int64_t timeMs = 0;
+    };
+    struct FileState {
+        sv::fs::FileInfo info;
+        bool missing = false;
+        bool torn = false; // ends in a line cut short, or lacks its header line: rewritten next
+        long oldestDay = 0, newestDay = 0;
+        bool hasLines = false;
+    };
+    // Where the session numbering stands after the last line written.
+    struct Sessions {
+        std::int64_t session = 0;
+        std::optional<std::string> front; // the application in the foreground
+        std::int64_t emptySince = 0;      // when the foreground last became empty
+    };
+    enum class Load { Ready, Retry, Trouble };
+    void write(const std::vector<DiaryEvent>& events);
+    Load load(std::optional<std::vector<Stored>>& lines);
+    bool readLines(std::vector<Stored>& lines, sv::fs::FileInfo& info, bool& torn, std::string& hostile);
+    std::vector<Stored> linesOf(const std::vector<DiaryEvent>& events, Sessions& sessions) const;
+    bool rewrite(const std::vector<Stored>& old, const std::vector<Stored>& fresh, long today);
+    bool setAside(const std::string& why);
+    void trouble();
+
+    std::optional<FileState> file_;
+    Sessions sessions_;
+    bool reportedTrouble_ = false;
+
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::condition_variable done_;
+    std::vector<Job> jobs_;
+    std::size_t waitingEvents_ = 0;
+    bool writing_ = false;
+    bool stopping_ = false;
+    bool cannotStart_ = false;
+    std::thread writer_;
+};

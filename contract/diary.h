@@ -1,0 +1,227 @@
+#pragma once
+// The diary of use: what happened on the home screen over the last days, kept by the library
+// only while Learn From Use is on, so that the threshold can be chosen from this phone's own
+// days. It never leaves the phone; turning Learn From Use off deletes it.
+//
+// The file is /var/mobile/Library/Sleepvane/Diary.tsv, text in lines that each end in "\n",
+// fields separated by one tab. The first line is exactly
+//
+//   user_id	session_id	timestamp	app_name	event_type	time_ms	free_mb	detail
+//
+// and every other line is one event, oldest first, with these eight fields:
+//
+//   user_id     1: the diary is one person's.
+//   session_id  a whole number from 1. It goes up by one when an application comes to the
+//               foreground after kNewSession (300 s) or more with none there (the home screen's
+//               start counts as none there since the diary's last line). Every line carries the
+//               session it falls in.
+//   timestamp   the local time of the event, YYYY-MM-DD HH:MM:SS: the whole second of time_ms.
+//               Days are the dates of this field.
+//   app_name    the application's bundle identifier, as the home screen reports it (never
+//               holding a tab, line break or other control character: an application whose
+//               identifier does is left out); "-" for a call.
+//   event_type  one of
+//                 Opened           the application came to the foreground (state 4);
+//                 Closed           it left the foreground (state 2 or 3);
+//                 Sleepvane Close  the library closed it (the app switcher's close box);
+//                 Call Start       a call began to ring, be placed or be active;
+//                 Call End         no call is left.
+//   time_ms     the moment, in milliseconds since 1970-01-01 00:00:00 UTC (rounded to the
+//               nearest), by the clock the library's timers run on.
+//   free_mb     free memory at that moment, in whole megabytes, as the close decision reads it
+//               (for a Sleepvane Close: just after the close).
+//   detail      Closed: the state reported, "2" or "3"; Sleepvane Close: why, "Always list",
+//               "Close every app" or "Low memory"; empty otherwise.
+//
+// The first five fields are those of the LSApp data set's tab-separated format, so a reader of
+// that format reads the diary as one person's trace: it passes over the fields after the fifth
+// and the event types of our own (Sleepvane Close, Call Start, Call End).
+//
+// Lines are appended at most once a minute (a minute's events at a time; those of the last minute
+// before the home screen stops are lost). Bounds: only the lines dated on the newest line's date
+// and the kDays - 1 (6) dates before it, and at most kMaximumSize (2 MB) in all, the oldest date's
+// lines going first (and of the newest date, its oldest lines); trimming rewrites the file whole
+// and atomically. A last line without its "\n" was cut short by a lost write: it is no line, and
+// is cut before the next lines are added. A diary that is a link (symbolic or hard), no regular
+// file, over kMaximumSize, or holds anything that is not a line as above, is set aside as
+// SetAsidePath (one kept: the one set aside last) and a new one begun.
+
+#include "platform/foundation/files.h"
+
+#include <charconv>
+#include <cstdint>
+#include <ctime>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace slv::diary {
+
+inline constexpr std::string_view Path = "/var/mobile/Library/Sleepvane/Diary.tsv";
+inline constexpr std::string_view SetAsidePath = "/var/mobile/Library/Sleepvane/Diary.tsv.set-aside";
+inline constexpr std::string_view Header = "user_id\tsession_id\ttimestamp\tapp_name\tevent_type\ttime_ms\tfree_mb\tdetail";
+inline constexpr std::string_view Person = "1";
+inline constexpr std::string_view NoApplication = "-";
+inline constexpr int kDays = 7;
+inline constexpr std::size_t kMaximumSize = 2 * 1024 * 1024;
+inline constexpr std::int64_t kNewSession = 300 * 1000; // ms
+// A library function, exported under this name, that returns once everything the library has
+// handed to its writer is in the file (the home-screen host's `show diary`).
+inline constexpr const char* kFlushSymbol = "SleepwrightFlushDiary";
+
+enum class Kind { Opened, Closed, OurClose, CallStart, CallEnd };
+
+inline constexpr std::string_view kindName(Kind kind)
+{
+    switch (kind) {
+    case Kind::Opened: return "Opened";
+    case Kind::Closed: return "Closed";
+    case Kind::OurClose: return "Sleepvane Close";
+    case Kind::CallStart: return "Call Start";
+    case Kind::CallEnd: return "Call End";
+    }
+    return "";
+}
+
+inline std::optional<Kind> kindNamed(std::string_view name)
+{
+    for (Kind kind : { Kind::Opened, Kind::Closed, Kind::OurClose, Kind::CallStart, Kind::CallEnd })
+        if (kindName(kind) == name)
+            return kind;
+    return std::nullopt;
+}
+
+struct Entry {
+    std::int64_t session = 0;
+    std::int64_t timeMs = 0;
+    std::string app;
+    Kind kind = Kind::Opened;
+    std::int64_t freeMB = 0;
+    std::string detail;
+    friend bool operator==(const Entry&, const Entry&) = default;
+};
+
+// A field that stays one field of one line: no tab, line break or other control character.
+inline bool plainField(std::string_view text)
+{
+    for (unsigned char c : text)
+        if (c < 0x20 || c == 0x7f)
+            return false;
+    return true;
+}
+
+// Days since 1970-01-01 of a civil date (Howard Hinnant's algorithm).
+inline long daysFromCivil(long y, unsigned m, unsigned d)
+{
+    y -= m <= 2;
+    long era = (y >= 0 ? y : y - 399) / 400;
+    unsigned yoe = static_cast<unsigned>(y - era * 400);
+    unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+    unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + static_cast<long>(doe) - 719468;
+}
+
+// The local time of a moment as the timestamp field; nothing for one that has no four-digit year.
+inline std::optional<std::string> timestampOf(std::int64_t timeMs)
+{
+    std::int64_t seconds = timeMs / 1000 - (timeMs % 1000 < 0 ? 1 : 0);
+    std::time_t when = static_cast<std::time_t>(seconds);
+    std::tm local {};
+    if (!::localtime_r(&when, &local) || local.tm_year + 1900 < 0 || local.tm_year + 1900 > 9999)
+        return std::nullopt;
+    char text[32];
+    std::size_t length = std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
+    return length == 19 ? std::optional<std::string>(std::string(text, length)) : std::nullopt;
+}
+
+// The line of an entry, with its "\n"; nothing when a field cannot be written as one.
+inline std::optional<std::string> lineOf(const Entry& entry)
+{
+    auto timestamp = timestampOf(entry.timeMs);
+    if (!timestamp || entry.session < 1 || entry.app.empty() || !plainField(entry.app) || !plainField(entry.detail))
+        return std::nullopt;
+    std::string line;
+    line.reserve(96 + entry.app.size() + entry.detail.size());
+    line.append(Person).append("\t").append(std::to_string(entry.session)).append("\t").append(*timestamp);
+    line.append("\t").append(entry.app).append("\t").append(kindName(entry.kind));
+    line.append("\t").append(std::to_string(entry.timeMs)).append("\t").append(std::to_string(entry.freeMB));
+    line.append("\t").append(entry.detail).append("\n");
+    return line;
+}
+
+struct Line {
+    Entry entry;
+    long day = 0; // the timestamp's date, as days since 1970-01-01
+};
+
+namespace detail {
+    inline bool wholeNumber(std::string_view text, std::int64_t& value, bool allowSign = false)
+    {
+        if (text.empty() || text.size() > 19 || (!allowSign && text[0] == '-'))
+            return false;
+        auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+        return error == std::errc() && end == text.data() + text.size();
+    }
+
+    inline bool digits(std::string_view text, std::size_t at, std::size_t count, int& value)
+    {
+        auto [end, error] = std::from_chars(text.data() + at, text.data() + at + count, value);
+        return error == std::errc() && end == text.data() + at + count && text[at] != '-' && text[at] != '+';
+    }
+
+    // "YYYY-MM-DD HH:MM:SS" as a day number.
+    inline std::optional<long> dayOf(std::string_view text)
+    {
+        int y, mo, d, h, mi, s;
+        if (text.size() != 19 || text[4] != '-' || text[7] != '-' || text[10] != ' ' || text[13] != ':'
+            || text[16] != ':' || !digits(text, 0, 4, y) || !digits(text, 5, 2, mo) || !digits(text, 8, 2, d)
+            || !digits(text, 11, 2, h) || !digits(text, 14, 2, mi) || !digits(text, 17, 2, s))
+            return std::nullopt;
+        static const int lengths[] = { 31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31 };
+        if (mo < 1 || mo > 12 || d < 1 || d > lengths[mo - 1] || h > 23 || mi > 59 || s > 60)
+            return std::nullopt;
+        return daysFromCivil(y, static_cast<unsigned>(mo), static_cast<unsigned>(d));
+    }
+}
+
+// One line of the diary, without its "\n"; nothing for anything that is not a line as above.
+inline std::optional<Line> parseLine(std::string_view text)
+{
+    std::string_view fields[8];
+    std::size_t count = 0;
+    for (;;) {
+        auto tab = text.find('\t');
+        if (count == 8)
+            return std::nullopt;
+        fields[count++] = text.substr(0, tab);
+        if (tab == std::string_view::npos)
+            break;
+        text.remove_prefix(tab + 1);
+    }
+    Line line;
+    std::int64_t person = 0;
+    auto kind = count == 8 ? kindNamed(fields[4]) : std::nullopt;
+    auto day = count == 8 ? detail::dayOf(fields[2]) : std::nullopt;
+    if (!kind || !day || !detail::wholeNumber(fields[0], person) || !detail::wholeNumber(fields[1], line.entry.session)
+        || line.entry.session < 1 || !detail::wholeNumber(fields[5], line.entry.timeMs, true)
+        || !detail::wholeNumber(fields[6], line.entry.freeMB, true) || fields[3].empty() || !plainField(fields[3])
+        || !plainField(fields[7]))
+        return std::nullopt;
+    line.entry.kind = *kind;
+    line.entry.app = fields[3];
+    line.entry.detail = fields[7];
+    line.day = *day;
+    return line;
+}
+
+// Deletes the diary and what was set aside of it (and a temporary a killed rewrite left); true
+// when none is left.
+inline bool remove()
+{
+    bool gone = sv::fs::removeFile(Path);
+    gone = sv::fs::removeFile(SetAsidePath) && gone;
+    sv::fs::removeLeftoverTemporary(Path);
+    return gone;
+}
+
+} // namespace slv::diary

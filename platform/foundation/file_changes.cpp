@@ -1,0 +1,87 @@
+// Changes to one file beneath the device root short of a whole-file write: what is there,
+// appending to a file known, renaming and removing.
+#include "platform/foundation/files_detail.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace sv::fs {
+namespace {
+    FileInfo infoOf(const struct stat& info)
+    {
+        FileInfo file;
+        using Kind = FileInfo::Kind;
+        file.kind = S_ISREG(info.st_mode) ? Kind::Regular
+            : S_ISDIR(info.st_mode)       ? Kind::Folder
+            : S_ISLNK(info.st_mode)       ? Kind::Link
+            : S_ISFIFO(info.st_mode)      ? Kind::Fifo
+                                          : Kind::Other;
+        file.size = static_cast<std::uint64_t>(info.st_size);
+        file.links = static_cast<std::uint64_t>(info.st_nlink);
+        file.device = info.st_dev;
+        file.inode = info.st_ino;
+        return file;
+    }
+}
+
+FileInfo fileInfo(std::string_view devicePath)
+{
+    std::string leaf;
+    auto parent = detail::walkToParent(devicePath, leaf);
+    struct stat info;
+    if (!parent || ::fstatat(parent->fd(), leaf.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0)
+        return {};
+    return infoOf(info);
+}
+
+AppendResult appendData(std::string_view devicePath, const void* bytes, std::size_t size, const FileInfo& known)
+{
+    std::string leaf;
+    auto parent = detail::walkToParent(devicePath, leaf);
+    if (!parent)
+        return AppendResult::Changed;
+    // Without O_NONBLOCK a FIFO would hold us until someone reads it.
+    FileDescriptor fd(::openat(parent->fd(), leaf.c_str(), O_WRONLY | O_APPEND | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (!fd)
+        return errno == EACCES || errno == EROFS || errno == ENOSPC ? AppendResult::Failed : AppendResult::Changed;
+    struct stat info;
+    if (::fstat(fd.get(), &info) != 0)
+        return AppendResult::Failed;
+    FileInfo now = infoOf(info);
+    if (now.kind != FileInfo::Kind::Regular || now.links != 1 || !now.sameFile(known) || now.size != known.size)
+        return AppendResult::Changed;
+    const auto* p = static_cast<const std::uint8_t*>(bytes);
+    std::size_t done = 0;
+    while (done < size) {
+        ssize_t n = ::write(fd.get(), p + done, size - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return AppendResult::Failed;
+        done += static_cast<std::size_t>(n);
+    }
+    return AppendResult::Written;
+}
+
+bool renameFile(std::string_view from, std::string_view to)
+{
+    std::string fromLeaf, toLeaf;
+    auto fromParent = detail::walkToParent(from, fromLeaf);
+    auto toParent = detail::walkToParent(to, toLeaf);
+    return fromParent && toParent && ::renameat(fromParent->fd(), fromLeaf.c_str(), toParent->fd(), toLeaf.c_str()) == 0;
+}
+
+bool removeFile(std::string_view devicePath)
+{
+    std::string leaf;
+    auto parent = detail::walkToParent(devicePath, leaf);
+    if (!parent) {
+        int error = errno;
+        return detail::rootSet() && error == ENOENT;
+    }
+    return ::unlinkat(parent->fd(), leaf.c_str(), 0) == 0 || errno == ENOENT;
+}
+
+} // namespace sv::fs
