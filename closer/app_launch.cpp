@@ -105,6 +105,8 @@ void decide(id application, int state)
             CloseHistory::shared().noteForeground(*identifier);
             if (slv::learnFromUse(readLibrarySettings().get()))
                 Usage::shared().noteForeground(*identifier);
+            else
+                Usage::shared().noteForegroundUnlearned(*identifier);
         }
     }
     // Left: straight to the close path. In the background: only when it does nothing there that
