@@ -53,19 +53,20 @@ bool idleInBackground(id application, bool& noTaskAssertions)
         && !ask(process, sv::home::sel::hasWatchdogAssertionsOut);
 }
 
-// The close path of an application that left the foreground, once no call holds it back.
-void closePath(id application, const LibrarySettings& settings)
+// The close path of an application that left the foreground, once no call holds it back. Without
+// lowMemoryStep it stops short of comparing free memory. True when it compared.
+bool closePath(id application, const LibrarySettings& settings, bool lowMemoryStep = true)
 {
     sv::rt::Ref identifierRef = sv::rt::Ref::retain(sv::rt::msgSend<id>(application, sv::home::sel::bundleIdentifier));
     const std::string* identifier = sv::rt::stringValue(identifierRef.get());
     if (!identifier)
-        return;
+        return false;
     if (listed(settings, slv::key::NeverIdentifiers, identifier)) {
         removeSuspect(application);
-        return;
+        return false;
     }
     if (isFixedNeverClosed(*identifier))
-        return;
+        return false;
 
     std::int32_t ramValue = thresholdFrom(settings);
     bool inAlwaysList = listed(settings, slv::key::AlwaysIdentifiers, identifier);
@@ -75,8 +76,10 @@ void closePath(id application, const LibrarySettings& settings)
         runTimer(application, identifierRef.get(), false,
                  { inAlwaysList ? slv::history::reason::AlwaysList : slv::history::reason::CloseEveryApp, {} });
         removeSuspect(application);
-        return;
+        return false;
     }
+    if (!lowMemoryStep)
+        return false;
     std::int32_t freeMemory = freeMebibytes();
     CloseReason lowMemory { slv::history::reason::LowMemory, freeMemory };
     if (susApp->size() <= 1) {
@@ -84,11 +87,12 @@ void closePath(id application, const LibrarySettings& settings)
             runTimer(application, identifierRef.get(), false, lowMemory);
             removeSuspect(application);
         }
-        return;
+        return true;
     }
     // The oldest suspect that may be closed, which may be this application.
     if (freeMemory <= ramValue)
         closeOldestSuspect(settings.get(), lowMemory);
+    return true;
 }
 
 void decide(id application, int state)
@@ -106,6 +110,8 @@ void decide(id application, int state)
             CloseHistory::shared().noteForeground(*identifier);
             if (slv::learnFromUse(readLibrarySettings().get()))
                 Usage::shared().noteForeground(*identifier);
+            else
+                Usage::shared().noteForegroundUnlearned(*identifier);
         }
     }
     // Left: straight to the close path. In the background: only when it does nothing there that
@@ -137,11 +143,24 @@ void resumeAfterCall()
     if (!susApp || callInProgress())
         return;
     HeldBack::Work held = HeldBack::takeClosesAndRecheck();
-    for (const sv::rt::Ref& timer : held.closes)
-        sv::rt::msgSend<void>(timer.get(), swr::sel::killApp, static_cast<id>(nullptr));
+    bool chainHeld = held.recheck;
+    // A close that fell due is decided again, first of all; its application, taken off the
+    // suspect list for it, rejoins it at the front, where the oldest is.
+    for (auto timer = held.closes.rbegin(); timer != held.closes.rend(); ++timer) {
+        HeldClose close = retireHeldClose(timer->get());
+        chainHeld = chainHeld || close.killAgain;
+        if (!close.application)
+            continue;
+        if (std::find(susApp->begin(), susApp->end(), close.application.get()) == susApp->end())
+            susApp->insert(susApp->begin(), close.application);
+        HeldBack::holdDecisionFirst(close.application.get());
+    }
+    // Low memory is compared once for all of them, by the first to get that far: one close of the
+    // suspect the rules pick, and the chain measures afresh after it.
+    bool compared = false;
     while (sv::rt::Ref application = HeldBack::takeNextDecision())
-        closePath(application.get(), readLibrarySettings());
-    if (held.recheck)
+        compared = closePath(application.get(), readLibrarySettings(), !compared) || compared;
+    if (chainHeld && !compared)
         resumeRecheckAfterCall();
 }
 

@@ -5,6 +5,7 @@
 #include "closer/diary.h"
 #include "closer/exemptions.h"
 #include "closer/held_back.h"
+#include "closer/library_settings.h"
 #include "closer/selectors.h"
 #include "closer/usage.h"
 #include "contract/home_screen.h"
@@ -60,11 +61,12 @@ id startTimerWithApp(id self, SEL, id app, id bundleId)
     state->KillAgain = false;
     if (const std::string* identifier = sv::rt::stringValue(bundleId))
         state->bundleID = *identifier;
-    // The run loop keeps this object and its application alive until the timer has fired.
-    state->mainTimer = sv::RunLoop::main().scheduleTimer(
-        kCloseDelay, [target = sv::rt::Ref::retain(self), userInfo = sv::rt::Ref::retain(app)] {
-            sv::rt::msgSend<void>(target.get(), swr::sel::killApp, static_cast<id>(nullptr));
-        });
+    // The run loop keeps this object alive until the timer has fired, and this object its
+    // application, until then or, should a call hold the firing, until the call's end.
+    state->application = sv::rt::Ref::retain(app);
+    state->mainTimer = sv::RunLoop::main().scheduleTimer(kCloseDelay, [target = sv::rt::Ref::retain(self)] {
+        sv::rt::msgSend<void>(target.get(), swr::sel::killApp, static_cast<id>(nullptr));
+    });
     return self;
 }
 
@@ -99,6 +101,12 @@ void killApp(id self, SEL, id)
         return;
     }
     stopCountingAsPending(state);
+    state->application.reset();
+    // A save may have put it on the Never list since the decision: then nothing is closed, but
+    // the chain goes on as after a close called off.
+    LibrarySettings settings = readLibrarySettings();
+    bool neverListed = state->bundleID && settings
+        && slv::listContains(sv::findArray(*settings, slv::key::NeverIdentifiers), *state->bundleID);
 
     id switcher = sv::rt::msgSend<id>(sv::rt::classObject(sv::home::cls::AppSwitcherController),
                                       sv::home::sel::sharedInstance);
@@ -114,7 +122,7 @@ void killApp(id self, SEL, id)
             if (!identifier)
                 continue;
             if (state->bundleID && *identifier == *state->bundleID) {
-                if (!state->DoNotRun) {
+                if (!state->DoNotRun && !neverListed) {
                     sv::rt::msgSend<void>(switcher, sv::home::sel::iconCloseBoxTapped, entry.get());
                     CloseHistory::shared().recordClose(*state->bundleID, state->reason.text, state->reason.freeMemory);
                     Usage::shared().noteClose(*state->bundleID);
@@ -143,6 +151,7 @@ void timerDealloc(id self, SEL)
         stopCountingAsPending(state);
         state->mainTimer.reset();
         state->bundleID.reset();
+        state->application.reset();
     }
     sv::rt::msgSendSuper<void>(timerClass(), self, swr::sel::dealloc);
 }
@@ -215,6 +224,19 @@ void runTimer(id app, id bundleId, bool killAgain, CloseReason reason)
     if (TimerState* state = timerState(timer))
         state->reason = reason;
     sv::rt::release(timer);
+}
+
+HeldClose retireHeldClose(id timer)
+{
+    TimerState* state = timerState(timer);
+    if (!state)
+        return {};
+    stopCountingAsPending(state);
+    HeldClose held { std::exchange(state->application, {}), state->KillAgain };
+    if (state->DoNotRun)
+        held.application.reset();
+    state->bundleID.reset();
+    return held;
 }
 
 void resetRecheckChain()

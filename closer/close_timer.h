@@ -22,6 +22,7 @@ struct CloseReason {
 struct TimerState : sv::rt::ObjectState {
     std::optional<sv::RunLoop::TimerId> mainTimer; // the scheduled run-loop timer, until it fires
     std::optional<std::string> bundleID;           // what to close, until the timer fires
+    sv::rt::Ref application;                       // whose close it is, until it fires or its call ends
     bool DoNotRun = false;                         // a cancel notice for bundleID arrived
     bool KillAgain = false;                        // the re-check chain follows the firing
     bool chainClosePending = false;                // counted among the chain's pending closes
@@ -36,6 +37,15 @@ Class waitToCheckTimerClass();
 // its close one second ahead; killAgain continues the re-check chain after it. Without an
 // identifier nothing happens at all. The reason goes into the close history if the close happens.
 void runTimer(id app, id bundleId, bool killAgain, CloseReason reason = {});
+
+// A close that fell due during a call gives way, at the call's end, to a decision made afresh:
+// it closes nothing itself and no longer counts among the chain's pending closes. Answers whose
+// close it was (null when called off meanwhile) and whether the chain was to follow it.
+struct HeldClose {
+    sv::rt::Ref application;
+    bool killAgain = false;
+};
+HeldClose retireHeldClose(id timer);
 
 // One re-check chain at a time. Every close marked for re-check counts as pending until it
 // fires; its firing posts "norv.swr.kill.app", whose wait replaces any wait still pending, so

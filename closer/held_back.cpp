@@ -30,6 +30,13 @@ void HeldBack::holdDecision(id application)
         held().decisions.push_back(sv::rt::Ref::retain(application));
 }
 
+void HeldBack::holdDecisionFirst(id application)
+{
+    forget(application);
+    if (application)
+        held().decisions.insert(held().decisions.begin(), sv::rt::Ref::retain(application));
+}
+
 void HeldBack::holdRecheck()
 {
     held().work.recheck = true;
@@ -53,12 +60,6 @@ sv::rt::Ref HeldBack::takeNextDecision()
     sv::rt::Ref first = std::move(decisions.front());
     decisions.erase(decisions.begin());
     return first;
-}
-
-bool HeldBack::empty()
-{
-    const Held& state = held();
-    return state.work.closes.empty() && state.decisions.empty() && !state.work.recheck;
 }
 
 void HeldBack::clear()

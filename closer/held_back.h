@@ -1,9 +1,10 @@
 #pragma once
 // What a phone call holds back. Nothing is closed while a call is active, ringing or being placed;
 // what would have been done meanwhile waits here until the telephony reports the call's end, and
-// is then done in this order: the closes that fell due during the call (in the order they fell
-// due), the decisions of the applications that left the foreground during it (in the order of
-// their last leave), and the memory re-check that the call stopped.
+// is then decided once, afresh: the closes that fell due during the call and the applications
+// that left the foreground during it go through the close path with the settings file and the
+// free memory of that moment, and low memory gets one close for all of them, after which the
+// re-check chain goes on as after any low-memory close.
 
 #include "platform/runtime/object.h"
 
@@ -15,6 +16,8 @@ public:
     static void holdClose(id timer);
     // An application whose close path met a call; held once, at the place of its latest leave.
     static void holdDecision(id application);
+    // An application whose close a call held: decided ahead of those that left during the call.
+    static void holdDecisionFirst(id application);
     // The re-check chain met a call with memory still low.
     static void holdRecheck();
     // The application's held decision, if any, no longer stands: it came back, or its close was
@@ -27,10 +30,9 @@ public:
         bool recheck = false;
     };
     static Work takeClosesAndRecheck();
-    // The held decision of the application that left first, taken out; null when none is left.
-    // Taken one at a time, so that a decision that schedules another's close takes that one out.
+    // The held decision that comes first, taken out; null when none is left. Taken one at a time,
+    // so that a decision that schedules another's close takes that one out.
     static sv::rt::Ref takeNextDecision();
-    static bool empty();
     // Forgets everything held (tests starting afresh).
     static void clear();
 };

@@ -73,6 +73,11 @@ void Usage::noteForeground(const std::string& bundleID)
     changed();
 }
 
+void Usage::noteForegroundUnlearned(const std::string& bundleID)
+{
+    lastClose_.erase(bundleID);
+}
+
 void Usage::noteClose(const std::string& bundleID)
 {
     lastClose_[bundleID] = sv::RunLoop::main().now();

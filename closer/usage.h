@@ -33,6 +33,9 @@ public:
     void load();
     // The application came to the foreground while the switch is on.
     void noteForeground(const std::string& bundleID);
+    // It came to the foreground while the switch is off: nothing is learned, but that was its
+    // return after our close, so a later use while on is a plain one.
+    void noteForegroundUnlearned(const std::string& bundleID);
     // One of our closes was performed.
     void noteClose(const std::string& bundleID);
     // Higher is more likely to come to the foreground again soon; 0 for one never seen.

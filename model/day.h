@@ -34,24 +34,31 @@
 //  The oldest closable suspect: walking from the oldest, a fixed identifier is passed over (and
 //  stays), one without identifier or on the never list is dropped, the first other one is taken.
 //  Closes: scheduling a close of an identifier calls off every earlier pending close of it. A
-//  close due 1 s later taps the switcher's close box of that identifier unless called off or the
-//  application is on top or not running; it is recorded in the history (newest 100 kept). A close
-//  falling due during a call waits for the call's end.
+//  close due 1 s later taps the switcher's close box of that identifier unless called off, the
+//  application is on top or not running, or it is on the never list by then; it is recorded in
+//  the history (newest 100 kept). A close falling due during a call waits for the call's end.
 //  The chain: a close marked for re-check, once due (closed or not), posts "norv.swr.kill.app";
 //  3.6 s later (the single-precision 3.6) "norv.swr.kill.test" follows (a later
 //  "norv.swr.kill.app" starts the wait anew: one wait at a time), and then, if the list is not
 //  empty, free memory is at or below the threshold and no marked close is still to come (one
 //  chain at a time), the oldest closable suspect is closed with re-check. Either name posted by
 //  anyone runs its step. A re-check during a call is held back to the call's end.
-//  When a call ends: the closes that fell due during it are done, in order; then the held-back
-//  applications take the close path, in the order of their latest leave (a return drops one, and
-//  so does a close of it scheduled meanwhile); then a held-back re-check is made, unless the
-//  chain posted its name since, if memory is still at or below the threshold.
+//  When a call ends, what it held is decided once, afresh (the settings and free memory of that
+//  moment): first the applications of the closes that fell due during it and were not called
+//  off (in the order they fell due; each rejoins the front of the suspect list if not on it),
+//  then those that left during it (in the order of their latest leave; a return drops one, and
+//  so does a close of it scheduled meanwhile), each once, take the close path, except that only
+//  the first to reach the memory comparison makes it: one low-memory close of the closable
+//  suspect the rules pick (or of itself, as the only suspect), and the chain goes on from that
+//  close. If none got that far and the call held the chain (a re-check, or a fallen-due close
+//  marked for re-check, called off or not), the re-check is made then, unless the chain posted
+//  its name since.
 //  Learn From Use ("LearnFromUse" true in the settings file): the closable suspect taken, by the
 //  decision and by the chain alike, is the one least likely to be opened again (model/usage.h;
 //  ties: the oldest); on the way every never-listed suspect and one without identifier is
 //  dropped and fixed ones stay. While the switch is on, every state 4 of an application with an
-//  identifier is a use learned. Who may be closed, when, and how many do not change.
+//  identifier is a use learned; the return within 60 s of a close is the first state 4 after
+//  it, switch on or off. Who may be closed, when, and how many do not change.
 //  The threshold: "ramValue" as a whole number; 175 when there is no settings file, no such key,
 //  or a value that is no number.
 
@@ -169,7 +176,8 @@ private:
     std::optional<std::string> identifier(const std::string& key) const;
     bool listed(const std::vector<std::string>& list, const std::optional<std::string>& id) const;
     void dropSuspect(const std::string& key);
-    void closePath(const std::string& key);
+    // Without lowMemoryStep it stops short of comparing free memory; true when it compared.
+    bool closePath(const std::string& key, bool lowMemoryStep = true);
     void schedule(const std::string& key, const std::string& bundleID, bool killAgain, std::string reason,
                   std::optional<std::int64_t> freeMemory);
     void callOff(const std::string& bundleID);

@@ -130,6 +130,16 @@ TEST_F(LearnFromUseTest, AReturnSoonAfterOurCloseCountsExtra)
     EXPECT_GT(Usage::shared().likelihood("news"), Usage::shared().likelihood("radio") + 0.9);
 }
 
+TEST_F(LearnFromUseTest, AReturnMadeWhileOffIsNoReturnForTheUsesAfterTheSwitchComesOn)
+{
+    play({ "launch news", "launch radio", "home", "free 50", "state news 2", "wait 1.5" });
+    ASSERT_EQ(closes(), Lines { "closed news" });
+    // news came back 0.5 s after our close, unlearned; its next coming to the front is a plain use.
+    play({ "launch news", "state news 4", "settings learnFromUse on", "home", "state news 4", "launch radio",
+           "state radio 4" });
+    EXPECT_NEAR(Usage::shared().likelihood("news"), Usage::shared().likelihood("radio"), 0.01);
+}
+
 TEST_F(LearnFromUseTest, AHostileFileStartsEmptyAndNeverStopsAClose)
 {
     std::string path = usagePath();

@@ -176,7 +176,7 @@ wait 2
     EXPECT_EQ(lines(result.out, "closed"), Lines { "[2.000] closed a" });
 }
 
-TEST_F(SpringboardHostTest, ACloseDueDuringACallIsMadeWhenTheCallEnds)
+TEST_F(SpringboardHostTest, ACloseDueDuringACallIsDecidedAgainWhenTheCallEnds)
 {
     install();
     auto result = run({}, R"(settings always a b
@@ -196,8 +196,52 @@ call none
 wait 2
 )");
     EXPECT_EQ(result.status, 0) << result.err;
-    // a fell due at 1.0 while the phone rang; b, always-listed too, left during the call.
-    EXPECT_EQ(lines(result.out, "closed"), (Lines { "[11.500] closed a", "[12.500] closed b" }));
+    // a fell due at 1.0 while the phone rang; b, always-listed too, left during the call. Both
+    // are decided when the call ends, a first.
+    EXPECT_EQ(lines(result.out, "closed"), (Lines { "[12.500] closed a", "[12.500] closed b" }));
+
+    // Y's close fell due while the phone rang; during the call the pane put Y on the Never list.
+    auto never = run({}, R"(settings never
+memory total=1024 base=712
+app y "Y" mem=200
+launch y
+home
+state y 2
+wait 0.5
+call incoming
+wait 1
+call active
+settings never y
+wait 120
+call none
+wait 10
+show suspects
+)");
+    EXPECT_EQ(never.status, 0) << never.err;
+    EXPECT_EQ(lines(never.out, "closed"), Lines {});
+    EXPECT_EQ(lines(never.out, "suspects"), Lines { "[131.500] suspects (none)" });
+}
+
+// Ten applications of 50 MB leave 12 MB free and go one by one during a call: at its end the
+// four closes that bring memory above 175 MB, one after another as the chain measures, with
+// Learn From Use on or off.
+TEST_F(SpringboardHostTest, LeavesDuringACallCloseOnlyWhatMemoryNeedsWhenItEnds)
+{
+    install();
+    for (const char* learnFromUse : { "off", "on" }) {
+        std::string scenario = std::string("settings learnFromUse ") + learnFromUse + "\nmemory total=1024 base=512\n";
+        for (int i = 0; i < 10; ++i)
+            scenario += "app app" + std::to_string(i) + " \"App\" mem=50\nlaunch app" + std::to_string(i) + "\n";
+        scenario += "home\ncall active\n";
+        for (int i = 0; i < 10; ++i)
+            scenario += "state app" + std::to_string(i) + " 2\nwait 2\n";
+        scenario += "call none\nwait 120\n";
+        auto result = run({}, scenario);
+        EXPECT_EQ(result.status, 0) << result.err;
+        EXPECT_EQ(lines(result.out, "closed"), (Lines { "[21.000] closed app0", "[25.600] closed app1",
+                                                        "[30.200] closed app2", "[34.800] closed app3" }))
+            << learnFromUse;
+    }
 }
 
 TEST_F(SpringboardHostTest, PlentyOfFreeMemoryIsPlentyAtEverySize)

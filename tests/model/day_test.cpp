@@ -73,10 +73,93 @@ call none
 wait 2
 show history
 )");
+    // a fell due at 1.0 while the phone rang: decided again at the call's end, with b.
     Lines expected = {
-        "[4.500] closed a", "[5.500] closed b",
+        "[5.500] closed a", "[5.500] closed b",
         "[6.500] history a \"Always list\"", "[6.500] history b \"Always list\"",
     };
+    EXPECT_EQ(lines, expected);
+}
+
+Lines only(const Lines& lines, const std::string& containing)
+{
+    Lines found;
+    for (const std::string& line : lines)
+        if (line.find(containing) != std::string::npos)
+            found.push_back(line);
+    return found;
+}
+
+// Ten applications of 50 MB leave 12 MB free and go one by one during a call: its end closes the
+// four that bring memory above 175 MB, as the chain measures, whatever Learn From Use says.
+TEST(ModelCalls, LeavesDuringACallAreDecidedAsOneAtItsEnd)
+{
+    for (const char* learnFromUse : { "off", "on" }) {
+        std::string scenario = std::string("settings learnFromUse ") + learnFromUse + "\n";
+        for (int i = 0; i < 10; ++i)
+            scenario += "app app" + std::to_string(i) + " \"App\" mem=50\nlaunch app" + std::to_string(i) + "\n";
+        scenario += "home\ncall active\n";
+        for (int i = 0; i < 10; ++i)
+            scenario += "state app" + std::to_string(i) + " 2\nwait 2\n";
+        scenario += "call none\nwait 120\n";
+        Lines expected = { "[21.000] closed app0", "[25.600] closed app1", "[30.200] closed app2",
+                           "[34.800] closed app3" };
+        EXPECT_EQ(only(play(scenario), "closed"), expected) << learnFromUse;
+    }
+}
+
+// Y left with 112 MB free; its close fell due while the phone rang. What the call's end decides
+// depends on the settings and the memory of that moment.
+TEST(ModelCalls, AHeldCloseIsDecidedAgainWithTheSettingsAndMemoryOfTheCallsEnd)
+{
+    const std::string before = "memory total=1024 base=712\napp y \"Y\" mem=200\nlaunch y\nhome\nstate y 2\n"
+                               "wait 0.5\ncall incoming\nwait 1\ncall active\n";
+    const std::string after = "wait 120\ncall none\nwait 10\nshow suspects\nshow history\n";
+    EXPECT_EQ(play(before + "settings never y\n" + after),
+              (Lines { "[131.500] suspects (none)", "[131.500] history (none)" }));
+    EXPECT_EQ(play(before + "settings ramValue 50\n" + after),
+              (Lines { "[131.500] suspects y", "[131.500] history (none)" }));
+    EXPECT_EQ(play(before + "free 100\n" + after),
+              (Lines { "[122.500] closed y", "[131.500] suspects (none)", "[131.500] history y \"Low memory\"" }));
+
+    // The close made records the figure of the call's end.
+    model::Day day;
+    day.memory(1024, 712);
+    day.install(model::App { .key = "y", .memoryMB = 200 });
+    day.launch("y");
+    day.home();
+    day.stateChanged("y", 2);
+    day.advance(0.5);
+    day.call(model::Call::Incoming);
+    day.advance(1);
+    day.pinFree(100);
+    day.advance(120);
+    day.call(model::Call::None);
+    day.advance(10);
+    ASSERT_EQ(day.history().size(), 1u);
+    EXPECT_EQ(day.history()[0].freeMemory, 100);
+}
+
+// A save puts the application on the Never list in the second before its close: nothing is
+// closed, and the chain goes on while memory stays low.
+TEST(ModelChain, ACloseThatFindsItsApplicationNeverListedClosesNothingAndTheChainGoesOn)
+{
+    Lines lines = play(R"(settings ramValue 150
+launch a
+launch b
+launch c
+home
+free 300
+state a 2
+state b 2
+free 100
+state c 2
+wait 0.5
+settings never a
+wait 5.1
+)");
+    Lines expected = { "[1.000] posted norv.swr.kill.app", "[4.600] posted norv.swr.kill.test", "[5.600] closed b",
+                       "[5.600] posted norv.swr.kill.app" };
     EXPECT_EQ(lines, expected);
 }
 
