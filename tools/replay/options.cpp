@@ -44,14 +44,18 @@ Device
                        small table of well-known applications, then a figure drawn from the name)
 
 Policies (--policies, comma-separated; all four by default)
-  parts                the library's own rules as it closes today: one second after an
-                       application leaves with free memory at or below the threshold, the
-                       oldest backgrounded application is closed, then one more every 4.6 s
-                       while memory stays low
-  largest-first        the same timing, closing the largest backgrounded application
-  oracle               the rules' timing, choosing which application goes with the rest of
-                       the day known (furthest next use, or fewest regrets per MB freed, the
-                       better each day, never worse than parts): a bound, not a policy
+  parts                the library's own rules as it closes today: when an application leaves
+                       the foreground with free memory at or below the threshold, one second
+                       later the oldest application that left and has not come back is closed
+                       (the one just left when it is the only one), then one more every 4.6 s
+                       while memory stays low; never the home screen, the telephone, or an
+                       application doing background work
+  largest-first        about the same timing, closing the largest backgrounded application
+  oracle               the rules' own timing, choosing which application goes with the rest of
+                       the day known: the one used again latest, or the fewest regrets per MB
+                       freed (a return within 60 s costs 100, within 10 minutes 10, later 1),
+                       the better each day and never worse than parts; a bound to measure
+                       policies against, not a policy
   learn-from-use       the rules with Learn From Use on, learning each person's days in turn;
                        learn-from-use:<knob>=<value>:... tries other predictors (half=<uses>,
                        extra=<n>, follow=<weight>, window=<uses>, recency)
@@ -60,8 +64,12 @@ Thresholds
   --thresholds <list>  free memory in whole MB (0 to 1000), comma-separated (50,100,...,300)
 
 Output
-  a table (or --json: one object a policy and threshold, with every figure below), the run's
-  parameters above it and the recommendation below it
+  a table (its columns are the figures below under shorter names) with the run's parameters
+  above it and the recommendation below it; or --json: a list of one object a policy and
+  threshold holding every figure below, the counts behind each per-100 figure (_count), the
+  share of the gap between parts and the oracle a policy closes (share_of_gap_60s, _10min) and
+  the policy's recommendation (recommended_threshold, recommended, people,
+  people_within_one_step)
   --chart <file.png>   regretted closes, days with a system kill and minutes low against the
                        threshold, a line a policy, the recommended threshold marked
   --check-library      also plays each day at each threshold in the real home-screen host with
@@ -91,9 +99,11 @@ Recommended threshold: the lowest at which the system killed nothing on at least
 days, with the regretted closes it costs, and how many people's own such threshold lies within
 one step of it (a neighbour in the list); or that none qualifies.
 
-Exit status: 0; 1 when lines of a trace or a footprints file were bad (each reported, the
-figures still come) or a trace holds no usage; 2 for a bad command line or a file that cannot be
-read; 3 when --check-library found a difference.
+Days are replayed on every core, each person's days together; the figures do not depend on it.
+
+Exit status: 0; 1 when lines of a trace were bad (each reported, the figures still come) or a
+trace holds no usage; 2 for a bad command line, a bad line in the footprints file, or a file
+that cannot be read; 3 when --check-library found a difference.
 )";
 
 namespace {

@@ -66,7 +66,8 @@ namespace {
                 person_ = person;
                 threshold_ = stage.threshold();
                 auto found = learned_.find(threshold_);
-                m.setUsage(found != learned_.end() ? found->second : model::Usage(predictor_));
+                // What was learned goes into the day; it comes back out at the next day's start.
+                m.setUsage(found != learned_.end() ? std::move(found->second) : model::Usage(predictor_));
                 m.setLearnFromUse(true);
             } else if (foresight_) {
                 model::Usage usage;
