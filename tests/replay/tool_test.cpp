@@ -20,7 +20,7 @@ std::size_t lines(const std::string& text)
 
 const char* kHeader = "user_id\tsession_id\ttimestamp\tapp_name\tevent_type\n";
 
-TEST(ReplayCommandLine, HelpVersionAndAnUnknownOption)
+TEST(ReplayCommandLine, HelpGoesToStandardOutputWithEveryOptionAndFigure)
 {
     auto help = replayTool({ "--help" });
     EXPECT_EQ(help.status, 0);
@@ -33,11 +33,18 @@ TEST(ReplayCommandLine, HelpVersionAndAnUnknownOption)
                               "learn-from-use", "returns", "successions", "dayparts", "bursts", "switches",
                               "system_kills", "foreground_kills", "minutes_low", "lowest_free", "regretted_10min" })
         EXPECT_NE(help.out.find(word), std::string::npos) << word;
+}
 
+TEST(ReplayCommandLine, VersionIsTheProjectsOwn)
+{
     auto version = replayTool({ "--version" });
     EXPECT_EQ(version.status, 0);
     EXPECT_EQ(version.out, std::string("sleepvane-replay ") + SLEEPVANE_VERSION + "\n");
+    EXPECT_EQ(version.err, "");
+}
 
+TEST(ReplayCommandLine, AnUnknownOptionIsOneLineAndTheUsageOnStandardError)
+{
     auto unknown = replayTool({ "--days", "2", "--colour" });
     EXPECT_EQ(unknown.status, 2);
     EXPECT_EQ(unknown.out, "");
@@ -127,6 +134,31 @@ TEST(ReplayCommandLine, TheSeedDoesNotChangeATraceRun)
     auto other = replayTool({ "--trace", trace, "--json", "--seed", "77", "--thresholds", "50,300" });
     ASSERT_EQ(one.status, 0) << one.err;
     EXPECT_EQ(one.out, other.out);
+}
+
+} // namespace
+
+namespace {
+
+// The trace path measured on days the generator wrote: the same figures as the days themselves.
+TEST(ReplayCommandLine, AWrittenTraceReplaysLikeTheDaysItWasWrittenFrom)
+{
+    sv::test::DeviceRoot folder;
+    std::string trace = folder.path() + "/written.tsv";
+    std::vector<std::string> days = { "--people", "3", "--days", "2", "--seed", "4", "--habits", "returns,bursts" };
+    std::vector<std::string> write = days;
+    write.insert(write.end(), { "--write-trace", trace });
+    auto written = replayTool(write);
+    ASSERT_EQ(written.status, 0) << written.err;
+    EXPECT_EQ(written.out, "");
+    EXPECT_EQ(sv::test::readHostFile(trace).rfind(std::string(kHeader) + "1\t1\t2018-01-01 ", 0), 0u);
+    std::vector<std::string> direct = days;
+    direct.insert(direct.end(), { "--json", "--thresholds", "100,250" });
+    auto fromDays = replayTool(direct);
+    auto fromTrace = replayTool({ "--trace", trace, "--json", "--thresholds", "100,250" });
+    ASSERT_EQ(fromTrace.status, 0) << fromTrace.err;
+    EXPECT_EQ(fromDays.out, fromTrace.out);
+    EXPECT_EQ(replayTool({ "--trace", trace, "--write-trace", trace + "2" }).status, 2);
 }
 
 } // namespace
