@@ -113,10 +113,11 @@ void printRecommendation(std::FILE* out, const Report& report)
     std::snprintf(needed, sizeof needed, "%.0f %%", kKillFreeShare * 100);
     if (r->threshold) {
         std::fprintf(out,
-                     "recommended threshold (%s): %d MB: the system killed nothing on %s of the %ld days (%s needed); it "
+                     "recommended threshold (%s): %d MB: the system killed nothing on %s of the %ld %s (%s needed); it "
                      "costs %.2f regretted closes within 10 minutes per 100 switches (%ld regretted %s); for %ld of "
                      "%ld people their own such threshold lies within one step of it\n",
-                     r->policy.c_str(), *r->threshold, percent(f.daysWithoutSystemKill, f.days).c_str(), f.days, needed,
+                     r->policy.c_str(), *r->threshold, percent(f.daysWithoutSystemKill, f.days).c_str(), f.days,
+                     f.days == 1 ? "day" : "days", needed,
                      f.per100Switches(f.regretted10min), f.regretted10min, f.regretted10min == 1 ? "close" : "closes",
                      r->peopleWithin, r->people);
         return;
@@ -129,9 +130,9 @@ void printRecommendation(std::FILE* out, const Report& report)
     int high = thresholds.empty() ? 0 : *std::max_element(thresholds.begin(), thresholds.end());
     std::fprintf(out,
                  "recommended threshold (%s): none of %d to %d MB qualifies: the system killed nothing on at most %s of "
-                 "the %ld days (at %d MB; %s needed)\n",
-                 r->policy.c_str(), low, high, percent(f.daysWithoutSystemKill, f.days).c_str(), f.days, f.threshold,
-                 needed);
+                 "the %ld %s (at %d MB; %s needed)\n",
+                 r->policy.c_str(), low, high, percent(f.daysWithoutSystemKill, f.days).c_str(), f.days,
+                 f.days == 1 ? "day" : "days", f.threshold, needed);
 }
 
 void printJson(std::FILE* out, const Report& report)
