@@ -149,7 +149,8 @@ int main(int argc, char** argv)
         replay::LibraryCheck check(SV_SPRINGBOARD_HOST, SV_SLEEPWRIGHT_LIBRARY);
         std::vector<replay::Day> days;
         while (source->next(days)) {
-            run->add(days.front().person.empty() ? days.front().label : days.front().person, player.play(days));
+            run->add(days.empty() ? "" : days.front().person.empty() ? days.front().label : days.front().person,
+                     player.play(days));
             for (const replay::Day& day : days)
                 for (int threshold : o.thresholds) {
                     ++checked;

@@ -2,6 +2,7 @@
 
 #include <map>
 #include <mutex>
+#include <system_error>
 #include <thread>
 
 namespace replay {
@@ -102,9 +103,7 @@ Run playAll(DaySource& source, const Replay& replay, const std::vector<std::stri
                     return;
                 index = taken++;
             }
-            if (days.empty())
-                days.push_back(Day {}); // nothing to play, but the person's place in the order is kept
-            const std::string& person = days.front().person.empty() ? days.front().label : days.front().person;
+            std::string person = days.empty() ? "" : days.front().person.empty() ? days.front().label : days.front().person;
             auto figures = player.play(days);
             std::lock_guard lock(mutex);
             waiting.emplace(index, std::pair(person, std::move(figures)));
@@ -118,8 +117,13 @@ Run playAll(DaySource& source, const Replay& replay, const std::vector<std::stri
         }
     };
     std::vector<std::thread> workers;
-    for (unsigned i = 1; i < std::max(1u, threads); ++i)
-        workers.emplace_back(work);
+    for (unsigned i = 1; i < std::max(1u, threads); ++i) {
+        try {
+            workers.emplace_back(work);
+        } catch (const std::system_error&) {
+            break; // fewer threads than asked: the work is the same
+        }
+    }
     work();
     for (auto& worker : workers)
         worker.join();
