@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
 #include <limits>
 #include <utility>
 
@@ -12,7 +13,7 @@ namespace {
 
     bool fixedNeverClosed(const std::string& id)
     {
-        return id == "com.apple.springboard" || id == "com.apple.mobilephone" || id == "com.apple.AdSheetPhone";
+        return std::find(std::begin(kFixedIdentifiers), std::end(kFixedIdentifiers), id) != std::end(kFixedIdentifiers);
     }
 
     const char* kAlwaysList = "Always list";

@@ -109,6 +109,12 @@ struct Event {
     std::string what; // the application's key, or the name posted
 };
 
+// The identifiers never closed: the home screen's own and the telephone's.
+inline constexpr const char* kFixedIdentifiers[] = { "com.apple.springboard", "com.apple.mobilephone",
+                                                     "com.apple.AdSheetPhone" };
+// What a scenario calls each call state, in the order of Call.
+inline constexpr const char* kCallWords[] = { "none", "active", "incoming", "outgoing" };
+
 inline constexpr double kCloseDelay = 1.0;
 inline constexpr double kRecheckDelay = static_cast<double>(3.6f);
 inline constexpr double kReopenWindow = 60;

@@ -1,8 +1,9 @@
 #include "model/scenario.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <map>
+#include <iterator>
 #include <optional>
 
 namespace model {
@@ -131,14 +132,11 @@ PlayResult playScenario(std::string_view text, double wallOrigin)
         } else if (command == "free" && w.size() == 2) {
             day.pinFree(w[1] == "auto" ? std::nullopt : number(w[1]));
         } else if (command == "call" && w.size() == 2) {
-            static const std::map<std::string, Call> calls = {
-                { "none", Call::None }, { "active", Call::Active }, { "incoming", Call::Incoming }, { "outgoing", Call::Outgoing }
-            };
-            auto found = calls.find(w[1]);
-            if (found == calls.end())
+            auto found = std::find(std::begin(kCallWords), std::end(kCallWords), w[1]);
+            if (found == std::end(kCallWords))
                 problem("call takes active, incoming, outgoing or none");
             else
-                day.call(found->second);
+                day.call(static_cast<Call>(found - std::begin(kCallWords)));
         } else if (command == "settings" && w.size() >= 2) {
             if (w[1] == "never" || w[1] == "always") {
                 std::vector<std::string> ids(w.begin() + 2, w.end());

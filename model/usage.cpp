@@ -38,6 +38,8 @@ void Usage::foreground(const std::string& id, bool returned)
 
 double Usage::likelihood(const std::string& id) const
 {
+    if (answer_)
+        return answer_(id);
     double score = p_.windowUses > 0 ? (score_.count(id) ? score_.at(id).value : 0) : decayed(id);
     if (p_.followWeight > 0 && last_) {
         auto row = follows_.find(*last_);

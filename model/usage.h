@@ -12,6 +12,7 @@
 // learned file depends on a clock.
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -39,6 +40,9 @@ public:
     void foreground(const std::string& id, bool returned);
     // Higher is more likely to be opened again soon.
     double likelihood(const std::string& id) const;
+    // What answers in the rule's place: the replay's foresight bound, which knows when each
+    // application is next used (tools/replay). Nothing: the rule.
+    void answerWith(std::function<double(const std::string& id)> likelihood) { answer_ = std::move(likelihood); }
     // Every application learned, most likely first (ties by identifier).
     std::vector<std::pair<std::string, double>> ranked() const;
     bool empty() const { return score_.empty(); }
@@ -56,6 +60,7 @@ private:
     std::vector<std::string> recent_; // windowUses > 0: the last uses, oldest first
     std::map<std::string, std::map<std::string, double>> follows_;
     std::optional<std::string> last_; // the application last in front
+    std::function<double(const std::string&)> answer_;
 };
 
 } // namespace model

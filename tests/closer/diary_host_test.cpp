@@ -134,7 +134,13 @@ TEST(DiaryHost, AScriptedDayIsInTheDiaryLineByLineAndTheReplayReadsItAsAnLsappTr
     EXPECT_EQ(fromDiary.err.find(": line "), std::string::npos) << fromDiary.err;
     EXPECT_EQ(fromCut.status, 0) << fromCut.err;
     EXPECT_FALSE(fromDiary.out.empty());
-    EXPECT_EQ(fromDiary.out, fromCut.out);
+    // The same figures; only the run's parameters name the file.
+    auto withoutFile = [](std::string out, const std::string& file) {
+        for (auto at = out.find(file); at != std::string::npos; at = out.find(file))
+            out.replace(at, file.size(), "<trace>");
+        return out;
+    };
+    EXPECT_EQ(withoutFile(fromDiary.out, diaryPath), withoutFile(fromCut.out, cut));
 }
 
 } // namespace

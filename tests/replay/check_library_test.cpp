@@ -21,7 +21,7 @@ namespace {
 
     TEST(CheckLibrary, FiftySeededDaysCloseAlikeInTheLibraryAndTheParts)
     {
-        Footprints footprints(21);
+        Footprints footprints;
         DeviceSize device;
         Replay replay(device, footprints);
         LibraryCheck check = makeCheck();
@@ -38,7 +38,7 @@ namespace {
     // model's, use by use.
     TEST(CheckLibrary, SeededDaysLearningFromUseCloseAlikeInTheLibraryAndTheModel)
     {
-        Footprints footprints(22);
+        Footprints footprints;
         DeviceSize device;
         Replay replay(device, footprints);
         LibraryCheck check = makeCheck();

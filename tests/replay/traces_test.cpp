@@ -2,8 +2,11 @@
 // files it cannot use.
 #include "tests/support/device_root.h"
 #include "tools/replay/footprints.h"
+#include "tools/replay/lsapp.h"
+#include "tools/replay/run.h"
 #include "tools/replay/trace.h"
 
+#include <fstream>
 #include <gtest/gtest.h>
 #include <sstream>
 
@@ -68,7 +71,7 @@ namespace {
                                 "7\t100\t2018-01-16 6:01:05\tChrome\tOpened\n"
                                 "x\t100\t2018-01-16 06:01:05\tChrome\tOpened\n"
                                 "7\t100\t2018-01-16 06:01:05\t\tOpened\n"
-                                "7\t100\t2018-01-16 06:01:05\tChrome\tStarted\n"
+                                "7\t100\t2018-01-16 06:01:05\tChrome\t\n"
                                 "7\t100\t2018-01-16 06:02:05\tChrome\tClosed\n");
         testing::internal::CaptureStderr();
         Trace trace = readLsapp(in, "t.tsv");
@@ -79,7 +82,7 @@ namespace {
         EXPECT_NE(err.find("t.tsv: line 5: timestamp"), std::string::npos) << err;
         EXPECT_NE(err.find("t.tsv: line 6: user_id"), std::string::npos) << err;
         EXPECT_NE(err.find("t.tsv: line 7: app_name"), std::string::npos) << err;
-        EXPECT_NE(err.find("t.tsv: line 8: event_type"), std::string::npos) << err;
+        EXPECT_NE(err.find("t.tsv: line 8: event_type is empty"), std::string::npos) << err;
         ASSERT_EQ(trace.days.size(), 1u);
         EXPECT_EQ(script(trace.days[0]).size(), 4u); // opened and closed, the rest skipped
     }
@@ -90,16 +93,113 @@ namespace {
                               "1\t1\t2026-01-01 02:00:00\tnews\tOpened\t1767225600000\t412\t\n"
                               "1\t1\t2026-01-01 02:00:10\tnews\tClosed\t1767225610000\t412\t2\n"
                               "1\t1\t2026-01-01 02:00:11\tnews\tSleepvane Close\t1767225611000\t512\tLow memory\n"
-                              "1\t1\t2026-01-01 02:00:12\t-\tCall Start\t1767225612000\t512\t\n"
-                              "1\t1\t2026-01-01 02:00:13\tnews\tStarted\n");
+                              "1\t1\t2026-01-01 02:00:12\t-\tCall Start\t1767225612000\t512\t\n");
         testing::internal::CaptureStderr();
         Trace trace = readLsapp(in, "diary.tsv");
         std::string err = testing::internal::GetCapturedStderr();
-        // A row of the five fields alone is held to LSApp's own event types.
-        EXPECT_EQ(trace.badLines, 1);
-        EXPECT_NE(err.find("diary.tsv: line 6: event_type"), std::string::npos) << err;
+        EXPECT_EQ(err, "");
+        EXPECT_EQ(trace.badLines, 0);
         ASSERT_EQ(trace.days.size(), 1u);
         EXPECT_EQ(script(trace.days[0]), (std::vector<std::string> { "7200 L news", "7200 S news 4", "7210 H", "7210 S news 2" }));
+    }
+
+    // A diary logs more than LSApp: what the replay does not play is passed over, not reported.
+    TEST(LsappTrace, ColumnsAfterTheFifthAndUnknownEventTypesArePassedOver)
+    {
+        std::istringstream in(std::string(kHeader)
+                              + "7\t100\t2018-01-16 06:01:05\tChrome\tOpened\tcom.android.chrome\t250\n"
+                                "7\t100\t2018-01-16 06:01:30\tChrome\tClosed by Sleepvane\n"
+                                "7\t100\t2018-01-16 06:02:00\tGmail\tOpened\textra\n"
+                                "7\t100\t2018-01-16 06:03:00\tGmail\tClosed\n");
+        testing::internal::CaptureStderr();
+        Trace trace = readLsapp(in, "diary.tsv");
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+        EXPECT_EQ(trace.badLines, 0);
+        ASSERT_EQ(trace.days.size(), 1u);
+        EXPECT_EQ(script(trace.days[0]),
+                  (std::vector<std::string> { "21665 L Chrome", "21665 S Chrome 4", "21720 L Gmail", "21720 S Gmail 4",
+                                              "21720 S Chrome 2", "21780 H", "21780 S Gmail 2" }));
+    }
+
+    // The file read person by person (for traces of millions of lines) gives what reading it
+    // whole gives, whatever order its people come in.
+    TEST(LsappTrace, AFileReadPersonByPersonGivesWhatReadingItWholeGives)
+    {
+        sv::test::DeviceRoot folder;
+        std::string rows = std::string(kHeader)
+            + "7\t1\t2018-01-16 06:00:00\tChrome\tOpened\r\n"
+              "9\t2\t2018-01-16 06:00:30\tMaps\tOpened\r\n"
+              "7\t1\t2018-01-16 06:01:00\tGmail\tOpened\r\n"
+              "bad line\r\n"
+              "9\t2\t2018-01-17 07:00:00\tMaps\tOpened\r\n"
+              "7\t3\t2018-01-15 23:59:00\tClock\tOpened\r\n"
+              "7\t3\t2018-01-16 06:02:00\tGmail\tClosed"; // no end of line
+        std::string path = folder.path() + "/t.tsv";
+        sv::test::writeHostFile(path, rows);
+        std::istringstream in(rows);
+        testing::internal::CaptureStderr();
+        Trace whole = readLsapp(in, path);
+        LsappFile file;
+        ASSERT_TRUE(file.open(path));
+        std::string err = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(err, path + ": line 5: expected 5 tab-separated fields (user_id, session_id, timestamp, app_name, "
+                              "event_type), found 1\n" + path + ": line 5: expected 5 tab-separated fields (user_id, "
+                              "session_id, timestamp, app_name, event_type), found 1\n");
+        EXPECT_EQ(file.badLines(), 1);
+        EXPECT_EQ(file.lines(), 8);
+        ASSERT_EQ(file.people(), 2u);
+        EXPECT_EQ(file.days(), 4);
+        std::vector<Day> streamed;
+        for (std::size_t i = 0; i < file.people(); ++i)
+            for (Day& day : file.person(i))
+                streamed.push_back(std::move(day));
+        ASSERT_EQ(streamed.size(), whole.days.size());
+        ASSERT_EQ(streamed.size(), 4u);
+        for (std::size_t i = 0; i < streamed.size(); ++i) {
+            EXPECT_EQ(streamed[i].label, whole.days[i].label);
+            EXPECT_EQ(script(streamed[i]), script(whole.days[i])) << streamed[i].label;
+        }
+        EXPECT_EQ(streamed[0].label, "person 7, 2018-01-15");
+        EXPECT_EQ(streamed[3].label, "person 9, 2018-01-17");
+    }
+
+    // The trace path measured on days the generator wrote: written as LSApp rows and read back,
+    // they replay to the very same figures, with the habits on and off.
+    TEST(LsappTrace, SyntheticDaysWrittenAndReadBackReplayAlike)
+    {
+        sv::test::DeviceRoot folder;
+        Footprints footprints;
+        Replay replay({ 1024, 512 }, footprints);
+        for (Habits habits : { Habits::none(), Habits {} }) {
+            Synthetic generator(6, habits);
+            std::string path = folder.path() + "/" + habits.text() + ".tsv";
+            {
+                std::ofstream out(path);
+                out << kLsappHeader << "\n";
+                long session = 1;
+                for (int person = 0; person < 4; ++person)
+                    for (int day = 0; day < 2; ++day)
+                        writeLsappDay(out, generator.day(person, day), person + 1, 17532 + day, session);
+            }
+            SyntheticDays made(generator, 4, 2);
+            TraceDays read;
+            ASSERT_TRUE(read.add(path));
+            EXPECT_EQ(read.badLines(), 0);
+            EXPECT_EQ(read.people(), 4);
+            EXPECT_EQ(read.days(), 8);
+            replay::Run direct = playAll(made, replay, policyNames(), { 100, 250 }, 1);
+            replay::Run traced = playAll(read, replay, policyNames(), { 100, 250 }, 2);
+            ASSERT_EQ(direct.rows().size(), traced.rows().size());
+            for (std::size_t i = 0; i < direct.rows().size(); ++i) {
+                const Figures &a = direct.rows()[i], &b = traced.rows()[i];
+                EXPECT_EQ(a.switches, b.switches) << habits.text() << " " << a.policy << " " << a.threshold;
+                EXPECT_EQ(a.closes, b.closes) << habits.text() << " " << a.policy << " " << a.threshold;
+                EXPECT_EQ(a.regretted10min, b.regretted10min) << habits.text() << " " << a.policy;
+                EXPECT_EQ(a.systemKills, b.systemKills) << habits.text() << " " << a.policy;
+                EXPECT_EQ(a.secondsLow, b.secondsLow) << habits.text() << " " << a.policy;
+                EXPECT_GT(a.closes, 0);
+            }
+        }
     }
 
     TEST(ScenarioTrace, ReadsTheHostsCommandsAsOneDay)
@@ -185,27 +285,31 @@ namespace {
         EXPECT_EQ(trace.days[0].events[1].time, 10);
     }
 
-    TEST(Footprints, AFileOverTheTableOverASeededFigure)
+    TEST(Footprints, AFileOverTheTableOverAFigureDrawnFromTheName)
     {
-        Footprints footprints(3);
-        std::istringstream in("# name MB\nGoogle Maps 321\nnotes 12.5\nbroken\nX -4\nY lots\n");
+        Footprints footprints;
+        std::istringstream in("# name MB\nGoogle Maps 321\nnotes 12.5\nbroken\nX -4\nY lots\nZ inf\nW 1025\n");
         testing::internal::CaptureStderr();
-        EXPECT_EQ(footprints.read(in, "f.txt"), 3);
+        EXPECT_EQ(footprints.read(in, "f.txt", 1024), 5);
         std::string err = testing::internal::GetCapturedStderr();
         EXPECT_NE(err.find("f.txt: line 4: expected <name> <MB>"), std::string::npos) << err;
         EXPECT_NE(err.find("f.txt: line 5: the footprint is below 0"), std::string::npos) << err;
-        EXPECT_NE(err.find("f.txt: line 6: the footprint is not a number"), std::string::npos) << err;
+        EXPECT_NE(err.find("f.txt: line 6: the footprint is not a finite number"), std::string::npos) << err;
+        EXPECT_NE(err.find("f.txt: line 7: the footprint is not a finite number"), std::string::npos) << err;
+        EXPECT_NE(err.find("f.txt: line 8: the footprint is over the device's total memory"), std::string::npos) << err;
         EXPECT_EQ(footprints.of("google maps", "x"), 321);
         EXPECT_EQ(footprints.of("Whatever", "notes"), 12.5); // by its identifier when the name is unknown
         EXPECT_EQ(footprints.of("Notes", "x"), 12.5);
         EXPECT_EQ(footprints.of("Chrome", "x"), 250); // the table
-        // A seeded figure: the same for the same name and seed, around the median over many names.
-        EXPECT_EQ(footprints.of("App 1", "x"), Footprints(3).of("App 1", "y"));
+        // A figure drawn from the name alone: the same in every run, around the median over many
+        // names, never over the largest the table knows.
+        EXPECT_EQ(footprints.of("App 1", "x"), Footprints().of("App 1", "y"));
         std::vector<double> figures;
         for (int i = 0; i < 2001; ++i)
             figures.push_back(footprints.of("Unknown " + std::to_string(i), "x"));
         std::nth_element(figures.begin(), figures.begin() + 1000, figures.end());
         EXPECT_NEAR(figures[1000], Footprints::kMedianMB, Footprints::kMedianMB * 0.1);
+        EXPECT_EQ(*std::max_element(figures.begin(), figures.end()), Footprints::kLargestMB);
     }
 
     // The tool's exit status and messages for what it cannot use.

@@ -1,6 +1,8 @@
 #pragma once
 // One day of one person's phone use as the replay plays it: what the home screen saw, in order.
 
+#include "model/day.h"
+
 #include <optional>
 #include <string>
 #include <vector>
@@ -17,7 +19,7 @@ struct App {
     std::vector<std::string> flags; // a scenario's background modes and process flags
 };
 
-enum class Call { None, Active, Incoming, Outgoing };
+using Call = model::Call;
 
 // The settings file's lists and Close Every App.
 struct Lists {
@@ -52,6 +54,13 @@ struct Day {
     // The application of that name, added when it is new.
     AppId app(const std::string& name, const std::string& bundleID);
     AppId find(const std::string& bundleID) const;
+};
+
+// Days read from a trace; each bad line was reported on standard error as "<source>: line N: why".
+struct Trace {
+    std::vector<Day> days;
+    int badLines = 0;
+    long lines = 0;
 };
 
 // Builds a day from foreground spans: an application comes to the foreground (the one before it

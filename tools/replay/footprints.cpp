@@ -36,10 +36,11 @@ namespace {
         return figures;
     }
 
-    // FNV-1a: the same name gets the same figure whatever else the day holds.
-    std::uint64_t hash(std::string_view text, unsigned seed)
+    // FNV-1a: the same name gets the same figure whatever else the day holds. (Its basis xor 1
+    // keeps the figures earlier runs drew.)
+    std::uint64_t hash(std::string_view text)
     {
-        std::uint64_t h = 1469598103934665603ull ^ seed;
+        std::uint64_t h = 1469598103934665603ull ^ 1u;
         for (unsigned char c : text) {
             h ^= c;
             h *= 1099511628211ull;
@@ -61,7 +62,7 @@ namespace {
 
 } // namespace
 
-int Footprints::read(std::istream& in, const std::string& source)
+int Footprints::read(std::istream& in, const std::string& source, double maxMB)
 {
     int bad = 0, number = 0;
     std::string line;
@@ -79,9 +80,11 @@ int Footprints::read(std::istream& in, const std::string& source)
         if (name.empty())
             why = "expected <name> <MB>";
         else if (error != std::errc() || end != figure.data() + figure.size() || !std::isfinite(megabytes))
-            why = "the footprint is not a number";
+            why = "the footprint is not a finite number";
         else if (megabytes < 0)
             why = "the footprint is below 0";
+        else if (megabytes > maxMB)
+            why = "the footprint is over the device's total memory";
         if (why) {
             std::fprintf(stderr, "%s: line %d: %s\n", source.c_str(), number, why);
             ++bad;
@@ -110,11 +113,11 @@ double Footprints::of(const std::string& name, const std::string& bundleID) cons
         return *figure;
     // A log-normal figure around the median, drawn from the name: two uniform numbers from the
     // hash, one normal by Box-Muller.
-    std::uint64_t h = hash(lower(name), seed_);
+    std::uint64_t h = hash(lower(name));
     double u1 = (double((h >> 11) & ((1ull << 26) - 1)) + 0.5) / double(1ull << 26);
     double u2 = (double(h >> 37) + 0.5) / double(1ull << 27);
     double normal = std::sqrt(-2 * std::log(u1)) * std::cos(2 * M_PI * u2);
-    return std::round(kMedianMB * std::exp(kSigma * normal));
+    return std::min(kLargestMB, std::round(kMedianMB * std::exp(kSigma * normal)));
 }
 
 } // namespace replay

@@ -1,6 +1,7 @@
 #pragma once
 // What each application holds in memory while it runs: a file of `name MB` lines, else a table of
-// published figures for well-known applications, else a seeded figure around the published median.
+// figures for well-known applications, else a figure drawn from the name alone around the median
+// (the same in every run, whatever the seed of synthetic days).
 
 #include <istream>
 #include <map>
@@ -11,25 +12,24 @@ namespace replay {
 
 class Footprints {
 public:
-    explicit Footprints(unsigned seed = 1)
-        : seed_(seed)
-    {
-    }
-    // Reads `name MB` lines (the name may hold spaces; # starts a comment). Each bad line is
-    // reported on standard error as "<source>: line N: why"; answers how many there were.
-    int read(std::istream& in, const std::string& source);
+    // Reads `name MB` lines (the name may hold spaces; # starts a comment). Each bad line (no
+    // name, a figure that is no finite number, below 0 or over maxMB) is reported on standard error
+    // as "<source>: line N: why"; answers how many there were.
+    int read(std::istream& in, const std::string& source, double maxMB = kNoLimit);
     void set(const std::string& name, double megabytes) { given_[name] = megabytes; }
 
-    // By the name, then the identifier, from the file, the table, or the seeded figure.
+    // By the name, then the identifier, from the file, the table, or the figure drawn from the name.
     double of(const std::string& name, const std::string& bundleID) const;
 
-    // The seeded figure's median and spread.
+    // The drawn figure's median and spread.
     static constexpr double kMedianMB = 90;
     static constexpr double kSigma = 0.55;
+    // ... and its ceiling: no unknown application holds more than the largest the table knows.
+    static constexpr double kLargestMB = 280;
+    static constexpr double kNoLimit = 1e300;
 
 private:
     std::optional<double> known(const std::string& key) const;
-    unsigned seed_;
     std::map<std::string, double, std::less<>> given_;
 };
 

@@ -1,148 +1,32 @@
 // sleepvane-replay: plays days of phone use (a trace, or seeded synthetic days) under several
-// closing policies and thresholds side by side, and says what each would have cost.
+// closing policies and thresholds side by side, says what each would have cost, and recommends
+// a threshold.
 #include "platform/foundation/clock.h"
+#include "sleepvane_version.h"
 #include "tools/replay/check.h"
+#include "tools/replay/options.h"
 #include "tools/replay/report.h"
-#include "tools/replay/synthetic.h"
+#include "tools/replay/run.h"
 #include "tools/replay/trace.h"
 
-#include <charconv>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <optional>
-#include <string>
-#include <string_view>
 #include <sys/stat.h>
-#include <vector>
+#include <thread>
 
 namespace {
 
 constexpr const char* kProgram = "sleepvane-replay";
 
-struct Options {
-    std::vector<std::string> traces;
-    int days = 7, people = 50;
-    unsigned seed = 1;
-    replay::DeviceSize device;
-    std::string footprints;
-    std::vector<int> thresholds = { 50, 100, 150, 200, 250, 300 };
-    std::vector<std::string> policies = replay::policyNames();
-    bool json = false;
-    std::string chart;
-    bool checkLibrary = false;
-};
-
-int usage(const std::string& problem)
-{
-    if (!problem.empty())
-        std::fprintf(stderr, "%s: %s\n", kProgram, problem.c_str());
-    std::fprintf(stderr,
-                 "usage: %s [--trace <file>]... [--days N --people P --seed S] [--device total=<MB>,base=<MB>]\n"
-                 "       [--footprints <file>] [--thresholds 50,100,...] [--policies parts,largest-first,oracle]\n"
-                 "       [--json] [--chart <file.png>] [--check-library]\n",
-                 kProgram);
-    return 2;
-}
-
-template <typename Number>
-std::optional<Number> number(std::string_view text)
-{
-    Number value {};
-    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc() || end != text.data() + text.size())
-        return std::nullopt;
-    return value;
-}
-
-std::vector<std::string_view> split(std::string_view text)
-{
-    std::vector<std::string_view> parts;
-    for (;;) {
-        auto comma = text.find(',');
-        parts.push_back(text.substr(0, comma));
-        if (comma == std::string_view::npos)
-            return parts;
-        text.remove_prefix(comma + 1);
-    }
-}
-
-// Answers the problem with the command line, or nothing.
-std::optional<std::string> parse(int argc, char** argv, Options& o)
-{
-    for (int i = 1; i < argc; ++i) {
-        std::string_view arg = argv[i];
-        auto value = [&]() -> std::optional<std::string_view> {
-            if (i + 1 >= argc)
-                return std::nullopt;
-            return std::string_view(argv[++i]);
-        };
-        if (arg == "--json") {
-            o.json = true;
-        } else if (arg == "--check-library") {
-            o.checkLibrary = true;
-        } else if (arg == "--trace" || arg == "--footprints" || arg == "--chart") {
-            auto v = value();
-            if (!v || v->empty())
-                return std::string(arg) + " takes a file";
-            if (arg == "--trace")
-                o.traces.emplace_back(*v);
-            else
-                (arg == "--footprints" ? o.footprints : o.chart) = *v;
-        } else if (arg == "--days" || arg == "--people" || arg == "--seed") {
-            auto v = value();
-            auto n = v ? number<long>(*v) : std::nullopt;
-            if (!n || *n < (arg == "--seed" ? 0 : 1) || *n > 1000000)
-                return std::string(arg) + (arg == "--seed" ? " takes a whole number" : " takes a whole number from 1");
-            if (arg == "--seed")
-                o.seed = static_cast<unsigned>(*n);
-            else
-                (arg == "--days" ? o.days : o.people) = static_cast<int>(*n);
-        } else if (arg == "--device") {
-            auto v = value();
-            if (!v)
-                return "--device takes total=<MB>,base=<MB>";
-            for (std::string_view part : split(*v)) {
-                auto equals = part.find('=');
-                auto mb = equals == std::string_view::npos ? std::nullopt : number<double>(part.substr(equals + 1));
-                std::string_view key = part.substr(0, equals);
-                if (!mb || *mb < 0 || (key != "total" && key != "base"))
-                    return "--device takes total=<MB>,base=<MB>";
-                (key == "total" ? o.device.totalMB : o.device.baseMB) = *mb;
-            }
-        } else if (arg == "--thresholds") {
-            auto v = value();
-            if (!v)
-                return "--thresholds takes a list of megabytes";
-            o.thresholds.clear();
-            for (std::string_view part : split(*v)) {
-                auto t = number<int>(part);
-                if (!t || *t < 0)
-                    return "--thresholds takes whole megabytes, comma-separated";
-                o.thresholds.push_back(*t);
-            }
-        } else if (arg == "--policies") {
-            auto v = value();
-            if (!v)
-                return "--policies takes a list of policies";
-            o.policies.clear();
-            for (std::string_view part : split(*v)) {
-                if (!replay::makePolicy(std::string(part)))
-                    return "unknown policy " + std::string(part);
-                o.policies.emplace_back(part);
-            }
-        } else {
-            return "bad argument " + std::string(arg);
-        }
-    }
-    return std::nullopt;
-}
-
-// Progress on standard error, about once a second, for long traces.
+// Progress on standard error, about once a second, once the work has taken a second.
 class Progress {
 public:
-    Progress(bool on, long total)
-        : on_(on)
+    Progress(const char* what, long total)
+        : what_(what)
         , total_(total)
         , last_(clock_.now())
     {
@@ -150,90 +34,147 @@ public:
     void step(long done)
     {
         auto now = clock_.now();
-        if (!on_ || now - last_ < std::chrono::seconds(1))
+        if (now - last_ < std::chrono::seconds(1))
             return;
         last_ = now;
-        std::fprintf(stderr, "%s: %ld of %ld days replayed\n", kProgram, done, total_);
+        std::fprintf(stderr, "%s: %ld of %ld days %s\n", kProgram, done, total_, what_);
     }
 
 private:
-    bool on_;
+    const char* what_;
     long total_;
     const sv::SteadyClock clock_;
     sv::Clock::Duration last_;
 };
 
+int fail(const std::string& line, int status = 2)
+{
+    std::fprintf(stderr, "%s: %s\n", kProgram, line.c_str());
+    return status;
+}
+
+// The synthetic days as an LSApp trace, written beside the file and renamed over it.
+int writeTrace(const replay::Options& o)
+{
+    std::string temporary = o.writeTrace + ".partial";
+    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+    if (!out)
+        return fail("cannot write " + o.writeTrace + ": " + std::strerror(errno));
+    out << replay::kLsappHeader << '\n';
+    replay::Synthetic generator(o.seed, o.habits);
+    Progress progress("written", long(o.people) * o.days);
+    long session = 1, written = 0;
+    constexpr long kFirstDate = 17532; // 2018-01-01, the year the LSApp data set was gathered
+    for (int person = 0; person < o.people; ++person)
+        for (int day = 0; day < o.days; ++day) {
+            replay::writeLsappDay(out, generator.day(person, day), person + 1, kFirstDate + day, session);
+            progress.step(++written);
+        }
+    out.close();
+    if (!out || std::rename(temporary.c_str(), o.writeTrace.c_str()) != 0) {
+        std::remove(temporary.c_str());
+        return fail("cannot write " + o.writeTrace + ": " + std::strerror(errno));
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
-    Options options;
-    if (auto problem = parse(argc, argv, options))
-        return usage(*problem);
-
-    replay::Footprints footprints(options.seed);
-    int bad = 0;
-    if (!options.footprints.empty()) {
-        struct stat info {};
-        std::ifstream in;
-        if (::stat(options.footprints.c_str(), &info) == 0 && S_ISREG(info.st_mode))
-            in.open(options.footprints);
-        if (!in.is_open()) {
-            std::fprintf(stderr, "%s: cannot read %s\n", kProgram, options.footprints.c_str());
-            return 2;
-        }
-        bad += footprints.read(in, options.footprints);
-    }
-
-    replay::Trace trace;
-    for (const std::string& path : options.traces)
-        if (!replay::readTraceFile(path, trace))
-            return 2;
-    bad += trace.badLines;
-    if (options.traces.empty())
-        trace.days = replay::Synthetic(options.seed).days(options.people, options.days);
-
-    replay::Replay replayer(options.device, footprints);
-    std::vector<replay::Figures> rows;
-    for (const std::string& name : options.policies)
-        for (int threshold : options.thresholds) {
-            replay::Figures sum;
-            sum.policy = name;
-            sum.threshold = threshold;
-            rows.push_back(sum);
-        }
-    Progress progress(trace.lines > 5000, static_cast<long>(trace.days.size()));
-    std::vector<std::unique_ptr<replay::Policy>> policies;
-    for (const std::string& name : options.policies)
-        policies.push_back(replay::makePolicy(name));
-    for (std::size_t d = 0; d < trace.days.size(); ++d) {
-        std::size_t row = 0;
-        for (auto& policy : policies)
-            for (int threshold : options.thresholds)
-                rows[row++].add(replayer.play(trace.days[d], *policy, threshold));
-        progress.step(static_cast<long>(d + 1));
-    }
-
-    if (options.json)
-        replay::printJson(stdout, rows);
-    else
-        replay::printTable(stdout, rows);
-    if (!options.chart.empty() && !replay::writeChart(rows, static_cast<long>(trace.days.size()), options.chart)) {
-        std::fprintf(stderr, "%s: cannot write %s\n", kProgram, options.chart.c_str());
+    replay::Options o;
+    if (auto problem = replay::parseCommandLine(argc, argv, o)) {
+        std::fprintf(stderr, "%s: %s\n", kProgram, problem->text.c_str());
+        if (problem->unknownOption)
+            std::fputs(replay::kUsage, stderr);
         return 2;
     }
+    if (o.help) {
+        std::fputs(replay::kUsage, stdout);
+        std::fputs(replay::kHelp, stdout);
+        return 0;
+    }
+    if (o.version) {
+        std::printf("%s %s\n", kProgram, SLEEPVANE_VERSION);
+        return 0;
+    }
+    if (!o.writeTrace.empty())
+        return o.traces.empty() ? writeTrace(o) : fail("--write-trace writes synthetic days and takes no --trace");
 
-    int status = bad ? 1 : 0;
-    if (options.checkLibrary) {
+    replay::Footprints footprints;
+    if (!o.footprints.empty()) {
+        struct stat info {};
+        std::ifstream in;
+        if (::stat(o.footprints.c_str(), &info) == 0 && S_ISREG(info.st_mode))
+            in.open(o.footprints);
+        if (!in.is_open())
+            return fail("cannot read " + o.footprints);
+        // A figure the replay cannot use changes every result: nothing is replayed.
+        if (footprints.read(in, o.footprints, o.device.totalMB) > 0)
+            return 2;
+    }
+
+    int status = 0;
+    std::unique_ptr<replay::DaySource> source;
+    replay::RunParameters parameters { o.device, o.traces, o.people, long(o.people) * o.days, o.seed, o.habits };
+    if (o.traces.empty()) {
+        source = std::make_unique<replay::SyntheticDays>(replay::Synthetic(o.seed, o.habits), o.people, o.days);
+    } else {
+        auto traces = std::make_unique<replay::TraceDays>();
+        for (const std::string& path : o.traces)
+            if (!traces->add(path))
+                return 2;
+        for (const std::string& path : traces->withoutUsage())
+            status = fail("no usage in " + path, 1);
+        if (traces->badLines())
+            status = 1;
+        parameters.people = traces->people();
+        parameters.days = traces->days();
+        source = std::move(traces);
+        if (parameters.days == 0)
+            return 1;
+    }
+
+    replay::Replay replayer(o.device, footprints);
+    Progress progress("replayed", parameters.days);
+    std::optional<replay::Run> run;
+    long checked = 0, disagreed = 0, checkedCloses = 0;
+    if (!o.checkLibrary) {
+        run = replay::playAll(*source, replayer, o.policies, o.thresholds, std::thread::hardware_concurrency(),
+                              [&](long days) { progress.step(days); });
+    } else {
+        // One host at a time, beside the days as they are played.
+        run.emplace(o.policies, o.thresholds);
+        replay::Player player(replayer, o.policies, o.thresholds);
         replay::LibraryCheck check(SV_SPRINGBOARD_HOST, SV_SLEEPWRIGHT_LIBRARY);
-        long played = 0, disagreed = 0, closes = 0;
-        for (const replay::Day& day : trace.days)
-            for (int threshold : options.thresholds) {
-                ++played;
-                disagreed += !check.check(day, threshold, replayer, options.device, footprints, &closes);
-            }
-        std::fprintf(options.json ? stderr : stdout, "check-library: %ld day replays (days x thresholds) played by the library, %ld closes, %s\n",
-                     played, closes, disagreed ? (std::to_string(disagreed) + " disagreed").c_str() : "every close agreed");
+        std::vector<replay::Day> days;
+        while (source->next(days)) {
+            run->add(days.empty() ? "" : days.front().person.empty() ? days.front().label : days.front().person,
+                     player.play(days));
+            for (const replay::Day& day : days)
+                for (int threshold : o.thresholds) {
+                    ++checked;
+                    disagreed += !check.check(day, threshold, replayer, o.device, footprints, &checkedCloses);
+                }
+            progress.step(run->days());
+        }
+    }
+
+    replay::Report report { parameters, run->rows(), run->recommendations() };
+    report.parameters.days = run->days();
+    if (o.json) {
+        replay::printJson(stdout, report);
+    } else {
+        replay::printParameters(stdout, report.parameters);
+        replay::printTable(stdout, report);
+        replay::printRecommendation(stdout, report);
+    }
+    if (!o.chart.empty() && !replay::writeChart(report, o.chart))
+        return fail("cannot write " + o.chart);
+    if (o.checkLibrary) {
+        std::fprintf(o.json ? stderr : stdout,
+                     "check-library: %ld day replays (days x thresholds) played by the library, %ld closes, %s\n",
+                     checked, checkedCloses, disagreed ? (std::to_string(disagreed) + " disagreed").c_str() : "every close agreed");
         if (disagreed)
             status = 3;
     }

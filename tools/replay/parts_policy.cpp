@@ -1,13 +1,13 @@
 // The library's own rules, as the referee's model states them: the replay hands the model what the
 // home screen saw and carries out the closes it answers. learn-from-use is the same rules with
 // the switch on, what was learned carried from one day of a person to the next at each threshold,
-// as the library's file carries it.
-#include "tools/replay/policy.h"
+// as the library's file carries it. The foresight bound is the same rules again, choosing with
+// knowledge of the day ahead where Learn From Use chooses by what it learned.
+#include "tools/replay/parts_policy.h"
 
 #include "model/day.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <map>
 #include <unordered_map>
 
@@ -28,6 +28,11 @@ namespace {
             , predictor_(predictor)
         {
         }
+        Parts(std::string name, Foresight foresight)
+            : name_(std::move(name))
+            , foresight_(std::move(foresight))
+        {
+        }
 
         std::string name() const override { return name_; }
 
@@ -43,6 +48,7 @@ namespace {
                 auto found = ids_.find(event.what);
                 if (found != ids_.end())
                     stage_->close(found->second, event.time);
+                model_->pinFree(stage_->freeMemoryMB());
             });
             model::Day& m = *model_;
             m.memory(stage.totalMB(), stage.baseMB());
@@ -60,7 +66,16 @@ namespace {
                 person_ = person;
                 threshold_ = stage.threshold();
                 auto found = learned_.find(threshold_);
-                m.setUsage(found != learned_.end() ? found->second : model::Usage(predictor_));
+                // What was learned goes into the day; it comes back out at the next day's start.
+                m.setUsage(found != learned_.end() ? std::move(found->second) : model::Usage(predictor_));
+                m.setLearnFromUse(true);
+            } else if (foresight_) {
+                model::Usage usage;
+                usage.answerWith([this](const std::string& id) {
+                    auto found = ids_.find(id);
+                    return found == ids_.end() ? 0 : foresight_(*stage_, found->second, model_->now());
+                });
+                m.setUsage(std::move(usage));
                 m.setLearnFromUse(true);
             }
             for (std::size_t i = 0; i < day.apps.size(); ++i) {
@@ -87,6 +102,8 @@ namespace {
         {
             model::Day& m = *model_;
             const Day& day = stage_->day();
+            // The library reads free memory from the kernel: what the system's killer freed too.
+            m.pinFree(stage_->freeMemoryMB());
             switch (event.kind) {
             case Event::Kind::Launch:
                 m.launch(day.apps[event.app].bundleID);
@@ -98,7 +115,7 @@ namespace {
                 m.stateChanged(day.apps[event.app].bundleID, event.state);
                 break;
             case Event::Kind::Call:
-                m.call(static_cast<model::Call>(event.call));
+                m.call(event.call);
                 break;
             case Event::Kind::Lists: {
                 const Lists& lists = day.listChanges[static_cast<std::size_t>(event.lists)];
@@ -126,6 +143,7 @@ namespace {
         std::string name_ = "parts";
         bool learn_ = false;
         model::Predictor predictor_;
+        Foresight foresight_;
         std::string person_;
         int threshold_ = 0;
         std::map<int, model::Usage> learned_;
@@ -138,34 +156,24 @@ namespace {
 
 std::unique_ptr<Policy> makePartsPolicy() { return std::make_unique<Parts>(); }
 
-// "learn-from-use", or "learn-from-use:<knob>=<value>,..." for a predictor tried beside it
-// (half=<uses>, extra=<n>, follow=<weight>, window=<uses>, recency).
-std::unique_ptr<Policy> makeLearnFromUsePolicy(const std::string& name)
+std::unique_ptr<Policy> makeLearnFromUsePolicy(const std::string& name, const Knobs& knobs)
 {
     model::Predictor predictor;
-    std::string knobs = name.substr(std::min(name.size(), std::string("learn-from-use:").size()));
-    std::size_t at = 0;
-    while (at < knobs.size()) {
-        std::size_t end = std::min(knobs.find(',', at), knobs.size());
-        std::string knob = knobs.substr(at, end - at);
-        std::size_t eq = knob.find('=');
-        std::string key = knob.substr(0, eq);
-        double value = eq == std::string::npos ? 0 : std::strtod(knob.c_str() + eq + 1, nullptr);
-        if (key == "half" && value > 0)
-            predictor.halfLifeUses = value;
-        else if (key == "extra")
-            predictor.returnExtra = value;
-        else if (key == "follow")
-            predictor.followWeight = value;
-        else if (key == "window" && value > 0)
-            predictor.windowUses = static_cast<int>(value);
-        else if (key == "recency")
-            predictor.recencyOnly = true;
-        else
-            return nullptr;
-        at = end + 1;
-    }
+    if (knobs.half)
+        predictor.halfLifeUses = *knobs.half;
+    if (knobs.extra)
+        predictor.returnExtra = *knobs.extra;
+    if (knobs.follow)
+        predictor.followWeight = *knobs.follow;
+    if (knobs.window)
+        predictor.windowUses = *knobs.window;
+    predictor.recencyOnly = knobs.recency;
     return std::make_unique<Parts>(name, predictor);
+}
+
+std::unique_ptr<Policy> makeForesightPolicy(std::string name, Foresight foresight)
+{
+    return std::make_unique<Parts>(std::move(name), std::move(foresight));
 }
 
 } // namespace replay

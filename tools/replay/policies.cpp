@@ -1,22 +1,20 @@
-// largest-first and oracle, and the timing they share with the library.
+// largest-first, the timing it shares with the library, and the policies by name.
 #include "tools/replay/policy.h"
-#include "tools/replay/replay.h"
+#include "tools/replay/parts_policy.h"
+
+#include "model/day.h"
 
 #include <algorithm>
-#include <tuple>
+#include <charconv>
+#include <cmath>
+#include <iterator>
 
 namespace replay {
 
-namespace {
-    constexpr double kCloseDelay = 1.0;
-    // The re-check chain's wait, as the library's single-precision 3.6 widened.
-    constexpr double kRecheckDelay = 3.5999999046325684;
-} // namespace
-
 bool fixedIdentifier(const std::string& bundleID)
 {
-    return bundleID == "com.apple.springboard" || bundleID == "com.apple.mobilephone"
-        || bundleID == "com.apple.AdSheetPhone";
+    return std::find(std::begin(model::kFixedIdentifiers), std::end(model::kFixedIdentifiers), bundleID)
+        != std::end(model::kFixedIdentifiers);
 }
 
 void VictimPolicy::beginDay(Stage& stage)
@@ -36,7 +34,7 @@ void VictimPolicy::observe(const Event& event)
     if (!leave || next_ != Next::Nothing || stage_->call() != Call::None || !low())
         return;
     next_ = Next::Close;
-    due_ = event.time + kCloseDelay;
+    due_ = event.time + model::kCloseDelay;
 }
 
 void VictimPolicy::advanceTo(double time)
@@ -59,11 +57,11 @@ void VictimPolicy::runDue(double time)
         if (victim != kNoApp)
             stage_->close(victim, time);
         next_ = Next::Check;
-        due_ = time + kRecheckDelay;
+        due_ = time + model::kRecheckDelay;
     } else if (next_ == Next::Check) {
         bool again = low() && stage_->call() == Call::None && !stage_->background().empty();
         next_ = again ? Next::Close : Next::Nothing;
-        due_ = again ? time + kCloseDelay : kNever;
+        due_ = again ? time + model::kCloseDelay : kNever;
     }
 }
 
@@ -84,115 +82,80 @@ namespace {
         }
     };
 
-    // Knows the day ahead. A close costs by when the application is next used: never again today
-    // costs nothing, after 10 minutes a cold launch, within 10 minutes or 60 s a regret as well.
-    // It closes the cheapest, and of those the largest (the fewer closes memory then needs), and of
-    // equal size the one used furthest ahead.
-    class Foresight final : public VictimPolicy {
-    public:
-        std::string name() const override { return "foresight"; }
-
-        void beginDay(Stage& stage) override
-        {
-            VictimPolicy::beginDay(stage);
-            uses_.assign(stage.day().apps.size(), {});
-            for (const Event& event : stage.day().events)
-                if (event.kind == Event::Kind::Launch)
-                    uses_[event.app].push_back(event.time);
-        }
-
-    protected:
-        AppId choose(const std::vector<AppId>& candidates, double time) override
-        {
-            AppId best = kNoApp;
-            std::tuple<int, double, double> bestKey { 0, 0, 0 };
-            for (AppId app : candidates) {
-                const auto& uses = uses_[app];
-                auto next = std::upper_bound(uses.begin(), uses.end(), time);
-                double after = next == uses.end() ? kNever : *next - time;
-                int cost = after == kNever ? 0 : after > 600 ? 1 : after > 60 ? 2 : 3;
-                std::tuple<int, double, double> key { -cost, stage_->footprintMB(app), after };
-                if (best == kNoApp || key > bestKey) {
-                    best = app;
-                    bestKey = key;
-                }
-            }
-            return best;
-        }
-
-    private:
-        std::vector<std::vector<double>> uses_;
-    };
-
-    // The bound: plays the day ahead under each plan it knows (foresight, and the schedules of
-    // the rules and of largest-first, whose every close is then known in advance), and carries out
-    // the plan that costs least, never one that costs more than the rules in regrets or cold
-    // launches. A greedy choice alone can lose: a small close that leaves memory low forces
-    // more closes later.
-    class Oracle final : public Policy {
-    public:
-        std::string name() const override { return "oracle"; }
-
-        void beginDay(Stage& stage) override
-        {
-            stage_ = &stage;
-            Day day = stage.day();
-            for (std::size_t i = 0; i < day.apps.size(); ++i)
-                day.apps[i].memoryMB = stage.footprintMB(static_cast<AppId>(i));
-            // Figures in this policy's own replay of the day need no table: each footprint is set.
-            Footprints none;
-            Replay ahead({ stage.totalMB(), stage.baseMB() }, none);
-            day.totalMB = stage.totalMB();
-            day.baseMB = stage.baseMB();
-            auto cost = [](const Figures& f) { return std::tuple(f.regretted10min, f.regretted60s, f.coldLaunches); };
-            std::vector<Closed> partsPlan;
-            auto parts = makePolicy("parts");
-            Figures rules = ahead.play(day, *parts, stage.threshold(), &partsPlan);
-            plan_ = std::move(partsPlan);
-            auto best = cost(rules);
-            std::unique_ptr<Policy> others[] = { std::make_unique<Foresight>(), makePolicy("largest-first") };
-            for (auto& other : others) {
-                std::vector<Closed> closes;
-                Figures f = ahead.play(day, *other, stage.threshold(), &closes);
-                bool noWorse = f.regretted10min <= rules.regretted10min && f.regretted60s <= rules.regretted60s
-                    && f.coldLaunches <= rules.coldLaunches;
-                if (noWorse && cost(f) < best) {
-                    best = cost(f);
-                    plan_ = std::move(closes);
-                }
-            }
-            next_ = 0;
-        }
-
-        void observe(const Event&) override { }
-
-        void advanceTo(double time) override
-        {
-            for (; next_ < plan_.size() && plan_[next_].time <= time; ++next_)
-                stage_->close(plan_[next_].app, plan_[next_].time);
-        }
-
-    private:
-        Stage* stage_ = nullptr;
-        std::vector<Closed> plan_;
-        std::size_t next_ = 0;
-    };
+    std::optional<double> finite(std::string_view text)
+    {
+        double value = 0;
+        auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+        if (error != std::errc() || end != text.data() + text.size() || !std::isfinite(value))
+            return std::nullopt;
+        return value;
+    }
 
 } // namespace
 
-std::unique_ptr<Policy> makePartsPolicy();
-std::unique_ptr<Policy> makeLearnFromUsePolicy(const std::string& name);
+std::optional<Knobs> policyKnobs(std::string_view text, std::string* why)
+{
+    Knobs knobs;
+    auto fail = [&](std::string reason) -> std::optional<Knobs> {
+        if (why)
+            *why = std::move(reason);
+        return std::nullopt;
+    };
+    std::vector<std::string> seen;
+    while (!text.empty()) {
+        std::string_view knob = text.substr(0, text.find(':'));
+        text.remove_prefix(std::min(text.size(), knob.size() + 1));
+        auto eq = knob.find('=');
+        std::string key(knob.substr(0, eq));
+        std::optional<std::string_view> value;
+        if (eq != std::string_view::npos)
+            value = knob.substr(eq + 1);
+        if (std::find(seen.begin(), seen.end(), key) != seen.end())
+            return fail("learn-from-use: " + key + " is given twice");
+        seen.push_back(key);
+        if (key == "recency") {
+            if (value)
+                return fail("learn-from-use: recency takes no value");
+            knobs.recency = true;
+            continue;
+        }
+        if (key != "half" && key != "extra" && key != "follow" && key != "window")
+            return fail("learn-from-use: unknown knob '" + key + "' (half=, extra=, follow=, window=, recency)");
+        auto number = value ? finite(*value) : std::nullopt;
+        if (key == "half" && (!number || *number <= 0))
+            return fail("learn-from-use: half= takes a number of uses above 0");
+        if ((key == "extra" || key == "follow") && (!number || *number < 0))
+            return fail("learn-from-use: " + key + "= takes a number, 0 or more");
+        if (key == "window" && (!number || *number < 1 || *number != std::floor(*number) || *number > 1e6))
+            return fail("learn-from-use: window= takes a whole number of uses from 1");
+        if (key == "half")
+            knobs.half = number;
+        else if (key == "extra")
+            knobs.extra = number;
+        else if (key == "follow")
+            knobs.follow = number;
+        else
+            knobs.window = static_cast<int>(*number);
+    }
+    return knobs;
+}
 
-std::unique_ptr<Policy> makePolicy(const std::string& name)
+std::unique_ptr<Policy> makeOracle();
+
+std::unique_ptr<Policy> makePolicy(const std::string& name, std::string* why)
 {
     if (name == "parts")
         return makePartsPolicy();
     if (name == "largest-first")
         return std::make_unique<LargestFirst>();
     if (name == "oracle")
-        return std::make_unique<Oracle>();
-    if (name == "learn-from-use" || name.starts_with("learn-from-use:"))
-        return makeLearnFromUsePolicy(name);
+        return makeOracle();
+    if (name == "learn-from-use" || name.starts_with("learn-from-use:")) {
+        auto knobs = policyKnobs(std::string_view(name).substr(std::min(name.size(), sizeof "learn-from-use")), why);
+        return knobs ? makeLearnFromUsePolicy(name, *knobs) : nullptr;
+    }
+    if (why)
+        *why = "unknown policy '" + name + "' (parts, largest-first, oracle, learn-from-use[:<knobs>])";
     return nullptr;
 }
 

@@ -9,7 +9,9 @@
 
 #include <limits>
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace replay {
@@ -24,8 +26,11 @@ public:
     virtual int threshold() const = 0;
     virtual double totalMB() const = 0;
     virtual double baseMB() const = 0;
+    virtual double floorMB() const = 0;
     // Free memory in whole megabytes, as the library reads it.
     virtual int freeMB() const = 0;
+    // The same, exact (never below 0).
+    virtual double freeMemoryMB() const = 0;
     virtual double footprintMB(AppId app) const = 0;
     // Running applications, most recently on top first; the one on top excluded (it cannot be closed).
     virtual std::vector<AppId> background() const = 0;
@@ -69,10 +74,20 @@ private:
     double due_ = kNever;
 };
 
-// The policies known by name ("parts", "largest-first", "oracle", "learn-from-use", and
-// "learn-from-use:<knobs>" for predictors tried beside it); null for another name.
-std::unique_ptr<Policy> makePolicy(const std::string& name);
+// The policies known by name: "parts", "largest-first", "oracle", "learn-from-use", and
+// "learn-from-use:<knob>=<value>:..." for predictors tried beside it (policyKnobs). Null for
+// another name, with the reason in why when given.
+std::unique_ptr<Policy> makePolicy(const std::string& name, std::string* why = nullptr);
 std::vector<std::string> policyNames();
+
+// The learn-from-use knobs, each once, separated by ':' (half=<uses>, extra=<n>, follow=<weight>,
+// window=<uses>, recency). Nothing, with the reason in why, for anything else.
+struct Knobs {
+    std::optional<double> half, extra, follow;
+    std::optional<int> window;
+    bool recency = false;
+};
+std::optional<Knobs> policyKnobs(std::string_view knobs, std::string* why);
 
 // Identifiers no policy closes: the home screen's own and the telephone's.
 bool fixedIdentifier(const std::string& bundleID);

@@ -7,14 +7,29 @@ namespace replay {
 
 void Figures::add(const Figures& other)
 {
+    days += other.days;
+    daysWithoutSystemKill += other.daysWithoutSystemKill;
     switches += other.switches;
+    lowLeaves += other.lowLeaves;
     launches += other.launches;
     coldLaunches += other.coldLaunches;
     closes += other.closes;
     regretted60s += other.regretted60s;
     regretted10min += other.regretted10min;
+    systemKills += other.systemKills;
+    foregroundKills += other.foregroundKills;
+    systemReopened60s += other.systemReopened60s;
+    systemReopened10min += other.systemReopened10min;
     secondsUnderThreshold += other.secondsUnderThreshold;
+    secondsLow += other.secondsLow;
     lowestFree = std::min(lowestFree, other.lowestFree);
+}
+
+std::optional<double> shareOfGap(long rules, long policy, long bound)
+{
+    if (rules <= bound)
+        return std::nullopt;
+    return double(rules - policy) / double(rules - bound);
 }
 
 std::vector<double> footprintsOf(const Day& day, const Footprints& footprints)
@@ -26,21 +41,32 @@ std::vector<double> footprintsOf(const Day& day, const Footprints& footprints)
     return sizes;
 }
 
+Day withFootprints(Day day, const Footprints& footprints)
+{
+    std::vector<double> sizes = footprintsOf(day, footprints);
+    for (std::size_t i = 0; i < sizes.size(); ++i)
+        day.apps[i].memoryMB = sizes[i];
+    return day;
+}
+
 namespace {
 
     class Play final : public Stage {
     public:
-        Play(const Day& day, int threshold, double total, double base, std::vector<double> sizes,
+        Play(const Day& day, int threshold, double total, double base, double floor, std::vector<double> sizes,
              std::vector<Closed>* closes)
             : day_(day)
             , threshold_(threshold)
             , total_(total)
             , base_(base)
+            , floor_(floor)
             , sizes_(std::move(sizes))
-            , closedAt_(day.apps.size(), -1)
+            , closedAt_(day.apps.size(), -kNever)
+            , killedAt_(day.apps.size(), -kNever)
             , closes_(closes)
         {
             figures_.threshold = threshold;
+            figures_.days = 1;
             figures_.lowestFree = free();
         }
 
@@ -48,7 +74,9 @@ namespace {
         int threshold() const override { return threshold_; }
         double totalMB() const override { return total_; }
         double baseMB() const override { return base_; }
+        double floorMB() const override { return floor_; }
         int freeMB() const override { return static_cast<int>(std::floor(free())); }
+        double freeMemoryMB() const override { return free(); }
         double footprintMB(AppId app) const override { return sizes_[app]; }
         std::vector<AppId> background() const override
         {
@@ -71,7 +99,6 @@ namespace {
                 return false;
             advance(time);
             switcher_.erase(found);
-            appsMB_ -= sizes_[app];
             changed();
             ++figures_.closes;
             closedAt_[app] = time;
@@ -80,11 +107,15 @@ namespace {
             return true;
         }
 
-        // Time moves on: the minutes under the threshold add up.
+        // Time moves on: the minutes under the threshold and under the low line add up.
         void advance(double time)
         {
-            if (time > now_ && counting_ && freeMB() <= threshold_)
-                figures_.secondsUnderThreshold += time - now_;
+            if (time > now_ && counting_) {
+                if (freeMB() <= threshold_)
+                    figures_.secondsUnderThreshold += time - now_;
+                if (free() < floor_ + kLowMarginMB)
+                    figures_.secondsLow += time - now_;
+            }
             now_ = std::max(now_, time);
         }
 
@@ -98,25 +129,27 @@ namespace {
                 ++figures_.launches;
                 if (!running(event.app)) {
                     ++figures_.coldLaunches;
-                    appsMB_ += sizes_[event.app];
-                    changed();
-                    if (closedAt_[event.app] >= 0) {
-                        double after = event.time - closedAt_[event.app];
-                        figures_.regretted60s += after <= 60;
-                        figures_.regretted10min += after <= 600;
-                    }
+                    double closed = event.time - closedAt_[event.app], killed = event.time - killedAt_[event.app];
+                    figures_.regretted60s += closed <= 60;
+                    figures_.regretted10min += closed <= 600;
+                    figures_.systemReopened60s += killed <= 60;
+                    figures_.systemReopened10min += killed <= 600;
                 } else {
                     std::erase(switcher_, event.app);
                 }
-                closedAt_[event.app] = -1;
+                closedAt_[event.app] = killedAt_[event.app] = -kNever;
                 switcher_.insert(switcher_.begin(), event.app);
                 top_ = event.app;
+                changed();
                 break;
             case Event::Kind::Home:
                 top_ = kNoApp;
                 break;
             case Event::Kind::State:
-                figures_.switches += event.state == 2 || event.state == 3;
+                if (event.state == 2 || event.state == 3) {
+                    ++figures_.switches;
+                    figures_.lowLeaves += freeMB() <= threshold_;
+                }
                 break;
             case Event::Kind::Call:
                 call_ = event.call;
@@ -128,17 +161,59 @@ namespace {
         }
 
         Figures figures_;
-        bool counting_ = true; // the minutes under the threshold count until the day's last event
+        bool counting_ = true; // the minutes count until the day's last event
 
     private:
         double free() const { return std::max(0.0, total_ - base_ - appsMB_); }
-        void changed() { figures_.lowestFree = std::min(figures_.lowestFree, free()); }
+
+        // Memory changed: the system's killer acts when free memory is under the floor.
+        void changed()
+        {
+            sum();
+            while (floor_ > 0 && total_ - base_ - appsMB_ < floor_ && !switcher_.empty())
+                kill(victim());
+            figures_.lowestFree = std::min(figures_.lowestFree, free());
+        }
+
+        void sum()
+        {
+            appsMB_ = 0;
+            for (AppId app : switcher_) // in the order the library's model adds them
+                appsMB_ += sizes_[app];
+        }
+
+        // The largest in the lowest band; the one in front when no other is left.
+        AppId victim() const
+        {
+            AppId previous = kNoApp, largest = kNoApp;
+            for (AppId app : switcher_) {
+                if (app == top_)
+                    continue;
+                if (previous == kNoApp)
+                    previous = app;
+                else if (largest == kNoApp || sizes_[app] >= sizes_[largest]) // of equal size, the older
+                    largest = app;
+            }
+            return largest != kNoApp ? largest : previous != kNoApp ? previous : switcher_.front();
+        }
+
+        void kill(AppId app)
+        {
+            std::erase(switcher_, app);
+            sum();
+            ++figures_.systemKills;
+            if (app == top_) {
+                ++figures_.foregroundKills;
+                top_ = kNoApp;
+            }
+            killedAt_[app] = now_;
+        }
 
         const Day& day_;
         int threshold_;
-        double total_, base_;
+        double total_, base_, floor_;
         std::vector<double> sizes_;
-        std::vector<double> closedAt_;
+        std::vector<double> closedAt_, killedAt_;
         std::vector<Closed>* closes_;
         std::vector<AppId> switcher_; // most recent first
         AppId top_ = kNoApp;
@@ -154,7 +229,8 @@ namespace {
 
 Figures Replay::play(const Day& day, Policy& policy, int threshold, std::vector<Closed>* closes) const
 {
-    Play stage(day, threshold, day.totalMB.value_or(device_.totalMB), day.baseMB.value_or(device_.baseMB),
+    double total = day.totalMB.value_or(device_.totalMB);
+    Play stage(day, threshold, total, day.baseMB.value_or(device_.baseMB), device_.floorFor(total),
                footprintsOf(day, footprints_), closes);
     stage.figures_.policy = policy.name();
     policy.beginDay(stage);
@@ -164,7 +240,15 @@ Figures Replay::play(const Day& day, Policy& policy, int threshold, std::vector<
     }
     stage.counting_ = false;
     policy.advanceTo(day.end() + kTail);
+    stage.figures_.daysWithoutSystemKill = stage.figures_.systemKills == 0;
     return stage.figures_;
+}
+
+Replay Replay::withoutSystemKiller() const
+{
+    DeviceSize device = device_;
+    device.floorMB = 0;
+    return Replay(device, footprints_);
 }
 
 } // namespace replay

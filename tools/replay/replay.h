@@ -1,41 +1,82 @@
 #pragma once
 // Plays a day on a simulated device under one policy and one threshold, and counts what it cost.
+//
+// The device has the system's own low-memory killer. When a launch takes free memory below the
+// floor, the system closes a backgrounded application of its own choosing: the largest in the
+// lowest band, as the kernel's low-memory killer on a phone picks (the highest oom_score_adj
+// first, of those the largest resident size). The bands, lowest first: every backgrounded
+// application but the one left last, then the one left last (a phone's "previous application"
+// band). When none is left, it closes the application in front. It kills until free memory is at
+// the floor again; nothing is closed at a leave, on a timer or by the policy's doing.
 
 #include "tools/replay/day.h"
 #include "tools/replay/footprints.h"
 #include "tools/replay/policy.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace replay {
 
+// The floor's default, as a share of total memory: the critical level at which the memory-status
+// killer of the phone's kernel starts closing applications, 5 % of physical memory (XNU,
+// bsd/kern/kern_memorystatus.c, critical_threshold_percentage = 5; 4 on devices over 3 GB).
+inline constexpr double kFloorShare = 0.05;
+// minutes_low counts the time free memory is under the floor plus this margin, the same line for
+// every threshold: about one median application's footprint (90 MB) from the killer.
+inline constexpr double kLowMarginMB = 100;
+
 struct DeviceSize {
     double totalMB = 1024;
     double baseMB = 512;
+    // Nothing: kFloorShare of the total (of a scenario's own total when it sets one); 0: the
+    // system never kills.
+    std::optional<double> floorMB = std::nullopt;
+    double floorFor(double total) const { return floorMB.value_or(kFloorShare * total); }
 };
 
 // The cost of one policy at one threshold, summed over days.
 struct Figures {
     std::string policy;
     int threshold = 0;
+    long days = 0;
+    long daysWithoutSystemKill = 0;
     long switches = 0;     // an application left the foreground (each a decision of the rules)
+    long lowLeaves = 0;    // ... finding free memory (whole MB) at or below the threshold
     long launches = 0;     // an application came to the foreground
     long coldLaunches = 0; // ... and had to start anew
-    long closes = 0;
+    long closes = 0;       // the policy's
     long regretted60s = 0; // closed, then opened again within 60 s
     long regretted10min = 0; // ... within 10 minutes (the 60 s ones included)
-    double secondsUnderThreshold = 0;
-    double lowestFree = 1e18;
+    long systemKills = 0;  // the system's own killer closed an application, in front or not
+    long foregroundKills = 0; // ... the one in front
+    long systemReopened60s = 0; // killed by the system, then opened again within 60 s
+    long systemReopened10min = 0; // ... within 10 minutes (the 60 s ones included)
+    double secondsUnderThreshold = 0; // free memory at or below the threshold
+    double secondsLow = 0;            // free memory under the floor plus kLowMarginMB
+    double lowestFree = kNever;       // MB, once the system has acted; kNever when no day was played
 
     double per100Switches(long count) const { return switches ? 100.0 * double(count) / double(switches) : 0; }
     void add(const Figures& other);
 };
 
+// How much of the gap between the rules and the foresight bound a policy closes (1: all of it);
+// nothing when there is no gap.
+std::optional<double> shareOfGap(long rules, long policy, long bound);
+
 // One close a policy made.
 struct Closed {
     double time;
     AppId app;
+};
+
+// A policy that plans on the rules' own play of a day (the foresight bound) can be handed that
+// play by whoever made it, instead of making it again; it holds for its next day only.
+class PlansOnTheRules {
+public:
+    virtual ~PlansOnTheRules() = default;
+    virtual void rulesPlayed(const Figures& figures, const std::vector<Closed>& closes) = 0;
 };
 
 class Replay {
@@ -47,6 +88,10 @@ public:
     }
     // Plays the day; closes (in order) land in closes when given.
     Figures play(const Day& day, Policy& policy, int threshold, std::vector<Closed>* closes = nullptr) const;
+    // The same device without the system's killer (the home-screen host has none).
+    Replay withoutSystemKiller() const;
+    const DeviceSize& device() const { return device_; }
+    const Footprints& footprints() const { return footprints_; }
 
 private:
     DeviceSize device_;
@@ -55,5 +100,7 @@ private:
 
 // The footprint each application of the day has on this replay's device.
 std::vector<double> footprintsOf(const Day& day, const Footprints& footprints);
+// The day with each application's footprint written into it, so that plays need not look it up.
+Day withFootprints(Day day, const Footprints& footprints);
 
 } // namespace replay

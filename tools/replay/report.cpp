@@ -1,188 +1,178 @@
 #include "tools/replay/report.h"
 
-#include "hosts/device/chart_text.h"
-#include "platform/foundation/files.h"
-#include "platform/ui/image.h"
-
 #include <algorithm>
-#include <cairo.h>
 #include <cmath>
-#include <map>
 
 namespace replay {
-
-void printTable(std::FILE* out, const std::vector<Figures>& rows)
-{
-    std::fprintf(out, "%-14s %9s %9s %9s %7s %7s %11s %12s %10s %11s\n", "policy", "threshold", "switches",
-                 "launches", "cold", "closes", "regret 60s", "regret 10min", "min under", "lowest free");
-    for (const Figures& f : rows)
-        std::fprintf(out, "%-14s %9d %9ld %9ld %7ld %7ld %11.2f %12.2f %10.1f %11.0f\n", f.policy.c_str(), f.threshold,
-                     f.switches, f.launches, f.coldLaunches, f.closes, f.per100Switches(f.regretted60s),
-                     f.per100Switches(f.regretted10min), f.secondsUnderThreshold / 60, f.lowestFree);
-    std::fprintf(out, "(regretted closes per 100 switches; minutes with free memory at or below the threshold)\n");
-}
-
-void printJson(std::FILE* out, const std::vector<Figures>& rows)
-{
-    std::fprintf(out, "[");
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-        const Figures& f = rows[i];
-        std::fprintf(out,
-                     "%s\n  {\"policy\": \"%s\", \"threshold\": %d, \"switches\": %ld, \"launches\": %ld, "
-                     "\"cold_launches\": %ld, \"closes\": %ld, \"regretted_60s\": %.4f, \"regretted_10min\": %.4f, "
-                     "\"minutes_under_threshold\": %.2f, \"lowest_free\": %.0f}",
-                     i ? "," : "", f.policy.c_str(), f.threshold, f.switches, f.launches, f.coldLaunches, f.closes,
-                     f.per100Switches(f.regretted60s), f.per100Switches(f.regretted10min), f.secondsUnderThreshold / 60,
-                     f.lowestFree);
-    }
-    std::fprintf(out, "\n]\n");
-}
-
 namespace {
 
-    struct Rgb {
-        double r, g, b;
-    };
-    constexpr Rgb kInk { 0.20, 0.20, 0.22 };
-    constexpr Rgb kGrid { 0.88, 0.88, 0.90 };
-    constexpr Rgb kColors[] = { { 0.10, 0.42, 0.80 }, { 0.82, 0.18, 0.16 }, { 0.20, 0.60, 0.30 },
-                                { 0.55, 0.30, 0.65 }, { 0.95, 0.55, 0.10 } };
-    constexpr double kDash[] = { 6, 4 };
-    constexpr int kWidth = 1400, kHeight = 560;
-
-    void color(cairo_t* c, Rgb rgb) { cairo_set_source_rgb(c, rgb.r, rgb.g, rgb.b); }
-
-    void text(cairo_t* c, const std::string& s, double x, double y, double size, double alignX = 0, bool bold = false)
+    std::string mb(double value)
     {
-        device::drawText(c, s, x, y, size, alignX, bold);
+        char text[32];
+        std::snprintf(text, sizeof text, value == std::floor(value) ? "%.0f MB" : "%.1f MB", value);
+        return text;
     }
 
-    std::string number(double value)
+    std::string percent(long part, long whole)
     {
-        char buffer[32];
-        std::snprintf(buffer, sizeof buffer, value == std::floor(value) ? "%.0f" : "%.1f", value);
-        return buffer;
+        char text[32];
+        std::snprintf(text, sizeof text, "%.1f %%", whole ? 100.0 * double(part) / double(whole) : 0.0);
+        return text;
     }
 
-    struct Panel {
-        double left, top, right, bottom;
-        double x0, x1, y1;
-        double x(double v) const { return left + (right - left) * (x1 > x0 ? (v - x0) / (x1 - x0) : 0.5); }
-        double y(double v) const { return bottom - (bottom - top) * std::clamp(v / y1, 0.0, 1.0); }
-    };
-
-    // One panel: a value of each row against its threshold, a line a policy.
-    template <typename Value>
-    void panel(cairo_t* c, Panel p, const std::vector<Figures>& rows, const std::vector<std::string>& policies,
-               const std::string& title, const std::string& unit, Value value, bool dashedSecond = false,
-               Value second = nullptr)
+    const Figures* find(const std::vector<Figures>& rows, const std::string& policy, int threshold)
     {
-        double highest = 0;
         for (const Figures& f : rows)
-            highest = std::max({ highest, value(f), second ? second(f) : 0.0 });
-        double step = device::niceStep(std::max(highest, 1e-3) * 1.1, 5);
-        p.y1 = std::ceil(std::max(highest, 1e-3) * 1.1 / step) * step;
-        cairo_set_line_width(c, 1);
-        for (double v = 0; v <= p.y1 + 1e-9; v += step) {
-            color(c, kGrid);
-            cairo_move_to(c, p.left, std::round(p.y(v)) + 0.5);
-            cairo_line_to(c, p.right, std::round(p.y(v)) + 0.5);
-            cairo_stroke(c);
-            color(c, kInk);
-            text(c, number(v), p.left - 8, p.y(v) + 5, 13, 1);
-        }
-        std::vector<int> thresholds;
-        for (const Figures& f : rows)
-            thresholds.push_back(f.threshold);
-        std::sort(thresholds.begin(), thresholds.end());
-        thresholds.erase(std::unique(thresholds.begin(), thresholds.end()), thresholds.end());
-        for (int t : thresholds) {
-            color(c, kInk);
-            text(c, std::to_string(t), p.x(t), p.bottom + 20, 13, 0.5);
-        }
-        color(c, kInk);
-        cairo_rectangle(c, p.left + 0.5, p.top + 0.5, p.right - p.left - 1, p.bottom - p.top - 1);
-        cairo_stroke(c);
-        text(c, title, p.left, p.top - 12, 15, 0, true);
-        text(c, "threshold (MB)", (p.left + p.right) / 2, p.bottom + 44, 13, 0.5);
-        cairo_save(c);
-        cairo_translate(c, p.left - 50, (p.top + p.bottom) / 2);
-        cairo_rotate(c, -M_PI / 2);
-        text(c, unit, 0, 0, 13, 0.5);
-        cairo_restore(c);
+            if (f.policy == policy && f.threshold == threshold)
+                return &f;
+        return nullptr;
+    }
 
-        for (int pass = 0; pass < (second ? 2 : 1); ++pass) {
-            for (std::size_t i = 0; i < policies.size(); ++i) {
-                color(c, kColors[i % std::size(kColors)]);
-                cairo_set_line_width(c, 2.5);
-                if (pass == 1 && dashedSecond)
-                    cairo_set_dash(c, kDash, 2, 0);
-                bool first = true;
-                for (int t : thresholds)
-                    for (const Figures& f : rows)
-                        if (f.policy == policies[i] && f.threshold == t) {
-                            double v = pass == 0 ? value(f) : second(f);
-                            first ? cairo_move_to(c, p.x(t), p.y(v)) : cairo_line_to(c, p.x(t), p.y(v));
-                            first = false;
-                        }
-                cairo_stroke(c);
-                cairo_set_dash(c, nullptr, 0, 0);
-                for (int t : thresholds)
-                    for (const Figures& f : rows)
-                        if (f.policy == policies[i] && f.threshold == t) {
-                            cairo_arc(c, p.x(t), p.y(pass == 0 ? value(f) : second(f)), 3.5, 0, 2 * M_PI);
-                            cairo_fill(c);
-                        }
-            }
+    const Recommendation* libraryRecommendation(const Report& report)
+    {
+        for (const Recommendation& r : report.recommendations)
+            if (r.policy == "parts")
+                return &r;
+        return report.recommendations.empty() ? nullptr : &report.recommendations.front();
+    }
+
+    std::string quoted(const std::string& text)
+    {
+        std::string out = "\"";
+        for (char c : text) {
+            if (c == '"' || c == '\\')
+                out.push_back('\\');
+            out.push_back(c);
         }
+        return out + "\"";
+    }
+
+    std::string orNull(std::optional<double> value, const char* format = "%.4f")
+    {
+        if (!value)
+            return "null";
+        char text[40];
+        std::snprintf(text, sizeof text, format, *value);
+        return text;
     }
 
 } // namespace
 
-bool writeChart(const std::vector<Figures>& rows, long days, const std::string& path)
+void printParameters(std::FILE* out, const RunParameters& p)
 {
-    auto image = sv::ui::Image::create(kWidth, kHeight);
-    if (!image)
-        return false;
-    std::vector<std::string> policies;
-    double lowT = 1e9, highT = -1e9;
-    for (const Figures& f : rows) {
-        if (std::find(policies.begin(), policies.end(), f.policy) == policies.end())
-            policies.push_back(f.policy);
-        lowT = std::min(lowT, double(f.threshold));
-        highT = std::max(highT, double(f.threshold));
+    const DeviceSize& d = p.device;
+    std::string floor = mb(d.floorFor(d.totalMB));
+    if (!d.floorMB) {
+        char share[16];
+        std::snprintf(share, sizeof share, "%g", kFloorShare * 100);
+        floor += std::string(" (") + share + " % of total)";
     }
-    double pad = highT > lowT ? (highT - lowT) * 0.05 : 10;
-    cairo_t* c = cairo_create(static_cast<cairo_surface_t*>(image->cairoSurface()));
-    cairo_set_source_rgb(c, 1, 1, 1);
-    cairo_paint(c);
-
-    color(c, kInk);
-    text(c, "What each threshold would have cost", 80, 34, 20, 0, true);
-    text(c, std::to_string(days) + (days == 1 ? " day" : " days") + " replayed", 80, 56, 13);
-    Panel left { 100, 110, 660, kHeight - 80, lowT - pad, highT + pad, 1 };
-    Panel right { 800, 110, kWidth - 40, kHeight - 80, lowT - pad, highT + pad, 1 };
-    using Get = double (*)(const Figures&);
-    panel<Get>(c, left, rows, policies, "Regretted closes per 100 switches (solid: within 10 min, dashed: 60 s)",
-               "per 100 switches", [](const Figures& f) { return f.per100Switches(f.regretted10min); }, true,
-               [](const Figures& f) { return f.per100Switches(f.regretted60s); });
-    panel<Get>(c, right, rows, policies, "Minutes with free memory at or below the threshold", "minutes",
-               [](const Figures& f) { return f.secondsUnderThreshold / 60; });
-
-    double x = kWidth - 40 - 140.0 * double(policies.size());
-    for (std::size_t i = 0; i < policies.size(); ++i, x += 140) {
-        color(c, kColors[i % std::size(kColors)]);
-        cairo_set_line_width(c, 2.5);
-        cairo_move_to(c, x, 45);
-        cairo_line_to(c, x + 24, 45);
-        cairo_stroke(c);
-        color(c, kInk);
-        text(c, policies[i], x + 30, 50, 13);
+    std::fprintf(out, "device: %s, %s used by the system, floor %s; minutes low: free memory under %s\n",
+                 mb(d.totalMB).c_str(), mb(d.baseMB).c_str(), floor.c_str(),
+                 mb(d.floorFor(d.totalMB) + kLowMarginMB).c_str());
+    if (p.traces.empty()) {
+        std::fprintf(out, "days: synthetic, %ld people x %ld days (%ld days), seed %u, habits %s\n", p.people,
+                     p.people ? p.days / p.people : 0, p.days, p.seed, p.habits.text().c_str());
+    } else {
+        std::string files;
+        for (const std::string& trace : p.traces)
+            files += (files.empty() ? "" : ", ") + trace;
+        std::fprintf(out, "days: trace %s, %ld %s, %ld days\n", files.c_str(), p.people,
+                     p.people == 1 ? "person" : "people", p.days);
     }
-    cairo_destroy(c);
-    image->markDirty();
-    auto png = image->pngData();
-    return png && sv::fs::writeHostFileAtomically(path, png->data(), png->size());
+}
+
+void printTable(std::FILE* out, const Report& report)
+{
+    int width = 14;
+    for (const Figures& f : report.rows)
+        width = std::max(width, static_cast<int>(f.policy.size()));
+    std::fprintf(out, "%-*s %9s %8s %8s %7s %7s %10s %12s %9s %8s %15s %10s %9s %11s %12s\n", width, "policy",
+                 "threshold", "switches", "launches", "cold", "closes", "regret 60s", "regret 10min", "sys kills",
+                 "fg kills", "sys reopen 10min", "min under", "min low", "lowest free", "days no kill");
+    for (const Figures& f : report.rows) {
+        std::string lowest = f.days ? mb(f.lowestFree) : "-";
+        std::fprintf(out, "%-*s %9d %8ld %8ld %7ld %7ld %10.2f %12.2f %9ld %8ld %15.2f %10.1f %9.1f %11s %12s\n", width,
+                     f.policy.c_str(), f.threshold, f.switches, f.launches, f.coldLaunches, f.closes,
+                     f.per100Switches(f.regretted60s), f.per100Switches(f.regretted10min), f.systemKills,
+                     f.foregroundKills, f.per100Switches(f.systemReopened10min), f.secondsUnderThreshold / 60,
+                     f.secondsLow / 60, lowest.c_str(), percent(f.daysWithoutSystemKill, f.days).c_str());
+    }
+    std::fprintf(out, "(regretted closes and reopened system kills per 100 switches; minutes under: free memory at "
+                      "or below the threshold; minutes low: under the floor plus %.0f MB)\n",
+                 kLowMarginMB);
+}
+
+void printRecommendation(std::FILE* out, const Report& report)
+{
+    const Recommendation* r = libraryRecommendation(report);
+    if (!r)
+        return;
+    const Figures& f = r->figures;
+    char needed[16];
+    std::snprintf(needed, sizeof needed, "%.0f %%", kKillFreeShare * 100);
+    if (r->threshold) {
+        std::fprintf(out,
+                     "recommended threshold (%s): %d MB: the system killed nothing on %s of the %ld %s (%s needed); it "
+                     "costs %.2f regretted closes within 10 minutes per 100 switches (%ld regretted %s); for %ld of "
+                     "%ld people their own such threshold lies within one step of it\n",
+                     r->policy.c_str(), *r->threshold, percent(f.daysWithoutSystemKill, f.days).c_str(), f.days,
+                     f.days == 1 ? "day" : "days", needed,
+                     f.per100Switches(f.regretted10min), f.regretted10min, f.regretted10min == 1 ? "close" : "closes",
+                     r->peopleWithin, r->people);
+        return;
+    }
+    std::vector<int> thresholds;
+    for (const Figures& row : report.rows)
+        if (row.policy == r->policy)
+            thresholds.push_back(row.threshold);
+    int low = thresholds.empty() ? 0 : *std::min_element(thresholds.begin(), thresholds.end());
+    int high = thresholds.empty() ? 0 : *std::max_element(thresholds.begin(), thresholds.end());
+    std::fprintf(out,
+                 "recommended threshold (%s): none of %d to %d MB qualifies: the system killed nothing on at most %s of "
+                 "the %ld %s (at %d MB; %s needed)\n",
+                 r->policy.c_str(), low, high, percent(f.daysWithoutSystemKill, f.days).c_str(), f.days,
+                 f.days == 1 ? "day" : "days", f.threshold, needed);
+}
+
+void printJson(std::FILE* out, const Report& report)
+{
+    std::fprintf(out, "[");
+    for (std::size_t i = 0; i < report.rows.size(); ++i) {
+        const Figures& f = report.rows[i];
+        const Recommendation* r = nullptr;
+        for (const Recommendation& candidate : report.recommendations)
+            if (candidate.policy == f.policy)
+                r = &candidate;
+        std::optional<double> gap60, gap10;
+        const Figures *parts = find(report.rows, "parts", f.threshold), *oracle = find(report.rows, "oracle", f.threshold);
+        if (parts && oracle) {
+            gap60 = shareOfGap(parts->regretted60s, f.regretted60s, oracle->regretted60s);
+            gap10 = shareOfGap(parts->regretted10min, f.regretted10min, oracle->regretted10min);
+        }
+        std::optional<double> recommended;
+        if (r && r->threshold)
+            recommended = *r->threshold;
+        std::fprintf(
+            out,
+            "%s\n  {\"policy\": %s, \"threshold\": %d, \"switches\": %ld, \"launches\": %ld, \"cold_launches\": %ld, "
+            "\"closes\": %ld, \"regretted_60s\": %.4f, \"regretted_10min\": %.4f, \"minutes_under_threshold\": %.2f, "
+            "\"lowest_free\": %s, \"days\": %ld, \"days_without_system_kill\": %ld, \"regretted_60s_count\": %ld, "
+            "\"regretted_10min_count\": %ld, \"system_kills\": %ld, \"foreground_kills\": %ld, "
+            "\"system_reopened_60s\": %.4f, \"system_reopened_10min\": %.4f, \"system_reopened_60s_count\": %ld, "
+            "\"system_reopened_10min_count\": %ld, \"minutes_low\": %.2f, \"share_of_gap_60s\": %s, "
+            "\"share_of_gap_10min\": %s, \"recommended_threshold\": %s, \"recommended\": %s, \"people\": %ld, "
+            "\"people_within_one_step\": %ld}",
+            i ? "," : "", quoted(f.policy).c_str(), f.threshold, f.switches, f.launches, f.coldLaunches, f.closes,
+            f.per100Switches(f.regretted60s), f.per100Switches(f.regretted10min), f.secondsUnderThreshold / 60,
+            orNull(f.days ? std::optional(f.lowestFree) : std::nullopt, "%.2f").c_str(), f.days,
+            f.daysWithoutSystemKill, f.regretted60s, f.regretted10min, f.systemKills, f.foregroundKills,
+            f.per100Switches(f.systemReopened60s), f.per100Switches(f.systemReopened10min), f.systemReopened60s,
+            f.systemReopened10min, f.secondsLow / 60, orNull(gap60).c_str(), orNull(gap10).c_str(),
+            orNull(recommended, "%.0f").c_str(), recommended && *recommended == f.threshold ? "true" : "false",
+            r ? r->people : 0, r && r->threshold ? r->peopleWithin : 0);
+    }
+    std::fprintf(out, "\n]\n");
 }
 
 } // namespace replay

@@ -1,7 +1,10 @@
 #pragma once
-// What the replay prints and draws: the figures as a table, as JSON, and as a chart.
+// What the replay prints and draws: the run's parameters, the figures as a table with the
+// recommendation, as JSON, and as a chart.
 
+#include "tools/replay/recommend.h"
 #include "tools/replay/replay.h"
+#include "tools/replay/synthetic.h"
 
 #include <cstdio>
 #include <string>
@@ -9,10 +12,28 @@
 
 namespace replay {
 
-void printTable(std::FILE* out, const std::vector<Figures>& rows);
-void printJson(std::FILE* out, const std::vector<Figures>& rows);
-// Regretted closes and minutes under the threshold against the threshold, a line a policy; a PNG
-// written atomically to a host path. False when it cannot be written.
-bool writeChart(const std::vector<Figures>& rows, long days, const std::string& path);
+struct RunParameters {
+    DeviceSize device;
+    std::vector<std::string> traces; // none: synthetic days
+    long people = 0, days = 0;
+    unsigned seed = 0;
+    Habits habits;
+};
+
+struct Report {
+    RunParameters parameters;
+    std::vector<Figures> rows;
+    std::vector<Recommendation> recommendations; // one a policy, in the rows' order
+};
+
+void printParameters(std::FILE* out, const RunParameters& parameters);
+void printTable(std::FILE* out, const Report& report);
+// The recommendation for the library's rules (parts, or the first policy when parts was not played).
+void printRecommendation(std::FILE* out, const Report& report);
+void printJson(std::FILE* out, const Report& report);
+// Regretted closes, days with a system kill and minutes low against the threshold, a line a
+// policy, the recommended threshold marked; a PNG written atomically to a host path. False when
+// it cannot be written.
+bool writeChart(const Report& report, const std::string& path);
 
 } // namespace replay

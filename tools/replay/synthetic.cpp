@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numeric>
 #include <random>
 
 namespace replay {
@@ -15,13 +16,101 @@ namespace {
         "Clock", "Calculator", "Calendar", "Contacts", "Photos", "Play Store", "Weather", "News",
     };
 
+    const char* const kHabitNames[] = { "returns", "successions", "dayparts", "bursts" };
+
     std::mt19937_64 engine(unsigned seed, int person, int day)
     {
         std::seed_seq sequence { seed, static_cast<unsigned>(person), static_cast<unsigned>(day), 0x5eedu };
         return std::mt19937_64(sequence);
     }
 
+    bool* habit(Habits& habits, std::size_t i)
+    {
+        bool* all[] = { &habits.returns, &habits.successions, &habits.dayparts, &habits.bursts };
+        return all[i];
+    }
+
+    // What a person keeps from day to day beside the catalogue: each application's usual
+    // successor and the popularity of each by daypart.
+    struct Profile {
+        std::vector<AppId> successor;
+        std::vector<std::vector<double>> weights; // by daypart (one when dayparts are off)
+    };
+
+    std::vector<double> zipf(const std::vector<AppId>& byRank)
+    {
+        std::vector<double> weights(byRank.size());
+        for (std::size_t r = 0; r < byRank.size(); ++r)
+            weights[static_cast<std::size_t>(byRank[r])] = 1 / std::pow(double(r + 1), Synthetic::kZipfExponent);
+        return weights;
+    }
+
+    Profile profile(unsigned seed, int person, std::size_t count, const Habits& habits)
+    {
+        auto random = engine(seed, person, -2);
+        std::vector<AppId> ranks(count);
+        std::iota(ranks.begin(), ranks.end(), 0);
+        Profile p;
+        p.weights.push_back(zipf(ranks));
+        if (habits.dayparts)
+            for (int part = 1; part < Synthetic::kDayparts; ++part) {
+                std::vector<AppId> byRank = ranks;
+                auto first = byRank.begin() + std::min<long>(Synthetic::kDaypartKept, long(count));
+                auto last = byRank.begin() + std::min<long>(Synthetic::kDaypartKept + Synthetic::kDaypartShuffled, long(count));
+                std::shuffle(first, last, random);
+                p.weights.push_back(zipf(byRank));
+            }
+        std::discrete_distribution<int> pick(p.weights[0].begin(), p.weights[0].end());
+        for (std::size_t app = 0; app < count; ++app) {
+            AppId next = pick(random);
+            for (int tries = 0; tries < 8 && next == AppId(app); ++tries)
+                next = pick(random);
+            p.successor.push_back(next == AppId(app) ? AppId((app + 1) % count) : next);
+        }
+        return p;
+    }
+
+    int daypart(double time)
+    {
+        return time < 11 * 3600 ? 0 : time < 17 * 3600 ? 1 : time < 21 * 3600 ? 2 : 3;
+    }
+
 } // namespace
+
+std::optional<Habits> Habits::parse(std::string_view text, std::string* why)
+{
+    if (text == "all")
+        return Habits {};
+    Habits habits = none();
+    if (text == "none")
+        return habits;
+    while (true) {
+        std::string_view word = text.substr(0, text.find(','));
+        auto found = std::find(std::begin(kHabitNames), std::end(kHabitNames), word);
+        if (found == std::end(kHabitNames)) {
+            if (why)
+                *why = "--habits takes returns, successions, dayparts and bursts, comma-separated, or all or none (not '"
+                    + std::string(word) + "')";
+            return std::nullopt;
+        }
+        *habit(habits, std::size_t(found - std::begin(kHabitNames))) = true;
+        if (word.size() == text.size())
+            return habits;
+        text.remove_prefix(word.size() + 1);
+    }
+}
+
+std::string Habits::text() const
+{
+    const bool on[] = { returns, successions, dayparts, bursts };
+    std::string list;
+    for (std::size_t i = 0; i < std::size(kHabitNames); ++i)
+        if (on[i])
+            list += (list.empty() ? "" : ",") + std::string(kHabitNames[i]);
+    if (std::all_of(std::begin(on), std::end(on), [](bool b) { return b; }))
+        return "all";
+    return list.empty() ? "none" : list;
+}
 
 std::vector<App> Synthetic::catalogue(int person) const
 {
@@ -40,41 +129,65 @@ std::vector<App> Synthetic::catalogue(int person) const
 
 std::vector<Session> Synthetic::sessions(int person, int day) const
 {
-    auto random = engine(seed_, person, day);
     std::size_t count = catalogue(person).size();
-    // Zipf: the application of rank r is used in proportion to 1 / r^s.
-    std::vector<double> weights;
-    for (std::size_t r = 1; r <= count; ++r)
-        weights.push_back(1 / std::pow(double(r), kZipfExponent));
-    std::discrete_distribution<int> pick(weights.begin(), weights.end());
+    Profile usual = profile(seed_, person, count, habits_);
+    auto random = engine(seed_, person, day);
+    std::vector<std::discrete_distribution<int>> pick;
+    for (const auto& weights : usual.weights)
+        pick.emplace_back(weights.begin(), weights.end());
     std::lognormal_distribution<double> length(std::log(kSessionMedianSeconds), kSessionSigma);
     std::lognormal_distribution<double> gap(std::log(kGapMedianSeconds), kGapSigma);
+    std::lognormal_distribution<double> burstGap(std::log(kBurstGapMedianSeconds), kBurstGapSigma);
     std::geometric_distribution<int> more(kFirstAppShare);
     std::exponential_distribution<double> share(1);
+    std::uniform_real_distribution<double> chance(0, 1);
 
     std::vector<Session> sessions;
-    double time = kDayStart + std::uniform_real_distribution<double>(0, 3600)(random);
+    AppId burstApp = kNoApp;
+    int burstLeft = 0;
+    double time = std::round(kDayStart + std::uniform_real_distribution<double>(0, 3600)(random));
     while (time < kDayEnd) {
+        auto& choose = pick[habits_.dayparts ? std::size_t(daypart(time)) : 0];
         Session session;
-        session.start = std::round(time);
-        session.duration = std::max(2.0, std::round(length(random)));
+        session.start = time;
+        double duration = std::max(2.0, std::round(length(random)));
         int apps = 1 + more(random);
-        double total = 0;
-        for (int i = 0; i < apps; ++i) {
-            AppId app = pick(random);
+        if (burstLeft > 0) {
+            session.apps.push_back(burstApp);
+            --burstLeft;
+        } else {
+            session.apps.push_back(choose(random));
+            if (habits_.bursts && chance(random) < kBurstShare) {
+                burstApp = session.apps.back();
+                burstLeft = std::uniform_int_distribution<int>(kBurstMin, kBurstMax)(random);
+            }
+        }
+        for (int i = 1; i < apps; ++i) {
+            AppId previous = session.apps.back(), next = kNoApp;
+            if (habits_.returns && session.apps.size() >= 2 && chance(random) < kReturnShare)
+                next = session.apps[session.apps.size() - 2];
+            else if (habits_.successions && chance(random) < kFollowShare)
+                next = usual.successor[std::size_t(previous)];
+            else
+                for (int tries = 0; tries < 8 && (next == kNoApp || next == previous); ++tries)
+                    next = choose(random);
             // The next application of a session is another one (a return to the same is no switch).
-            for (int tries = 0; tries < 8 && !session.apps.empty() && app == session.apps.back(); ++tries)
-                app = pick(random);
-            if (!session.apps.empty() && app == session.apps.back())
-                continue;
-            session.apps.push_back(app);
+            if (next != previous)
+                session.apps.push_back(next);
+        }
+        // The session's time split at random, in whole seconds, and ended before midnight.
+        duration = std::min(duration, 24 * 3600 - 1 - time - double(session.apps.size()));
+        double total = 0;
+        for (std::size_t i = 0; i < session.apps.size(); ++i) {
             session.spans.push_back(share(random));
             total += session.spans.back();
         }
-        for (double& span : session.spans)
-            span = session.duration * span / total;
+        for (double& span : session.spans) {
+            span = std::max(1.0, std::round(duration * span / total));
+            session.duration += span;
+        }
+        time += session.duration + std::round(burstLeft > 0 ? burstGap(random) : gap(random));
         sessions.push_back(std::move(session));
-        time += sessions.back().duration + gap(random);
     }
     return sessions;
 }

@@ -1,19 +1,36 @@
 #pragma once
 // Seeded synthetic days of phone use, calibrated to published statistics (see the README):
 // application popularity by a Zipf law, times between sessions log-normal, sessions of median
-// 1 min 46 s holding a median of 2 applications.
+// 1 min 46 s holding a median of 2 applications. On top, four habits of real days, each of
+// which can be switched off; their rates are our own choices (see the constants).
 
 #include "tools/replay/day.h"
 
+#include <optional>
+#include <string>
+#include <string_view>
 #include <vector>
 
 namespace replay {
 
+struct Habits {
+    bool returns = true;     // back to the application before the previous one (A, B, A)
+    bool successions = true; // B usually follows A
+    bool dayparts = true;    // favourites change with the time of day
+    bool bursts = true;      // an application reopened every few minutes for a while
+
+    static Habits none() { return { false, false, false, false }; }
+    // A comma-separated list of returns, successions, dayparts, bursts; or "all", or "none".
+    static std::optional<Habits> parse(std::string_view text, std::string* why);
+    // "all", "none", or the list of those on.
+    std::string text() const;
+};
+
 struct Session {
-    double start = 0;    // seconds since midnight
-    double duration = 0; // seconds
+    double start = 0;    // seconds since midnight, whole
+    double duration = 0; // seconds, whole: the sum of the spans
     std::vector<AppId> apps;
-    std::vector<double> spans; // seconds each application is in the foreground
+    std::vector<double> spans; // whole seconds each application is in the foreground, 1 or more
 };
 
 class Synthetic {
@@ -26,8 +43,25 @@ public:
     static constexpr double kZipfExponent = 1.0;
     static constexpr double kDayStart = 7 * 3600, kDayEnd = 23 * 3600;
 
-    explicit Synthetic(unsigned seed)
+    // The habits' rates, all our own choices.
+    // returns: an application from the third of a session on is the one before the previous.
+    static constexpr double kReturnShare = 0.3;
+    // successions: otherwise, the usual successor of the previous one (each application has one,
+    // drawn by popularity once a person).
+    static constexpr double kFollowShare = 0.3;
+    // dayparts: from 07:00, 11:00, 17:00 and 21:00 the ranks after the first two are reordered
+    // among the next ten (the first two, messaging and the like, lead all day).
+    static constexpr int kDayparts = 4;
+    static constexpr int kDaypartKept = 2, kDaypartShuffled = 10;
+    // bursts: a session starts a burst of its first application, which then opens the next 2 to
+    // 6 sessions, each after a log-normal gap of median 3 minutes.
+    static constexpr double kBurstShare = 0.1;
+    static constexpr int kBurstMin = 2, kBurstMax = 6;
+    static constexpr double kBurstGapMedianSeconds = 180, kBurstGapSigma = 0.5;
+
+    explicit Synthetic(unsigned seed, Habits habits = {})
         : seed_(seed)
+        , habits_(habits)
     {
     }
     // The applications a person has (most used first) and that person's sessions on one day.
@@ -35,9 +69,11 @@ public:
     std::vector<Session> sessions(int person, int day) const;
     Day day(int person, int day) const;
     std::vector<Day> days(int people, int daysEach) const;
+    const Habits& habits() const { return habits_; }
 
 private:
     unsigned seed_;
+    Habits habits_;
 };
 
 } // namespace replay

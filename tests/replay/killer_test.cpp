@@ -1,0 +1,239 @@
+// The system's own low-memory killer and the recommendation it leads to: a tiny trace counted by
+// hand, the killer's choice, and the recommendation over people.
+#include "tests/support/device_root.h"
+#include "tools/replay/recommend.h"
+#include "tools/replay/run.h"
+
+#include <gtest/gtest.h>
+
+namespace replay {
+namespace {
+
+    sv::test::ProcessResult replayTool(std::vector<std::string> args)
+    {
+        args.insert(args.begin(), sv::test::buildPath("tools/replay/sleepvane-replay"));
+        return sv::test::runProcess(args, "", 120);
+    }
+
+    std::string tiny(const char* file) { return std::string(SV_SOURCE_DIR) + "/tests/replay/tiny/" + file; }
+
+    // tests/replay/tiny: a device of 1000 MB, 500 used by the system, the floor at 100 MB (so the
+    // low line at 200 MB); Small 100, Mid 150, Big 300, Huge 450 MB. Applications hold 500 MB at
+    // most, and the system kills when a launch leaves less than 100.
+    //
+    // tiny.tsv, person 1 (day A):
+    //   08:00 Mid (free 350)   08:01 Small, Mid leaves (250)   08:02 Big, Small leaves
+    //   08:03 Big leaves        08:04 Mid                       08:05 Mid leaves
+    //  at 50: nothing is ever low for the rules. 08:02: Mid, Small and Big would leave -50: the
+    //    system kills Mid (the lowest band: Small was left last), 100 free. 08:04: Mid again
+    //    (killed 2 min ago: reopened within 10 min) would leave -50: Small goes (lowest band),
+    //    then Big (the one left last), 350 free. 3 kills, 1 reopened; under 200 MB from 08:02 to
+    //    08:04: 2 minutes low; lowest 100.
+    //  at 150: 08:01 leaves 250, not low. 08:02: the system kills Mid as at 50 (100 free); Small's
+    //    leave finds 100 <= 150 with two suspects: the rules take the oldest, Mid, which the
+    //    system already killed: the close at 08:02:01 frees nothing, and the chain's re-check
+    //    3.6 s later closes Small at 08:02:05.6 (200 free). 08:04: Mid (reopened) and Big would
+    //    leave 50: the system kills Big. 2 kills, 1 close, no regret; 5.6 s under the threshold
+    //    and under the low line.
+    //  at 250: 08:01 leaves 250 <= 250: Mid is closed at 08:01:01 (400); 08:02 Big: 100 free,
+    //    no kill, Small's leave closes Small at 08:02:01 (200); 08:03 Big's leave closes Big at
+    //    08:03:01 (500); 08:04 Mid again, 179 s after its close: regretted within 10 min. No kill,
+    //    3 closes; under the threshold 1 + 1 + 59 + 1 = 62 s, under the low line 1 s.
+    // tiny.tsv, person 2 (day C): Small opened at 09:00 and left at 09:01: nothing happens.
+    // foreground.tsv, person 3: Huge alone would leave 50: with no other application to take,
+    // the system kills the one in front; Small later, nothing more.
+    TEST(TinyTrace, EveryFigureIsCountedAsByHand)
+    {
+        sv::test::DeviceRoot folder;
+        auto run = replayTool({ "--trace", tiny("tiny.tsv"), "--footprints", tiny("footprints.txt"), "--device",
+                                "total=1000,base=500,floor=100", "--thresholds", "50,150,250", "--policies", "parts",
+                                "--json" });
+        ASSERT_EQ(run.status, 0) << run.err;
+        std::string script = R"(
+import json, sys
+rows = {r["threshold"]: r for r in json.loads(sys.stdin.read())}
+def expect(threshold, **figures):
+    for key, value in figures.items():
+        got = rows[threshold][key]
+        assert (abs(got - value) < 0.006 if isinstance(value, float) else got == value), (threshold, key, got, value)
+common = dict(days=2, switches=5, launches=5, cold_launches=5, foreground_kills=0, system_reopened_60s_count=0,
+              lowest_free=100.0, recommended_threshold=250, people=2, people_within_one_step=1)
+expect(50, closes=0, regretted_10min_count=0, system_kills=3, system_reopened_10min_count=1,
+       minutes_under_threshold=0.0, minutes_low=2.0, days_without_system_kill=1, recommended=False, **common)
+expect(150, closes=1, regretted_10min_count=0, system_kills=2, system_reopened_10min_count=1,
+       minutes_under_threshold=5.6 / 60, minutes_low=5.6 / 60, days_without_system_kill=1, recommended=False, **common)
+expect(250, closes=3, regretted_10min_count=1, regretted_60s_count=0, regretted_10min=20.0, system_kills=0,
+       system_reopened_10min_count=0, minutes_under_threshold=62 / 60, minutes_low=1 / 60, days_without_system_kill=2,
+       recommended=True, **common)
+print("ok")
+)";
+        sv::test::writeHostFile(folder.path() + "/check.py", script);
+        auto python = sv::test::runProcess({ "/usr/bin/python3", folder.path() + "/check.py" }, run.out, 60);
+        EXPECT_EQ(python.out, "ok\n") << python.err << run.out;
+
+        // The same in words: the parameters above the table, the recommendation below it.
+        auto text = replayTool({ "--trace", tiny("tiny.tsv"), "--footprints", tiny("footprints.txt"), "--device",
+                                 "total=1000,base=500,floor=100", "--thresholds", "50,150,250", "--policies", "parts" });
+        EXPECT_EQ(text.out.rfind("device: 1000 MB, 500 MB used by the system, floor 100 MB; minutes low: free memory "
+                                 "under 200 MB\ndays: trace " + tiny("tiny.tsv") + ", 2 people, 2 days\n", 0),
+                  0u)
+            << text.out;
+        EXPECT_NE(text.out.find("recommended threshold (parts): 250 MB: the system killed nothing on 100.0 % of the 2 "
+                                "days (95 % needed); it costs 20.00 regretted closes within 10 minutes per 100 switches "
+                                "(1 regretted close); for 1 of 2 people their own such threshold lies within one step of it\n"),
+                  std::string::npos)
+            << text.out;
+    }
+
+    TEST(TinyTrace, TheApplicationInFrontIsKilledWhenNoOtherIsLeftAndThenNoThresholdQualifies)
+    {
+        auto run = replayTool({ "--trace", tiny("tiny.tsv"), "--trace", tiny("foreground.tsv"), "--footprints",
+                                tiny("footprints.txt"), "--device", "total=1000,base=500,floor=100", "--thresholds",
+                                "50,150,250", "--policies", "parts" });
+        ASSERT_EQ(run.status, 0) << run.err;
+        // At 250: person 1's day and person 2's are free of kills, person 3's is not.
+        EXPECT_NE(run.out.find("parts                250        7        7       7       3       0.00        14.29         1"
+                               "        1            0.00"),
+                  std::string::npos)
+            << run.out;
+        EXPECT_NE(run.out.find("recommended threshold (parts): none of 50 to 250 MB qualifies: the system killed nothing "
+                               "on at most 66.7 % of the 3 days (at 250 MB; 95 % needed)\n"),
+                  std::string::npos)
+            << run.out;
+    }
+
+    TEST(TinyTrace, TheFloorIsFivePercentOfTotalUnlessGiven)
+    {
+        auto run = replayTool({ "--trace", tiny("tiny.tsv"), "--footprints", tiny("footprints.txt"), "--device",
+                                "total=1000,base=500", "--thresholds", "50", "--policies", "parts" });
+        ASSERT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(run.out.rfind("device: 1000 MB, 500 MB used by the system, floor 50 MB (5 % of total); minutes low: "
+                                "free memory under 150 MB\n", 0),
+                  0u)
+            << run.out;
+    }
+
+    struct Builder {
+        Day day;
+        DayBuilder build { day };
+        AppId add(const std::string& name, double mb)
+        {
+            AppId app = day.app(name, bundleIDFor(name));
+            day.apps[app].memoryMB = mb;
+            return app;
+        }
+    };
+
+    // A policy that never closes: what is killed is the system's doing alone.
+    class Idle final : public Policy {
+    public:
+        std::string name() const override { return "idle"; }
+        void beginDay(Stage&) override { }
+        void observe(const Event&) override { }
+        void advanceTo(double) override { }
+    };
+
+    TEST(SystemKiller, TheLargestOfTheLowestBandGoesTheApplicationLeftLastAfterIt)
+    {
+        Builder b;
+        AppId old = b.add("Old", 60), large = b.add("Large", 120), last = b.add("Last", 200), next = b.add("Next", 100);
+        b.build.open(0, old);    // 440 free of 500
+        b.build.open(10, large); // 320
+        b.build.open(20, last);  // 120
+        // 20 < 50: the application left last (Last) is spared; of Old and Large the larger goes: 140.
+        b.build.open(30, next);
+        b.build.home(40);
+        b.build.open(50, old); // warm: nothing
+        // Large again would leave 20: Old was left last; of Next and Last the larger, Last, goes: 220.
+        b.build.open(60, large);
+        b.build.home(70);
+        Footprints footprints;
+        Replay replay({ 1000, 500, 50 }, footprints);
+        Idle idle;
+        std::vector<Closed> closes;
+        Figures f = replay.play(b.day, idle, 100, &closes);
+        EXPECT_TRUE(closes.empty()) << "the system's kills are not the policy's closes";
+        EXPECT_EQ(f.systemKills, 2);
+        EXPECT_EQ(f.foregroundKills, 0);
+        EXPECT_EQ(f.systemReopened60s, 1); // Large, 30 s after its kill
+        EXPECT_EQ(f.systemReopened10min, 1);
+        EXPECT_EQ(f.coldLaunches, 5);
+        EXPECT_DOUBLE_EQ(f.lowestFree, 120); // at 20, before the system had to act
+        EXPECT_EQ(f.daysWithoutSystemKill, 0);
+
+        Figures none = replay.withoutSystemKiller().play(b.day, idle, 100);
+        EXPECT_EQ(none.systemKills, 0);
+        EXPECT_DOUBLE_EQ(none.lowestFree, 20); // at 30, all four running
+        EXPECT_EQ(none.daysWithoutSystemKill, 1);
+    }
+
+    TEST(Recommendation, TheLowestThresholdWithoutKillsOnNineteenDaysOfTwentyAndWhoIsNear)
+    {
+        Recommender r("parts", { 300, 100, 200, 50 });
+        auto day = [](int threshold, bool killed, long regretted = 0) {
+            Figures f;
+            f.threshold = threshold;
+            f.days = 1;
+            f.daysWithoutSystemKill = !killed;
+            f.switches = 10;
+            f.regretted10min = regretted;
+            return f;
+        };
+        // 20 days of 4 people: at 50 kills on 3 days, at 100 on 1 (95 %), at 200 and 300 none.
+        for (int d = 0; d < 20; ++d) {
+            std::string person = "p" + std::to_string(d % 4);
+            r.add(person, 50, day(50, d < 3));
+            r.add(person, 100, day(100, d == 1, 2));
+            r.add(person, 200, day(200, false, 3));
+            r.add(person, 300, day(300, false, 4));
+            r.add(person, 150, day(150, true)); // not a threshold of the run: left out
+        }
+        Recommendation got = r.result();
+        ASSERT_TRUE(got.threshold);
+        EXPECT_EQ(*got.threshold, 100);
+        EXPECT_EQ(got.figures.days, 20);
+        EXPECT_EQ(got.figures.daysWithoutSystemKill, 19);
+        EXPECT_EQ(got.figures.regretted10min, 40);
+        // Own thresholds: p0 (days 0, 4, ...: killed at 50 on day 0) 100; p1 (day 1 killed at 50 and
+        // 100) 200; p2 (day 2 killed at 50) 100; p3 50. All within one step of 100.
+        EXPECT_EQ(got.people, 4);
+        EXPECT_EQ(got.peopleWithin, 4);
+
+        Recommender far("parts", { 50, 100, 200, 300 });
+        for (int d = 0; d < 10; ++d)
+            for (int threshold : { 50, 100, 200, 300 }) {
+                far.add("near", threshold, day(threshold, false));
+                far.add("far", threshold, day(threshold, threshold < 300 || d < 5));
+            }
+        got = far.result();
+        EXPECT_FALSE(got.threshold) << "a quarter of the days have kills at 300";
+        EXPECT_EQ(got.figures.threshold, 300) << "the nearest miss";
+        EXPECT_EQ(got.figures.daysWithoutSystemKill, 15);
+        EXPECT_EQ(got.people, 2);
+        EXPECT_EQ(got.peopleWithin, 0);
+    }
+
+    TEST(Recommendation, ForASetOfDaysCalledAsTheDiaryWillBe)
+    {
+        std::vector<Day> days;
+        for (double big : { 100.0, 300.0 }) {
+            Builder b;
+            AppId a = b.add("A", 250), c = b.add("C", big);
+            b.build.open(0, a);
+            b.build.open(10, c); // 250 + big of 500: with 300 the system kills A whatever the threshold
+            b.build.home(20);
+            b.day.person = "me";
+            days.push_back(b.day);
+        }
+        Footprints footprints;
+        Replay replay({ 1000, 500, 50 }, footprints);
+        auto got = recommend(days, replay, "parts", { 100, 200 });
+        ASSERT_TRUE(got);
+        EXPECT_FALSE(got->threshold);
+        EXPECT_EQ(got->figures.days, 2);
+        EXPECT_EQ(got->figures.daysWithoutSystemKill, 1);
+        EXPECT_FALSE(recommend(days, replay, "nothing", { 100 }));
+    }
+
+} // namespace
+} // namespace replay

@@ -1,0 +1,241 @@
+#include "tools/replay/options.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <string_view>
+
+namespace replay {
+
+const char* const kUsage
+    = "usage: sleepvane-replay [--trace <file>]... [--days N] [--people P] [--seed S]\n"
+      "                        [--habits returns,successions,dayparts,bursts|all|none]\n"
+      "                        [--device total=<MB>,base=<MB>,floor=<MB>] [--footprints <file>]\n"
+      "                        [--thresholds 50,100,...] [--policies parts,largest-first,oracle,learn-from-use[:<knobs>]]\n"
+      "                        [--json] [--chart <file.png>] [--check-library] [--write-trace <file.tsv>]\n"
+      "       sleepvane-replay --help | --version\n";
+
+const char* const kHelp = R"(
+Replays days of phone use under several closing policies and thresholds side by side and says
+what each would have cost, then recommends a threshold.
+
+Days
+  --trace <file>       a trace (repeatable): the tab-separated LSApp format (a header line
+                       starting user_id, or a name ending in .tsv; each person's days in turn,
+                       cut at midnight), or a home-screen scenario (one day a file)
+  --days N, --people P synthetic days when no trace is given: P people, N days each (7 and 50)
+  --seed S             the synthetic days' seed (1); a trace run does not depend on it
+  --habits <list>      habits of the synthetic days, comma-separated, or all (the default) or
+                       none: returns (back to the application before the previous one),
+                       successions (B usually follows A), dayparts (favourites change with the
+                       time of day), bursts (one application reopened every few minutes)
+  --write-trace <file> writes the synthetic days as an LSApp-format trace instead of replaying
+                       them (replay it with --trace)
+
+Device
+  --device total=<MB>,base=<MB>,floor=<MB>
+                       memory, what the system itself uses, and the floor under which the
+                       system's own low-memory killer acts (1024, 512, and 5 % of total: the
+                       critical level of the phone kernel's memory-status killer). When a
+                       launch takes free memory below the floor, the system closes the largest
+                       backgrounded application in the lowest band (every backgrounded one but
+                       the one left last, then that one), and, with none left, the one in front.
+  --footprints <file>  "name MB" lines: what each application holds while it runs (otherwise a
+                       small table of well-known applications, then a figure drawn from the name)
+
+Policies (--policies, comma-separated; all four by default)
+  parts                the library's own rules as it closes today: when an application leaves
+                       the foreground with free memory at or below the threshold, one second
+                       later the oldest application that left and has not come back is closed
+                       (the one just left when it is the only one), then one more every 4.6 s
+                       while memory stays low; never the home screen, the telephone, or an
+                       application doing background work
+  largest-first        about the same timing, closing the largest backgrounded application
+  oracle               the rules' own timing, choosing which application goes with the rest of
+                       the day known: the one used again latest, or the fewest regrets per MB
+                       freed (a return within 60 s costs 100, within 10 minutes 10, later 1),
+                       the better each day and never worse than parts; a bound to measure
+                       policies against, not a policy
+  learn-from-use       the rules with Learn From Use on, learning each person's days in turn;
+                       learn-from-use:<knob>=<value>:... tries other predictors (half=<uses>,
+                       extra=<n>, follow=<weight>, window=<uses>, recency)
+
+Thresholds
+  --thresholds <list>  free memory in whole MB (0 to 1000), comma-separated (50,100,...,300)
+
+Output
+  a table (its columns are the figures below under shorter names) with the run's parameters
+  above it and the recommendation below it; or --json: a list of one object a policy and
+  threshold holding every figure below, the counts behind each per-100 figure (_count), the
+  share of the gap between parts and the oracle a policy closes (share_of_gap_60s, _10min) and
+  the policy's recommendation (recommended_threshold, recommended, people,
+  people_within_one_step)
+  --chart <file.png>   regretted closes, days with a system kill and minutes low against the
+                       threshold, a line a policy, the recommended threshold marked
+  --check-library      also plays each day at each threshold in the real home-screen host with
+                       the library, without the system's killer (the host has none), and
+                       compares every close with parts'; exit status 3 when one differs
+
+Figures, per policy and threshold, summed over the days
+  switches             an application left the foreground: each a decision of the rules
+  launches, cold       an application came to the foreground; cold: it had to start anew
+  closes               applications the policy closed
+  regretted_60s, regretted_10min
+                       closes whose application was opened again within 60 s or 10 minutes,
+                       per 100 switches (the 10-minute figure holds the 60 s one)
+  system_kills         applications the system's own killer closed (the one in front too)
+  foreground_kills     ... of them, the application in front, closed in the user's face
+  system_reopened_10min
+                       system kills opened again within 10 minutes, per 100 switches
+  minutes_under_threshold
+                       minutes with free memory at or below the threshold
+  minutes_low          minutes with free memory under the floor plus 100 MB: the same line for
+                       every threshold, so that thresholds compare
+  lowest_free          the lowest free memory once the system had acted (MB)
+  days_without_system_kill
+                       days on which the system's killer closed nothing
+
+Recommended threshold: the lowest at which the system killed nothing on at least 95 % of the
+days, with the regretted closes it costs, and how many people's own such threshold lies within
+one step of it (a neighbour in the list); or that none qualifies.
+
+Days are replayed on every core, each person's days together; the figures do not depend on it.
+
+Exit status: 0; 1 when lines of a trace were bad (each reported, the figures still come) or a
+trace holds no usage; 2 for a bad command line, a bad line in the footprints file, or a file
+that cannot be read; 3 when --check-library found a difference.
+)";
+
+namespace {
+
+    template <typename Number>
+    std::optional<Number> number(std::string_view text)
+    {
+        Number value {};
+        auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+        if (error != std::errc() || end != text.data() + text.size())
+            return std::nullopt;
+        return value;
+    }
+
+    std::vector<std::string_view> split(std::string_view text)
+    {
+        std::vector<std::string_view> parts;
+        for (;;) {
+            auto comma = text.find(',');
+            parts.push_back(text.substr(0, comma));
+            if (comma == std::string_view::npos)
+                return parts;
+            text.remove_prefix(comma + 1);
+        }
+    }
+
+    std::string mb(double value)
+    {
+        char text[32];
+        std::snprintf(text, sizeof text, "%g MB", value);
+        return text;
+    }
+
+    std::optional<std::string> device(std::string_view text, DeviceSize& device)
+    {
+        for (std::string_view part : split(text)) {
+            auto equals = part.find('=');
+            std::string_view key = part.substr(0, equals);
+            if (key != "total" && key != "base" && key != "floor")
+                return "--device takes total=<MB>,base=<MB>,floor=<MB> (not '" + std::string(part) + "')";
+            double value = -1;
+            if (equals != std::string_view::npos)
+                value = number<double>(part.substr(equals + 1)).value_or(-1);
+            if (!std::isfinite(value) || value < 0)
+                return "--device " + std::string(key) + "= takes megabytes, a number 0 or more";
+            if (key == "floor")
+                device.floorMB = value;
+            else
+                (key == "total" ? device.totalMB : device.baseMB) = value;
+        }
+        if (device.baseMB >= device.totalMB)
+            return "--device: base (" + mb(device.baseMB) + ") must be below total (" + mb(device.totalMB) + ")";
+        if (device.floorFor(device.totalMB) >= device.totalMB - device.baseMB)
+            return "--device: the floor (" + mb(device.floorFor(device.totalMB))
+                + ") must be below what the system leaves to applications (total less base, "
+                + mb(device.totalMB - device.baseMB) + ")";
+        return std::nullopt;
+    }
+
+} // namespace
+
+std::optional<CommandLineProblem> parseCommandLine(int argc, char** argv, Options& o)
+{
+    auto problem = [](std::string text) { return CommandLineProblem { std::move(text), false }; };
+    for (int i = 1; i < argc; ++i) {
+        std::string_view arg = argv[i];
+        std::optional<std::string_view> v;
+        static const std::string_view takesValue[] = { "--trace", "--footprints", "--chart", "--write-trace", "--days",
+                                                       "--people", "--seed", "--device", "--thresholds",
+                                                       "--policies", "--habits" };
+        if (std::find(std::begin(takesValue), std::end(takesValue), arg) != std::end(takesValue)) {
+            if (i + 1 >= argc)
+                return problem(std::string(arg) + " takes a value (see --help)");
+            v = argv[++i];
+        }
+        if (arg == "--help") {
+            o.help = true;
+        } else if (arg == "--version") {
+            o.version = true;
+        } else if (arg == "--json") {
+            o.json = true;
+        } else if (arg == "--check-library") {
+            o.checkLibrary = true;
+        } else if (arg == "--trace" || arg == "--footprints" || arg == "--chart" || arg == "--write-trace") {
+            if (v->empty())
+                return problem(std::string(arg) + " takes a file");
+            if (arg == "--trace")
+                o.traces.emplace_back(*v);
+            else
+                (arg == "--footprints" ? o.footprints : arg == "--chart" ? o.chart : o.writeTrace) = *v;
+        } else if (arg == "--days" || arg == "--people") {
+            auto n = number<long>(*v);
+            if (!n || *n < 1 || *n > 1000000)
+                return problem(std::string(arg) + " takes a whole number from 1 to 1000000");
+            (arg == "--days" ? o.days : o.people) = static_cast<int>(*n);
+        } else if (arg == "--seed") {
+            auto n = number<unsigned long>(*v);
+            if (!n || *n > 4294967295ul)
+                return problem("--seed takes a whole number from 0 to 4294967295");
+            o.seed = static_cast<unsigned>(*n);
+        } else if (arg == "--device") {
+            if (auto why = device(*v, o.device))
+                return problem(*why);
+        } else if (arg == "--thresholds") {
+            o.thresholds.clear();
+            for (std::string_view part : split(*v)) {
+                auto t = number<int>(part);
+                if (!t || *t < 0 || *t > 1000)
+                    return problem("--thresholds takes whole megabytes from 0 to 1000, comma-separated (not '"
+                                   + std::string(part) + "')");
+                if (std::find(o.thresholds.begin(), o.thresholds.end(), *t) == o.thresholds.end())
+                    o.thresholds.push_back(*t);
+            }
+        } else if (arg == "--policies") {
+            o.policies.clear();
+            for (std::string_view part : split(*v)) {
+                std::string why;
+                if (!makePolicy(std::string(part), &why))
+                    return problem("--policies: " + why);
+                o.policies.emplace_back(part);
+            }
+        } else if (arg == "--habits") {
+            std::string why;
+            auto habits = Habits::parse(*v, &why);
+            if (!habits)
+                return problem(why);
+            o.habits = *habits;
+        } else {
+            return CommandLineProblem { "unknown option " + std::string(arg), true };
+        }
+    }
+    return std::nullopt;
+}
+
+} // namespace replay

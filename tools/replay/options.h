@@ -1,0 +1,40 @@
+#pragma once
+// sleepvane-replay's command line: what it takes, its usage and its help.
+
+#include "tools/replay/replay.h"
+#include "tools/replay/synthetic.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace replay {
+
+struct Options {
+    std::vector<std::string> traces;
+    int days = 7, people = 50;
+    unsigned seed = 1;
+    Habits habits;
+    DeviceSize device;
+    std::string footprints;
+    std::vector<int> thresholds = { 50, 100, 150, 200, 250, 300 };
+    std::vector<std::string> policies = policyNames();
+    bool json = false;
+    std::string chart;
+    bool checkLibrary = false;
+    std::string writeTrace;
+    bool help = false, version = false;
+};
+
+struct CommandLineProblem {
+    std::string text;
+    bool unknownOption = false; // the usage follows the line
+};
+
+// Reads the command line into options; the first problem with it, or nothing.
+std::optional<CommandLineProblem> parseCommandLine(int argc, char** argv, Options& options);
+
+extern const char* const kUsage;
+extern const char* const kHelp; // what follows the usage under --help
+
+} // namespace replay

@@ -1,0 +1,54 @@
+#pragma once
+// One replay run: every day under every policy at every threshold, summed, with a recommended
+// threshold for each policy.
+
+#include "tools/replay/recommend.h"
+#include "tools/replay/replay.h"
+#include "tools/replay/trace.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace replay {
+
+// Plays days under every policy at every threshold; what a policy learns is carried over a
+// person's days, so a person's days come to one player, together and in order.
+class Player {
+public:
+    // Policies by the names makePolicy knows (an unknown one is left out).
+    Player(const Replay& replay, const std::vector<std::string>& policies, const std::vector<int>& thresholds);
+    // Policy by policy, the thresholds in the order given: the days' figures summed.
+    std::vector<Figures> play(const std::vector<Day>& days);
+
+private:
+    const Replay& replay_;
+    std::vector<int> thresholds_;
+    std::vector<std::unique_ptr<Policy>> policies_;
+};
+
+// The figures of every person, summed, and a recommendation for each policy.
+class Run {
+public:
+    Run(const std::vector<std::string>& policies, const std::vector<int>& thresholds);
+    // One person's figures, as Player::play answers them.
+    void add(const std::string& person, const std::vector<Figures>& figures);
+    const std::vector<Figures>& rows() const { return rows_; }
+    std::vector<Recommendation> recommendations() const;
+    long days() const { return days_; }
+
+private:
+    std::vector<int> thresholds_;
+    std::vector<Recommender> recommenders_;
+    std::vector<Figures> rows_;
+    long days_ = 0;
+};
+
+// Plays every person the source gives on up to `threads` threads, each with policies of its own;
+// the sums are made in the source's order, so the figures do not depend on the threads. progress
+// is told the days done after each person.
+Run playAll(DaySource& source, const Replay& replay, const std::vector<std::string>& policies,
+            const std::vector<int>& thresholds, unsigned threads, const std::function<void(long)>& progress = {});
+
+} // namespace replay
