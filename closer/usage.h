@@ -6,6 +6,9 @@
 // Each return to the foreground earns a use, two when it comes within 60 s of one of our closes;
 // older uses count less, halving every kHalfLifeUses uses learned since. The count of uses is the
 // clock: what was learned does not fade while the phone is not used, and the file holds no date.
+// Each application also keeps a few applications that came to the foreground right after it. The
+// pick keeps the two suspects left last and closes the least likely of the others (model/usage.h
+// states the rule; the referee holds this to it).
 //
 // What was learned is read from its file at start (a missing, unreadable or hostile file: start
 // empty) and written back by a run-loop timer at most once a minute after a change, never on
@@ -14,6 +17,7 @@
 #include "platform/foundation/run_loop.h"
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -25,6 +29,10 @@ public:
     static Usage& shared();
 
     inline static constexpr double kHalfLifeUses = 400;
+    inline static constexpr double kFollowWeight = 20;
+    inline static constexpr std::size_t kSuccessorsKept = 4;
+    inline static constexpr std::int64_t kSuccessorLimit = 64;
+    inline static constexpr std::size_t kRecentKept = 2;
     inline static constexpr double kSaveDelay = 60;
     // The file is read only up to this size: what was learned stays far below it.
     inline static constexpr std::size_t kMaximumFileSize = 256 * 1024;
@@ -38,8 +46,11 @@ public:
     void noteForegroundUnlearned(const std::string& bundleID);
     // One of our closes was performed.
     void noteClose(const std::string& bundleID);
-    // Higher is more likely to come to the foreground again soon; 0 for one never seen.
+    // The decayed uses: higher is more likely to come to the foreground again soon; 0 for one
+    // never seen.
     double likelihood(const std::string& bundleID) const;
+    // Of the closable suspects (oldest first), the one to close; nothing for none.
+    std::optional<std::size_t> pick(const std::vector<std::string>& closable) const;
     // Every application learned, most likely first.
     std::vector<std::pair<std::string, double>> ranked() const;
     // Forgets everything and calls off a pending write (tests starting afresh).
@@ -56,6 +67,9 @@ private:
     };
     std::int64_t uses_ = 0;
     std::unordered_map<std::string, Score> scores_;
+    // What came to the foreground right after each application, with counts.
+    std::unordered_map<std::string, std::map<std::string, std::int64_t>> next_;
+    std::optional<std::string> front_; // the application last in front
     std::unordered_map<std::string, sv::Clock::Duration> lastClose_; // run-loop time of our last close of each
     std::optional<sv::RunLoop::TimerId> saveTimer_;
     bool reportedTrouble_ = false;
