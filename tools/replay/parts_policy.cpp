@@ -7,6 +7,7 @@
 
 #include "model/day.h"
 #include "tools/replay/predictors.h"
+#include "tools/replay/replay.h"
 
 #include <algorithm>
 #include <map>
@@ -51,11 +52,13 @@ namespace {
                 auto found = ids_.find(event.what);
                 if (found != ids_.end())
                     stage_->close(found->second, event.time);
-                model_->pinFree(stage_->freeMemoryMB());
+                model_->pinFree(free());
             });
             model::Day& m = *model_;
-            m.memory(stage.totalMB(), stage.baseMB());
-            m.setThreshold(stage.threshold());
+            // The settings file holds only the slider's range: beyond it, memory moves instead.
+            slider_ = sliderSetting(stage.threshold());
+            m.memory(stage.totalMB() - slider_.shiftMB, stage.baseMB());
+            m.setThreshold(slider_.ramValue);
             if (!day.never.empty())
                 m.setNever(day.never);
             if (!day.always.empty())
@@ -129,7 +132,7 @@ namespace {
             model::Day& m = *model_;
             const Day& day = stage_->day();
             // The library reads free memory from the kernel: what the system's killer freed too.
-            m.pinFree(stage_->freeMemoryMB());
+            m.pinFree(free());
             switch (event.kind) {
             case Event::Kind::Launch:
                 m.launch(day.apps[event.app].bundleID);
@@ -168,6 +171,9 @@ namespace {
         }
 
     private:
+        // Free memory as the model is to read it, on the slider's side of the shift.
+        double free() const { return std::max(0.0, stage_->freeMemoryMB() - slider_.shiftMB); }
+
         void keepWhatWasLearned()
         {
             if (learn_ && model_)
@@ -184,6 +190,7 @@ namespace {
         int threshold_ = 0;
         std::map<int, model::Usage> learned_;
         Stage* stage_ = nullptr;
+        SliderSetting slider_;
         std::unique_ptr<model::Day> model_;
         std::unordered_map<std::string, AppId> ids_;
     };
