@@ -32,6 +32,9 @@ public:
     // From the slider, at every update: save the number, show the text.
     void valueIsUpdating(const std::string& text, std::int32_t numberToSave) override;
 
+    // The switch rows bound to the settings file show the reading the library decides by.
+    std::optional<sv::Value> readPreferenceValue(const sv::prefs::PSSpecifier& specifier) const override;
+
     // Takes the pane's screens off the navigation stack, each kind while it is on top: Never
     // screens, then Always screens, then the root pane.
     static void popAllControllers();

@@ -32,8 +32,9 @@ public:
 
     // Switch rows' values in their preferences file: read (the row's default, else nothing, when
     // absent) and written (a locked read-modify-write that keeps every other key and never
-    // writes over an unreadable file). False when nothing was written.
-    std::optional<Value> readPreferenceValue(const PSSpecifier& specifier) const;
+    // writes over an unreadable file). False when nothing was written. A subclass may read its
+    // rows' values its own way, as on the phone.
+    virtual std::optional<Value> readPreferenceValue(const PSSpecifier& specifier) const;
     bool setPreferenceValue(const Value& value, const PSSpecifier& specifier);
 
     // A tap on a link row: its detail controller, made by class name, is pushed. False when the

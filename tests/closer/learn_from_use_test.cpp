@@ -7,6 +7,7 @@
 #include "platform/foundation/plist/property_list.h"
 #include "platform/foundation/run_loop.h"
 #include "tests/closer/closer_fixture.h"
+#include "tests/support/stored_switches.h"
 
 #include <filesystem>
 #include <fstream>
@@ -63,16 +64,21 @@ TEST_F(LearnFromUseTest, OffTheOldestGoesAndNothingIsLearned)
     EXPECT_EQ(sv::RunLoop::main().pendingTimers(), 1u) << "only the chain's wait";
 }
 
-TEST_F(LearnFromUseTest, AValueThatIsNoBooleanIsOff)
+// The switch reads as the pane shows it, whatever kind of value holds it.
+TEST_F(LearnFromUseTest, TheSwitchIsReadAsThePaneShowsIt)
 {
-    slv::updateSettings([](sv::Dictionary& settings) {
-        settings[std::string(slv::key::LearnFromUse)] = sv::Value(1);
-        return true;
-    });
-    useNewsOftenThenRadioOnce();
-    lowMemoryLeaveOfMaps();
-    EXPECT_EQ(closes(), Lines { "closed news" });
-    EXPECT_TRUE(Usage::shared().ranked().empty());
+    for (const sv::test::StoredSwitch& c : sv::test::storedSwitches()) {
+        Usage::shared().reset();
+        slv::updateSettings([&](sv::Dictionary& settings) {
+            settings.erase(std::string(slv::key::LearnFromUse));
+            if (c.stored)
+                settings[std::string(slv::key::LearnFromUse)] = *c.stored;
+            return true;
+        });
+        EXPECT_EQ(slv::learnFromUse(slv::settingsSnapshot().get()), c.on) << c.what;
+        play({ "launch news", "state news 4" });
+        EXPECT_EQ(Usage::shared().ranked().empty(), !c.on) << c.what << ": a use learned only while on";
+    }
 }
 
 TEST_F(LearnFromUseTest, TheAlwaysListAndCloseEveryAppStillCloseTheOneThatLeaves)
