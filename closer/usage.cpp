@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <limits>
 
 extern "C" [[gnu::visibility("default")]] void SleepwrightShowUsage(void (*line)(const char*, double, void*),
                                                                     void* context)
@@ -54,9 +56,9 @@ void Usage::load()
             continue;
         std::map<std::string, std::int64_t> row;
         for (const auto& [successor, counted] : *next) {
-            const auto* count = std::get_if<std::int64_t>(&counted.storage());
-            if (count && *count > 0 && *count < kSuccessorLimit)
-                row[successor] = *count;
+            const auto* times = std::get_if<std::int64_t>(&counted.storage());
+            if (times && *times > 0 && *times < kSuccessorLimit)
+                row[successor] = *times;
         }
         if (!row.empty())
             next_[bundleID] = std::move(row);
@@ -100,10 +102,15 @@ void Usage::noteForeground(const std::string& bundleID)
             earned = 2;
         lastClose_.erase(closed);
     }
-    double value = likelihood(bundleID) + earned;
-    ++uses_;
-    // Brought to the new count: the use just learned is one use old already.
-    scores_[bundleID] = Score { value * std::exp2(-1 / kHalfLifeUses), uses_ };
+    // Past the end of its range the count stands still: what was learned no longer fades.
+    bool counted = uses_ < std::numeric_limits<std::int64_t>::max();
+    double value = std::min(likelihood(bundleID) + earned, std::numeric_limits<double>::max());
+    if (counted) {
+        ++uses_;
+        // Brought to the new count: the use just learned is one use old already.
+        value *= std::exp2(-1 / kHalfLifeUses);
+    }
+    scores_[bundleID] = Score { value, uses_ };
     changed();
 }
 
@@ -163,17 +170,20 @@ void Usage::changed()
     });
 }
 
-void Usage::save()
+// The file holding the count most likely of the ranked applications.
+std::vector<std::uint8_t> Usage::fileOf(const std::vector<std::pair<std::string, double>>& ranked, std::size_t count) const
 {
     namespace key = slv::usage::key;
     sv::Dictionary apps;
-    for (const auto& [bundleID, score] : scores_) {
+    for (std::size_t i = 0; i < count && i < ranked.size(); ++i) {
+        const std::string& bundleID = ranked[i].first;
+        const Score& score = scores_.at(bundleID);
         sv::Dictionary record { { std::string(key::Score), sv::Value(score.value) },
                                 { std::string(key::At), sv::Value(score.at) } };
         if (auto row = next_.find(bundleID); row != next_.end()) {
             sv::Dictionary next;
-            for (const auto& [successor, count] : row->second)
-                next[successor] = sv::Value(count);
+            for (const auto& [successor, counted] : row->second)
+                next[successor] = sv::Value(counted);
             record[std::string(key::Next)] = sv::Value(std::move(next));
         }
         apps[bundleID] = sv::Value(std::move(record));
@@ -182,7 +192,26 @@ void Usage::save()
                           { std::string(key::Applications), sv::Value(std::move(apps)) } };
     if (front_)
         file[std::string(key::Front)] = sv::Value(*front_);
-    if (!sv::plist::writeFile(slv::usage::Path, sv::Value(std::move(file))) && !reportedTrouble_) {
+    return sv::plist::serializeForFile(sv::Value(std::move(file)));
+}
+
+void Usage::save()
+{
+    auto ranked = this->ranked();
+    std::size_t count = std::min(ranked.size(), kMostKept);
+    auto bytes = fileOf(ranked, count);
+    if (bytes.size() > kMaximumWrittenSize) {
+        // Identifiers of unusual length: the largest count that fits, found by halving.
+        std::size_t fits = 0, over = count;
+        while (over - fits > 1) {
+            std::size_t middle = fits + (over - fits) / 2;
+            (fileOf(ranked, middle).size() <= kMaximumWrittenSize ? fits : over) = middle;
+        }
+        bytes = fileOf(ranked, fits);
+    }
+    bool written = !bytes.empty() && bytes.size() <= kMaximumWrittenSize
+        && sv::fs::writeDataAtomically(slv::usage::Path, bytes.data(), bytes.size());
+    if (!written && !reportedTrouble_) {
         reportedTrouble_ = true;
         sv::log("Sleep Vane: cannot keep what Learn From Use learned in %s", std::string(slv::usage::Path).c_str());
     }

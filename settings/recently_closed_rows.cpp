@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
+#include <limits>
 #include <map>
 
 namespace {
@@ -20,16 +22,51 @@ std::map<std::string, const sv::Dictionary*, std::less<>> catalogueOf(const sv::
     return records;
 }
 
+// What the library writes: free memory as its signed 32-bit figure, which is never below 0, and a
+// reopen within the minute after the close.
+slv::history::Record plausible(slv::history::Record record)
+{
+    if (record.freeMemory && (*record.freeMemory < 0 || *record.freeMemory > std::numeric_limits<std::int32_t>::max()))
+        record.freeMemory.reset();
+    if (record.reopenedAfter && !(*record.reopenedAfter >= 0 && *record.reopenedAfter <= slv::history::kReopenWindow))
+        record.reopenedAfter.reset();
+    return record;
+}
+
+// Our sentences read left to right. Where one begins with text from the files, a left-to-right
+// mark says so first: Pango takes a line's direction from its first strong character even when
+// that is inside an isolate (a Hebrew name, or an override mark).
+std::string leftToRight(std::string sentence)
+{
+    return sentence.starts_with("\u2068") ? "\u200e" + sentence : sentence;
+}
+
 } // namespace
+
+std::string isolated(std::string_view text)
+{
+    if (std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+        return std::string(text);
+    return "\u2068" + std::string(text) + "\u2069";
+}
 
 std::string SLVRecentlyClosedRow::detail() const
 {
-    std::string text = record.reason;
+    std::string text = leftToRight(isolated(record.reason));
     if (record.freeMemory)
         text += " \u00b7 " + std::to_string(*record.freeMemory) + " MB free";
     if (record.reopenedAfter)
         text += " \u00b7 " + reopenedText(*record.reopenedAfter);
     return text;
+}
+
+std::string SLVRecentlyClosedRow::ago(double now) const
+{
+    constexpr double kClockSetBack = 86400;
+    double date = record.date.secondsSince2001;
+    if (!(date >= 0 && date <= now + kClockSetBack))
+        return {};
+    return howLongAgo(now - date);
 }
 
 std::vector<SLVRecentlyClosedRow> recentlyClosedRows(const std::vector<slv::history::Record>& history,
@@ -44,12 +81,12 @@ std::vector<SLVRecentlyClosedRow> recentlyClosedRows(const std::vector<slv::hist
         row.bundleID = record->bundleID;
         row.name = record->bundleID;
         if (auto found = catalogue.find(record->bundleID); found != catalogue.end()) {
-            if (const std::string* name = sv::findString(*found->second, slv::key::AppName))
+            if (const std::string* name = sv::findString(*found->second, slv::key::AppName); name && !name->empty())
                 row.name = *name;
             if (const std::string* icon = sv::findString(*found->second, slv::key::IconPath))
                 row.iconPath = *icon;
         }
-        row.record = *record;
+        row.record = plausible(*record);
         row.isNever = slv::listContains(never, record->bundleID);
         row.isAlways = slv::listContains(always, record->bundleID);
         rows.push_back(std::move(row));
@@ -59,7 +96,7 @@ std::vector<SLVRecentlyClosedRow> recentlyClosedRows(const std::vector<slv::hist
 
 std::string SLVNeverSuggestion::message() const
 {
-    return name + " came back soon after " + std::to_string(regrettedCloses) + " closes. Never close it?";
+    return leftToRight(isolated(name)) + " came back soon after " + std::to_string(regrettedCloses) + " closes. Never close it?";
 }
 
 std::optional<SLVNeverSuggestion> neverSuggestion(const std::vector<SLVRecentlyClosedRow>& rows)

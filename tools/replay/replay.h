@@ -44,7 +44,7 @@ struct DeviceSize {
 
 // What the pane's slider can set, in MB: the settings file's threshold reads as the nearer end
 // of this range, whatever is stored.
-inline constexpr int kSliderMinimumMB = 30, kSliderMaximumMB = 300;
+inline constexpr int kSliderMinimumMB = int(model::kMinimumThreshold), kSliderMaximumMB = int(model::kMaximumThreshold);
 inline bool sliderHolds(int threshold) { return threshold >= kSliderMinimumMB && threshold <= kSliderMaximumMB; }
 
 // A threshold as the library can be made to play it: the slider at the nearer end of its range,
