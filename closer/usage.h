@@ -38,10 +38,11 @@ public:
     inline static constexpr double kSaveDelay = 60;
     // The file is read only up to this size.
     inline static constexpr std::size_t kMaximumFileSize = 256 * 1024;
-    // What the file keeps: the 500 most likely applications, more than a phone holds installed
-    // (about 85 KB with identifiers of ordinary length, a third of the read limit), and fewer
-    // when their identifiers are so long that the file would pass half the read limit.
-    inline static constexpr std::size_t kMostKept = 500;
+    // What the file keeps: the 200 most likely applications, more than a phone holds installed
+    // (with identifiers of ordinary length and four successors each, about 100 KB, under half the
+    // read limit), and fewer when their identifiers are so long that the file would pass half the
+    // read limit.
+    inline static constexpr std::size_t kMostKept = 200;
     inline static constexpr std::size_t kMaximumWrittenSize = kMaximumFileSize / 2;
 
     // Reads what was learned from the file (at start).

@@ -253,6 +253,32 @@ TEST_F(LearnFromUseTest, AFileOfManyApplicationsKeepsTheMostLikelyAndReadsBack)
     EXPECT_EQ(Usage::shared().ranked().front().first, longName + "199");
 }
 
+// Successors make each record larger: the bound's count of applications with four each, with
+// identifiers of ordinary length, still fits under half the read limit, all of them kept.
+TEST_F(LearnFromUseTest, TheBoundsCountWithFourSuccessorsEachFitsAndReadsBack)
+{
+    play({ "settings learnFromUse on" });
+    const std::string prefix = "com.example.installed.application";
+    auto name = [&](std::size_t i) { return prefix + std::to_string(i % Usage::kMostKept); };
+    for (std::size_t step = 1; step <= 4; ++step)
+        for (std::size_t i = 0; i < Usage::kMostKept; ++i) {
+            Usage::shared().noteForeground(name(i));
+            Usage::shared().noteForeground(name(i + step * 7));
+        }
+    play({ "wait 60" });
+    ASSERT_TRUE(std::filesystem::exists(usagePath()));
+    auto size = std::filesystem::file_size(usagePath());
+    EXPECT_LE(size, Usage::kMaximumFileSize / 2);
+    auto read = sv::test::runProcess({ "/usr/bin/env", "python3", "-c",
+                                       "import plistlib,sys\n"
+                                       "a=plistlib.load(open(sys.argv[1],'rb'))['Applications']\n"
+                                       "print(len(a), min(len(r.get('Next', {})) for r in a.values()))\n",
+                                       usagePath() },
+                                     "");
+    ASSERT_EQ(read.status, 0) << read.err;
+    EXPECT_EQ(read.out, std::to_string(Usage::kMostKept) + " 4\n") << size << " bytes";
+}
+
 // A hand-made file at the end of the counts' range: every count stays there instead of wrapping.
 TEST_F(LearnFromUseTest, CountsAtTheEndOfTheirRangeSaturate)
 {
