@@ -73,6 +73,12 @@ inline bool learnFromUse(const sv::Dictionary* settings)
     return on && *on;
 }
 
+// Close Every App ("alwaysKill"): what reads as a boolean there; off when absent or unreadable.
+inline bool closeEveryApp(const sv::Dictionary* settings)
+{
+    return settings && sv::findBool(*settings, key::AlwaysKill, false);
+}
+
 // The threshold the pane shows when "ramValue" is absent, and the library's when there is no file.
 inline constexpr int kDefaultRamValue = 175;
 

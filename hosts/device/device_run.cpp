@@ -16,7 +16,6 @@
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
-#include <map>
 #include <optional>
 #include <poll.h>
 #include <string>
@@ -253,24 +252,12 @@ bool pump(int& fd, std::string& partial, const std::string& tag, std::FILE* to, 
     return true;
 }
 
-// Says on each close marker why it happened, from the library's close history where it has one.
-void labelFromHistory(device::Timeline& timeline, const fs::path& root)
+// Names each close marker as the pane names the application and says why it happened, from
+// the library's close history where it has one.
+void describeCloses(device::Timeline& timeline, const fs::path& root)
 {
     sv::fs::setDeviceRoot(fs::absolute(root).lexically_normal().string());
-    std::map<std::string, std::vector<std::string>> labels;
-    for (const slv::history::Record& record : slv::history::read()) {
-        std::string label = device::shortName(record.bundleID) + ": " + record.reason;
-        if (record.freeMemory)
-            label += " " + std::to_string(*record.freeMemory) + " MB";
-        if (record.reopenedAfter) {
-            char back[48];
-            std::snprintf(back, sizeof back, ", back after %.0f s", *record.reopenedAfter);
-            label += back;
-        }
-        labels[record.bundleID].push_back(label);
-    }
-    for (const auto& [bundleID, texts] : labels)
-        timeline.labelCloses(bundleID, texts);
+    timeline.describeCloses(slv::history::read(), slv::settingsSnapshot().get());
 }
 
 } // namespace
@@ -342,7 +329,7 @@ int main(int argc, char** argv)
         }
     }
     if (!options->timeline.empty()) {
-        labelFromHistory(timeline, options->root);
+        describeCloses(timeline, options->root);
         if (!device::writeTimelinePicture(timeline, fs::absolute(options->timeline).string())) {
             std::fprintf(stderr, "%s: cannot write %s\n", kProgram, options->timeline.c_str());
             status = 1;

@@ -1,5 +1,5 @@
 // The events a picture of the run is drawn from: what the kernel reports as free, the threshold
-// the library would compare it with, and the telephone.
+// the library would compare it with, Close Every App, and the telephone.
 #include "contract/settings_contract.h"
 #include "contract/threshold.h"
 #include "hosts/springboard/device.h"
@@ -13,6 +13,7 @@ namespace {
     struct Reported {
         std::optional<double> freeMB;
         std::optional<std::int64_t> threshold;
+        bool closeEveryApp = false; // off from the start goes without saying
         Call call = Call::None;
     };
 
@@ -27,12 +28,6 @@ namespace {
         return "none";
     }
 
-    // The threshold the library and the pane read.
-    std::int64_t threshold()
-    {
-        return slv::threshold(slv::settingsSnapshot().get());
-    }
-
     void reportChanges(Reported& reported)
     {
         const Device& device = Device::shared();
@@ -43,9 +38,15 @@ namespace {
             std::snprintf(text, sizeof text, "free %g", free);
             home.event(text);
         }
-        if (std::int64_t value = threshold(); reported.threshold != value) {
+        // Read as the library and the pane read them.
+        auto settings = slv::settingsSnapshot();
+        if (std::int64_t value = slv::threshold(settings.get()); reported.threshold != value) {
             reported.threshold = value;
             home.event("threshold " + std::to_string(value));
+        }
+        if (bool on = slv::closeEveryApp(settings.get()); reported.closeEveryApp != on) {
+            reported.closeEveryApp = on;
+            home.event(on ? "alwaysKill on" : "alwaysKill off");
         }
         if (reported.call != device.call()) {
             reported.call = device.call();
