@@ -49,7 +49,7 @@ void printUsage(std::FILE* to)
                  "       %s --help | --version\n"
                  "Installs both deliverables into a simulated device and plays the hosts on it at once.\n"
                  "  --root <folder>             the device root: a new or empty folder, or one laid out before\n"
-                 "                              (by this program, a host or cmake --install)\n"
+                 "                              (by this program, a host or CMake's install)\n"
                  "  --fresh                     start the device anew: what the last run left there is removed\n"
                  "  --springboard <scenario>    play the home-screen host (springboard-host) on it\n"
                  "  --preferences <scenario>    play the Settings host (preferences-host) on it, at the same time\n"
