@@ -73,7 +73,7 @@ int main(int argc, char** argv)
     static bool memoryEvents = false;
     static std::string root;
     sv::host::HostParts parts;
-    parts.memoryEventsHelp = "also report free memory, the threshold, Close Every App and the call as they change";
+    parts.memoryEventsHelp = "also report free memory, the threshold, the two switches (Close Every App, Learn From Use) and the call as they change";
     parts.configure = [](const sv::host::HostOptions& options) {
         memoryEvents = options.memoryEvents;
         root = options.root;
