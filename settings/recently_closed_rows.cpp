@@ -1,26 +1,14 @@
 #include "settings/recently_closed_rows.h"
 
+#include "contract/catalogue.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <limits>
-#include <map>
 
 namespace {
-
-// The catalogue records by identifier; a later record of the same identifier wins, as it does
-// in the choosers' sections.
-std::map<std::string, const sv::Dictionary*, std::less<>> catalogueOf(const sv::Dictionary& settings)
-{
-    std::map<std::string, const sv::Dictionary*, std::less<>> records;
-    if (const sv::Array* data = sv::findArray(settings, slv::key::ApplicationData))
-        for (const sv::Value& entry : *data)
-            if (const sv::Dictionary* record = entry.asDictionary())
-                if (const std::string* id = sv::findString(*record, slv::key::BundleID))
-                    records[*id] = record;
-    return records;
-}
 
 // What the library writes: free memory as its signed 32-bit figure, which is never below 0, and a
 // reopen within the minute after the close.
@@ -72,20 +60,17 @@ std::string SLVRecentlyClosedRow::ago(double now) const
 std::vector<SLVRecentlyClosedRow> recentlyClosedRows(const std::vector<slv::history::Record>& history,
                                                      const sv::Dictionary& settings)
 {
-    auto catalogue = catalogueOf(settings);
+    auto catalogue = slv::catalogueRecords(settings);
     const sv::Array* never = sv::findArray(settings, slv::key::NeverIdentifiers);
     const sv::Array* always = sv::findArray(settings, slv::key::AlwaysIdentifiers);
     std::vector<SLVRecentlyClosedRow> rows;
     for (auto record = history.rbegin(); record != history.rend(); ++record) {
         SLVRecentlyClosedRow row;
         row.bundleID = record->bundleID;
-        row.name = record->bundleID;
-        if (auto found = catalogue.find(record->bundleID); found != catalogue.end()) {
-            if (const std::string* name = sv::findString(*found->second, slv::key::AppName); name && !name->empty())
-                row.name = *name;
+        row.name = slv::applicationName(catalogue, record->bundleID);
+        if (auto found = catalogue.find(record->bundleID); found != catalogue.end())
             if (const std::string* icon = sv::findString(*found->second, slv::key::IconPath))
                 row.iconPath = *icon;
-        }
         row.record = plausible(*record);
         row.isNever = slv::listContains(never, record->bundleID);
         row.isAlways = slv::listContains(always, record->bundleID);

@@ -28,7 +28,7 @@ inline constexpr double kFloorShare = 0.05;
 inline constexpr double kLowMarginMB = 100;
 
 // The device a run plays on unless --device says otherwise: 3 GB, a third of it held by the
-// system (see options.cpp's help and the README for why).
+// system (docs/replay.md says why).
 inline constexpr double kDefaultTotalMB = 3072, kDefaultBaseMB = 1024;
 
 struct DeviceSize {
