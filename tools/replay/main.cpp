@@ -9,6 +9,7 @@
 #include "tools/replay/run.h"
 #include "tools/replay/trace.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -151,11 +152,16 @@ int main(int argc, char** argv)
         while (source->next(days)) {
             run->add(days.empty() ? "" : days.front().person.empty() ? days.front().label : days.front().person,
                      player.play(days));
+            // The rules, and Learn From Use's rule when it is played (each day learned from nothing,
+            // as the host starts).
             for (const replay::Day& day : days)
-                for (int threshold : o.thresholds) {
-                    ++checked;
-                    disagreed += !check.check(day, threshold, replayer, o.device, footprints, &checkedCloses);
-                }
+                for (int threshold : o.thresholds)
+                    for (const char* policy : { "parts", "learn-from-use" }) {
+                        if (std::find(o.policies.begin(), o.policies.end(), policy) == o.policies.end())
+                            continue;
+                        ++checked;
+                        disagreed += !check.check(day, threshold, replayer, o.device, footprints, &checkedCloses, policy);
+                    }
             progress.step(run->days());
         }
     }
@@ -173,7 +179,7 @@ int main(int argc, char** argv)
         return fail("cannot write " + o.chart);
     if (o.checkLibrary) {
         std::fprintf(o.json ? stderr : stdout,
-                     "check-library: %ld day replays (days x thresholds) played by the library, %ld closes, %s\n",
+                     "check-library: %ld day replays (days x thresholds x parts and learn-from-use, those played) by the library, %ld closes, %s\n",
                      checked, checkedCloses, disagreed ? (std::to_string(disagreed) + " disagreed").c_str() : "every close agreed");
         if (disagreed)
             status = 3;

@@ -15,7 +15,7 @@ struct Options {
     int days = 7, people = 50;
     unsigned seed = 1;
     Habits habits;
-    DeviceSize device;
+    DeviceSize device { kDefaultTotalMB, kDefaultBaseMB };
     std::string footprints;
     std::vector<int> thresholds = { 50, 100, 150, 200, 250, 300 };
     std::vector<std::string> policies = policyNames();
