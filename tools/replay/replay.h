@@ -21,7 +21,8 @@ namespace replay {
 
 // The floor's default, as a share of total memory: the critical level at which the memory-status
 // killer of the phone's kernel starts closing applications, 5 % of physical memory (XNU,
-// bsd/kern/kern_memorystatus.c, critical_threshold_percentage = 5; 4 on devices over 3 GB).
+// bsd/kern/kern_memorystatus.c, critical_threshold_percentage = 5). The kernel lowers it to 4 % on
+// devices over 3 GB; the replay keeps 5 % for every device (--device floor= sets another).
 inline constexpr double kFloorShare = 0.05;
 // minutes_low counts the time free memory is under the floor plus this margin, the same line for
 // every threshold: about one median application's footprint (90 MB) from the killer.
