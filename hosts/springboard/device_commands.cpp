@@ -113,7 +113,7 @@ namespace {
         std::string what = words.size() == 2 ? words[1] : "";
         std::string line;
         if (what == "suspects") {
-            const std::vector<sv::rt::Ref>* suspects = device.suspects();
+            const SuspectList* suspects = device.suspects();
             line = "suspects";
             if (!suspects)
                 line += " (unavailable)";
