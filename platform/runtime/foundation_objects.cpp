@@ -18,14 +18,6 @@ namespace {
         }
     };
 
-    const char* utf8String(id self, SEL) { return state<StringState>(self)->text.c_str(); }
-    unsigned long stringLength(id self, SEL) { return state<StringState>(self)->text.size(); }
-    bool isEqualToString(id self, SEL, id other)
-    {
-        const std::string* theirs = stringValue(other);
-        return theirs && *theirs == state<StringState>(self)->text;
-    }
-
     unsigned long count(id self, SEL) { return state<ListState>(self)->list().size(); }
     id objectAtIndex(id self, SEL, unsigned long index)
     {
@@ -39,12 +31,7 @@ namespace {
 
     Class stringClass()
     {
-        static Class cls = ClassBuilder("NSString")
-                               .state<StringState>()
-                               .method("UTF8String", &utf8String)
-                               .method("length", &stringLength)
-                               .method("isEqualToString:", &isEqualToString)
-                               .registerClass();
+        static Class cls = ClassBuilder("NSString").state<StringState>().registerClass();
         return cls;
     }
 

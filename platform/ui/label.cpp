@@ -66,13 +66,6 @@ void UILabel::setAdjustsFontSizeToFitWidth(bool adjusts)
     setNeedsDisplay();
 }
 
-void UILabel::setMinimumFontSize(float size)
-{
-    if (std::isfinite(size) && size >= 0)
-        minimumFontSize_ = size;
-    setNeedsDisplay();
-}
-
 UIFont UILabel::fittedFont() const
 {
     if (!adjustsFontSizeToFitWidth_ || numberOfLines_ != 1 || text_.empty())
@@ -80,7 +73,8 @@ UIFont UILabel::fittedFont() const
     float width = bounds().width();
     UIFont font = font_;
     // Half-point steps down to the minimum.
-    while (font.widthOfText(text_) > width && font.pointSize() - 0.5f >= std::max(minimumFontSize_, 1.0f))
+    constexpr float kMinimumFontSize = 6;
+    while (font.widthOfText(text_) > width && font.pointSize() - 0.5f >= kMinimumFontSize)
         font = font.fontWithSize(font.pointSize() - 0.5f);
     return font;
 }

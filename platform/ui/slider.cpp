@@ -151,7 +151,7 @@ void UISlider::follow(const UITouch& touch)
     Point location = touch.locationInView(this);
     float before = value_;
     setValue(valueForLocation({ location.x - touchOffset_, location.y }));
-    if (continuous_ && value_ != before)
+    if (value_ != before)
         sendActionsForControlEvents(UIControlEventValueChanged);
 }
 
@@ -176,11 +176,8 @@ bool UISlider::continueTrackingWithTouch(const UITouch& touch, const UIEvent*)
 
 void UISlider::endTrackingWithTouch(const UITouch* touch, const UIEvent*)
 {
-    float before = value_;
     if (touch)
         follow(*touch);
-    if (!continuous_ && value_ != before)
-        sendActionsForControlEvents(UIControlEventValueChanged);
 }
 
 void UISlider::cancelTrackingWithEvent(const UIEvent*) { }

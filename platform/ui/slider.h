@@ -26,8 +26,6 @@ public:
     void setMinimumValue(float value);
     float maximumValue() const { return maximumValue_; }
     void setMaximumValue(float value);
-    bool isContinuous() const { return continuous_; }
-    void setContinuous(bool continuous) { continuous_ = continuous; }
 
     virtual Rect trackRectForBounds(const Rect& bounds) const;
     virtual Rect thumbRectForBounds(const Rect& bounds, const Rect& trackRect, float value) const;
@@ -56,7 +54,6 @@ private:
     float value_ = 0;
     float minimumValue_ = 0;
     float maximumValue_ = 1;
-    bool continuous_ = true;
     float touchOffset_ = 0;
 };
 

@@ -183,14 +183,6 @@ std::shared_ptr<UIView> UIView::viewWithTag(int tag)
     return nullptr;
 }
 
-UIView* UIView::rootView()
-{
-    UIView* v = this;
-    while (v->superview_)
-        v = v->superview_;
-    return v;
-}
-
 Point UIView::convertPointToView(Point point, const UIView* view) const
 {
     // Up to the root, then down to the other view.
@@ -218,15 +210,8 @@ Point UIView::convertPointFromView(Point point, const UIView* view) const
     return point;
 }
 
-Rect UIView::convertRectToView(const Rect& rect, const UIView* view) const
-{
-    Point origin = convertPointToView(rect.origin, view);
-    return { origin.x, origin.y, rect.width(), rect.height() };
-}
-
 void UIView::setNeedsDisplay()
 {
-    needsDisplay_ = true;
     ++displayRequests_;
 }
 

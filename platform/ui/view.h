@@ -57,26 +57,20 @@ public:
     bool isDescendantOfView(const UIView* view) const;
     // This view or the first descendant (depth first, in subview order) with the tag.
     std::shared_ptr<UIView> viewWithTag(int tag);
-    // The root of the hierarchy this view is in (itself when it has no superview).
-    UIView* rootView();
 
     // Coordinates between this view and another of the same hierarchy (null: the root's).
     Point convertPointToView(Point point, const UIView* view) const;
     Point convertPointFromView(Point point, const UIView* view) const;
-    Rect convertRectToView(const Rect& rect, const UIView* view) const;
 
     // Drawing: paint has drawRect paint the view's own content (not its subviews) into the
     // current context. Views that draw through another view pass the request on.
     virtual void setNeedsDisplay();
-    bool needsDisplay() const { return needsDisplay_; }
     // How many times a redraw was asked for since the view was made (tests and hosts).
     int displayRequests() const { return displayRequests_; }
-    void displayed() { needsDisplay_ = false; }
     void paint(const Rect& rect) { drawRect(rect); }
 
     // Layout: layoutSubviews runs on layoutIfNeeded once a layout was asked for.
     void setNeedsLayout() { needsLayout_ = true; }
-    bool needsLayout() const { return needsLayout_; }
     // Lays out this view and, then, its subviews.
     void layoutIfNeeded();
 
@@ -121,7 +115,6 @@ private:
     std::optional<UIColor> backgroundColor_;
     UIView* superview_ = nullptr;
     std::vector<std::shared_ptr<UIView>> subviews_;
-    bool needsDisplay_ = true;
     bool needsLayout_ = true;
     int displayRequests_ = 0;
     std::optional<AlphaAnimation> lastAlphaAnimation_;

@@ -65,7 +65,6 @@ protected:
 
     static std::string path() { return sv::fs::resolve(slv::diary::Path); }
     static std::string asidePath() { return sv::fs::resolve(slv::diary::SetAsidePath); }
-    static std::string otherPath() { return sv::fs::resolve("/var/mobile/Library/Other.txt"); }
 
     // The diary's lines after its header, once the writer is done.
     Lines lines()
