@@ -78,16 +78,29 @@ Recommendation Recommender::result() const
     return r;
 }
 
-std::optional<Recommendation> recommend(const std::vector<Day>& days, const Replay& replay, const std::string& policy,
-                                        const std::vector<int>& thresholds)
+bool playThreshold(const std::vector<Day>& days, const Replay& replay, const std::string& policy, int threshold,
+                   Recommender& recommender, Figures* figures)
 {
     auto played = makePolicy(policy);
     if (!played)
+        return false;
+    for (const Day& day : days) {
+        Figures f = replay.play(day, *played, threshold);
+        recommender.add(day.person.empty() ? day.label : day.person, threshold, f);
+        if (figures)
+            figures->add(f);
+    }
+    return true;
+}
+
+std::optional<Recommendation> recommend(const std::vector<Day>& days, const Replay& replay, const std::string& policy,
+                                        const std::vector<int>& thresholds)
+{
+    if (!makePolicy(policy))
         return std::nullopt;
     Recommender recommender(policy, thresholds);
-    for (const Day& day : days)
-        for (int threshold : recommender.thresholds())
-            recommender.add(day.person.empty() ? day.label : day.person, threshold, replay.play(day, *played, threshold));
+    for (int threshold : recommender.thresholds())
+        playThreshold(days, replay, policy, threshold, recommender);
     return recommender.result();
 }
 

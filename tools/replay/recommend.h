@@ -47,6 +47,12 @@ private:
 // The lowest of the thresholds (ascending) whose days are without a system kill often enough.
 std::optional<std::size_t> lowestQualifying(const std::vector<long>& days, const std::vector<long>& withoutKill);
 
+// Plays the days (a person's days together, in order) under a new policy of that name at one
+// threshold, telling the recommender each day's figures (and figures, when given); false when
+// the policy is unknown. What the policy learns is carried over a person's days, as in a run.
+bool playThreshold(const std::vector<Day>& days, const Replay& replay, const std::string& policy, int threshold,
+                   Recommender& recommender, Figures* figures = nullptr);
+
 // Plays the days (a person's days together, in order) under the policy at each threshold and
 // recommends one; nothing when the policy is unknown.
 std::optional<Recommendation> recommend(const std::vector<Day>& days, const Replay& replay, const std::string& policy,

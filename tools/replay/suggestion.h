@@ -1,0 +1,78 @@
+#pragma once
+// A threshold suggested from this phone's own diary, for the settings pane: the diary's days
+// (diary_trace.h) replayed on the device the diary shows, under the rules the phone uses with a
+// diary (Learn From Use is on, and its lists), at every value the pane's slider holds, and the
+// recommendation the tool makes of the same figures (recommend.h). Thresholds above the slider are
+// played too, so that "more than the slider holds" is told from "none at all". The work goes a
+// step at a time (reading the diary, then one threshold a step), so that a caller can spread it
+// over turns of its run loop.
+
+#include "tools/replay/diary_trace.h"
+#include "tools/replay/recommend.h"
+
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace replay {
+
+struct SliderRange {
+    int minimum = 30, maximum = 300, step = 5;
+};
+
+class Suggestion {
+public:
+    static constexpr long kLeastDays = 2;
+    static constexpr const char* kPolicy = "learn-from-use";
+    // Thresholds above the slider are played this far apart, up to what the phone leaves to
+    // applications (at least one of them, at most the tool's 1000 MB).
+    static constexpr int kBeyondStep = 50;
+    static constexpr int kHighest = 1000;
+
+    enum class Outcome { TooLittle, Within, AboveSlider, None };
+
+    // diary: the diary's text; current: the threshold the slider shows; lists: the settings file's.
+    Suggestion(std::string diary, SliderRange slider, int current, Lists lists);
+    Suggestion(const Suggestion&) = delete;
+    Suggestion& operator=(const Suggestion&) = delete;
+
+    // One step of the work; false once none is left.
+    bool step();
+    bool done() const { return done_; }
+
+    // Once done:
+    Outcome outcome() const { return outcome_; }
+    // Within: the threshold to suggest; AboveSlider: the lowest above the slider that qualifies.
+    int threshold() const { return recommendation_.threshold.value_or(0); }
+    // Days of use replayed.
+    long days() const { return days_; }
+    // Closes regretted within 10 minutes, a day, at a threshold played (a slider value, one above
+    // it, or the current one); nothing for another.
+    std::optional<double> regrettedPerDay(int threshold) const;
+    const Recommendation& recommendation() const { return recommendation_; }
+    const Footprints& footprints() const { return footprints_; }
+
+private:
+    void read();
+    void finish();
+
+    std::string diary_;
+    SliderRange slider_;
+    int current_;
+    Lists lists_;
+    Footprints footprints_;
+    std::vector<Day> replayed_;
+    std::unique_ptr<Replay> replay_;
+    std::unique_ptr<Recommender> recommender_;
+    std::vector<int> thresholds_; // to play, in order
+    std::size_t next_ = 0;
+    std::map<int, Figures> played_;
+    bool read_ = false, done_ = false;
+    long days_ = 0;
+    Outcome outcome_ = Outcome::TooLittle;
+    Recommendation recommendation_;
+};
+
+} // namespace replay
