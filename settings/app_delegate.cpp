@@ -146,10 +146,9 @@ void SLVAppDelegate::showSuggestion()
             suggestion_.reset();
         return;
     }
-    int current = ramSlider ? static_cast<int>(ramSlider->value()) : slv::kDefaultRamValue;
     auto group = sv::prefs::PSSpecifier::preferenceSpecifierNamed("", sv::prefs::PSCellType::Group);
     group->setIdentifier(std::string(kSuggestedGroup));
-    group->setProperty("footerText", sv::Value(suggestion_->footer(current)));
+    group->setProperty("footerText", sv::Value(suggestion_->footer()));
     if (!insertSpecifier(group, kRamSliderRow))
         return;
     auto figure = suggestion_->rowThreshold();
@@ -188,19 +187,6 @@ void SLVAppDelegate::applySuggestion()
     valueIsUpdating(formatInteger("%i MB", *figure), *figure);
 }
 
-void SLVAppDelegate::refreshSuggestionFooter(int current)
-{
-    auto group = suggestion_ ? specifierForID(kSuggestedGroup) : nullptr;
-    if (!group)
-        return;
-    std::string footer = suggestion_->footer(current);
-    if (footer == group->footerText())
-        return;
-    group->setProperty("footerText", sv::Value(footer));
-    if (isViewLoaded())
-        view()->setNeedsLayout();
-}
-
 void SLVAppDelegate::finishLoad()
 {
     auto always = cachedCellForSpecifierID(kAlwaysRow);
@@ -219,7 +205,6 @@ void SLVAppDelegate::valueIsUpdating(const std::string& text, std::int32_t numbe
     if (auto cell = cachedCellForSpecifierID(kRamSliderRow))
         if (auto label = labelWithTag(*cell, kMemoryLabelTag))
             label->setText(text);
-    refreshSuggestionFooter(numberToSave);
 }
 
 bool SLVAppDelegate::setPreferenceValue(const sv::Value& value, const sv::prefs::PSSpecifier& specifier)

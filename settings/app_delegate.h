@@ -55,7 +55,6 @@ public:
 
 private:
     SLVAppDelegate() = default;
-    void refreshSuggestionFooter(int current);
 
     std::shared_ptr<SLVThresholdSuggestion> suggestion_;
 };

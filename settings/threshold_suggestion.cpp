@@ -43,14 +43,14 @@ std::shared_ptr<SLVThresholdSuggestion> SLVThresholdSuggestion::start(int curren
     std::shared_ptr<SLVThresholdSuggestion> self(new SLVThresholdSuggestion);
     self->done_ = std::move(done);
     self->current_ = current;
-    self->scheduleStep();
+    self->scheduleStep(kFirstStep);
     return self;
 }
 
-void SLVThresholdSuggestion::scheduleStep()
+void SLVThresholdSuggestion::scheduleStep(double delay)
 {
     std::weak_ptr<SLVThresholdSuggestion> weak = weak_from_this();
-    sv::RunLoop::main().scheduleTimer(0, [weak] {
+    sv::RunLoop::main().scheduleTimer(delay, [weak] {
         if (auto self = weak.lock())
             self->step();
     });
@@ -93,8 +93,9 @@ std::optional<int> SLVThresholdSuggestion::rowThreshold() const
     }
 }
 
-std::string SLVThresholdSuggestion::footer(int current) const
+std::string SLVThresholdSuggestion::footer() const
 {
+    int current = current_;
     if (!shown())
         return {};
     const replay::Suggestion& work = *work_;

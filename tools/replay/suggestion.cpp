@@ -17,16 +17,10 @@ bool Suggestion::step()
 {
     if (done_)
         return false;
-    if (!read_) {
+    if (!read_)
         read();
-    } else if (next_ < thresholds_.size()) {
-        int threshold = thresholds_[next_++];
-        Figures& figures = played_[threshold];
-        figures.threshold = threshold;
-        playThreshold(replayed_, *replay_, kPolicy, threshold, *recommender_, &figures);
-    }
-    if (read_ && next_ == thresholds_.size())
-        finish();
+    else
+        playStep();
     return !done_;
 }
 
@@ -37,8 +31,10 @@ void Suggestion::read()
     std::string().swap(diary_);
     trace.estimateInto(footprints_);
     auto device = trace.device(footprints_);
-    if (trace.daysOfUse() < kLeastDays || !device)
+    if (trace.daysOfUse() < kLeastDays || !device) {
+        finish();
         return;
+    }
     trace.setDevice(*device);
     for (Day& day : trace.days()) {
         if (std::none_of(day.events.begin(), day.events.end(),
@@ -51,20 +47,51 @@ void Suggestion::read()
     }
     days_ = static_cast<long>(replayed_.size());
 
-    std::vector<int> recommended;
     for (int threshold = slider_.minimum; threshold <= slider_.maximum; threshold += std::max(1, slider_.step))
-        recommended.push_back(threshold);
-    int beyond = static_cast<int>(std::min<double>(kHighest, std::ceil(device->totalMB - device->baseMB)));
-    for (int threshold = slider_.maximum + kBeyondStep; threshold <= std::max(beyond, slider_.maximum + kBeyondStep)
-         && threshold <= kHighest;
-         threshold += kBeyondStep)
-        recommended.push_back(threshold);
-    recommender_ = std::make_unique<Recommender>(kPolicy, recommended);
-    thresholds_ = recommended;
-    // The slider's own value, to say what it costs, though the slider may hold it between steps.
-    if (std::find(thresholds_.begin(), thresholds_.end(), current_) == thresholds_.end())
-        thresholds_.push_back(current_);
+        sliderValues_.push_back(threshold);
+    int applications = static_cast<int>(std::min<double>(kHighest, std::ceil(device->totalMB - device->baseMB)));
+    for (int threshold = slider_.maximum + kBeyondStep;
+         threshold <= kHighest && (threshold <= applications || beyond_.empty()); threshold += kBeyondStep)
+        beyond_.push_back(threshold);
+    std::vector<int> all = sliderValues_;
+    all.insert(all.end(), beyond_.begin(), beyond_.end());
+    recommender_ = std::make_unique<Recommender>(kPolicy, all);
+    queue_ = sliderValues_;
     replay_ = std::make_unique<Replay>(DeviceSize { device->totalMB, device->baseMB, std::nullopt }, footprints_);
+}
+
+void Suggestion::playStep()
+{
+    if (!playing_) {
+        if (queue_.empty() && !qualified_ && !beyondQueued_) {
+            beyondQueued_ = true;
+            queue_ = beyond_;
+        }
+        if (queue_.empty() && !currentQueued_) {
+            currentQueued_ = true;
+            if (!played_.count(current_))
+                queue_.push_back(current_);
+        }
+        if (queue_.empty()) {
+            finish();
+            return;
+        }
+        playing_ = std::make_unique<ThresholdPlay>(*replay_, kPolicy, queue_.front());
+        queue_.erase(queue_.begin());
+        day_ = 0;
+    }
+    playing_->play(replayed_[day_++], *recommender_);
+    if (day_ < replayed_.size())
+        return;
+    const Figures& figures = playing_->figures();
+    played_[figures.threshold] = figures;
+    // The first to qualify, going upwards, is the lowest that does: the rest need not be played.
+    if (!qualified_ && !currentQueued_
+        && lowestQualifying({ figures.days }, { figures.daysWithoutSystemKill })) {
+        qualified_ = true;
+        queue_.clear();
+    }
+    playing_.reset();
 }
 
 void Suggestion::finish()

@@ -1,11 +1,13 @@
 #pragma once
 // A threshold suggested from this phone's own diary, for the settings pane: the diary's days
 // (diary_trace.h) replayed on the device the diary shows, under the rules the phone uses with a
-// diary (Learn From Use is on, and its lists), at every value the pane's slider holds, and the
-// recommendation the tool makes of the same figures (recommend.h). Thresholds above the slider are
-// played too, so that "more than the slider holds" is told from "none at all". The work goes a
-// step at a time (reading the diary, then one threshold a step), so that a caller can spread it
-// over turns of its run loop.
+// diary (Learn From Use is on, and its lists), and the recommendation the tool makes of such
+// figures (recommend.h): the lowest threshold at which the system killed nothing on enough days.
+// The slider's values are played upwards until one qualifies (the lowest that does is the one
+// the tool recommends from all of them); when none does, values above the slider the same way, so
+// that "more than the slider holds" is told from "none at all"; then the slider's own value, for
+// what it costs. The work goes a step at a time (reading the diary, then one day at one threshold
+// a step), so that a caller can spread it over turns of its run loop.
 
 #include "tools/replay/diary_trace.h"
 #include "tools/replay/recommend.h"
@@ -48,14 +50,15 @@ public:
     int threshold() const { return recommendation_.threshold.value_or(0); }
     // Days of use replayed.
     long days() const { return days_; }
-    // Closes regretted within 10 minutes, a day, at a threshold played (a slider value, one above
-    // it, or the current one); nothing for another.
+    // Closes regretted within 10 minutes, a day, at a threshold played (the slider's values up to
+    // the suggestion, those above it played, and the current one); nothing for another.
     std::optional<double> regrettedPerDay(int threshold) const;
     const Recommendation& recommendation() const { return recommendation_; }
     const Footprints& footprints() const { return footprints_; }
 
 private:
     void read();
+    void playStep();
     void finish();
 
     std::string diary_;
@@ -66,8 +69,11 @@ private:
     std::vector<Day> replayed_;
     std::unique_ptr<Replay> replay_;
     std::unique_ptr<Recommender> recommender_;
-    std::vector<int> thresholds_; // to play, in order
-    std::size_t next_ = 0;
+    std::vector<int> sliderValues_, beyond_; // ascending
+    std::vector<int> queue_;                  // thresholds still to play, the next first
+    std::unique_ptr<ThresholdPlay> playing_;
+    std::size_t day_ = 0;
+    bool qualified_ = false, beyondQueued_ = false, currentQueued_ = false;
     std::map<int, Figures> played_;
     bool read_ = false, done_ = false;
     long days_ = 0;
