@@ -109,9 +109,8 @@ std::string SLVThresholdSuggestion::footer() const
         return ", " + perDay(*regretted) + " at " + std::to_string(current) + " MB.";
     };
     if (work.outcome() == replay::Suggestion::Outcome::None) {
-        int highest = work.recommendation().figures.threshold;
         return text + "the phone ran out of memory and closed apps itself at every threshold up to "
-            + std::to_string(std::max(highest, kSlider.maximum)) + " MB; no setting would have spared it.";
+            + std::to_string(work.highestPlayed()) + " MB; no setting would have spared it.";
     }
     int shownThreshold = *rowThreshold();
     double regretted = at(shownThreshold).value_or(0);

@@ -190,9 +190,17 @@ void DiaryTrace::estimateInto(Footprints& footprints) const
 
 std::optional<double> DiaryTrace::applicationsMB(const Footprints& footprints) const
 {
+    // An application seen too seldom for an estimate of its own is still better told by what
+    // was seen of it than by the table.
     std::vector<double> sizes;
-    for (const std::string& name : names_)
-        sizes.push_back(footprints.of(name, name));
+    for (const std::string& name : names_) {
+        Footprints::Figure figure = footprints.figure(name, name);
+        auto seen = observations_.find(name);
+        if (figure.source != Footprints::Source::File && figure.source != Footprints::Source::Diary
+            && seen != observations_.end())
+            figure.megabytes = *median(seen->second);
+        sizes.push_back(figure.megabytes);
+    }
     std::set<int> running;
     double held = 0;
     std::vector<double> samples;

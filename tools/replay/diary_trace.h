@@ -9,8 +9,9 @@
 //   up, or starts or ends at 0 (memory ran out), is none. The estimate is the median of at least
 //   kLeastObservations of them.
 // - What the phone leaves to applications (total less what the system uses): at every line, free
-//   memory plus what the applications the diary knows to be running hold; the estimate is the
-//   median of these. The total is not in the diary: it is taken as twice that (the system holding
+//   memory plus what the applications the diary knows to be running hold (by their estimates,
+//   else the median of what was observed of them, else the table); the estimate is the median of
+//   these. The total is not in the diary: it is taken as twice that (the system holding
 //   half, as on the replay's default device), so the floor is kFloorShare of it.
 
 #include "contract/diary.h"

@@ -31,7 +31,7 @@ void Suggestion::read()
     std::string().swap(diary_);
     trace.estimateInto(footprints_);
     auto device = trace.device(footprints_);
-    if (trace.daysOfUse() < kLeastDays || !device) {
+    if (!trace.problems().empty() || trace.daysOfUse() < kLeastDays || !device) {
         finish();
         return;
     }
@@ -58,40 +58,43 @@ void Suggestion::read()
     recommender_ = std::make_unique<Recommender>(kPolicy, all);
     queue_ = sliderValues_;
     replay_ = std::make_unique<Replay>(DeviceSize { device->totalMB, device->baseMB, std::nullopt }, footprints_);
+    startNext();
 }
 
 void Suggestion::playStep()
 {
-    if (!playing_) {
-        if (queue_.empty() && !qualified_ && !beyondQueued_) {
-            beyondQueued_ = true;
-            queue_ = beyond_;
-        }
-        if (queue_.empty() && !currentQueued_) {
-            currentQueued_ = true;
-            if (!played_.count(current_))
-                queue_.push_back(current_);
-        }
-        if (queue_.empty()) {
-            finish();
-            return;
-        }
-        playing_ = std::make_unique<ThresholdPlay>(*replay_, kPolicy, queue_.front());
-        queue_.erase(queue_.begin());
-        day_ = 0;
-    }
     playing_->play(replayed_[day_++], *recommender_);
     if (day_ < replayed_.size())
         return;
     const Figures& figures = playing_->figures();
     played_[figures.threshold] = figures;
     // The first to qualify, going upwards, is the lowest that does: the rest need not be played.
-    if (!qualified_ && !currentQueued_
-        && lowestQualifying({ figures.days }, { figures.daysWithoutSystemKill })) {
+    if (!qualified_ && !currentQueued_ && lowestQualifying({ figures.days }, { figures.daysWithoutSystemKill })) {
         qualified_ = true;
         queue_.clear();
     }
     playing_.reset();
+    startNext();
+}
+
+void Suggestion::startNext()
+{
+    if (queue_.empty() && !qualified_ && !beyondQueued_) {
+        beyondQueued_ = true;
+        queue_ = beyond_;
+    }
+    if (queue_.empty() && !currentQueued_) {
+        currentQueued_ = true;
+        if (!played_.count(current_))
+            queue_.push_back(current_);
+    }
+    if (queue_.empty()) {
+        finish();
+        return;
+    }
+    playing_ = std::make_unique<ThresholdPlay>(*replay_, kPolicy, queue_.front());
+    queue_.erase(queue_.begin());
+    day_ = 0;
 }
 
 void Suggestion::finish()

@@ -33,6 +33,8 @@ public:
     static constexpr int kBeyondStep = 50;
     static constexpr int kHighest = 1000;
 
+    // TooLittle: fewer than kLeastDays days of use, or a diary that holds anything that is no line
+    // of one (the library sets such a diary aside); None: no threshold played qualifies.
     enum class Outcome { TooLittle, Within, AboveSlider, None };
 
     // diary: the diary's text; current: the threshold the slider shows; lists: the settings file's.
@@ -50,6 +52,8 @@ public:
     int threshold() const { return recommendation_.threshold.value_or(0); }
     // Days of use replayed.
     long days() const { return days_; }
+    // The highest threshold played (the slider's top, or above it when none of its values did).
+    int highestPlayed() const { return played_.empty() ? 0 : played_.rbegin()->first; }
     // Closes regretted within 10 minutes, a day, at a threshold played (the slider's values up to
     // the suggestion, those above it played, and the current one); nothing for another.
     std::optional<double> regrettedPerDay(int threshold) const;
@@ -59,6 +63,7 @@ public:
 private:
     void read();
     void playStep();
+    void startNext();
     void finish();
 
     std::string diary_;
