@@ -70,7 +70,7 @@ bool closePath(id application, const LibrarySettings& settings, bool lowMemorySt
 
     std::int32_t ramValue = thresholdFrom(settings);
     bool inAlwaysList = listed(settings, slv::key::AlwaysIdentifiers, identifier);
-    bool alwaysKill = settings && sv::findBool(*settings, slv::key::AlwaysKill, false);
+    bool alwaysKill = slv::closeEveryApp(settings.get());
 
     if (inAlwaysList || alwaysKill) {
         runTimer(application, identifierRef.get(), false,

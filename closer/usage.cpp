@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <limits>
 
 extern "C" [[gnu::visibility("default")]] void SleepwrightShowUsage(void (*line)(const char*, double, void*),
                                                                     void* context)
@@ -66,10 +68,15 @@ void Usage::noteForeground(const std::string& bundleID)
             earned = 2;
         lastClose_.erase(closed);
     }
-    double value = likelihood(bundleID) + earned;
-    ++uses_;
-    // Brought to the new count: the use just learned is one use old already.
-    scores_[bundleID] = Score { value * std::exp2(-1 / kHalfLifeUses), uses_ };
+    // Past the end of its range the count stands still: what was learned no longer fades.
+    bool counted = uses_ < std::numeric_limits<std::int64_t>::max();
+    double value = std::min(likelihood(bundleID) + earned, std::numeric_limits<double>::max());
+    if (counted) {
+        ++uses_;
+        // Brought to the new count: the use just learned is one use old already.
+        value *= std::exp2(-1 / kHalfLifeUses);
+    }
+    scores_[bundleID] = Score { value, uses_ };
     changed();
 }
 
@@ -103,16 +110,38 @@ void Usage::changed()
     });
 }
 
-void Usage::save()
+// The file holding the count most likely of the ranked applications.
+std::vector<std::uint8_t> Usage::fileOf(const std::vector<std::pair<std::string, double>>& ranked, std::size_t count) const
 {
     namespace key = slv::usage::key;
     sv::Dictionary apps;
-    for (const auto& [bundleID, score] : scores_)
-        apps[bundleID] = sv::Value(sv::Dictionary { { std::string(key::Score), sv::Value(score.value) },
-                                                    { std::string(key::At), sv::Value(score.at) } });
+    for (std::size_t i = 0; i < count && i < ranked.size(); ++i) {
+        const Score& score = scores_.at(ranked[i].first);
+        apps[ranked[i].first] = sv::Value(sv::Dictionary { { std::string(key::Score), sv::Value(score.value) },
+                                                           { std::string(key::At), sv::Value(score.at) } });
+    }
     sv::Dictionary file { { std::string(key::Uses), sv::Value(uses_) },
                           { std::string(key::Applications), sv::Value(std::move(apps)) } };
-    if (!sv::plist::writeFile(slv::usage::Path, sv::Value(std::move(file))) && !reportedTrouble_) {
+    return sv::plist::serializeForFile(sv::Value(std::move(file)));
+}
+
+void Usage::save()
+{
+    auto ranked = this->ranked();
+    std::size_t count = std::min(ranked.size(), kMostKept);
+    auto bytes = fileOf(ranked, count);
+    if (bytes.size() > kMaximumWrittenSize) {
+        // Identifiers of unusual length: the largest count that fits, found by halving.
+        std::size_t fits = 0, over = count;
+        while (over - fits > 1) {
+            std::size_t middle = fits + (over - fits) / 2;
+            (fileOf(ranked, middle).size() <= kMaximumWrittenSize ? fits : over) = middle;
+        }
+        bytes = fileOf(ranked, fits);
+    }
+    bool written = !bytes.empty() && bytes.size() <= kMaximumWrittenSize
+        && sv::fs::writeDataAtomically(slv::usage::Path, bytes.data(), bytes.size());
+    if (!written && !reportedTrouble_) {
         reportedTrouble_ = true;
         sv::log("Sleep Vane: cannot keep what Learn From Use learned in %s", std::string(slv::usage::Path).c_str());
     }

@@ -9,7 +9,9 @@
 //
 // What was learned is read from its file at start (a missing, unreadable or hostile file: start
 // empty) and written back by a run-loop timer at most once a minute after a change, never on
-// the decision's path; with nothing changed no timer is armed.
+// the decision's path; with nothing changed no timer is armed. The file keeps only the most
+// likely applications, so that it always stays one the next start reads back; counts that reach
+// the end of their range stay there.
 
 #include "platform/foundation/run_loop.h"
 
@@ -26,8 +28,13 @@ public:
 
     inline static constexpr double kHalfLifeUses = 400;
     inline static constexpr double kSaveDelay = 60;
-    // The file is read only up to this size: what was learned stays far below it.
+    // The file is read only up to this size.
     inline static constexpr std::size_t kMaximumFileSize = 256 * 1024;
+    // What the file keeps: the 500 most likely applications, more than a phone holds installed
+    // (about 85 KB with identifiers of ordinary length, a third of the read limit), and fewer
+    // when their identifiers are so long that the file would pass half the read limit.
+    inline static constexpr std::size_t kMostKept = 500;
+    inline static constexpr std::size_t kMaximumWrittenSize = kMaximumFileSize / 2;
 
     // Reads what was learned from the file (at start).
     void load();
@@ -49,6 +56,7 @@ private:
     Usage() = default;
     void changed();
     void save();
+    std::vector<std::uint8_t> fileOf(const std::vector<std::pair<std::string, double>>& ranked, std::size_t count) const;
 
     struct Score {
         double value = 0;

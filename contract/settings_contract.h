@@ -8,6 +8,8 @@
 #include "platform/foundation/value.h"
 
 #include <array>
+#include <cmath>
+#include <cstdint>
 #include <cstddef>
 #include <memory>
 #include <optional>
@@ -16,10 +18,13 @@
 
 namespace slv {
 
+// The settings file's defaults domain: the pane's switch rows name their file by it.
+inline constexpr std::string_view kSettingsDomain = "com.norv.slv";
+
 // The settings file, built from the home folder at every use.
 inline std::string settingsPath()
 {
-    return sv::fs::homeDirectory() + "/Library/Preferences/com.norv.slv.plist";
+    return sv::fs::homeDirectory() + "/Library/Preferences/" + std::string(kSettingsDomain) + ".plist";
 }
 
 inline bool settingsExist()
@@ -65,12 +70,35 @@ namespace key {
     inline constexpr std::string_view BundleIDs = "BundleIDs";
 }
 
-// Learn From Use: on only for a boolean true; absent, another type or no file read as off.
+// A switch of the settings file, read one way by the library, the pane's switch rows and the
+// home-screen host's reports, so that what the pane shows is what the library does: on for a
+// boolean true or a number other than 0; off for false, 0, a real that is no number (NaN), a
+// text or any other type, a missing key and no file or an unreadable one (settings null).
+inline bool switchOn(const sv::Dictionary* settings, std::string_view key)
+{
+    const sv::Value* value = settings ? sv::find(*settings, key) : nullptr;
+    if (!value)
+        return false;
+    const auto& stored = value->storage();
+    if (const bool* flag = std::get_if<bool>(&stored))
+        return *flag;
+    if (const std::int64_t* integer = std::get_if<std::int64_t>(&stored))
+        return *integer != 0;
+    if (const double* real = std::get_if<double>(&stored))
+        return *real != 0 && !std::isnan(*real);
+    return false;
+}
+
+// Learn From Use: the low-memory close takes the suspect least likely to be opened again.
 inline bool learnFromUse(const sv::Dictionary* settings)
 {
-    const sv::Value* value = settings ? sv::find(*settings, key::LearnFromUse) : nullptr;
-    const bool* on = value ? std::get_if<bool>(&value->storage()) : nullptr;
-    return on && *on;
+    return switchOn(settings, key::LearnFromUse);
+}
+
+// Close Every App: every application that leaves is closed, whatever the free memory.
+inline bool closeEveryApp(const sv::Dictionary* settings)
+{
+    return switchOn(settings, key::AlwaysKill);
 }
 
 // The threshold the pane shows when "ramValue" is absent, and the library's when there is no file.

@@ -7,24 +7,32 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <cstdint>
 #include <limits>
 #include <optional>
 
 namespace slv {
 
+// The slider's range. The pane saves nothing outside it; a value edited by hand outside it reads
+// as the nearer end, so that no stored figure turns low-memory closing off or closes everything.
+inline constexpr std::int32_t kMinimumThreshold = 30;
+inline constexpr std::int32_t kMaximumThreshold = 300;
+
 // A stored "ramValue" as a number: an integer or a real (cut to its whole part), or a text that
 // begins with a decimal integer (its leading integer, as the pane has always read one), saturated
-// to 32 bits. Nothing for anything else: a boolean, a date, a text that is no number.
+// to 32 bits. Nothing for anything else: a boolean, a date, a text that is no number, a NaN.
 inline std::optional<std::int32_t> thresholdValue(const sv::Value& value)
 {
     constexpr std::int64_t kMin = std::numeric_limits<std::int32_t>::min();
     constexpr std::int64_t kMax = std::numeric_limits<std::int32_t>::max();
     const auto& stored = value.storage();
-    if (std::holds_alternative<std::int64_t>(stored) || std::holds_alternative<double>(stored)) {
-        if (auto number = value.integerValue())
-            return static_cast<std::int32_t>(std::clamp(*number, kMin, kMax));
-        return std::nullopt;
+    if (const std::int64_t* integer = std::get_if<std::int64_t>(&stored))
+        return static_cast<std::int32_t>(std::clamp(*integer, kMin, kMax));
+    if (const double* real = std::get_if<double>(&stored)) {
+        if (std::isnan(*real))
+            return std::nullopt;
+        return static_cast<std::int32_t>(std::clamp(*real, double(kMin), double(kMax)));
     }
     if (const std::string* text = value.asString()) {
         std::size_t i = 0;
@@ -39,11 +47,13 @@ inline std::optional<std::int32_t> thresholdValue(const sv::Value& value)
 }
 
 // The threshold of a settings file, or of none (settings null: missing or unreadable): the
-// stored "ramValue" when it is a number, else kDefaultRamValue.
+// stored "ramValue" when it is a number, else kDefaultRamValue; kept to the slider's range. A
+// value between the slider's steps reads as it stands.
 inline std::int32_t threshold(const sv::Dictionary* settings)
 {
     const sv::Value* stored = settings ? sv::find(*settings, key::RamValue) : nullptr;
-    return stored ? thresholdValue(*stored).value_or(kDefaultRamValue) : kDefaultRamValue;
+    std::int32_t value = stored ? thresholdValue(*stored).value_or(kDefaultRamValue) : kDefaultRamValue;
+    return std::clamp(value, kMinimumThreshold, kMaximumThreshold);
 }
 
 } // namespace slv

@@ -105,8 +105,7 @@ std::int64_t Day::threshold() const
 {
     if (!settingsExist_ || !ramValueKey_ || !ramValue_)
         return kDefaultThreshold;
-    return std::clamp<std::int64_t>(*ramValue_, std::numeric_limits<std::int32_t>::min(),
-                                    std::numeric_limits<std::int32_t>::max());
+    return std::clamp(*ramValue_, kMinimumThreshold, kMaximumThreshold);
 }
 
 void Day::setNever(std::vector<std::string> ids)

@@ -53,14 +53,18 @@
 //  close. If none got that far and the call held the chain (a re-check, or a fallen-due close
 //  marked for re-check, called off or not), the re-check is made then, unless the chain posted
 //  its name since.
-//  Learn From Use ("LearnFromUse" true in the settings file): the closable suspect taken, by the
+//  Learn From Use ("LearnFromUse" on in the settings file): the closable suspect taken, by the
 //  decision and by the chain alike, is the one least likely to be opened again (model/usage.h;
 //  ties: the oldest); on the way every never-listed suspect and one without identifier is
 //  dropped and fixed ones stay. While the switch is on, every state 4 of an application with an
 //  identifier is a use learned; the return within 60 s of a close is the first state 4 after
 //  it, switch on or off. Who may be closed, when, and how many do not change.
 //  The threshold: "ramValue" as a whole number; 175 when there is no settings file, no such key,
-//  or a value that is no number.
+//  or a value that is no number; a number outside the slider's range (30 to 300) reads as the
+//  nearer end, one between its steps of 5 as it stands.
+//  The switches, Close Every App ("alwaysKill") and Learn From Use ("LearnFromUse"): on for true
+//  and for any number but 0; off for false, 0, a NaN (no number), anything that is no number
+//  (a text, a list) and when there is no settings file or no such key.
 //  The diary of use, kept while Learn From Use is on (model/day_diary.cpp): each state 4
 //  ("Opened"), 2 and 3 ("Closed", the state its detail) of an application with an identifier,
 //  each close performed ("Sleepvane Close", its reason the detail), each call's start and end
@@ -143,6 +147,15 @@ inline constexpr double kRecheckDelay = static_cast<double>(3.6f);
 inline constexpr double kReopenWindow = 60;
 inline constexpr std::size_t kHistoryLimit = 100;
 inline constexpr std::int64_t kDefaultThreshold = 175;
+inline constexpr std::int64_t kMinimumThreshold = 30;
+inline constexpr std::int64_t kMaximumThreshold = 300;
+
+// A switch's reading: what is stored under its key as a number (true 1, false 0), or nothing for
+// a missing key or a value that is no number.
+inline bool switchOn(std::optional<double> stored)
+{
+    return stored && *stored == *stored && *stored != 0;
+}
 inline constexpr const char* kKillApp = "norv.swr.kill.app";
 inline constexpr const char* kKillTest = "norv.swr.kill.test";
 

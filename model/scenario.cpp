@@ -156,11 +156,17 @@ PlayResult playScenario(std::string_view text, double wallOrigin)
                 w[1] == "never" ? day.setNever(std::move(ids)) : day.setAlways(std::move(ids));
             } else if (w[1] == "ramValue" && w.size() == 3) {
                 auto value = number(w[2]);
-                day.setThreshold(value ? std::optional<std::int64_t>(static_cast<std::int64_t>(*value)) : std::nullopt);
-            } else if (w[1] == "alwaysKill" && w.size() == 3) {
-                day.setAlwaysKill(w[2] == "on");
-            } else if (w[1] == "learnFromUse" && w.size() == 3) {
-                day.setLearnFromUse(w[2] == "on");
+                if (value && *value == *value)
+                    value = std::clamp(*value, -9e18, 9e18);
+                day.setThreshold(value && *value == *value ? std::optional<std::int64_t>(static_cast<std::int64_t>(*value))
+                                                           : std::nullopt);
+            } else if ((w[1] == "alwaysKill" || w[1] == "learnFromUse") && w.size() == 3) {
+                // Stored as a boolean (on, off) or as a number.
+                auto stored = w[2] == "on" ? std::optional<double>(1) : w[2] == "off" ? std::optional<double>(0) : number(w[2]);
+                if (!stored)
+                    problem("settings " + w[1] + " takes on, off or a number");
+                else
+                    w[1] == "alwaysKill" ? day.setAlwaysKill(switchOn(stored)) : day.setLearnFromUse(switchOn(stored));
             } else {
                 problem("settings: " + w[1]);
             }

@@ -21,7 +21,7 @@
 namespace model {
 
 // A predictor's knobs; the defaults are the library's rule, the others what was tried on
-// replayed days (tools/replay, README).
+// replayed days (tools/replay, docs/replay.md).
 struct Predictor {
     double halfLifeUses = 400;
     double returnExtra = 1;   // added for a return within 60 s of our close

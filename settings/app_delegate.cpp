@@ -26,8 +26,6 @@ constexpr std::string_view kAlwaysRow = "AlwaysKill";
 constexpr std::string_view kNeverRow = "NeverKill";
 // 0.1 as a float, widened.
 constexpr double kFirstFillDelay = static_cast<double>(0.1f);
-constexpr float kMinimumThreshold = 30;
-constexpr float kMaximumThreshold = 300;
 constexpr Rect kSliderFrame { 33.5f, 10, 215, 44 };
 constexpr Rect kMemoryLabelFrame { 260, 0, 45, 46 };
 constexpr Rect kAlwaysCountFrame { 245, 0, 45, 44 };
@@ -111,8 +109,8 @@ void SLVAppDelegate::doneLoading()
         std::weak_ptr<ZEVValueTrackingSliderDelegate> delegate = std::static_pointer_cast<SLVAppDelegate>(shared_from_this());
         ramSlider = ZEVValueTrackingSlider::initWithFrame(kSliderFrame, delegate);
         if (ramSlider) {
-            ramSlider->setMinimumValue(kMinimumThreshold);
-            ramSlider->setMaximumValue(kMaximumThreshold);
+            ramSlider->setMinimumValue(static_cast<float>(slv::kMinimumThreshold));
+            ramSlider->setMaximumValue(static_cast<float>(slv::kMaximumThreshold));
             ramSlider->setValue(static_cast<float>(threshold));
             cell->addSubview(ramSlider);
         }
@@ -214,6 +212,14 @@ bool SLVAppDelegate::setPreferenceValue(const sv::Value& value, const sv::prefs:
     if (saved && specifier.key() == slv::key::LearnFromUse && !slv::learnFromUse(slv::settingsSnapshot().get()))
         slv::diary::remove();
     return saved;
+}
+
+std::optional<sv::Value> SLVAppDelegate::readPreferenceValue(const sv::prefs::PSSpecifier& specifier) const
+{
+    if (specifier.cellType() == sv::prefs::PSCellType::Switch && specifier.defaults() == slv::kSettingsDomain
+        && !specifier.key().empty())
+        return sv::Value(slv::switchOn(slv::settingsSnapshot().get(), specifier.key()));
+    return PSListController::readPreferenceValue(specifier);
 }
 
 void SLVAppDelegate::popAllControllers()

@@ -41,6 +41,9 @@ public:
     // A switch's save; Learn From Use saved off deletes the library's diary of use at once.
     bool setPreferenceValue(const sv::Value& value, const sv::prefs::PSSpecifier& specifier) override;
 
+    // The switch rows bound to the settings file show the reading the library decides by.
+    std::optional<sv::Value> readPreferenceValue(const sv::prefs::PSSpecifier& specifier) const override;
+
     // Takes the pane's screens off the navigation stack, each kind while it is on top: Never
     // screens, then Always screens, then the root pane.
     static void popAllControllers();

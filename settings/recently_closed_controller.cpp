@@ -3,6 +3,8 @@
 #include "platform/foundation/make_set_up.h"
 #include "platform/foundation/run_loop.h"
 #include "platform/ui/image.h"
+#include "platform/ui/label.h"
+#include "platform/ui/string_drawing.h"
 #include "settings/identifier_lists.h"
 #include "settings/never_apps_controller.h"
 #include "settings/recently_closed_cell.h"
@@ -13,6 +15,12 @@ using namespace sv::ui;
 
 namespace {
 const SLVAppListDifferences& never = SLVNeverAppsController::kDifferences;
+// As the pane's own group footers.
+constexpr float kFooterMargin = 20;
+UIColor footerColor()
+{
+    return UIColor::colorWithRed(0.3f, 0.34f, 0.42f, 1);
+}
 }
 
 std::shared_ptr<SLVRecentlyClosedController> SLVRecentlyClosedController::initForContentSize(Size size)
@@ -39,8 +47,41 @@ bool SLVRecentlyClosedController::setUpForContentSize(Size size)
 void SLVRecentlyClosedController::reloadRows()
 {
     rows_ = recentlyClosedRows(slv::history::read(), slv::readSettings().value_or(sv::Dictionary {}));
-    if (table_)
+    if (table_) {
+        showFooter();
         table_->reloadData();
+    }
+}
+
+void SLVRecentlyClosedController::showFooter()
+{
+    float width = table_->bounds().width();
+    auto footer = UIView::initWithFrame({ 0, 0, width, 0 });
+    if (!footer)
+        return;
+    float y = 0;
+    auto addLabel = [&](std::string text, const UIFont& font, float gap) {
+        float textWidth = width - 2 * kFooterMargin;
+        float height = sizeWithFont(text, font, { textWidth, 0 }, LineBreakMode::WordWrap).height;
+        auto label = UILabel::initWithFrame({ kFooterMargin, y + gap, textWidth, height });
+        if (!label)
+            return;
+        label->setBackgroundColor(UIColor::clearColor());
+        label->setFont(font);
+        label->setNumberOfLines(0);
+        label->setLineBreakMode(LineBreakMode::WordWrap);
+        label->setTextAlignment(TextAlignment::Center);
+        label->setTextColor(footerColor());
+        label->setText(std::move(text));
+        footer->addSubview(label);
+        y += gap + height;
+    };
+    if (rows_.empty())
+        addLabel(kNothingClosed, UIFont::boldSystemFontOfSize(17), 40);
+    addLabel("Keeps the newest " + std::to_string(slv::history::kLimit) + " closes.", UIFont::systemFontOfSize(14),
+             rows_.empty() ? 8 : 10);
+    footer->setFrame({ 0, 0, width, y + 10 });
+    table_->setTableFooterView(std::move(footer));
 }
 
 long SLVRecentlyClosedController::numberOfSectionsInTableView(UITableView&)
@@ -65,8 +106,7 @@ std::shared_ptr<UITableViewCell> SLVRecentlyClosedController::cellForRowAtIndexP
     double now = slv::history::dateOf(sv::RunLoop::main().wallNow()).secondsSince2001;
     // An application the catalogue does not know shows the bundle's stand-in icon.
     auto icon = Image::fromFile(row.iconPath.empty() ? std::string(slv::path::MissingIcon) : row.iconPath);
-    cell->setContent(std::move(icon), row.name, howLongAgo(now - row.record.date.secondsSince2001), row.detail(),
-                     row.isNever);
+    cell->setContent(std::move(icon), row.name, row.ago(now), row.detail(), row.isNever);
     cell->setSelectionStyle(row.isNever ? UITableViewCellSelectionStyle::None : UITableViewCellSelectionStyle::Blue);
     return cell;
 }
@@ -79,15 +119,10 @@ void SLVRecentlyClosedController::didSelectRowAtIndexPath(UITableView& tableView
     SLVRecentlyClosedRow row = rows_[static_cast<std::size_t>(indexPath.row)];
     // The lists as they are now: a chooser may have changed them since the screen was built.
     sv::Array neverList = slv::lists::stored(never.ownKey);
-    if (slv::listContains(&neverList, row.bundleID))
+    if (slv::listContains(&neverList, row.bundleID) || refusedForTheAlwaysList(row.bundleID))
         return;
-    sv::Array alwaysList = slv::lists::stored(never.conflictingKey);
-    if (slv::listContains(&alwaysList, row.bundleID)) {
-        SLVAppListController::showErrorAlert(std::string(never.conflictMessage), "Error");
-        return;
-    }
     confirming_ = row.bundleID;
-    SLVAppListController::showConfirmation(never, row.name,
+    SLVAppListController::showConfirmation(never, isolated(row.name),
                                            std::static_pointer_cast<SLVRecentlyClosedController>(shared_from_this()),
                                            view(), kConfirmationTag);
 }
@@ -120,13 +155,20 @@ void SLVRecentlyClosedController::viewDidAppear(bool animated)
 
 void SLVRecentlyClosedController::clickedButtonAtIndex(UIAlertView&, long buttonIndex)
 {
-    if (buttonIndex == 0) {
-        // The lists as they are now: the Always list may have taken it meanwhile.
-        sv::Array alwaysList = slv::lists::stored(never.conflictingKey);
-        if (confirming_ && !slv::listContains(&alwaysList, *confirming_))
-            addToNeverList();
-    }
+    if (buttonIndex == 0 && confirming_ && !refusedForTheAlwaysList(*confirming_))
+        addToNeverList();
     confirming_.reset();
+}
+
+// The Always list as it is now (another screen or process may have changed it since the screen
+// was built): an application on it is refused as the Never chooser refuses it.
+bool SLVRecentlyClosedController::refusedForTheAlwaysList(const std::string& bundleID)
+{
+    sv::Array alwaysList = slv::lists::stored(never.conflictingKey);
+    if (!slv::listContains(&alwaysList, bundleID))
+        return false;
+    SLVAppListController::showErrorAlert(std::string(never.conflictMessage), "Error");
+    return true;
 }
 
 void SLVRecentlyClosedController::addToNeverList()

@@ -1,8 +1,9 @@
 #pragma once
-// The Recently Closed screen: the library's close history, newest first. A tap offers to put
-// the application on the Never list, with the Never chooser's own confirmation and conflict
-// alert; one already there is marked and a tap on it does nothing. On appearing, it offers the
-// Never list for an application that keeps coming back soon after its closes.
+// The Recently Closed screen: the library's close history, newest first, with a footer saying
+// how many closes it keeps (and, with none, that nothing was closed yet). A tap offers to put the
+// application on the Never list, with the Never chooser's own confirmation and conflict alert;
+// one already there is marked and a tap on it does nothing. On appearing, it offers the Never
+// list for an application that keeps coming back soon after its closes.
 
 #include "platform/prefs/view_controller.h"
 #include "platform/ui/action_sheet.h"
@@ -48,8 +49,12 @@ protected:
     SLVRecentlyClosedController() = default;
     bool setUpForContentSize(sv::ui::Size size);
 
+    static constexpr const char* kNothingClosed = "Nothing closed yet.";
+
 private:
     void addToNeverList();
+    bool refusedForTheAlwaysList(const std::string& bundleID);
+    void showFooter();
 
     std::shared_ptr<sv::ui::UITableView> table_;
     std::vector<SLVRecentlyClosedRow> rows_;

@@ -1,30 +1,46 @@
 #include "settings/recently_closed_rows.h"
 
+#include "contract/catalogue.h"
+
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
-#include <map>
+#include <limits>
 
 namespace {
 
-// The catalogue records by identifier; a later record of the same identifier wins, as it does
-// in the choosers' sections.
-std::map<std::string, const sv::Dictionary*, std::less<>> catalogueOf(const sv::Dictionary& settings)
+// What the library writes: free memory as its signed 32-bit figure, which is never below 0, and a
+// reopen within the minute after the close.
+slv::history::Record plausible(slv::history::Record record)
 {
-    std::map<std::string, const sv::Dictionary*, std::less<>> records;
-    if (const sv::Array* data = sv::findArray(settings, slv::key::ApplicationData))
-        for (const sv::Value& entry : *data)
-            if (const sv::Dictionary* record = entry.asDictionary())
-                if (const std::string* id = sv::findString(*record, slv::key::BundleID))
-                    records[*id] = record;
-    return records;
+    if (record.freeMemory && (*record.freeMemory < 0 || *record.freeMemory > std::numeric_limits<std::int32_t>::max()))
+        record.freeMemory.reset();
+    if (record.reopenedAfter && !(*record.reopenedAfter >= 0 && *record.reopenedAfter <= slv::history::kReopenWindow))
+        record.reopenedAfter.reset();
+    return record;
+}
+
+// Our sentences read left to right. Where one begins with text from the files, a left-to-right
+// mark says so first: Pango takes a line's direction from its first strong character even when
+// that is inside an isolate (a Hebrew name, or an override mark).
+std::string leftToRight(std::string sentence)
+{
+    return sentence.starts_with("\u2068") ? "\u200e" + sentence : sentence;
 }
 
 } // namespace
 
+std::string isolated(std::string_view text)
+{
+    if (std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+        return std::string(text);
+    return "\u2068" + std::string(text) + "\u2069";
+}
+
 std::string SLVRecentlyClosedRow::detail() const
 {
-    std::string text = record.reason;
+    std::string text = leftToRight(isolated(record.reason));
     if (record.freeMemory)
         text += " \u00b7 " + std::to_string(*record.freeMemory) + " MB free";
     if (record.reopenedAfter)
@@ -32,24 +48,30 @@ std::string SLVRecentlyClosedRow::detail() const
     return text;
 }
 
+std::string SLVRecentlyClosedRow::ago(double now) const
+{
+    constexpr double kClockSetBack = 86400;
+    double date = record.date.secondsSince2001;
+    if (!(date >= 0 && date <= now + kClockSetBack))
+        return {};
+    return howLongAgo(now - date);
+}
+
 std::vector<SLVRecentlyClosedRow> recentlyClosedRows(const std::vector<slv::history::Record>& history,
                                                      const sv::Dictionary& settings)
 {
-    auto catalogue = catalogueOf(settings);
+    auto catalogue = slv::catalogueRecords(settings);
     const sv::Array* never = sv::findArray(settings, slv::key::NeverIdentifiers);
     const sv::Array* always = sv::findArray(settings, slv::key::AlwaysIdentifiers);
     std::vector<SLVRecentlyClosedRow> rows;
     for (auto record = history.rbegin(); record != history.rend(); ++record) {
         SLVRecentlyClosedRow row;
         row.bundleID = record->bundleID;
-        row.name = record->bundleID;
-        if (auto found = catalogue.find(record->bundleID); found != catalogue.end()) {
-            if (const std::string* name = sv::findString(*found->second, slv::key::AppName))
-                row.name = *name;
+        row.name = slv::applicationName(catalogue, record->bundleID);
+        if (auto found = catalogue.find(record->bundleID); found != catalogue.end())
             if (const std::string* icon = sv::findString(*found->second, slv::key::IconPath))
                 row.iconPath = *icon;
-        }
-        row.record = *record;
+        row.record = plausible(*record);
         row.isNever = slv::listContains(never, record->bundleID);
         row.isAlways = slv::listContains(always, record->bundleID);
         rows.push_back(std::move(row));
@@ -59,7 +81,7 @@ std::vector<SLVRecentlyClosedRow> recentlyClosedRows(const std::vector<slv::hist
 
 std::string SLVNeverSuggestion::message() const
 {
-    return name + " came back soon after " + std::to_string(regrettedCloses) + " closes. Never close it?";
+    return leftToRight(isolated(name)) + " came back soon after " + std::to_string(regrettedCloses) + " closes. Never close it?";
 }
 
 std::optional<SLVNeverSuggestion> neverSuggestion(const std::vector<SLVRecentlyClosedRow>& rows)

@@ -4,7 +4,6 @@
 #include "contract/settings_contract.h"
 #include "platform/foundation/files.h"
 #include "platform/foundation/run_loop.h"
-#include "settings/identifier_lists.h"
 
 #include <cmath>
 #include <cstdio>
@@ -12,12 +11,13 @@
 
 namespace {
 
-std::vector<std::string> identifiers(std::string_view key)
+// A list of the settings file as the library reads it.
+std::vector<std::string> identifiers(const sv::Dictionary* settings, std::string_view key)
 {
     std::vector<std::string> ids;
-    for (const sv::Value& entry : slv::lists::stored(key))
-        if (const sv::Dictionary* fields = entry.asDictionary())
-            if (const std::string* id = sv::findString(*fields, slv::key::BundleID))
+    if (const sv::Array* list = settings ? sv::findArray(*settings, key) : nullptr)
+        for (const sv::Value& entry : *list)
+            if (const std::string* id = slv::entryBundleID(entry))
                 ids.push_back(*id);
     return ids;
 }
@@ -62,11 +62,11 @@ void SLVThresholdSuggestion::step()
         // What the library wrote, and the lists it closes by: read once, at the first step.
         auto bytes = sv::fs::readData(slv::diary::Path, slv::diary::kMaximumSize);
         std::string text = bytes ? std::string(bytes->begin(), bytes->end()) : std::string();
-        replay::Lists lists;
-        lists.never = identifiers(slv::key::NeverIdentifiers);
-        lists.always = identifiers(slv::key::AlwaysIdentifiers);
         auto settings = slv::settingsSnapshot();
-        lists.alwaysKill = settings && sv::findBool(*settings, slv::key::AlwaysKill, false);
+        replay::Lists lists;
+        lists.never = identifiers(settings.get(), slv::key::NeverIdentifiers);
+        lists.always = identifiers(settings.get(), slv::key::AlwaysIdentifiers);
+        lists.alwaysKill = slv::closeEveryApp(settings.get());
         work_ = std::make_unique<replay::Suggestion>(std::move(text), kSlider, current_, std::move(lists));
     }
     if (work_->step()) {
@@ -86,11 +86,9 @@ std::optional<int> SLVThresholdSuggestion::rowThreshold() const
 {
     if (!finished())
         return std::nullopt;
-    switch (work_->outcome()) {
-    case replay::Suggestion::Outcome::Within: return work_->threshold();
-    case replay::Suggestion::Outcome::AboveSlider: return kSlider.maximum;
-    default: return std::nullopt;
-    }
+    if (work_->outcome() != replay::Suggestion::Outcome::Within)
+        return std::nullopt;
+    return work_->threshold();
 }
 
 std::string SLVThresholdSuggestion::footer() const
@@ -109,14 +107,15 @@ std::string SLVThresholdSuggestion::footer() const
         return ", " + perDay(*regretted) + " at " + std::to_string(current) + " MB.";
     };
     if (work.outcome() == replay::Suggestion::Outcome::None) {
-        return text + "the phone ran out of memory and closed apps itself at every threshold up to "
-            + std::to_string(work.highestPlayed()) + " MB; no setting would have spared it.";
+        // The rules read no threshold above the slider's top: there is nothing higher to offer.
+        const replay::Figures* top = work.figuresAt(kSlider.maximum);
+        long killed = top ? top->days - top->daysWithoutSystemKill : 0;
+        return text + "even at " + std::to_string(kSlider.maximum) + " MB, the most the slider holds, the phone ran "
+            + "out of memory and closed apps itself on " + std::to_string(killed) + " of them; no setting would have "
+            + "spared it.";
     }
-    int shownThreshold = *rowThreshold();
-    double regretted = at(shownThreshold).value_or(0);
+    int shown = work.threshold();
+    double regretted = at(shown).value_or(0);
     std::string apps = perDay(regretted) + (perDay(regretted) == "1" ? " app" : " apps");
-    if (work.outcome() == replay::Suggestion::Outcome::AboveSlider)
-        text += "even at " + std::to_string(kSlider.maximum) + " MB, the most the slider holds, the phone ran out of "
-            "memory and closed apps itself; " + std::to_string(work.threshold()) + " MB would have spared it. ";
-    return text + apps + " a day closed and opened again soon at " + std::to_string(shownThreshold) + " MB" + beside(shownThreshold);
+    return text + apps + " a day closed and opened again soon at " + std::to_string(shown) + " MB" + beside(shown);
 }

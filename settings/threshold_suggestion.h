@@ -6,6 +6,7 @@
 // or its owner is gone. Nothing is read before the first step. What the pane shows of it (the
 // row's figure and the footer) is worded here.
 
+#include "contract/threshold.h"
 #include "tools/replay/suggestion.h"
 
 #include <functional>
@@ -15,8 +16,8 @@
 
 class SLVThresholdSuggestion : public std::enable_shared_from_this<SLVThresholdSuggestion> {
 public:
-    // The slider's values.
-    static constexpr replay::SliderRange kSlider { 30, 300, 5 };
+    // The slider's values: its range, in its steps of 5.
+    static constexpr replay::SliderRange kSlider { slv::kMinimumThreshold, slv::kMaximumThreshold, 5 };
     static constexpr double kFirstStep = 0.05;
 
     // Starts the work with the settings as they are now (current: the threshold the slider shows);

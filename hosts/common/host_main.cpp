@@ -6,6 +6,7 @@
 
 #include "platform/foundation/files.h"
 #include "platform/foundation/run_loop.h"
+#include "sleepvane_version.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -18,49 +19,84 @@
 
 namespace sv::host {
 
-std::optional<HostOptions> parseCommandLine(int argc, char** argv, const char* program)
+namespace {
+    void printUsage(std::FILE* to, const char* program, const char* memoryEvents)
+    {
+        std::fprintf(to,
+                     "usage: %s --root <device-root> [--virtual-clock] [--memory-events] [scenario-file]\n"
+                     "       %s --help | --version\n"
+                     "Plays a scenario (the file, else standard input), one command a line, on a simulated device.\n"
+                     "  --root <folder>   the device root: every device path lives under it (a new folder is\n"
+                     "                    made only inside a folder that exists)\n"
+                     "  --virtual-clock   time moves only at `wait`, from one due timer to the next: instant, exact\n"
+                     "  --memory-events   %s\n"
+                     "  --help            print this and exit\n"
+                     "  --version         print the version and exit\n"
+                     "Commands and events: docs/hosts.md\n",
+                     program, program, memoryEvents);
+    }
+}
+
+CommandLine parseCommandLine(int argc, char** argv, const char* program, const char* memoryEvents)
 {
     HostOptions options;
-    auto usage = [&](const char* problem) -> std::optional<HostOptions> {
-        if (problem)
-            std::fprintf(stderr, "%s: %s\n", program, problem);
-        std::fprintf(stderr, "usage: %s --root <device-root> [--virtual-clock] [--memory-events] [scenario-file]\n", program);
-        return std::nullopt;
+    auto mistake = [&](const std::string& problem) {
+        std::fprintf(stderr, "%s: %s\n", program, problem.c_str());
+        printUsage(stderr, program, memoryEvents);
+        return CommandLine { std::nullopt, 2 };
     };
     for (int i = 1; i < argc; ++i) {
         std::string_view arg = argv[i];
         if (arg == "--root") {
             if (++i >= argc)
-                return usage("--root needs a folder");
+                return mistake("--root needs a folder");
             options.root = argv[i];
         } else if (arg == "--virtual-clock") {
             options.virtualClock = true;
         } else if (arg == "--memory-events") {
             options.memoryEvents = true;
         } else if (arg == "--help" || arg == "-h") {
-            return usage(nullptr);
-        } else if (arg.starts_with("--")) {
-            return usage(("unknown option " + std::string(arg)).c_str());
+            printUsage(stdout, program, memoryEvents);
+            return { std::nullopt, 0 };
+        } else if (arg == "--version") {
+            std::printf("%s %s\n", program, SLEEPVANE_VERSION);
+            return { std::nullopt, 0 };
+        } else if (arg.size() > 1 && arg.starts_with('-')) {
+            return mistake("unknown option " + std::string(arg));
         } else if (options.scenario.empty()) {
             options.scenario = arg;
         } else {
-            return usage("only one scenario file can be given");
+            return mistake("only one scenario file can be given");
         }
     }
     if (options.root.empty())
-        return usage("--root is required");
-    return options;
+        return mistake("--root is required");
+    return { options, 0 };
 }
 
 int prepareHost(const HostOptions& options, const char* program)
 {
+    // One missing folder is made; a missing parent is far more often a mistyped path than a
+    // wish for a new tree.
+    std::filesystem::path root = options.root;
+    if (!root.has_filename())
+        root = root.parent_path();
     std::error_code error;
-    std::filesystem::create_directories(options.root, error);
-    if (error || !std::filesystem::is_directory(options.root)) {
-        std::fprintf(stderr, "%s: cannot create the device root %s\n", program, options.root.c_str());
+    if (!std::filesystem::exists(root, error)) {
+        std::filesystem::path parent = root.parent_path();
+        if (!parent.empty() && !std::filesystem::is_directory(parent, error)) {
+            std::fprintf(stderr, "%s: cannot use %s as the device root: %s %s\n", program, options.root.c_str(),
+                         parent.c_str(), std::filesystem::exists(parent, error) ? "is not a folder" : "does not exist");
+            return -1;
+        }
+        std::filesystem::create_directory(root, error);
+    }
+    if (!std::filesystem::is_directory(root, error)) {
+        std::fprintf(stderr, "%s: cannot use %s as the device root: %s\n", program, options.root.c_str(),
+                     std::filesystem::exists(root) ? "it is not a folder" : error.message().c_str());
         return -1;
     }
-    fs::setDeviceRoot(std::filesystem::absolute(options.root).lexically_normal().string());
+    fs::setDeviceRoot(std::filesystem::absolute(root).lexically_normal().string());
     // The folders every device has from the factory.
     for (const char* folder : { "/var/mobile/Library/Preferences", "/Library/Injection" })
         fs::createDirectories(folder);
@@ -96,9 +132,9 @@ namespace {
 
 int runHost(int argc, char** argv, const char* program, const HostParts& parts)
 {
-    auto options = parseCommandLine(argc, argv, program);
+    auto [options, exitStatus] = parseCommandLine(argc, argv, program, parts.memoryEventsHelp);
     if (!options)
-        return 2;
+        return exitStatus;
     if (parts.configure)
         parts.configure(*options);
     int input = prepareHost(*options, program);

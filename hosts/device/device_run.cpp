@@ -6,7 +6,9 @@
 #include "platform/foundation/files.h"
 #include "contract/close_history.h"
 #include "contract/settings_contract.h"
+#include "sleepvane_version.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -14,7 +16,6 @@
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
-#include <map>
 #include <optional>
 #include <poll.h>
 #include <string>
@@ -40,62 +41,119 @@ struct Options {
     bool virtualClock = false;
 };
 
-int usage(const char* problem)
+void printUsage(std::FILE* to)
 {
-    if (problem)
-        std::fprintf(stderr, "%s: %s\n", kProgram, problem);
-    std::fprintf(stderr,
+    std::fprintf(to,
                  "usage: %s --root <device-root> [--fresh] [--springboard <scenario>] [--preferences <scenario>]\n"
-                 "       [--screens <folder>] [--timeline <file.png>] [--virtual-clock]\n",
-                 kProgram);
-    return 2;
+                 "       [--screens <folder>] [--timeline <file.png>] [--virtual-clock]\n"
+                 "       %s --help | --version\n"
+                 "Installs both deliverables into a simulated device and plays the hosts on it at once.\n"
+                 "  --root <folder>             the device root: a new or empty folder, or one laid out before\n"
+                 "                              (by this program, a host or CMake's install)\n"
+                 "  --fresh                     start the device anew: what the last run left there is removed\n"
+                 "  --springboard <scenario>    play the home-screen host (springboard-host) on it\n"
+                 "  --preferences <scenario>    play the Settings host (preferences-host) on it, at the same time\n"
+                 "  --screens <folder>          where the Settings host's snapshots land\n"
+                 "  --timeline <file.png>       draw the picture of the run into this file once it is over\n"
+                 "  --virtual-clock             the home-screen host alone on the virtual clock: instant, exact\n"
+                 "  --help                      print this and exit\n"
+                 "  --version                   print the version and exit\n"
+                 "More: docs/hosts.md\n",
+                 kProgram, kProgram);
 }
 
-std::optional<Options> parse(int argc, char** argv)
+// One line saying what is wrong, then the usage; exit status 2.
+std::nullopt_t mistake(const std::string& problem)
+{
+    std::fprintf(stderr, "%s: %s\n", kProgram, problem.c_str());
+    printUsage(stderr);
+    return std::nullopt;
+}
+
+// The options, or nothing with the status to exit with (0 after --help or --version).
+std::optional<Options> parse(int argc, char** argv, int& exitStatus)
 {
     Options options;
+    exitStatus = 2;
     for (int i = 1; i < argc; ++i) {
         std::string_view arg = argv[i];
-        auto value = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
-        const char* v = nullptr;
-        if (arg == "--fresh")
+        fs::path* value = arg == "--root"            ? &options.root
+                          : arg == "--springboard" ? &options.springboard
+                          : arg == "--preferences" ? &options.preferences
+                          : arg == "--screens"     ? &options.screens
+                          : arg == "--timeline"    ? &options.timeline
+                                                   : nullptr;
+        if (value) {
+            if (++i >= argc)
+                return mistake(std::string(arg) + " needs a value");
+            *value = argv[i];
+        } else if (arg == "--fresh") {
             options.fresh = true;
-        else if (arg == "--virtual-clock")
+        } else if (arg == "--virtual-clock") {
             options.virtualClock = true;
-        else if ((arg == "--root" || arg == "--springboard" || arg == "--preferences" || arg == "--screens"
-                  || arg == "--timeline")
-                 && (v = value())) {
-            (arg == "--root" ? options.root : arg == "--springboard" ? options.springboard
-                 : arg == "--preferences"                        ? options.preferences
-                 : arg == "--screens"                            ? options.screens
-                                                                 : options.timeline)
-                = v;
-        } else {
-            usage(("bad argument " + std::string(arg)).c_str());
+        } else if (arg == "--help" || arg == "-h") {
+            printUsage(stdout);
+            exitStatus = 0;
             return std::nullopt;
+        } else if (arg == "--version") {
+            std::printf("%s %s\n", kProgram, SLEEPVANE_VERSION);
+            exitStatus = 0;
+            return std::nullopt;
+        } else if (arg.starts_with('-')) {
+            return mistake("unknown option " + std::string(arg));
+        } else {
+            return mistake("unexpected argument " + std::string(arg) + " (a scenario goes after --springboard or --preferences)");
         }
     }
-    if (options.root.empty()) {
-        usage("--root is required");
+    if (options.root.empty())
+        return mistake("--root is required");
+    if (options.virtualClock && !options.springboard.empty() && !options.preferences.empty()) {
+        // Only the home-screen host would be stopped in time: the two would drift apart at once.
+        std::fprintf(stderr, "%s: --virtual-clock plays one host only: with both, each process would have its own "
+                             "clock and they would not meet\n", kProgram);
         return std::nullopt;
     }
     return options;
 }
 
+// What a device root holds at its top, whoever laid it out: this program, a host or the install.
+constexpr const char* kDeviceFolders[] = { "Library", "System", "var" };
+
+// A folder holding nothing but a device's own folders, with at least one of those every layout
+// makes: a device root laid out by a host or by cmake --install.
+bool laidOutAsADevice(const fs::path& root)
+{
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator(root, error)) {
+        auto name = entry.path().filename().string();
+        if (std::ranges::find(kDeviceFolders, name) == std::end(kDeviceFolders) && name != kMarker)
+            return false;
+    }
+    return !error
+        && (fs::is_directory(root / "Library/Injection", error) || fs::is_directory(root / "var/mobile", error)
+            || fs::is_directory(root / slv::path::Bundle.substr(1), error));
+}
+
 // Makes (or, with fresh, remakes) the device root and installs the deliverables into it. A folder
-// that is not empty and was not made by this program is never touched.
+// that is not empty and is no device root is never touched.
 bool layOut(const Options& options)
 {
     std::error_code error;
     if (fs::exists(options.root)) {
         bool ours = fs::exists(options.root / kMarker);
-        if (!ours && !fs::is_empty(options.root, error)) {
-            std::fprintf(stderr, "%s: %s is not empty and is no device root of ours; choose another folder\n",
+        bool device = ours || laidOutAsADevice(options.root);
+        if (!device && !fs::is_empty(options.root, error)) {
+            std::fprintf(stderr,
+                         "%s: %s is not empty and is no device root (one laid out by this program, a host or cmake "
+                         "--install); choose another folder\n",
                          kProgram, options.root.c_str());
             return false;
         }
         if (ours && options.fresh)
             fs::remove_all(options.root, error);
+        else if (device && options.fresh)
+            for (const char* folder : kDeviceFolders)
+                fs::remove_all(options.root / folder, error);
     }
     fs::create_directories(options.root / "Library/Injection", error);
     fs::create_directories(options.root / "var/mobile/Library/Preferences", error);
@@ -145,7 +203,7 @@ std::optional<Child> start(const std::string& tag, const char* host, const Optio
         std::vector<const char*> args { host, "--root", root.c_str() };
         if (options.virtualClock)
             args.push_back("--virtual-clock");
-        if (!options.timeline.empty())
+        if (!options.timeline.empty() && tag == "springboard")
             args.push_back("--memory-events");
         args.push_back(nullptr);
         ::execv(host, const_cast<char* const*>(args.data()));
@@ -194,33 +252,22 @@ bool pump(int& fd, std::string& partial, const std::string& tag, std::FILE* to, 
     return true;
 }
 
-// Says on each close marker why it happened, from the library's close history where it has one.
-void labelFromHistory(device::Timeline& timeline, const fs::path& root)
+// Names each close marker as the pane names the application and says why it happened, from
+// the library's close history where it has one.
+void describeCloses(device::Timeline& timeline, const fs::path& root)
 {
     sv::fs::setDeviceRoot(fs::absolute(root).lexically_normal().string());
-    std::map<std::string, std::vector<std::string>> labels;
-    for (const slv::history::Record& record : slv::history::read()) {
-        std::string label = device::shortName(record.bundleID) + ": " + record.reason;
-        if (record.freeMemory)
-            label += " " + std::to_string(*record.freeMemory) + " MB";
-        if (record.reopenedAfter) {
-            char back[48];
-            std::snprintf(back, sizeof back, ", back after %.0f s", *record.reopenedAfter);
-            label += back;
-        }
-        labels[record.bundleID].push_back(label);
-    }
-    for (const auto& [bundleID, texts] : labels)
-        timeline.labelCloses(bundleID, texts);
+    timeline.describeCloses(slv::history::read(), slv::settingsSnapshot().get());
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    auto options = parse(argc, argv);
+    int exitStatus = 0;
+    auto options = parse(argc, argv, exitStatus);
     if (!options)
-        return 2;
+        return exitStatus;
     if (!options->screens.empty()) {
         std::error_code error;
         fs::create_directories(options->screens, error);
@@ -282,7 +329,7 @@ int main(int argc, char** argv)
         }
     }
     if (!options->timeline.empty()) {
-        labelFromHistory(timeline, options->root);
+        describeCloses(timeline, options->root);
         if (!device::writeTimelinePicture(timeline, fs::absolute(options->timeline).string())) {
             std::fprintf(stderr, "%s: cannot write %s\n", kProgram, options->timeline.c_str());
             status = 1;

@@ -1,6 +1,10 @@
 #include "hosts/device/timeline.h"
 
+#include "contract/catalogue.h"
 #include "hosts/common/scenario.h"
+
+#include <cstdio>
+#include <map>
 
 namespace device {
 namespace {
@@ -52,7 +56,9 @@ void Timeline::take(std::string_view tag, std::string_view line)
         else if (auto limit = argument(text, "threshold"); limit && parseNumber(*limit))
             addStep(threshold_, time, *parseNumber(*limit));
         else if (auto id = argument(text, "closed"))
-            closes_.push_back({ time, std::string(*id), shortName(*id) });
+            closes_.push_back({ time, std::string(*id), std::string(*id) });
+        else if (auto on = argument(text, "alwaysKill"); on && (*on == "on" || *on == "off"))
+            addStep(closeEveryApp_, time, *on == "on");
         else if (auto kind = argument(text, "call")) {
             // One call from its first state to "none": a ringing call that is answered goes on.
             bool going = !calls_.empty() && !calls_.back().end;
@@ -69,23 +75,43 @@ void Timeline::take(std::string_view tag, std::string_view line)
         auto saved = argument(text, "saved ramValue");
         if (saved && parseNumber(*saved))
             addStep(threshold_, time, *parseNumber(*saved));
+        auto switched = argument(text, "saved alwaysKill");
+        if (switched && (*switched == "true" || *switched == "false"))
+            addStep(closeEveryApp_, time, *switched == "true");
     }
 }
 
-void Timeline::labelCloses(std::string_view bundleID, const std::vector<std::string>& labels)
+void Timeline::describeCloses(const std::vector<slv::history::Record>& history, const sv::Dictionary* settings)
 {
-    std::size_t next = 0;
-    for (Close& close : closes_)
-        if (close.bundleID == bundleID && next < labels.size())
-            close.label = labels[next++];
-}
-
-std::string shortName(std::string_view bundleID)
-{
-    auto dot = bundleID.rfind('.');
-    std::string_view tail = dot == std::string_view::npos || dot + 1 == bundleID.size() ? bundleID
-                                                                                         : bundleID.substr(dot + 1);
-    return std::string(tail);
+    slv::CatalogueRecords catalogue = settings ? slv::catalogueRecords(*settings) : slv::CatalogueRecords {};
+    // The history's records of each application, oldest first, matched to its closes from the
+    // newest back: the history keeps only the newest records, and a device played before may
+    // hold older ones.
+    std::map<std::string, std::vector<const slv::history::Record*>, std::less<>> records;
+    for (const auto& record : history)
+        records[record.bundleID].push_back(&record);
+    std::map<std::string, long, std::less<>> closesOf, seen;
+    for (const Close& close : closes_)
+        ++closesOf[close.bundleID];
+    for (Close& close : closes_) {
+        close.label = slv::applicationName(catalogue, close.bundleID);
+        long nth = seen[close.bundleID]++;
+        auto found = records.find(close.bundleID);
+        if (found == records.end())
+            continue;
+        long index = nth + static_cast<long>(found->second.size()) - closesOf[close.bundleID];
+        if (index < 0)
+            continue;
+        const slv::history::Record& record = *found->second[static_cast<std::size_t>(index)];
+        close.label += ": " + record.reason;
+        if (record.freeMemory)
+            close.label += ", " + std::to_string(*record.freeMemory) + " MB free";
+        if (record.reopenedAfter) {
+            char back[48];
+            std::snprintf(back, sizeof back, ", back after %.0f s", *record.reopenedAfter);
+            close.label += back;
+        }
+    }
 }
 
 } // namespace device

@@ -1,34 +1,24 @@
 #include "hosts/device/timeline_picture.h"
 
 #include "hosts/device/chart_text.h"
+#include "hosts/device/timeline_layout.h"
+#include "hosts/device/timeline_painter.h"
 
 #include "platform/foundation/files.h"
 #include "platform/ui/image.h"
-#include "platform/ui/pango_text.h"
 
 #include <algorithm>
 #include <cairo.h>
 #include <cmath>
 #include <cstdio>
-#include <numeric>
+#include <initializer_list>
+#include <optional>
 
 namespace device {
 namespace {
 
-    struct Rgb {
-        double r, g, b;
-    };
-    constexpr Rgb kInk { 0.20, 0.20, 0.22 };
-    constexpr Rgb kGrid { 0.88, 0.88, 0.90 };
-    constexpr Rgb kFree { 0.10, 0.42, 0.80 };
-    constexpr Rgb kThreshold { 0.82, 0.18, 0.16 };
-    constexpr Rgb kCall { 0.98, 0.68, 0.10 };
-    constexpr Rgb kClose { 0.35, 0.18, 0.55 };
     constexpr double kShortDash[] = { 3, 3 };
     constexpr double kLongDash[] = { 8, 5 };
-    // Rows of close labels under the top of the plot, then the row of the summed stretches.
-    constexpr int kLabelRows = 5;
-    constexpr double kLabelGap = 10;
 
     // The unit of the time axis: seconds for a short run, minutes or hours for a long one.
     struct TimeUnit {
@@ -43,74 +33,6 @@ namespace {
             return { 60, "minutes since the start of the run" };
         return { 1, "seconds since the start of the run" };
     }
-
-    // Where the plot sits in the picture, and how time and megabytes map onto it.
-    struct Frame {
-        double left = 80, top = 70, right = kTimelineWidth - 40, bottom = kTimelineHeight - 70;
-        double seconds = 1, megabytes = 100;
-        double x(double time) const { return left + (right - left) * time / seconds; }
-        double y(double mb) const { return bottom - (bottom - top) * std::clamp(mb, 0.0, megabytes) / megabytes; }
-        double labelRow(int row) const { return top + 40 + 18 * row; }
-    };
-
-    bool overlaps(const TimelineLabel& a, const TimelineLabel& b)
-    {
-        return a.x < b.x + b.width && b.x < a.x + a.width && a.y < b.y + b.height && b.y < a.y + a.height;
-    }
-
-    // Draws text and keeps the box of every label drawn.
-    class Painter {
-    public:
-        Painter(cairo_t* c, std::vector<TimelineLabel>& drawn) : c_(c), drawn_(drawn) { }
-        cairo_t* cairo() const { return c_; }
-
-        void color(Rgb rgb, double alpha = 1) { cairo_set_source_rgba(c_, rgb.r, rgb.g, rgb.b, alpha); }
-
-        static sv::ui::UIFont font(double size, bool bold)
-        {
-            auto points = static_cast<float>(size);
-            return bold ? sv::ui::UIFont::boldSystemFontOfSize(points) : sv::ui::UIFont::systemFontOfSize(points);
-        }
-        static double width(const std::string& s, double size, bool bold = false)
-        {
-            return font(size, bold).widthOfText(s);
-        }
-        // The box text would take with its baseline at y, alignX of its width left of x.
-        static TimelineLabel box(const std::string& s, double x, double y, double size, double alignX = 0,
-                                 bool bold = false)
-        {
-            auto f = font(size, bold);
-            double w = f.widthOfText(s);
-            return { s, x - w * alignX, y - f.ascender(), w, f.lineHeight() };
-        }
-        bool fits(const TimelineLabel& label) const
-        {
-            return std::none_of(drawn_.begin(), drawn_.end(), [&](auto& other) { return overlaps(label, other); });
-        }
-
-        void text(const std::string& s, double x, double y, double size, double alignX = 0, bool bold = false)
-        {
-            TimelineLabel label = box(s, x, y, size, alignX, bold);
-            sv::ui::detail::showShapedLine(c_, s, font(size, bold), label.x, y);
-            drawn_.push_back(label);
-        }
-        // Text turned a quarter left, centred on (x, y) along the turned baseline.
-        void upwardText(const std::string& s, double x, double y, double size)
-        {
-            auto f = font(size, false);
-            double w = f.widthOfText(s);
-            cairo_save(c_);
-            cairo_translate(c_, x, y);
-            cairo_rotate(c_, -M_PI / 2);
-            sv::ui::detail::showShapedLine(c_, s, f, -w / 2, 0);
-            cairo_restore(c_);
-            drawn_.push_back({ s, x - f.ascender(), y - w / 2, f.lineHeight(), w });
-        }
-
-    private:
-        cairo_t* c_;
-        std::vector<TimelineLabel>& drawn_;
-    };
 
     std::string format(const char* pattern, double value)
     {
@@ -130,17 +52,34 @@ namespace {
         return points;
     }
 
-    // The value of a stepped series at a time (the last step at or before it).
-    std::optional<double> valueAt(const std::vector<Timeline::Point>& series, double time, bool before = false)
+    // The value of a stepped series just before a time.
+    std::optional<double> valueBefore(const std::vector<Timeline::Point>& series, double time)
     {
         std::optional<double> value;
         for (const auto& point : series) {
-            if (point.time < time || (!before && point.time == time))
-                value = point.value;
-            else
+            if (point.time >= time)
                 break;
+            value = point.value;
         }
         return value;
+    }
+
+    // Whether the stepped line through a series passes through a box.
+    bool crosses(const Frame& f, const std::vector<Timeline::Point>& series, const TimelineLabel& box)
+    {
+        double top = box.y - 2, bottom = box.y + box.height + 2, left = box.x - 2, right = box.x + box.width + 2;
+        for (std::size_t i = 0; i < series.size(); ++i) {
+            double x0 = f.x(series[i].time), x1 = i + 1 < series.size() ? f.x(series[i + 1].time) : f.right;
+            double y = f.y(series[i].value);
+            if (y >= top && y <= bottom && x0 <= right && x1 >= left)
+                return true;
+            if (i + 1 < series.size() && x1 >= left && x1 <= right) {
+                double y1 = f.y(series[i + 1].value);
+                if (std::min(y, y1) <= bottom && std::max(y, y1) >= top)
+                    return true;
+            }
+        }
+        return false;
     }
 
     void axes(Painter& p, const Frame& f, const TimeUnit& unit, double tStep)
@@ -187,27 +126,29 @@ namespace {
         }
     }
 
-    // Each call as a span; its label only where it stays clear of the one before.
-    void calls(Painter& p, const Frame& f, const Timeline& timeline)
+    void callSpans(Painter& p, const Frame& f, const Timeline& timeline)
     {
         cairo_t* c = p.cairo();
-        double labelsEnd = -1e9;
         for (const auto& call : timeline.calls()) {
-            double x0 = f.x(call.start), x1 = call.end ? f.x(*call.end) : f.right;
-            p.color(kCall, 0.22);
-            cairo_rectangle(c, x0, f.top, std::max(2.0, x1 - x0), f.bottom - f.top);
+            double x0 = f.x(call.start), width = std::max(2.0, (call.end ? f.x(*call.end) : f.right) - x0);
+            p.color(kCall, kCallShade);
+            cairo_rectangle(c, x0, f.top, width, f.bottom - f.top);
             cairo_fill(c);
             p.color(kCall, 0.9);
-            cairo_rectangle(c, x0, f.top, std::max(2.0, x1 - x0), 4);
+            cairo_rectangle(c, x0, f.top, width, 4);
             cairo_fill(c);
-            std::string label = "call " + call.kind;
-            double width = Painter::width(label, 12);
-            if (x0 + 4 < labelsEnd || x0 + 4 + width > kTimelineWidth - 4)
-                continue;
-            p.color(kInk);
-            p.text(label, x0 + 4, f.top + 18, 12);
-            labelsEnd = x0 + 4 + width + kLabelGap;
         }
+    }
+
+    // Close Every App while it is on: a bar along the bottom of the plot.
+    std::vector<std::pair<double, double>> closeEveryAppSpans(const Frame& f, const Timeline& timeline)
+    {
+        std::vector<std::pair<double, double>> spans;
+        auto series = sorted(timeline.closeEveryApp());
+        for (std::size_t i = 0; i < series.size(); ++i)
+            if (series[i].value != 0)
+                spans.emplace_back(f.x(series[i].time), i + 1 < series.size() ? f.x(series[i + 1].time) : f.right);
+        return spans;
     }
 
     void marker(cairo_t* c, double x, double y, double radius)
@@ -216,100 +157,159 @@ namespace {
         cairo_fill(c);
     }
 
-    // Closes stretch by stretch of the time axis: a stretch whose labels all find room on a row
-    // is labelled close by close; the closes of any other are summed on the row below ("12
-    // closes"), so that a long day's hundreds of closes never pile into a bar.
-    void closes(Painter& p, const Frame& f, const Timeline& timeline, const std::vector<Timeline::Point>& free,
-                double stretchSeconds)
+    // The closes: named ones on the band's rows with a leader each down to the marker, the
+    // closes of crowded stretches summed on the band's top row over a bar.
+    void closes(Painter& p, const Frame& f, const Timeline& timeline, const CloseLayout& layout,
+                const std::vector<Timeline::Point>& free, std::vector<double>& leaders)
     {
         cairo_t* c = p.cairo();
         const auto& all = timeline.closes();
-        std::vector<std::size_t> order(all.size());
-        std::iota(order.begin(), order.end(), 0);
-        std::stable_sort(order.begin(), order.end(), [&](auto a, auto b) { return all[a].time < all[b].time; });
-        auto markerY = [&](const Timeline::Close& close) { return f.y(valueAt(free, close.time, true).value_or(0)); };
-
-        std::vector<double> ends(kLabelRows, -1e9); // where each row's labels end so far
-        double summaryEnd = -1e9;
-        for (std::size_t first = 0; first < order.size();) {
-            auto stretch = static_cast<long>(std::floor(all[order[first]].time / stretchSeconds));
-            std::size_t last = first;
-            while (last < order.size() && static_cast<long>(std::floor(all[order[last]].time / stretchSeconds)) == stretch)
-                ++last;
-
-            std::vector<double> tried = ends;
-            std::vector<int> rows;
-            for (std::size_t i = first; i < last; ++i) {
-                const auto& close = all[order[i]];
-                double x = f.x(close.time), end = x + 4 + Painter::width(close.label, 12, true);
-                auto row = std::find_if(tried.begin(), tried.end(), [&](double e) { return e <= x; });
-                if (row == tried.end() || end > kTimelineWidth - 4)
-                    break;
-                *row = end + kLabelGap;
-                rows.push_back(static_cast<int>(row - tried.begin()));
-            }
-
-            if (rows.size() == last - first) {
-                ends = tried;
-                for (std::size_t i = first; i < last; ++i) {
-                    const auto& close = all[order[i]];
-                    double x = f.x(close.time), y = markerY(close);
-                    double labelY = f.labelRow(rows[i - first]);
-                    p.color(kClose, 0.6);
-                    cairo_set_line_width(c, 1);
-                    cairo_set_dash(c, kShortDash, 2, 0);
-                    cairo_move_to(c, x, labelY + 4);
-                    cairo_line_to(c, x, y);
-                    cairo_stroke(c);
-                    cairo_set_dash(c, nullptr, 0, 0);
-                    p.color(kClose);
-                    marker(c, x, y, 5);
-                    p.text(close.label, x + 4, labelY, 12, 0, true);
-                }
-                first = last;
-                continue;
-            }
-
-            // The sum over a bar from the stretch's first close to its last, kept clear of the
-            // sum before and inside the picture.
+        auto markerY = [&](const Timeline::Close& close) { return f.y(valueBefore(free, close.time).value_or(0)); };
+        int firstNamedRow = layout.sums.empty() ? 0 : 1;
+        for (const auto& named : layout.named) {
+            double x = std::round(named.leaderX) + 0.5;
+            p.color(kClose, 0.6);
+            cairo_set_line_width(c, 1);
+            cairo_set_dash(c, kShortDash, 2, 0);
+            cairo_move_to(c, x, Frame::bandRow(firstNamedRow + named.row) - 10);
+            cairo_line_to(c, x, markerY(all[named.close]));
+            cairo_stroke(c);
+            cairo_set_dash(c, nullptr, 0, 0);
             p.color(kClose);
-            for (std::size_t i = first; i < last; ++i)
-                marker(c, f.x(all[order[i]].time), markerY(all[order[i]]), 3);
-            double from = f.x(all[order[first]].time), to = f.x(all[order[last - 1]].time);
-            double rowY = f.labelRow(kLabelRows);
-            std::string sum = counted(last - first, "close", "closes");
-            double width = Painter::width(sum, 12, true);
-            double x = std::max(from, summaryEnd);
-            if (x + width > kTimelineWidth - 4)
-                x = std::max(summaryEnd, kTimelineWidth - 4 - width);
+            marker(c, x, markerY(all[named.close]), 5);
+            leaders.push_back(x);
+        }
+        // After every leader: one passing behind a label below its own is hidden there.
+        for (const auto& named : layout.named)
+            p.patchedText(all[named.close].label, named.leaderX + 4, Frame::bandRow(firstNamedRow + named.row), 12,
+                          kClose, kWhite, 0, true);
+        double rowY = Frame::bandRow(0);
+        for (const auto& sum : layout.sums) {
+            p.color(kClose);
+            for (std::size_t i : sum.closes)
+                marker(c, f.x(all[i].time), markerY(all[i]), 3);
             p.color(kClose, 0.6);
             cairo_set_line_width(c, 2);
-            cairo_move_to(c, from, rowY + 6);
-            cairo_line_to(c, std::max(to, from + 2), rowY + 6);
+            cairo_move_to(c, sum.from, rowY + 6);
+            cairo_line_to(c, sum.to, rowY + 6);
             cairo_stroke(c);
             p.color(kClose);
-            p.text(sum, x, rowY, 12, 0, true);
-            summaryEnd = x + width + kLabelGap;
-            first = last;
+            p.text(sum.text, sum.x, rowY, 12, 0, true);
         }
     }
 
-    void legend(Painter& p, const Frame& f, const Timeline& timeline)
+    // The first of the places that is inside the plot, clear of every label and of the lines;
+    // failing that, the first inside and clear of the labels (its patch hides the lines there).
+    std::optional<TimelineLabel> placeInPlot(const Painter& p, const Frame& f,
+                                             std::initializer_list<TimelineLabel> places,
+                                             std::initializer_list<const std::vector<Timeline::Point>*> lines)
+    {
+        std::optional<TimelineLabel> fallback;
+        for (const TimelineLabel& place : places) {
+            // A text that would touch another is left out.
+            TimelineLabel room { "", place.x - 6, place.y, place.width + 12, place.height };
+            if (!f.inside(place) || !p.fits(room))
+                continue;
+            if (std::none_of(lines.begin(), lines.end(), [&](auto* line) { return crosses(f, *line, place); }))
+                return place;
+            if (!fallback)
+                fallback = place;
+        }
+        return fallback;
+    }
+
+    // The colour of the plot under a box, away from its lines: white, or the faint blue under the
+    // free line, with a call's shade beneath when the box lies in a call.
+    Rgb backgroundUnder(const Frame& f, const Timeline& timeline, const std::vector<Timeline::Point>& free,
+                        const TimelineLabel& box)
+    {
+        Rgb under = kWhite;
+        for (const auto& call : timeline.calls())
+            if (box.x >= f.x(call.start) && box.x + box.width <= (call.end ? f.x(*call.end) : f.right))
+                under = blend(under, kCall, kCallShade);
+        if (free.empty() || f.x(free.front().time) > box.x)
+            return under;
+        double lowest = 0; // the line's lowest point (largest y) over the box
+        for (std::size_t i = 0; i < free.size(); ++i) {
+            double x0 = f.x(free[i].time), x1 = i + 1 < free.size() ? f.x(free[i + 1].time) : f.right;
+            if (x1 >= box.x && x0 <= box.x + box.width)
+                lowest = std::max(lowest, f.y(free[i].value));
+        }
+        return lowest <= box.y ? blend(under, kFree, kFreeShade) : under;
+    }
+
+    // Texts inside the plot, most wanted first: the threshold at the right end, each call, each
+    // change of the threshold during the run, each time Close Every App was turned on.
+    void plotLabels(Painter& p, const Frame& f, const Timeline& timeline, const std::vector<Timeline::Point>& free,
+                    const std::vector<Timeline::Point>& threshold)
+    {
+        auto put = [&](const std::optional<TimelineLabel>& place, double size, Rgb ink) {
+            if (place)
+                p.patchedText(place->text, place->x, place->y + Painter::font(size, false).ascender(), size, ink,
+                              backgroundUnder(f, timeline, free, *place));
+        };
+        auto at = [](const std::string& s, double x, double baseline, double size, double alignX) {
+            return Painter::box(s, x, baseline, size, alignX);
+        };
+        if (!threshold.empty()) {
+            std::string label = format("threshold %.0f MB", threshold.back().value);
+            double y = f.y(threshold.back().value);
+            put(placeInPlot(p, f,
+                            { at(label, f.right - 6, y - 6, 12, 1), at(label, f.right - 6, y + 16, 12, 1),
+                              at(label, f.left + 6, y - 6, 12, 0), at(label, f.left + 6, y + 16, 12, 0) },
+                            { &free, &threshold }),
+                12, kThreshold);
+        }
+        for (const auto& call : timeline.calls()) {
+            std::string label = "call " + call.kind;
+            put(placeInPlot(p, f, { at(label, f.x(call.start) + 4, f.top + 20, 12, 0) }, {}), 12, kInk);
+        }
+        for (std::size_t i = 1; i < threshold.size(); ++i) {
+            std::string label = format("set to %.0f MB", threshold[i].value);
+            double x = f.x(threshold[i].time), y = f.y(threshold[i].value);
+            put(placeInPlot(p, f,
+                            { at(label, x + 6, y - 6, 11, 0), at(label, x + 6, y + 15, 11, 0),
+                              at(label, x - 6, y - 6, 11, 1), at(label, x - 6, y + 15, 11, 1) },
+                            { &free, &threshold }),
+                11, kThreshold);
+        }
+        for (const auto& [from, to] : closeEveryAppSpans(f, timeline))
+            put(placeInPlot(p, f, { at("Close Every App on", from + 4, f.bottom - 14, 11, 0) }, { &free }), 11, kClose);
+    }
+
+    void legend(Painter& p, const Frame& f, const Timeline& timeline, bool closeEveryApp)
     {
         cairo_t* c = p.cairo();
         p.color(kInk);
         p.text("Free memory over the run", f.left, 34, 20, 0, true);
         p.text(std::to_string(timeline.closes().size()) + " closed, " + counted(timeline.calls().size(), "call", "calls"),
                f.left, 56, 13);
-        double x = f.right - 430;
-        auto swatch = [&](Rgb rgb, double alpha, bool dashed, bool box, const char* name) {
-            p.color(rgb, alpha);
-            if (box) {
-                cairo_rectangle(c, x, 38, 24, 14);
+        enum class Look { Line, Dashed, Box, Bar, Dot };
+        struct Entry {
+            Rgb rgb;
+            double alpha;
+            Look look;
+            const char* name;
+        };
+        std::vector<Entry> entries { { kFree, 1, Look::Line, "free" },
+                                     { kThreshold, 1, Look::Dashed, "threshold" },
+                                     { kCall, 0.35, Look::Box, "call" } };
+        if (closeEveryApp)
+            entries.push_back({ kClose, 0.35, Look::Bar, "Close Every App on" });
+        entries.push_back({ kClose, 1, Look::Dot, "closed" });
+        double x = f.right;
+        for (const Entry& entry : entries)
+            x -= 30 + Painter::width(entry.name, 13) + 24;
+        for (const Entry& entry : entries) {
+            p.color(entry.rgb, entry.alpha);
+            if (entry.look == Look::Box || entry.look == Look::Bar) {
+                cairo_rectangle(c, x, entry.look == Look::Box ? 38 : 41, 24, entry.look == Look::Box ? 14 : 8);
                 cairo_fill(c);
+            } else if (entry.look == Look::Dot) {
+                marker(c, x + 12, 45, 5);
             } else {
                 cairo_set_line_width(c, 2.5);
-                if (dashed)
+                if (entry.look == Look::Dashed)
                     cairo_set_dash(c, kLongDash, 2, 0);
                 cairo_move_to(c, x, 45);
                 cairo_line_to(c, x + 24, 45);
@@ -317,21 +317,14 @@ namespace {
                 cairo_set_dash(c, nullptr, 0, 0);
             }
             p.color(kInk);
-            p.text(name, x + 30, 50, 13);
-            x += 110;
-        };
-        swatch(kFree, 1, false, false, "free");
-        swatch(kThreshold, 1, true, false, "threshold");
-        swatch(kCall, 0.35, false, true, "call");
-        p.color(kClose);
-        marker(c, x + 12, 45, 5);
-        p.color(kInk);
-        p.text("closed", x + 30, 50, 13);
+            p.text(entry.name, x + 30, 50, 13);
+            x += 30 + Painter::width(entry.name, 13) + 24;
+        }
     }
 
 } // namespace
 
-bool writeTimelinePicture(const Timeline& timeline, const std::string& hostPath, std::vector<TimelineLabel>* labels)
+bool writeTimelinePicture(const Timeline& timeline, const std::string& hostPath, TimelineLayout* out)
 {
     auto image = sv::ui::Image::create(kTimelineWidth, kTimelineHeight);
     if (!image)
@@ -349,12 +342,20 @@ bool writeTimelinePicture(const Timeline& timeline, const std::string& hostPath,
     double step = device::niceStep(std::max(highest, 50.0) * 1.1, 6);
     f.megabytes = std::ceil(std::max(highest, 50.0) * 1.1 / step) * step;
 
+    // The band of close labels first: the plot begins below it.
+    CloseLayout layout = layOutCloses(
+        timeline.closes(), [&](double time) { return f.x(time); }, f.left, f.right, tStep * unit.seconds,
+        [](const std::string& s) { return Painter::width(s, 12, true); });
+    if (layout.bandRows() > 0)
+        f.top = Frame::kBandTop + Frame::kRow * layout.bandRows() + 6;
+
     std::vector<TimelineLabel> drawn;
+    std::vector<double> leaders;
     cairo_t* c = cairo_create(static_cast<cairo_surface_t*>(image->cairoSurface()));
     Painter p(c, drawn);
     cairo_set_source_rgb(c, 1, 1, 1);
     cairo_paint(c);
-    calls(p, f, timeline);
+    callSpans(p, f, timeline);
     axes(p, f, unit, tStep);
 
     if (!free.empty()) {
@@ -363,7 +364,7 @@ bool writeTimelinePicture(const Timeline& timeline, const std::string& hostPath,
         cairo_line_to(c, f.right, f.bottom);
         cairo_line_to(c, f.x(free.front().time), f.bottom);
         cairo_close_path(c);
-        p.color(kFree, 0.10);
+        p.color(kFree, kFreeShade);
         cairo_fill(c);
         steps(c, f, free);
         p.color(kFree);
@@ -377,25 +378,30 @@ bool writeTimelinePicture(const Timeline& timeline, const std::string& hostPath,
         cairo_set_dash(c, kLongDash, 2, 0);
         cairo_stroke(c);
         cairo_set_dash(c, nullptr, 0, 0);
-    }
-    closes(p, f, timeline, free, tStep * unit.seconds);
-    legend(p, f, timeline);
-    // Above the threshold's line, or below it when a label is there already.
-    if (!threshold.empty()) {
-        std::string label = format("threshold %.0f MB", threshold.back().value);
-        double y = f.y(threshold.back().value);
-        for (double baseline : { y - 6, y + 16 }) {
-            if (p.fits(Painter::box(label, f.right - 6, baseline, 12, 1))) {
-                p.color(kThreshold);
-                p.text(label, f.right - 6, baseline, 12, 1);
-                break;
-            }
+        // Each change during the run, marked where it lands.
+        for (std::size_t i = 1; i < threshold.size(); ++i) {
+            double x = f.x(threshold[i].time), y = f.y(threshold[i].value);
+            cairo_move_to(c, x, y - 5);
+            cairo_line_to(c, x + 5, y);
+            cairo_line_to(c, x, y + 5);
+            cairo_line_to(c, x - 5, y);
+            cairo_close_path(c);
+            cairo_fill(c);
         }
     }
+    auto closeEveryApp = closeEveryAppSpans(f, timeline);
+    for (const auto& [from, to] : closeEveryApp) {
+        p.color(kClose, 0.35);
+        cairo_rectangle(c, from, f.bottom - 8, std::max(2.0, to - from), 7);
+        cairo_fill(c);
+    }
+    closes(p, f, timeline, layout, free, leaders);
+    legend(p, f, timeline, !closeEveryApp.empty());
+    plotLabels(p, f, timeline, free, threshold);
     cairo_destroy(c);
     image->markDirty();
-    if (labels)
-        *labels = std::move(drawn);
+    if (out)
+        *out = { std::move(drawn), { "", f.left, f.top, f.right - f.left, f.bottom - f.top }, std::move(leaders) };
 
     auto png = image->pngData();
     return png && sv::fs::writeHostFileAtomically(hostPath, png->data(), png->size());

@@ -1,8 +1,9 @@
 #pragma once
-// The picture of a run: free memory as a stepped line over time, the threshold as a dashed one,
-// each close as a labelled marker and each call as a shaded span. On a long, busy run the
-// closes of a crowded stretch of time are summed under one label, and time is read in minutes
-// or hours.
+// The picture of a run: free memory as a stepped line over time, the threshold as a dashed one
+// with its changes marked, each close as a marker labelled above the plot, each call as a shaded
+// span and Close Every App as a bar along the bottom while it is on. On a long, busy run the
+// closes of a crowded stretch of time are summed under one label, and time is read in minutes or
+// hours.
 
 #include "hosts/device/timeline.h"
 
@@ -12,7 +13,7 @@
 namespace device {
 
 inline constexpr int kTimelineWidth = 1400;
-inline constexpr int kTimelineHeight = 560;
+inline constexpr int kTimelineHeight = 620;
 
 // A text drawn in the picture and the box it takes, in pixels from the top left.
 struct TimelineLabel {
@@ -20,9 +21,14 @@ struct TimelineLabel {
     double x = 0, y = 0, width = 0, height = 0;
 };
 
+// What a picture holds besides its pixels, for those who check it.
+struct TimelineLayout {
+    std::vector<TimelineLabel> labels; // every text drawn, with its box
+    TimelineLabel plot;                // the frame of the plot (no text)
+    std::vector<double> leaders;       // the x of each named close's leader
+};
+
 // Draws the timeline into a PNG file (a host path), written atomically. False when it cannot.
-// With labels, every text drawn is put there with its box.
-bool writeTimelinePicture(const Timeline& timeline, const std::string& hostPath,
-                          std::vector<TimelineLabel>* labels = nullptr);
+bool writeTimelinePicture(const Timeline& timeline, const std::string& hostPath, TimelineLayout* layout = nullptr);
 
 } // namespace device

@@ -8,6 +8,7 @@
 int main(int argc, char** argv)
 {
     sv::host::HostParts parts;
+    parts.memoryEventsHelp = "taken, so that a runner may start both hosts alike; the Settings host reports nothing more";
     parts.setUp = [](sv::host::Scenario& scenario) -> std::shared_ptr<void> {
         auto app = std::make_shared<prefs_host::SettingsApp>(scenario);
         app->addCommands();

@@ -145,6 +145,12 @@ namespace {
             for (long r = 0; r < table.numberOfRowsInSection(s); ++r)
                 line("row " + describeRow(lookOfRow(table, { s, r })));
         }
+        if (auto footer = table.tableFooterView())
+            walkViews(footer, [&](const std::shared_ptr<UIView>& view) {
+                if (auto label = std::dynamic_pointer_cast<UILabel>(view); label && !label->isHidden())
+                    line("footer " + quoted(label->text()));
+                return true;
+            });
         if (!table.sectionIndexTitles().empty()) {
             std::string letters;
             for (const auto& title : table.sectionIndexTitles())

@@ -5,7 +5,9 @@
 #include "hosts/springboard/device.h"
 #include "hosts/springboard/springboard.h"
 
+#include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 
 namespace sb {
@@ -13,6 +15,22 @@ namespace {
 
     using Words = sv::host::Scenario::Words;
     using Result = std::optional<std::string>;
+
+    // A switch as a scenario stores it: on and off as booleans, a number as the pane may meet it
+    // in a hand-edited file: an integer when written as one, else a real (nan and inf included).
+    std::optional<sv::Value> switchValue(const std::string& word)
+    {
+        if (word == "on" || word == "off")
+            return sv::Value(word == "on");
+        const char* end = word.data() + word.size();
+        std::int64_t integer = 0;
+        if (auto [at, error] = std::from_chars(word.data(), end, integer); error == std::errc() && at == end)
+            return sv::Value(integer);
+        double real = 0;
+        if (auto [at, error] = std::from_chars(word.data(), end, real); error == std::errc() && at == end)
+            return sv::Value(real);
+        return std::nullopt;
+    }
 
     std::string number(double value)
     {
@@ -177,11 +195,12 @@ namespace {
                 return true;
             };
         } else if (what == "alwaysKill" || what == "learnFromUse") {
-            if (words.size() != 3 || (words[2] != "on" && words[2] != "off"))
-                return "settings " + what + " takes on or off";
+            auto stored = words.size() == 3 ? switchValue(words[2]) : std::nullopt;
+            if (!stored)
+                return "settings " + what + " takes on, off or a number";
             std::string key(what == "alwaysKill" ? slv::key::AlwaysKill : slv::key::LearnFromUse);
-            change = [key, on = words[2] == "on"](sv::Dictionary& settings) {
-                settings[key] = on;
+            change = [key, value = *stored](sv::Dictionary& settings) {
+                settings[key] = value;
                 return true;
             };
         } else {
@@ -204,7 +223,7 @@ void addDeviceCommands(sv::host::Scenario& scenario)
     scenario.addCommand("call", "call active|incoming|outgoing|none", call);
     scenario.addCommand("show", "show suspects|switcher|memory|history|usage|diary", show);
     scenario.addCommand("settings",
-                        "settings never|always <bundle-id>... | settings ramValue <n> | settings alwaysKill|learnFromUse on|off",
+                        "settings never|always <bundle-id>... | settings ramValue <n> | settings alwaysKill|learnFromUse on|off|<number>",
                         settings);
 }
 

@@ -12,6 +12,7 @@
 #include "platform/foundation/files.h"
 #include "platform/foundation/injection.h"
 
+#include <cstdio>
 #include <dlfcn.h>
 #include <memory>
 #include <string>
@@ -70,8 +71,15 @@ sb::Device::UsageSource usageOf(const std::vector<std::string>& libraries)
 int main(int argc, char** argv)
 {
     static bool memoryEvents = false;
+    static std::string root;
     sv::host::HostParts parts;
-    parts.configure = [](const sv::host::HostOptions& options) { memoryEvents = options.memoryEvents; };
+    parts.memoryEventsHelp = "also report free memory, the threshold, the two switches (Close Every App, Learn From Use) and the call as they change";
+    parts.configure = [](const sv::host::HostOptions& options) {
+        memoryEvents = options.memoryEvents;
+        root = options.root;
+        while (root.size() > 1 && root.back() == '/')
+            root.pop_back();
+    };
     parts.setUp = [](sv::host::Scenario& scenario) -> std::shared_ptr<void> {
         sb::Springboard::shared().attach(scenario);
         sb::registerApplicationClasses();
@@ -86,6 +94,11 @@ int main(int argc, char** argv)
         return nullptr;
     };
     parts.afterInjection = [](const std::vector<std::string>& loaded) {
+        // The scenario still plays: the stand-in home screen alone is a run worth having, but
+        // not one to mistake for the library's.
+        if (loaded.empty())
+            std::fprintf(stderr, "springboard-host: no library in %s%s: nothing is loaded and every application stays open\n",
+                         root.c_str(), sv::injection::kFolder);
         sb::Device::shared().setSuspectSource(suspectListOf(loaded));
         sb::Device::shared().setHistoryFlush(flushOf(loaded, slv::history::kFlushSymbol));
         sb::Device::shared().setDiaryFlush(flushOf(loaded, slv::diary::kFlushSymbol));

@@ -35,9 +35,10 @@ public:
 
     // Switch rows' values in their preferences file: read (the row's default, else nothing, when
     // absent) and written (a locked read-modify-write that keeps every other key and never
-    // writes over an unreadable file). False when nothing was written. A switch row saves through
-    // setPreferenceValue, so a screen that must act on a switch's change overrides it.
-    std::optional<Value> readPreferenceValue(const PSSpecifier& specifier) const;
+    // writes over an unreadable file). False when nothing was written. A subclass may read its
+    // rows' values its own way, as on the phone; a switch row saves through setPreferenceValue, so a
+    // screen that must act on a switch's change overrides it.
+    virtual std::optional<Value> readPreferenceValue(const PSSpecifier& specifier) const;
     virtual bool setPreferenceValue(const Value& value, const PSSpecifier& specifier);
 
     // A tap on a link row: its detail controller, made by class name, is pushed; on a button row:

@@ -49,6 +49,19 @@ void UITableView::setSeparatorColor(const UIColor& color)
     setNeedsDisplay();
 }
 
+void UITableView::setTableFooterView(std::shared_ptr<UIView> footer)
+{
+    if (footer_)
+        footer_->removeFromSuperview();
+    footer_ = std::move(footer);
+    if (footer_)
+        insertSubviewAtIndex(footer_, 0);
+    contentHeight_ = sectionsHeight_ + (footer_ ? std::max(0.0f, footer_->frame().height()) : 0);
+    setContentOffset(contentOffset());
+    setNeedsLayout();
+    setNeedsDisplay();
+}
+
 Size UITableView::contentSize() const
 {
     return { bounds().width(), contentHeight_ };
@@ -103,6 +116,9 @@ void UITableView::reloadData()
         }
         indexTitles_ = source->sectionIndexTitlesForTableView(*this);
     }
+    sectionsHeight_ = contentHeight_;
+    if (footer_)
+        contentHeight_ += std::max(0.0f, footer_->frame().height());
     if (selected_ && !isValid(*selected_))
         selected_.reset();
     // The content may have shrunk under the offset.
@@ -330,6 +346,13 @@ void UITableView::layoutSubviews()
     }
     placeHeaders();
     placeIndex();
+    placeFooter();
+}
+
+void UITableView::placeFooter()
+{
+    if (footer_)
+        footer_->setFrame({ 0, sectionsHeight_, bounds().width(), footer_->frame().height() });
 }
 
 void UITableView::placeHeaders()
@@ -381,7 +404,9 @@ void UITableView::placeIndex()
 
 void UITableView::drawRect(const Rect&)
 {
-    // The hairlines of the empty rows below the content.
+    // The hairlines of the empty rows below the content; a footer ends the table instead.
+    if (footer_)
+        return;
     Rect b = bounds();
     separatorColor_.setFill();
     for (float y = contentHeight_ + rowHeight_; y <= b.maxY() + rowHeight_; y += rowHeight_)

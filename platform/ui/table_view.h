@@ -84,6 +84,11 @@ public:
     // The hairline under every row (and under the empty rows below the last one).
     const UIColor& separatorColor() const { return separatorColor_; }
     void setSeparatorColor(const UIColor& color);
+    // A view under the last section, as tall as its frame when it is set (set it again after
+    // changing its height), as wide as the table. While there is one, no empty rows are drawn
+    // below the content.
+    std::shared_ptr<UIView> tableFooterView() const { return footer_; }
+    void setTableFooterView(std::shared_ptr<UIView> footer);
 
     // Whether a finger can scroll the table; the table itself still scrolls when told to.
     bool isScrollEnabled() const { return scrollEnabled_; }
@@ -154,6 +159,7 @@ private:
     void enqueue(std::shared_ptr<UITableViewCell> cell);
     void placeHeaders();
     void placeIndex();
+    void placeFooter();
 
     UITableViewStyle style_ = UITableViewStyle::Plain;
     std::weak_ptr<UITableViewDataSource> dataSource_;
@@ -163,6 +169,7 @@ private:
     bool scrollEnabled_ = true;
 
     std::vector<Section> sections_;
+    float sectionsHeight_ = 0;
     float contentHeight_ = 0;
     std::vector<std::string> indexTitles_;
 
@@ -170,6 +177,7 @@ private:
     std::map<std::string, std::vector<std::shared_ptr<UITableViewCell>>, std::less<>> pool_;
     std::map<long, std::shared_ptr<UIView>> headers_;
     std::shared_ptr<UIView> index_;
+    std::shared_ptr<UIView> footer_;
     std::optional<NSIndexPath> selected_;
     std::optional<bool> lastDeselectionAnimated_;
     bool loaded_ = false;

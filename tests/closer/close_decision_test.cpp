@@ -3,6 +3,7 @@
 #include "platform/foundation/notification_center.h"
 #include "platform/foundation/plist/property_list.h"
 #include "tests/closer/closer_fixture.h"
+#include "tests/support/stored_switches.h"
 
 #include <algorithm>
 
@@ -190,8 +191,12 @@ TEST_F(CloseDecisionTest, TheThresholdIsReadAsThePaneReadsIt)
         sv::Value stored;
         int threshold;
     };
+    // Outside the slider's range: its nearest end; between its steps: as stored.
     for (const Case& c : { Case { sv::Value("250"), 250 }, Case { sv::Value(" +90 MB"), 90 }, Case { sv::Value(120.9), 120 },
-                           Case { sv::Value("lots"), 175 }, Case { sv::Value(true), 175 }, Case { sv::Value(sv::Array {}), 175 } }) {
+                           Case { sv::Value("lots"), 175 }, Case { sv::Value(true), 175 }, Case { sv::Value(sv::Array {}), 175 },
+                           Case { sv::Value(-50), 30 }, Case { sv::Value(0), 30 }, Case { sv::Value(29.9), 30 },
+                           Case { sv::Value(std::int64_t { 99999999999 }), 300 }, Case { sv::Value(301), 300 },
+                           Case { sv::Value("-50"), 30 }, Case { sv::Value(1e300), 300 }, Case { sv::Value(173), 173 } }) {
         writeSettings({ { "ramValue", c.stored } });
         EXPECT_EQ(slv::threshold(slv::settingsSnapshot().get()), c.threshold);
         events.clear();
@@ -201,7 +206,22 @@ TEST_F(CloseDecisionTest, TheThresholdIsReadAsThePaneReadsIt)
         EXPECT_EQ(closes(), Lines { "closed a" }) << c.threshold;
     }
     writeSettings({ { "ramValue", std::int64_t { 1 } << 40 } });
-    EXPECT_EQ(slv::threshold(slv::settingsSnapshot().get()), 2147483647);
+    EXPECT_EQ(slv::threshold(slv::settingsSnapshot().get()), 300);
+}
+
+// Close Every App reads as the pane's switch shows it, whatever kind of value holds it.
+TEST_F(CloseDecisionTest, CloseEveryAppIsReadAsThePaneShowsIt)
+{
+    for (const sv::test::StoredSwitch& c : sv::test::storedSwitches()) {
+        sv::Dictionary settings { { "ramValue", 100 } };
+        if (c.stored)
+            settings["alwaysKill"] = *c.stored;
+        writeSettings(settings);
+        EXPECT_EQ(slv::closeEveryApp(slv::settingsSnapshot().get()), c.on) << c.what;
+        events.clear();
+        play({ "launch a", "launch top", "free 300", "state a 2", "wait 2" });
+        EXPECT_EQ(closes(), c.on ? Lines { "closed a" } : Lines {}) << c.what;
+    }
 }
 
 TEST_F(CloseDecisionTest, ValuesOfTheWrongTypeReadAsAbsent)

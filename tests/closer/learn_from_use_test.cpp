@@ -7,8 +7,11 @@
 #include "platform/foundation/plist/property_list.h"
 #include "platform/foundation/run_loop.h"
 #include "tests/closer/closer_fixture.h"
+#include "tests/support/device_root.h"
+#include "tests/support/stored_switches.h"
 
 #include <filesystem>
+#include <limits>
 #include <fstream>
 #include <sys/stat.h>
 
@@ -63,16 +66,21 @@ TEST_F(LearnFromUseTest, OffTheOldestGoesAndNothingIsLearned)
     EXPECT_EQ(sv::RunLoop::main().pendingTimers(), 1u) << "only the chain's wait";
 }
 
-TEST_F(LearnFromUseTest, AValueThatIsNoBooleanIsOff)
+// The switch reads as the pane shows it, whatever kind of value holds it.
+TEST_F(LearnFromUseTest, TheSwitchIsReadAsThePaneShowsIt)
 {
-    slv::updateSettings([](sv::Dictionary& settings) {
-        settings[std::string(slv::key::LearnFromUse)] = sv::Value(1);
-        return true;
-    });
-    useNewsOftenThenRadioOnce();
-    lowMemoryLeaveOfMaps();
-    EXPECT_EQ(closes(), Lines { "closed news" });
-    EXPECT_TRUE(Usage::shared().ranked().empty());
+    for (const sv::test::StoredSwitch& c : sv::test::storedSwitches()) {
+        Usage::shared().reset();
+        slv::updateSettings([&](sv::Dictionary& settings) {
+            settings.erase(std::string(slv::key::LearnFromUse));
+            if (c.stored)
+                settings[std::string(slv::key::LearnFromUse)] = *c.stored;
+            return true;
+        });
+        EXPECT_EQ(slv::learnFromUse(slv::settingsSnapshot().get()), c.on) << c.what;
+        play({ "launch news", "state news 4" });
+        EXPECT_EQ(Usage::shared().ranked().empty(), !c.on) << c.what << ": a use learned only while on";
+    }
 }
 
 TEST_F(LearnFromUseTest, TheAlwaysListAndCloseEveryAppStillCloseTheOneThatLeaves)
@@ -118,6 +126,78 @@ TEST_F(LearnFromUseTest, WhatWasLearnedIsWrittenAMinuteAfterAChangeAndReadBack)
     EXPECT_EQ(Usage::shared().ranked(), learned);
     ASSERT_EQ(learned.size(), 2u);
     EXPECT_EQ(learned[0].first, "news");
+}
+
+// What the file holds as another program reads it: the count of uses, how many applications, the
+// smallest and largest "At", whether every score is a positive figure, the most likely application.
+std::string pythonReading(const std::string& path)
+{
+    auto python = sv::test::runProcess(
+        { "/usr/bin/env", "python3", "-c",
+          "import plistlib, sys, math\n"
+          "u = plistlib.load(open(sys.argv[1], 'rb'))\n"
+          "a = u['Applications']\n"
+          "at = [r['At'] for r in a.values()]\n"
+          "ok = all(isinstance(r['Score'], float) and math.isfinite(r['Score']) and r['Score'] > 0 for r in a.values())\n"
+          "best = max(a, key=lambda k: (a[k]['Score'] * 2 ** (-(u['Uses'] - a[k]['At']) / 400), k))\n"
+          "print(u['Uses'], len(a), min(at), max(at), ok, best)",
+          path });
+    EXPECT_EQ(python.status, 0) << python.err;
+    return python.out;
+}
+
+// Far more applications than a phone holds, each used once: the file keeps the most likely (the
+// most recently used) up to its bound, well inside what the library reads back at its next start.
+TEST_F(LearnFromUseTest, AFileOfManyApplicationsKeepsTheMostLikelyAndReadsBack)
+{
+    play({ "settings learnFromUse on" });
+    const std::string prefix = "com.example.installed.application";
+    for (int i = 0; i < 1700; ++i)
+        Usage::shared().noteForeground(prefix + std::to_string(i));
+    auto learned = Usage::shared().ranked();
+    play({ "wait 60" });
+    ASSERT_TRUE(std::filesystem::exists(usagePath()));
+    EXPECT_LE(std::filesystem::file_size(usagePath()), Usage::kMaximumFileSize / 2);
+    EXPECT_EQ(pythonReading(usagePath()),
+              "1700 " + std::to_string(Usage::kMostKept) + " " + std::to_string(1700 - Usage::kMostKept + 1)
+                  + " 1700 True " + prefix + "1699\n");
+
+    Usage::shared().reset();
+    Usage::shared().load();
+    learned.resize(Usage::kMostKept);
+    EXPECT_EQ(Usage::shared().ranked(), learned) << "the most likely, read back at the next start";
+
+    // Identifiers so long that even the bound's count would outgrow the file: fewer are kept.
+    std::string longName(2000, 'x');
+    for (int i = 0; i < 200; ++i)
+        Usage::shared().noteForeground(longName + std::to_string(i));
+    play({ "wait 60" });
+    EXPECT_LE(std::filesystem::file_size(usagePath()), Usage::kMaximumFileSize / 2);
+    Usage::shared().reset();
+    Usage::shared().load();
+    ASSERT_FALSE(Usage::shared().ranked().empty());
+    EXPECT_EQ(Usage::shared().ranked().front().first, longName + "199");
+}
+
+// A hand-made file at the end of the counts' range: every count stays there instead of wrapping.
+TEST_F(LearnFromUseTest, CountsAtTheEndOfTheirRangeSaturate)
+{
+    constexpr std::int64_t kMax = std::numeric_limits<std::int64_t>::max();
+    sv::Dictionary file { { std::string(slv::usage::key::Uses), sv::Value(kMax) },
+                          { std::string(slv::usage::key::Applications),
+                            sv::Value(sv::Dictionary {
+                                { "news", sv::Value(sv::Dictionary { { "Score", sv::Value(1.7e308) }, { "At", sv::Value(kMax) } }) },
+                                { "maps", sv::Value(sv::Dictionary { { "Score", sv::Value(1.0) }, { "At", sv::Value(kMax - 1) } }) } }) } };
+    ASSERT_TRUE(sv::plist::writeFile(slv::usage::Path, sv::Value(file)));
+    Usage::shared().load();
+    ASSERT_EQ(Usage::shared().ranked().size(), 2u);
+    play({ "settings learnFromUse on", "launch news", "state news 4", "launch maps", "state maps 4", "launch radio",
+           "state radio 4", "launch news", "state news 4", "wait 60" });
+    EXPECT_EQ(pythonReading(usagePath()), "9223372036854775807 3 9223372036854775807 9223372036854775807 True news\n");
+    Usage::shared().reset();
+    Usage::shared().load();
+    ASSERT_EQ(Usage::shared().ranked().size(), 3u) << "what was written reads back";
+    EXPECT_EQ(Usage::shared().ranked().front().first, "news");
 }
 
 TEST_F(LearnFromUseTest, AReturnSoonAfterOurCloseCountsExtra)

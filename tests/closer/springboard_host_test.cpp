@@ -176,6 +176,30 @@ wait 2
     EXPECT_EQ(lines(result.out, "closed"), Lines { "[2.000] closed a" });
 }
 
+// The switches as the library reads them, reported when they change (off needs no report at the
+// start); a number stored by the scenario reads as the pane shows it.
+TEST_F(SpringboardHostTest, TheSwitchesAreReportedAsTheLibraryReadsThem)
+{
+    install();
+    auto result = run({ "--memory-events" }, R"(app a "A" mem=30
+settings ramValue 30
+settings alwaysKill 1
+launch a
+home
+state a 2
+wait 2
+settings alwaysKill 0.0
+settings learnFromUse -2
+settings learnFromUse nan
+settings alwaysKill on
+)");
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(lines(result.out, "Kill "), (Lines { "[0.000] alwaysKill on", "[2.000] alwaysKill off", "[2.000] alwaysKill on" }));
+    EXPECT_EQ(lines(result.out, "FromUse "), (Lines { "[2.000] learnFromUse on", "[2.000] learnFromUse off" }));
+    EXPECT_EQ(lines(result.out, "closed"), Lines { "[1.000] closed a" }) << "Close Every App read as on";
+    EXPECT_TRUE(lines(result.out, "settings alwaysKill takes").empty()) << result.err;
+}
+
 TEST_F(SpringboardHostTest, ACloseDueDuringACallIsDecidedAgainWhenTheCallEnds)
 {
     install();

@@ -1,13 +1,16 @@
 // Bytes as the settings file, through the parser and every reader of its keys in the library
-// and the pane, then through a save: nothing may crash, a save never writes over a file that is
-// not a dictionary, and a save keeps every key it found.
+// and the pane, then through a save: nothing may crash, the library and the pane read one
+// threshold and one value of each switch, a save never writes over a file that is not a
+// dictionary, and a save keeps every key it found.
 #include "closer/library_settings.h"
 #include "contract/settings_contract.h"
+#include "contract/threshold.h"
 #include "platform/foundation/files.h"
 #include "tests/fuzz/same_value.h"
 #include "platform/foundation/plist/property_list.h"
 #include "platform/foundation/string_number.h"
 #include "platform/foundation/plist/xml_writer.h"
+#include "platform/prefs/specifier.h"
 #include "platform/ui/application.h"
 #include "platform/ui/image.h"
 #include "platform/ui/table_view.h"
@@ -70,7 +73,8 @@ void readAsTheLibrary(const LibrarySettings& settings)
         sink = slv::listContains(list, "com.example.app");
         sink = slv::listContains(list, "");
     }
-    sink = sv::findBool(*settings, slv::key::AlwaysKill, false);
+    sink = slv::closeEveryApp(settings.get());
+    sink = slv::learnFromUse(settings.get());
     if (const sv::Value* number = sv::find(*settings, slv::key::ApplicationsNumber))
         sink = number->integerValue().value_or(0);
     if (const sv::Value* minus = sv::find(*settings, slv::key::ApplicationsMinus))
@@ -129,6 +133,19 @@ void readAsAChooser(bool tap)
     }
 }
 
+// What the pane's switch row bound to key shows, read as the pane reads it for the row.
+bool paneSwitch(std::string_view key)
+{
+    static auto pane = SLVAppDelegate::initForContentSize(sv::ui::UIViewController::kContentSize);
+    check(pane != nullptr, "the pane could not be made");
+    auto row = sv::prefs::PSSpecifier::fromValue(sv::Dictionary {
+        { "cell", sv::Value("PSSwitchCell") }, { "key", sv::Value(key) },
+        { "defaults", sv::Value(slv::kSettingsDomain) }, { "default", sv::Value(false) } });
+    check(row != nullptr, "a switch row could not be made");
+    auto shown = pane->readPreferenceValue(*row);
+    return shown && shown->boolValue().value_or(false);
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
@@ -166,6 +183,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check(thresholdFrom(librarySettings) == slv::threshold(before), "the library and the pane read two thresholds");
     if (!before)
         check(thresholdFrom(librarySettings) == slv::kDefaultRamValue, "an unreadable file did not give the default");
+    check(thresholdFrom(librarySettings) >= slv::kMinimumThreshold && thresholdFrom(librarySettings) <= slv::kMaximumThreshold,
+          "a threshold outside the slider's range");
+    // The switches the library decides by are the ones the pane's rows show.
+    check(slv::closeEveryApp(librarySettings.get()) == paneSwitch(slv::key::AlwaysKill),
+          "the library and the pane read Close Every App two ways");
+    check(slv::learnFromUse(librarySettings.get()) == paneSwitch(slv::key::LearnFromUse),
+          "the library and the pane read Learn From Use two ways");
+    if (!before)
+        check(!slv::closeEveryApp(librarySettings.get()) && !slv::learnFromUse(librarySettings.get()),
+              "an unreadable file turned a switch on");
 
     // A save of the pane: on a dictionary it keeps every key; on anything else it writes nothing.
     slv::store::writeDictToSave(sv::Dictionary { { std::string(slv::key::RamValue), sv::Value(120) } });

@@ -18,7 +18,8 @@ Lines play(const std::string& scenario)
 
 TEST(ModelChain, ClosesTheOldestEveryFourPointSixSecondsWhileMemoryStaysLow)
 {
-    Lines lines = play(R"(settings ramValue 600
+    Lines lines = play(R"(memory total=724
+settings ramValue 300
 app a "A" mem=10
 app b "B" mem=10
 app c "C" mem=10
@@ -51,10 +52,31 @@ TEST(ModelThreshold, IsOneReadingWhateverTheFileLacks)
     EXPECT_EQ(day.threshold(), 175);
     day.setThreshold(250);
     EXPECT_EQ(day.threshold(), 250);
+    // The slider's range, 30 to 300: a hand-edited value outside it reads as its nearest end.
+    day.setThreshold(-50);
+    EXPECT_EQ(day.threshold(), 30);
+    day.setThreshold(99999999999);
+    EXPECT_EQ(day.threshold(), 300);
+    day.setThreshold(173);
+    EXPECT_EQ(day.threshold(), 173);
     day.pinFree(250);
     EXPECT_EQ(day.freeFigure(), 250);
     day.pinFree(174.99999);
     EXPECT_EQ(day.freeFigure(), 175);
+}
+
+// A switch is on for true and for any number but 0 (a NaN is no number), whatever the scenario
+// stores; the library and the pane read the same (tests/closer, tests/settings).
+TEST(ModelSwitches, AreOnForTrueAndForAnyNumberButZero)
+{
+    for (auto [word, on] : std::initializer_list<std::pair<const char*, bool>> {
+             { "on", true }, { "off", false }, { "1", true }, { "0", false }, { "-3", true }, { "2", true },
+             { "1.0", true }, { "0.0", false }, { "-0.0", false }, { "0.25", true }, { "nan", false }, { "inf", true } }) {
+        Lines lines = play(std::string("app a \"A\" mem=10\nsettings ramValue 30\nsettings alwaysKill ") + word
+                           + "\nlaunch a\nhome\nstate a 2\nwait 2\n");
+        EXPECT_EQ(lines, on ? Lines { "[1.000] closed a" } : Lines {}) << word;
+    }
+    EXPECT_FALSE(model::playScenario("settings alwaysKill yes\n").problems.empty()) << "no number, no switch word";
 }
 
 TEST(ModelCalls, ACloseDueDuringACallWaitsAndWhatTheCallHeldBackIsDecidedAtItsEnd)
@@ -166,7 +188,8 @@ wait 5.1
 TEST(ModelChain, ARecheckFindingAChainClosePendingDoesNothing)
 {
     // a's close (with re-check) is pending when someone posts the re-check's own name.
-    Lines lines = play(R"(settings ramValue 600
+    Lines lines = play(R"(memory total=724
+settings ramValue 300
 launch a
 launch b
 launch c
@@ -184,7 +207,8 @@ show suspects
 
 TEST(ModelSuspects, TheOldestWithoutIdentifierOrNeverListedIsDroppedAndTheNextTaken)
 {
-    Lines lines = play(R"(settings ramValue 600
+    Lines lines = play(R"(memory total=724
+settings ramValue 300
 settings never b
 app x "X" no-id
 launch x

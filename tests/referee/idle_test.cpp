@@ -111,7 +111,7 @@ TEST(IdleMeansAsleep, NeitherHostWakesOnceNothingIsScheduled)
         { "pane resigned", "open\nwait 0.2\ndrag 200\nresign\n", kHomeApps },
         { "pane in the background", "open\nwait 0.2\ndrag 220\nbackground\n", kHomeApps },
         { "home screen, memory low, only spared applications left", "",
-          "settings ramValue 900\nsettings never com.example.notes\n"
+          "memory total=1024 base=800\nsettings ramValue 300\nsettings never com.example.notes\n"
           "app com.apple.mobilephone \"Phone\" mem=50\napp com.example.radio \"Radio\" mem=50 audio playing\n"
           "app com.example.notes \"Notes\" mem=50\napp com.example.mail \"Mail\" mem=50\n"
           "launch com.apple.mobilephone\nlaunch com.example.notes\nlaunch com.example.radio\nlaunch com.example.mail\nhome\n"

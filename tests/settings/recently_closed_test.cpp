@@ -5,10 +5,16 @@
 #include "platform/foundation/run_loop.h"
 #include "platform/ui/action_sheet.h"
 #include "platform/ui/alert_view.h"
+#include "platform/ui/label.h"
+#include "platform/ui/recording_context.h"
+#include "platform/ui/view_renderer.h"
+#include "platform/ui/table_view.h"
 #include "settings/recently_closed_cell.h"
 #include "settings/recently_closed_controller.h"
 #include "tests/settings/pane_fixture.h"
 
+#include <chrono>
+#include <cmath>
 #include <filesystem>
 
 namespace sv::test {
@@ -55,6 +61,15 @@ protected:
         if (screen)
             screen->view()->layoutIfNeeded();
         return screen;
+    }
+
+    // The pane's bundle as the build made it, for the real Settings host.
+    void installBundle()
+    {
+        std::string bundle = root().host(std::string(slv::path::Bundle));
+        for (const auto& entry : std::filesystem::directory_iterator(SV_SETTINGS_BUNDLE_DIR))
+            std::filesystem::copy_file(entry.path(), bundle + "/" + entry.path().filename().string(),
+                                       std::filesystem::copy_options::overwrite_existing);
     }
 
     void tapRow(SLVRecentlyClosedController& screen, long row)
@@ -223,14 +238,112 @@ TEST_F(RecentlyClosedTest, AnApplicationThatKeepsComingBackIsOfferedTheNeverList
     EXPECT_FALSE(topPanel()) << "on the Never list: nothing more to offer";
 }
 
+// The suggestion's "Yes" for an application another process put on the Always list meanwhile:
+// the same conflict alert as a tap on its row, and nothing saved.
+TEST_F(RecentlyClosedTest, YesOnTheSuggestionForAnApplicationAlwaysListedMeanwhileShowsTheError)
+{
+    double now = history::dateOf(sv::RunLoop::main().wallNow()).secondsSince2001;
+    Array records;
+    for (int i = 0; i < 2; ++i)
+        records.push_back(history::valueOf({ "com.example.mail", { now - 300 + i * 100 }, "Low memory", 90, 20.0 }));
+    ASSERT_TRUE(plist::writeFile(history::Path, Value(records)));
+    auto screen = openScreen();
+    ASSERT_TRUE(screen);
+    auto suggestion = std::dynamic_pointer_cast<ui::UIAlertView>(topPanel());
+    ASSERT_TRUE(suggestion);
+    EXPECT_EQ(suggestion->message(), "Mail came back soon after 2 closes. Never close it?");
+    auto settings = slv::readSettings().value_or(Dictionary {});
+    settings["AlwaysIdentifiers"] = Array { slv::identifierEntry("com.example.mail") };
+    writeSettings(settings);
+    suggestion->pressButtonAtIndex(0);
+    auto error = std::dynamic_pointer_cast<ui::UIAlertView>(topPanel());
+    ASSERT_TRUE(error) << "Yes that can do nothing says so";
+    EXPECT_EQ(error->title(), "Error");
+    EXPECT_EQ(error->message(), "You already have this application set to always be killed!");
+    ASSERT_EQ(error->numberOfButtons(), 1);
+    EXPECT_EQ(error->buttonTitleAtIndex(0), "Dismiss");
+    EXPECT_EQ(neverList(), std::vector<std::string> { "com.example.notes" });
+}
+
+// Under the rows, what the screen keeps; with no rows, that nothing was closed yet, and no blank
+// lines for rows that are not there.
+TEST_F(RecentlyClosedTest, TheFooterSaysWhatIsKeptAndAnEmptyHistorySaysSo)
+{
+    auto footerTexts = [](SLVRecentlyClosedController& screen) {
+        std::vector<std::string> texts;
+        auto table = std::dynamic_pointer_cast<ui::UITableView>(screen.view());
+        if (auto footer = table ? table->tableFooterView() : nullptr)
+            for (const auto& view : footer->subviews())
+                if (auto label = std::dynamic_pointer_cast<ui::UILabel>(view); label && !label->isHidden())
+                    texts.push_back(label->text());
+        return texts;
+    };
+    auto screen = openScreen();
+    ASSERT_TRUE(screen);
+    EXPECT_EQ(footerTexts(*screen), std::vector<std::string> { "Keeps the newest 100 closes." });
+
+    std::filesystem::remove(root().host(std::string(history::Path)));
+    screen->reloadRows();
+    EXPECT_EQ(footerTexts(*screen), (std::vector<std::string> { "Nothing closed yet.", "Keeps the newest 100 closes." }));
+    auto table = std::dynamic_pointer_cast<ui::UITableView>(screen->view());
+    ui::RecordingContext context;
+    ui::drawViewHierarchy(*table, context);
+    for (const ui::DrawOp& op : context.operations())
+        EXPECT_FALSE(op.kind == ui::DrawOp::Kind::FillPath && op.path.bounds().height() <= 1) << "a blank row's hairline";
+}
+
+// Records no library would write, in the real Settings host: no figure that is not one, no date
+// that is not one, the file's text kept from reordering ours, a name for every row.
+TEST_F(RecentlyClosedTest, TheSettingsHostShowsHostileRecordsSanely)
+{
+    installBundle();
+    // The host's virtual clock dates as this process's manual clock does.
+    double now = history::dateOf(sv::RunLoop::main().wallNow()).secondsSince2001;
+    Array records;
+    for (const history::Record& record : {
+             history::Record { "com.example.mail", { now - 600 }, "Low memory", 124, std::nan("") },
+             history::Record { "com.example.news", { -63113904000.0 }, "Always list", {}, {} },
+             history::Record { "com.example.notes", { 252392457600.0 }, "Always list", -5, 1e300 },
+             history::Record { "com.example.gone", { now - 60 }, "Low \u202ememory", 80, {} },
+             history::Record { "com.example.blank", { now - 120 }, "Close every app", {}, 5.0 } })
+        records.push_back(history::valueOf(record));
+    ASSERT_TRUE(plist::writeFile(history::Path, Value(records)));
+    auto settings = slv::readSettings().value_or(Dictionary {});
+    auto catalogue = *findArray(settings, "ApplicationData");
+    catalogue.push_back(slv::applicationRecord("", "com.example.blank", slv::path::MissingIcon));
+    settings["ApplicationData"] = catalogue;
+    writeSettings(settings);
+
+    auto result = runProcess({ SV_PREFERENCES_HOST, "--root", root().path(), "--virtual-clock" }, "open recent\nshow\n");
+    EXPECT_EQ(result.status, 0) << result.err;
+    auto has = [&](const std::string& line) { return result.out.find(line) != std::string::npos; };
+    EXPECT_TRUE(has("] row \"com.example.blank\", \"2 min ago\", \"Close every app \u00b7 reopened after 5 s\"\n")) << result.out;
+    EXPECT_TRUE(has("] row \"com.example.gone\", \"1 min ago\", \"\u200e\u2068Low \u202ememory\u2069 \u00b7 80 MB free\"\n"));
+    EXPECT_TRUE(has("] row \"Notes\", \"Always list\", mark SLVNever.png\n"));
+    EXPECT_TRUE(has("] row \"News\", \"Always list\"\n"));
+    EXPECT_TRUE(has("] row \"Mail\", \"10 min ago\", \"Low memory \u00b7 124 MB free\"\n"));
+    EXPECT_FALSE(has("nan")) << result.out;
+    EXPECT_TRUE(has("] footer \"Keeps the newest 100 closes.\"\n"));
+}
+
+// An empty history in the real Settings host: the screen says so, and shows no row.
+TEST_F(RecentlyClosedTest, TheSettingsHostShowsAnEmptyHistory)
+{
+    installBundle();
+    std::filesystem::remove(root().host(std::string(history::Path)));
+    auto result = runProcess({ SV_PREFERENCES_HOST, "--root", root().path(), "--virtual-clock" }, "open recent\nshow\n");
+    EXPECT_EQ(result.status, 0) << result.err;
+    auto has = [&](const std::string& line) { return result.out.find(line) != std::string::npos; };
+    EXPECT_TRUE(has("] screen SLVRecentlyClosedController \"History\"\n")) << result.out;
+    EXPECT_TRUE(has("] footer \"Nothing closed yet.\"\n")) << result.out;
+    EXPECT_TRUE(has("] footer \"Keeps the newest 100 closes.\"\n"));
+    EXPECT_FALSE(has("] row ")) << result.out;
+}
+
 // The real Settings host on the same device: open recent, show, tap, answer and snapshot.
 TEST_F(RecentlyClosedTest, TheSettingsHostOpensShowsTapsAndDrawsTheScreen)
 {
-    namespace fsys = std::filesystem;
-    std::string bundle = root().host(std::string(slv::path::Bundle));
-    for (const auto& entry : fsys::directory_iterator(SV_SETTINGS_BUNDLE_DIR))
-        fsys::copy_file(entry.path(), bundle + "/" + entry.path().filename().string(),
-                        fsys::copy_options::overwrite_existing);
+    installBundle();
     std::string png = root().path() + "/recent.png";
     auto result = runProcess({ SV_PREFERENCES_HOST, "--root", root().path(), "--virtual-clock" },
                              "open recent\nshow\ntap \"Notes\"\ntap \"Mail\"\nanswer \"Yes\"\nsnapshot " + png + "\n");

@@ -1,4 +1,5 @@
 #include "tests/settings/pane_fixture.h"
+#include "tests/support/stored_switches.h"
 
 #include "platform/foundation/notification_center.h"
 #include "platform/ui/label.h"
@@ -116,6 +117,46 @@ TEST_F(RootPaneTest, StoredNumbersOfOtherTypesReadAsTheirIntegerValue)
     auto pane = openAndFill();
     EXPECT_EQ(pane->ramSlider->value(), 150);
     EXPECT_EQ(text(*pane, "NeverKill", SLVAppDelegate::kNeverCountTag), "0");
+}
+
+TEST_F(RootPaneTest, AThresholdOutsideTheSlidersRangeShowsItsNearestEndAndOneBetweenStepsAsStored)
+{
+    struct Case {
+        Value stored;
+        float shown;
+        const char* label;
+    };
+    for (const Case& c : { Case { Value(-50), 30, "30 MB" }, Case { Value(std::int64_t { 99999999999 }), 300, "300 MB" },
+                           Case { Value(1e300), 300, "300 MB" }, Case { Value(173), 173, "173 MB" } }) {
+        writeSettings({ { "ramValue", c.stored } });
+        auto pane = openAndFill();
+        EXPECT_EQ(pane->ramSlider->value(), c.shown) << c.label;
+        EXPECT_EQ(text(*pane, "RamSlider", SLVAppDelegate::kMemoryLabelTag), c.label);
+        navigation->popViewControllerAnimated(false);
+    }
+}
+
+// Both switches show the one reading the library decides by, whatever kind of value holds them,
+// when the pane is made and when it appears again.
+TEST_F(RootPaneTest, TheSwitchesShowTheReadingTheLibraryUses)
+{
+    auto isOn = [](SLVAppDelegate& pane, std::string_view row) {
+        auto cell = pane.cachedCellForSpecifierID(row);
+        return cell && cell->control() && cell->control()->isOn();
+    };
+    for (const StoredSwitch& c : storedSwitches()) {
+        Dictionary settings { { "ramValue", Value(90) } };
+        if (c.stored)
+            settings["alwaysKill"] = settings["LearnFromUse"] = *c.stored;
+        writeSettings(settings);
+        auto pane = openAndFill();
+        EXPECT_EQ(isOn(*pane, "CloseEveryApp"), c.on) << c.what;
+        EXPECT_EQ(isOn(*pane, "LearnFromUse"), c.on) << c.what;
+        visitAnotherScreen([&] { writeSettings(settings); });
+        EXPECT_EQ(isOn(*pane, "CloseEveryApp"), c.on) << c.what << ", appearing again";
+        EXPECT_EQ(isOn(*pane, "LearnFromUse"), c.on) << c.what << ", appearing again";
+        navigation->popViewControllerAnimated(false);
+    }
 }
 
 TEST_F(RootPaneTest, DraggingSavesAtEveryUpdateAndShowsTheText)

@@ -19,8 +19,8 @@ namespace {
         return out;
     }
 
-    // Resident memory of well-known applications on a phone in use (MB); see the README for where
-    // the figures come from. Keys are lower case.
+    // Resident memory of well-known applications on a phone in use (MB); see docs/replay.md for
+    // where the figures come from. Keys are lower case.
     const std::map<std::string, double, std::less<>>& table()
     {
         static const std::map<std::string, double, std::less<>> figures = {

@@ -49,13 +49,7 @@ void Suggestion::read()
 
     for (int threshold = slider_.minimum; threshold <= slider_.maximum; threshold += std::max(1, slider_.step))
         sliderValues_.push_back(threshold);
-    int applications = static_cast<int>(std::min<double>(kHighest, std::ceil(device->totalMB - device->baseMB)));
-    for (int threshold = slider_.maximum + kBeyondStep;
-         threshold <= kHighest && (threshold <= applications || beyond_.empty()); threshold += kBeyondStep)
-        beyond_.push_back(threshold);
-    std::vector<int> all = sliderValues_;
-    all.insert(all.end(), beyond_.begin(), beyond_.end());
-    recommender_ = std::make_unique<Recommender>(kPolicy, all);
+    recommender_ = std::make_unique<Recommender>(kPolicy, sliderValues_);
     queue_ = sliderValues_;
     replay_ = std::make_unique<Replay>(DeviceSize { device->totalMB, device->baseMB, std::nullopt }, footprints_);
     startNext();
@@ -79,10 +73,6 @@ void Suggestion::playStep()
 
 void Suggestion::startNext()
 {
-    if (queue_.empty() && !qualified_ && !beyondQueued_) {
-        beyondQueued_ = true;
-        queue_ = beyond_;
-    }
     if (queue_.empty() && !currentQueued_) {
         currentQueued_ = true;
         if (!played_.count(current_))
@@ -105,16 +95,17 @@ void Suggestion::finish()
         return;
     }
     recommendation_ = recommender_->result();
-    if (!recommendation_.threshold)
-        outcome_ = Outcome::None;
-    else if (*recommendation_.threshold <= slider_.maximum)
-        outcome_ = Outcome::Within;
-    else
-        outcome_ = Outcome::AboveSlider;
+    outcome_ = recommendation_.threshold ? Outcome::Within : Outcome::None;
     // What was replayed is no longer needed.
     recommender_.reset();
     replay_.reset();
     std::vector<Day>().swap(replayed_);
+}
+
+const Figures* Suggestion::figuresAt(int threshold) const
+{
+    auto found = played_.find(threshold);
+    return found == played_.end() ? nullptr : &found->second;
 }
 
 std::optional<double> Suggestion::regrettedPerDay(int threshold) const

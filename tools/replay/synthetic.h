@@ -1,5 +1,5 @@
 #pragma once
-// Seeded synthetic days of phone use, calibrated to published statistics (see the README):
+// Seeded synthetic days of phone use, calibrated to published statistics (see docs/replay.md):
 // application popularity by a Zipf law, times between sessions log-normal, sessions of median
 // 1 min 46 s holding a median of 2 applications. On top, four habits of real days, each of
 // which can be switched off; their rates are our own choices (see the constants).

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 
 using namespace sv::ui;
@@ -170,6 +171,42 @@ TEST_F(TableViewTest, SeparatorsTakeTheTablesColourAndClearOnesDrawNothingVisibl
     EXPECT_EQ(table->cellForRowAtIndexPath({ 0, 1 })->separatorColor(), UIColor::clearColor());
     table->setSeparatorColor(UIColor::lightGrayColor());
     EXPECT_EQ(table->cellForRowAtIndexPath({ 0, 1 })->separatorColor(), UIColor::lightGrayColor());
+}
+
+// A footer follows the last section, as wide as the table and as tall as it was made; the
+// content grows by it, and no empty rows are drawn below it.
+TEST_F(TableViewTest, AFooterFollowsTheRowsAndEndsTheTable)
+{
+    auto emptyRowLines = [&] {
+        RecordingContext context;
+        drawViewHierarchy(*table, context);
+        return std::count_if(context.operations().begin(), context.operations().end(), [](const DrawOp& op) {
+            return op.kind == DrawOp::Kind::FillPath && op.path.bounds().height() == 1
+                && op.offset.y + op.path.bounds().y() > 88; // below the two rows
+        });
+    };
+    rows->rowsPerSection = { 2 };
+    table->reloadData();
+    table->layoutIfNeeded();
+    EXPECT_GT(emptyRowLines(), 0);
+
+    table->setTableFooterView(UIView::initWithFrame({ 7, 9, 100, 60 }));
+    table->layoutIfNeeded();
+    EXPECT_EQ(table->tableFooterView()->frame(), Rect(0, 88, 320, 60));
+    EXPECT_EQ(table->tableFooterView()->superview(), table.get());
+    EXPECT_EQ(table->contentSize().height, 148);
+    EXPECT_EQ(emptyRowLines(), 0);
+
+    rows->rowsPerSection = { 20 };
+    table->reloadData();
+    table->layoutIfNeeded();
+    EXPECT_EQ(table->tableFooterView()->frame().y(), 880);
+    EXPECT_EQ(table->contentSize().height, 940);
+
+    auto old = table->tableFooterView();
+    table->setTableFooterView(nullptr);
+    EXPECT_FALSE(old->superview());
+    EXPECT_EQ(table->contentSize().height, 880);
 }
 
 TEST(TableViewCellStates, TransitionsAreAnnouncedAndReuseStartsPlain)
