@@ -93,7 +93,6 @@ std::optional<int> SLVThresholdSuggestion::rowThreshold() const
 
 std::string SLVThresholdSuggestion::footer() const
 {
-    int current = current_;
     if (!shown())
         return {};
     const replay::Suggestion& work = *work_;
@@ -101,10 +100,10 @@ std::string SLVThresholdSuggestion::footer() const
     auto at = [&](int threshold) { return work.regrettedPerDay(threshold); };
     // ", 9 at 250 MB": what the slider's own setting costs, when it is elsewhere.
     auto beside = [&](int threshold) {
-        auto regretted = at(current);
-        if (current == threshold || !regretted)
+        auto regretted = at(current_);
+        if (current_ == threshold || !regretted)
             return std::string(".");
-        return ", " + perDay(*regretted) + " at " + std::to_string(current) + " MB.";
+        return ", " + perDay(*regretted) + " at " + std::to_string(current_) + " MB.";
     };
     if (work.outcome() == replay::Suggestion::Outcome::None) {
         // The rules read no threshold above the slider's top: there is nothing higher to offer.
