@@ -7,17 +7,19 @@
 #include "platform/runtime/foundation_objects.h"
 
 #include <optional>
+#include <string>
+#include <vector>
 
 std::unique_ptr<SuspectList> susApp;
 
 namespace {
 
-// Learn From Use: of the suspects that may be closed, the one least likely to come back (ties:
-// the oldest). Every suspect that can never be closed leaves the list on the way.
+// Learn From Use: of the suspects that may be closed, the one its rule picks (closer/usage.h).
+// Every suspect that can never be closed leaves the list on the way.
 bool closeLeastLikelySuspect(const sv::Array* never, CloseReason reason)
 {
-    std::optional<std::size_t> chosen;
-    double lowest = 0;
+    std::vector<std::size_t> at;
+    std::vector<std::string> closable;
     for (std::size_t i = 0; i < susApp->size();) {
         const std::string* text
             = sv::rt::stringValue(sv::rt::msgSend<id>((*susApp)[i].get(), sv::home::sel::bundleIdentifier));
@@ -26,18 +28,17 @@ bool closeLeastLikelySuspect(const sv::Array* never, CloseReason reason)
             continue;
         }
         if (!isFixedNeverClosed(*text)) {
-            double likelihood = Usage::shared().likelihood(*text);
-            if (!chosen || likelihood < lowest) {
-                chosen = i;
-                lowest = likelihood;
-            }
+            at.push_back(i);
+            closable.push_back(*text);
         }
         ++i;
     }
+    std::optional<std::size_t> chosen = Usage::shared().pick(closable);
     if (!chosen)
         return false;
-    sv::rt::Ref application = std::move((*susApp)[*chosen]);
-    susApp->erase(susApp->begin() + static_cast<std::ptrdiff_t>(*chosen));
+    auto place = susApp->begin() + static_cast<std::ptrdiff_t>(at[*chosen]);
+    sv::rt::Ref application = std::move(*place);
+    susApp->erase(place);
     runTimer(application.get(), sv::rt::msgSend<id>(application.get(), sv::home::sel::bundleIdentifier), true, reason);
     return true;
 }

@@ -17,6 +17,7 @@ extern std::unique_ptr<SuspectList> susApp [[gnu::visibility("default")]];
 // (by settings, as read from the settings file in the caller's call) and those without an
 // identifier leave it. The reason goes into the close history if the close
 // happens. False when no suspect was taken. With Learn From Use on, the suspect taken is the one
-// least likely to come back instead of the oldest, and every never-listed suspect and one
-// without an identifier leaves the list.
+// its rule picks (the two left last kept while another may go, of the others the least likely to
+// come back) instead of the oldest, and every never-listed suspect and one without an identifier
+// leaves the list.
 bool closeOldestSuspect(const sv::Dictionary* settings, CloseReason reason);

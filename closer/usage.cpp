@@ -28,6 +28,8 @@ void Usage::load()
 {
     namespace key = slv::usage::key;
     scores_.clear();
+    next_.clear();
+    front_.reset();
     uses_ = 0;
     // Regular files only, and small: a FIFO, a link or a huge file reads as nothing.
     auto bytes = sv::fs::readData(slv::usage::Path, kMaximumFileSize);
@@ -48,7 +50,22 @@ void Usage::load()
         // A score that is no finite positive figure, or from a future count, is not learned.
         if (value && when && std::isfinite(*value) && *value > 0 && *when >= 0 && *when <= uses_)
             scores_[bundleID] = Score { *value, *when };
+        // Successors: a file of an earlier library has none; a row we would never write is not learned.
+        const sv::Dictionary* next = record ? sv::findDictionary(*record, key::Next) : nullptr;
+        if (!next || next->size() > kSuccessorsKept)
+            continue;
+        std::map<std::string, std::int64_t> row;
+        for (const auto& [successor, counted] : *next) {
+            const auto* times = std::get_if<std::int64_t>(&counted.storage());
+            if (times && *times > 0 && *times < kSuccessorLimit)
+                row[successor] = *times;
+        }
+        if (!row.empty())
+            next_[bundleID] = std::move(row);
     }
+    const sv::Value* front = sv::find(*file, key::Front);
+    if (const auto* text = front ? std::get_if<std::string>(&front->storage()) : nullptr)
+        front_ = *text;
 }
 
 double Usage::likelihood(const std::string& bundleID) const
@@ -61,6 +78,23 @@ double Usage::likelihood(const std::string& bundleID) const
 
 void Usage::noteForeground(const std::string& bundleID)
 {
+    if (front_ && *front_ != bundleID) {
+        auto& row = next_[*front_];
+        auto found = row.find(bundleID);
+        if (found == row.end()) {
+            // A newcomer takes the place of the lowest count, of equals the first identifier.
+            if (row.size() >= kSuccessorsKept)
+                row.erase(std::min_element(row.begin(), row.end(),
+                                           [](const auto& a, const auto& b) { return a.second < b.second; }));
+            row.emplace(bundleID, 1);
+        } else if (++found->second >= kSuccessorLimit) {
+            // Counts that saturate: the row halves, and what falls to 0 leaves it.
+            for (auto& entry : row)
+                entry.second /= 2;
+            std::erase_if(row, [](const auto& entry) { return entry.second == 0; });
+        }
+    }
+    front_ = bundleID;
     double earned = 1;
     auto closed = lastClose_.find(bundleID);
     if (closed != lastClose_.end()) {
@@ -90,6 +124,32 @@ void Usage::noteClose(const std::string& bundleID)
     lastClose_[bundleID] = sv::RunLoop::main().now();
 }
 
+std::optional<std::size_t> Usage::pick(const std::vector<std::string>& closable) const
+{
+    // What tends to follow the application last in front, as a share of its successors.
+    static const std::map<std::string, std::int64_t> kNone;
+    auto found = front_ ? next_.find(*front_) : next_.end();
+    const auto& row = found != next_.end() ? found->second : kNone;
+    std::int64_t total = 0;
+    for (const auto& entry : row)
+        total += entry.second;
+    // The two left last stay while another may go.
+    std::size_t n = closable.size();
+    std::size_t open = n > kRecentKept ? n - kRecentKept : std::min<std::size_t>(n, 1);
+    std::optional<std::size_t> chosen;
+    double lowest = 0;
+    for (std::size_t i = 0; i < open; ++i) {
+        double likely = likelihood(closable[i]);
+        if (auto next = row.find(closable[i]); next != row.end())
+            likely += kFollowWeight * double(next->second) / double(total);
+        if (!chosen || likely < lowest) {
+            chosen = i;
+            lowest = likely;
+        }
+    }
+    return chosen;
+}
+
 std::vector<std::pair<std::string, double>> Usage::ranked() const
 {
     std::vector<std::pair<std::string, double>> all;
@@ -116,12 +176,22 @@ std::vector<std::uint8_t> Usage::fileOf(const std::vector<std::pair<std::string,
     namespace key = slv::usage::key;
     sv::Dictionary apps;
     for (std::size_t i = 0; i < count && i < ranked.size(); ++i) {
-        const Score& score = scores_.at(ranked[i].first);
-        apps[ranked[i].first] = sv::Value(sv::Dictionary { { std::string(key::Score), sv::Value(score.value) },
-                                                           { std::string(key::At), sv::Value(score.at) } });
+        const std::string& bundleID = ranked[i].first;
+        const Score& score = scores_.at(bundleID);
+        sv::Dictionary record { { std::string(key::Score), sv::Value(score.value) },
+                                { std::string(key::At), sv::Value(score.at) } };
+        if (auto row = next_.find(bundleID); row != next_.end()) {
+            sv::Dictionary next;
+            for (const auto& [successor, counted] : row->second)
+                next[successor] = sv::Value(counted);
+            record[std::string(key::Next)] = sv::Value(std::move(next));
+        }
+        apps[bundleID] = sv::Value(std::move(record));
     }
     sv::Dictionary file { { std::string(key::Uses), sv::Value(uses_) },
                           { std::string(key::Applications), sv::Value(std::move(apps)) } };
+    if (front_)
+        file[std::string(key::Front)] = sv::Value(*front_);
     return sv::plist::serializeForFile(sv::Value(std::move(file)));
 }
 
@@ -153,6 +223,8 @@ void Usage::reset()
         sv::RunLoop::main().cancelTimer(*saveTimer_);
     saveTimer_.reset();
     scores_.clear();
+    next_.clear();
+    front_.reset();
     lastClose_.clear();
     uses_ = 0;
     reportedTrouble_ = false;

@@ -6,6 +6,9 @@
 // Each return to the foreground earns a use, two when it comes within 60 s of one of our closes;
 // older uses count less, halving every kHalfLifeUses uses learned since. The count of uses is the
 // clock: what was learned does not fade while the phone is not used, and the file holds no date.
+// Each application also keeps a few applications that came to the foreground right after it. The
+// pick keeps the two suspects left last and closes the least likely of the others (model/usage.h
+// states the rule; the referee holds this to it).
 //
 // What was learned is read from its file at start (a missing, unreadable or hostile file: start
 // empty) and written back by a run-loop timer at most once a minute after a change, never on
@@ -16,6 +19,7 @@
 #include "platform/foundation/run_loop.h"
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -27,13 +31,18 @@ public:
     static Usage& shared();
 
     inline static constexpr double kHalfLifeUses = 400;
+    inline static constexpr double kFollowWeight = 20;
+    inline static constexpr std::size_t kSuccessorsKept = 4;
+    inline static constexpr std::int64_t kSuccessorLimit = 64;
+    inline static constexpr std::size_t kRecentKept = 2;
     inline static constexpr double kSaveDelay = 60;
     // The file is read only up to this size.
     inline static constexpr std::size_t kMaximumFileSize = 256 * 1024;
-    // What the file keeps: the 500 most likely applications, more than a phone holds installed
-    // (about 85 KB with identifiers of ordinary length, a third of the read limit), and fewer
-    // when their identifiers are so long that the file would pass half the read limit.
-    inline static constexpr std::size_t kMostKept = 500;
+    // What the file keeps: the 200 most likely applications, more than a phone holds installed
+    // (with identifiers of ordinary length and four successors each, about 100 KB, under half the
+    // read limit), and fewer when their identifiers are so long that the file would pass half the
+    // read limit.
+    inline static constexpr std::size_t kMostKept = 200;
     inline static constexpr std::size_t kMaximumWrittenSize = kMaximumFileSize / 2;
 
     // Reads what was learned from the file (at start).
@@ -45,8 +54,11 @@ public:
     void noteForegroundUnlearned(const std::string& bundleID);
     // One of our closes was performed.
     void noteClose(const std::string& bundleID);
-    // Higher is more likely to come to the foreground again soon; 0 for one never seen.
+    // The decayed uses: higher is more likely to come to the foreground again soon; 0 for one
+    // never seen.
     double likelihood(const std::string& bundleID) const;
+    // Of the closable suspects (oldest first), the one to close; nothing for none.
+    std::optional<std::size_t> pick(const std::vector<std::string>& closable) const;
     // Every application learned, most likely first.
     std::vector<std::pair<std::string, double>> ranked() const;
     // Forgets everything and calls off a pending write (tests starting afresh).
@@ -64,6 +76,9 @@ private:
     };
     std::int64_t uses_ = 0;
     std::unordered_map<std::string, Score> scores_;
+    // What came to the foreground right after each application, with counts.
+    std::unordered_map<std::string, std::map<std::string, std::int64_t>> next_;
+    std::optional<std::string> front_; // the application last in front
     std::unordered_map<std::string, sv::Clock::Duration> lastClose_; // run-loop time of our last close of each
     std::optional<sv::RunLoop::TimerId> saveTimer_;
     bool reportedTrouble_ = false;

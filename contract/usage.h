@@ -2,7 +2,10 @@
 // What Learn From Use has learned, as the library keeps it across restarts of the home screen: a
 // property-list dictionary, "Uses" (integer, how many uses were learned in all) and
 // "Applications" (a dictionary by bundle identifier of {"Score": real, "At": integer}: the
-// application's score as it stood when "Uses" was "At"). Written only by the library.
+// application's score as it stood when "Uses" was "At"; and "Next", a dictionary by bundle
+// identifier of integer counts: what came to the foreground right after it, at most 4 of them),
+// and "Front" (string, the application last in front). Written only by the library; a library
+// that knows only "Uses", "Score" and "At" reads the file as well, and this one reads theirs.
 
 #include <string_view>
 
@@ -19,6 +22,8 @@ namespace key {
     inline constexpr std::string_view Applications = "Applications";
     inline constexpr std::string_view Score = "Score";
     inline constexpr std::string_view At = "At";
+    inline constexpr std::string_view Next = "Next";
+    inline constexpr std::string_view Front = "Front";
 }
 
 } // namespace slv::usage

@@ -283,27 +283,23 @@ bool Day::closePath(const std::string& key, bool lowMemoryStep)
 bool Day::closeOldestSuspect(std::int64_t figure)
 {
     if (settingsExist_ && learnFromUse_) {
-        std::optional<std::string> chosen;
-        double lowest = 0;
+        std::vector<std::string> closable;
         for (auto it = suspects_.begin(); it != suspects_.end();) {
             std::optional<std::string> id = identifier(*it);
             if (!id || listed(never_, id)) {
                 it = suspects_.erase(it);
                 continue;
             }
-            if (!fixedNeverClosed(*id)) {
-                double likelihood = usage_.likelihood(*id);
-                if (!chosen || likelihood < lowest) {
-                    chosen = *it;
-                    lowest = likelihood;
-                }
-            }
+            if (!fixedNeverClosed(*id))
+                closable.push_back(*it);
             ++it;
         }
+        std::optional<std::size_t> chosen = usage_.pick(closable);
         if (!chosen)
             return false;
-        std::erase(suspects_, *chosen);
-        schedule(*chosen, *identifier(*chosen), true, kLowMemory, figure);
+        std::string key = closable[*chosen];
+        std::erase(suspects_, key);
+        schedule(key, *identifier(key), true, kLowMemory, figure);
         return true;
     }
     for (auto it = suspects_.begin(); it != suspects_.end();) {

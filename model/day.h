@@ -10,11 +10,13 @@
 // settings...), then advance; it answers with events (closed, posted) through the listener, and
 // with the suspect list and the history whenever asked. No I/O, no threads, no wall clock.
 //
-// The rules, in the order a state change meets them (the library's hook):
-//  1. Every state change puts the application at the end of the suspect list (once).
-//  2. State 4 (back in front): calls off its pending closes, takes it off the list, drops a close
-//     held back by a call, and marks the newest history record of it "reopened after" when it
-//     was closed within 60 s and that record is dated within those 60 s.
+// What a user relies on, in the order a state change meets it (the library's hook):
+//  1. Every state change puts the application at the end of the suspect list (once: one already
+//     on it keeps its place).
+//  2. State 4 (back in front): calls off its pending closes (one that fell due during a call
+//     too), takes it off the list, drops a decision held back for it by a call, and marks the
+//     newest history record of it "reopened after" when it was closed within 60 s and that record
+//     is dated within those 60 s.
 //  3. State 3 (backgrounded): a process that cannot hold background tasks (or no process) enters
 //     the close path, and leaves the list first. An application declaring background audio but
 //     doing nothing (no location, no VoIP, not playing, recording, monitoring sockets or holding
@@ -31,52 +33,61 @@
 //  8. Otherwise compare free memory (whole MB) with the threshold, at or below meaning low:
 //     with at most one suspect, close this application in 1 s ("Low memory") and take it off;
 //     with two or more, close the oldest closable suspect in 1 s and start the re-check chain.
-//  The oldest closable suspect: walking from the oldest, a fixed identifier is passed over (and
-//  stays), one without identifier or on the never list is dropped, the first other one is taken.
-//  Closes: scheduling a close of an identifier calls off every earlier pending close of it. A
-//  close due 1 s later taps the switcher's close box of that identifier unless called off, the
-//  application is on top or not running, or it is on the never list by then; it is recorded in
-//  the history (newest 100 kept). A close falling due during a call waits for the call's end.
-//  The chain: a close marked for re-check, once due (closed or not), posts "norv.swr.kill.app";
-//  3.6 s later (the single-precision 3.6) "norv.swr.kill.test" follows (a later
-//  "norv.swr.kill.app" starts the wait anew: one wait at a time), and then, if the list is not
-//  empty, free memory is at or below the threshold and no marked close is still to come (one
-//  chain at a time), the oldest closable suspect is closed with re-check. Either name posted by
-//  anyone runs its step. A re-check during a call is held back to the call's end.
-//  When a call ends, what it held is decided once, afresh (the settings and free memory of that
-//  moment): first the applications of the closes that fell due during it and were not called
-//  off (in the order they fell due; each rejoins the front of the suspect list if not on it),
-//  then those that left during it (in the order of their latest leave; a return drops one, and
-//  so does a close of it scheduled meanwhile), each once, take the close path, except that only
-//  the first to reach the memory comparison makes it: one low-memory close of the closable
-//  suspect the rules pick (or of itself, as the only suspect), and the chain goes on from that
-//  close. If none got that far and the call held the chain (a re-check, or a fallen-due close
-//  marked for re-check, called off or not), the re-check is made then, unless the chain posted
-//  its name since.
-//  Learn From Use ("LearnFromUse" on in the settings file): the closable suspect taken, by the
-//  decision and by the chain alike, is the one least likely to be opened again (model/usage.h;
-//  ties: the oldest); on the way every never-listed suspect and one without identifier is
-//  dropped and fixed ones stay. While the switch is on, every state 4 of an application with an
-//  identifier is a use learned; the return within 60 s of a close is the first state 4 after
-//  it, switch on or off. Who may be closed, when, and how many do not change.
-//  The threshold: "ramValue" as a whole number; 175 when there is no settings file, no such key,
-//  or a value that is no number; a number outside the slider's range (30 to 300) reads as the
-//  nearer end, one between its steps of 5 as it stands.
-//  The switches, Close Every App ("alwaysKill") and Learn From Use ("LearnFromUse"): on for true
-//  and for any number but 0; off for false, 0, a NaN (no number), anything that is no number
-//  (a text, a list) and when there is no settings file or no such key.
-//  The diary of use, kept while Learn From Use is on (model/day_diary.cpp): each state 4
-//  ("Opened"), 2 and 3 ("Closed", the state its detail) of an application with an identifier,
-//  each close performed ("Sleepvane Close", its reason the detail), each call's start and end
-//  ("Call Start", "Call End", the application "-"), with the moment (wall milliseconds) and the
-//  free memory the library reads then (just after a close). The switch is read at each of them
-//  (a state change of 4, 2 or 3 of any application, a close, a call's start or end) and when the
-//  write falls due: found off, what waits is dropped, and the diary is deleted if the switch was
-//  seen on at the read before. Notes wait for a write 60 s after the first of them. Lines are
-//  numbered in sessions as they are written: the first line of a diary begins session 1, and an
-//  application that comes to the front after 300 s or more with none there begins the next. (The
-//  diary's bounds, 7 dates and 2 MB, are no part of the model: the referee's days stay within one
-//  date and far below 2 MB.)
+//  9. The oldest closable suspect: walking from the oldest, a fixed identifier is passed over (and
+//     stays), one without identifier or on the never list is dropped, the first other one is taken.
+//  10. A close taps the switcher's close box of that identifier 1 s after it was scheduled, unless
+//     called off, the application is on top or not running, or it is on the never list by then;
+//     it is recorded in the history (newest 100 kept).
+//  11. The chain: while memory stays low and the list holds a closable suspect, one more close
+//     every 4.6 s (1 s and the chain's wait), one chain at a time.
+//  12. A call's end decides what it held once, afresh (the settings and free memory of that
+//     moment): first the applications of the closes that fell due during it and were not called
+//     off (in the order they fell due; each rejoins the front of the suspect list if not on it),
+//     then those that left during it (in the order of their latest leave; a return drops one, and
+//     so does a close of it scheduled meanwhile), each once, take the close path, except that only
+//     the first to reach the memory comparison makes it: one low-memory close of the closable
+//     suspect the rules pick (or of itself, as the only suspect), and the chain goes on from that
+//     close. If none got that far and the call held the chain (a re-check, or a fallen-due close
+//     marked for re-check, called off or not), the re-check is made then, unless the chain posted
+//     its name since.
+//  13. Learn From Use ("LearnFromUse" on in the settings file): the closable suspect taken, by
+//     the decision and by the chain alike, is the one model/usage.h's rule picks (the two left
+//     last kept while another may go; of the others the least likely to be opened again, ties:
+//     the oldest); on the way every never-listed suspect and one without identifier is dropped and
+//     fixed ones stay. While the switch is on, every state 4 of an application with an identifier
+//     is a use learned; the return within 60 s of a close is the first state 4 after it, switch on
+//     or off. Who may be closed, when, and how many do not change.
+//  14. The threshold: "ramValue" as a whole number; 175 when there is no settings file, no such
+//     key, or a value that is no number; a number outside the slider's range (30 to 300) reads as
+//     the nearer end, one between its steps of 5 as it stands.
+//  15. The switches, Close Every App ("alwaysKill") and Learn From Use ("LearnFromUse"): on for
+//     true and for any number but 0; off for false, 0, a NaN (no number), anything that is no
+//     number (a text, a list) and when there is no settings file or no such key.
+//  16. The diary of use, kept while Learn From Use is on (model/day_diary.cpp): each state 4
+//     ("Opened"), 2 and 3 ("Closed", the state its detail) of an application with an identifier,
+//     each close performed ("Sleepvane Close", its reason the detail), each call's start and end
+//     ("Call Start", "Call End", the application "-"), with the moment (wall milliseconds) and the
+//     free memory the library reads then (just after a close). The switch is read at each of them
+//     (a state change of 4, 2 or 3 of any application, a close, a call's start or end) and when
+//     the write falls due: found off, what waits is dropped, and the diary is deleted if the
+//     switch was seen on at the read before. (The diary's bounds, 7 dates and 2 MB, are no part of
+//     the model: the referee's days stay within one date and far below 2 MB.)
+//
+// Mechanics kept for fidelity with the library (no user sees them; the referee compares them):
+//  - Free memory: the kernel's whole 4 KB pages, read as MB with four decimals ("%.4f") and the
+//    whole part compared.
+//  - The chain's wait is the single-precision 3.6 s: a close marked for re-check, once due (closed
+//    or not), posts "norv.swr.kill.app"; 3.6f s later "norv.swr.kill.test" follows (a later
+//    "norv.swr.kill.app" starts the wait anew: one wait at a time), and then, if the list is not
+//    empty, memory is low and no marked close is still to come, the pick is closed with
+//    re-check. Either name posted by anyone runs its step. A re-check during a call is held back
+//    to the call's end.
+//  - Posts are queued and delivered in the order posted, after the step that posted them.
+//  - Scheduling a close of an identifier calls off every earlier pending close of it; a close
+//    falling due during a call waits for the call's end.
+//  - The diary's notes wait for a write 60 s after the first of them; lines are numbered in
+//    sessions as they are written: the first line of a diary begins session 1, and an application
+//    that comes to the front after 300 s or more with none there begins the next.
 
 #include "model/usage.h"
 

@@ -5,54 +5,75 @@
 
 namespace model {
 
-double Usage::decayed(const std::string& id) const
+std::size_t pickable(std::size_t n)
+{
+    return n > kRecentKept ? n - kRecentKept : std::min<std::size_t>(n, 1);
+}
+
+void learnSuccessor(Successors& row, const std::string& next)
+{
+    auto found = row.find(next);
+    if (found == row.end()) {
+        if (row.size() >= kSuccessorsKept)
+            row.erase(std::min_element(row.begin(), row.end(), [](const auto& a, const auto& b) { return a.second < b.second; }));
+        row.emplace(next, 1);
+        return;
+    }
+    if (++found->second < kSuccessorLimit)
+        return;
+    for (auto& entry : row)
+        entry.second /= 2;
+    std::erase_if(row, [](const auto& entry) { return entry.second == 0; });
+}
+
+double Usage::uses(const std::string& id) const
 {
     auto found = score_.find(id);
     if (found == score_.end())
         return 0;
-    if (p_.recencyOnly)
-        return -double(uses_ - found->second.at);
-    return found->second.value * std::exp2(-double(uses_ - found->second.at) / p_.halfLifeUses);
+    return found->second.value * std::exp2(-double(uses_ - found->second.at) / kHalfLifeUses);
 }
 
 void Usage::foreground(const std::string& id, bool returned)
 {
-    double earned = 1 + (returned ? p_.returnExtra : 0);
     if (last_ && *last_ != id)
-        follows_[*last_][id] += 1;
+        learnSuccessor(follows_[*last_], id);
     last_ = id;
-    if (p_.windowUses > 0) {
-        recent_.push_back(id);
-        score_[id].value += earned;
-        if (recent_.size() > std::size_t(p_.windowUses)) {
-            score_[recent_.front()].value -= 1;
-            recent_.erase(recent_.begin());
-        }
-        return;
-    }
-    double value = decayed(id) + earned;
+    double value = uses(id) + 1 + (returned ? kReturnExtra : 0);
     ++uses_;
     // Brought to the new count of uses: the use just earned is one use old.
-    score_[id] = Score { p_.recencyOnly ? 0 : value * std::exp2(-1 / p_.halfLifeUses), uses_ };
+    score_[id] = Score { value * std::exp2(-1 / kHalfLifeUses), uses_ };
 }
 
 double Usage::likelihood(const std::string& id) const
 {
+    double score = uses(id);
+    auto row = last_ ? follows_.find(*last_) : follows_.end();
+    if (row == follows_.end())
+        return score;
+    std::int64_t total = 0, mine = 0;
+    for (const auto& [next, count] : row->second) {
+        total += count;
+        if (next == id)
+            mine = count;
+    }
+    return total > 0 ? score + kFollowWeight * double(mine) / double(total) : score;
+}
+
+std::optional<std::size_t> Usage::pick(const std::vector<std::string>& closable) const
+{
     if (answer_)
-        return answer_(id);
-    double score = p_.windowUses > 0 ? (score_.count(id) ? score_.at(id).value : 0) : decayed(id);
-    if (p_.followWeight > 0 && last_) {
-        auto row = follows_.find(*last_);
-        if (row != follows_.end()) {
-            double total = 0;
-            for (const auto& [next, count] : row->second)
-                total += count;
-            auto cell = row->second.find(id);
-            if (cell != row->second.end() && total > 0)
-                score += p_.followWeight * cell->second / total;
+        return answer_(closable);
+    std::optional<std::size_t> chosen;
+    double lowest = 0;
+    for (std::size_t i = 0; i < pickable(closable.size()); ++i) {
+        double likely = likelihood(closable[i]);
+        if (!chosen || likely < lowest) {
+            chosen = i;
+            lowest = likely;
         }
     }
-    return score;
+    return chosen;
 }
 
 std::vector<std::pair<std::string, double>> Usage::ranked() const

@@ -1,66 +1,82 @@
 #pragma once
-// What Learn From Use learns, stated on its own like the rest of the model: how likely each
-// application is to come to the foreground again soon.
+// What Learn From Use learns and which suspect it closes, stated on its own like the rest of the
+// model.
 //
-// The rule: every time an application comes to the foreground (state 4) it earns one use, two
-// when it comes back within 60 s of a close of ours (a regretted close); older uses count less,
-// halving every kHalfLifeUses foreground changes since (so the score is frequency over a sliding
-// window, with recency); and an application that tends to follow the one in front earns
-// kFollowWeight times the share of the front application's successors it took. The least likely
-// is the one with the lowest score; ties go to the oldest suspect. The clock of the decay is
-// the count of uses, not time: nothing to learn while the phone lies idle, and nothing in the
-// learned file depends on a clock.
+// The rule:
+//  - Learning. Every time an application comes to the foreground (state 4) it earns one use, two
+//    when it comes back within 60 s of a close of ours (a regretted close); older uses count less,
+//    halving every kHalfLifeUses uses learned since. The clock of the decay is the count of uses,
+//    not time: nothing fades while the phone lies idle, and nothing learned depends on a clock.
+//    It also learns what follows what: each application keeps up to kSuccessorsKept applications
+//    that came to the foreground right after it, with a count each (a newcomer takes the place of
+//    the lowest count, of equals the first identifier in byte order; when a count reaches
+//    kSuccessorLimit, every count of that application halves, rounded down, and those at 0 leave).
+//  - The likelihood of an application: its decayed uses plus kFollowWeight times the share of
+//    the successors of the application last in front that it took.
+//  - The pick, among the closable suspects (oldest first): the newest (the application just left)
+//    is kept while another may be closed, and so is the one before it; of the rest, the one with
+//    the lowest likelihood goes, the oldest of equals.
+//
+// Recency guards what a plain count gets wrong, the return to the application just left (A, B,
+// A); the count and the successors order the rest.
 
 #include <cstdint>
 #include <functional>
 #include <map>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace model {
 
-// A predictor's knobs; the defaults are the library's rule, the others what was tried on
-// replayed days (tools/replay, docs/replay.md).
-struct Predictor {
-    double halfLifeUses = 400;
-    double returnExtra = 1;   // added for a return within 60 s of our close
-    double followWeight = 0;  // what tends to follow the application in front
-    int windowUses = 0;       // >0: a plain count over the last windowUses uses instead of decay
-    bool recencyOnly = false; // the number of uses since the last one, nothing else
-};
+inline constexpr double kHalfLifeUses = 400;
+inline constexpr double kReturnExtra = 1;
+inline constexpr double kFollowWeight = 20;
+inline constexpr std::size_t kSuccessorsKept = 4;
+inline constexpr std::int64_t kSuccessorLimit = 64;
+inline constexpr std::size_t kRecentKept = 2;
+
+// Of n closable suspects (oldest first), how many from the oldest the pick may take: all but the
+// newest kRecentKept, at least one.
+std::size_t pickable(std::size_t n);
+
+// One application's successors and their counts.
+using Successors = std::map<std::string, std::int64_t>;
+// The successor came after the application whose row this is.
+void learnSuccessor(Successors& row, const std::string& next);
 
 class Usage {
 public:
-    explicit Usage(Predictor predictor = {})
-        : p_(predictor)
-    {
-    }
+    // Which of the closable suspects (oldest first) to close; nothing for none.
+    using Picker = std::function<std::optional<std::size_t>(const std::vector<std::string>& closable)>;
+
     // The application came to the foreground; returned: within 60 s of a close of ours.
     void foreground(const std::string& id, bool returned);
     // Higher is more likely to be opened again soon.
     double likelihood(const std::string& id) const;
-    // What answers in the rule's place: the replay's foresight bound, which knows when each
-    // application is next used (tools/replay). Nothing: the rule.
-    void answerWith(std::function<double(const std::string& id)> likelihood) { answer_ = std::move(likelihood); }
+    // The decayed uses alone.
+    double uses(const std::string& id) const;
+    std::optional<std::size_t> pick(const std::vector<std::string>& closable) const;
+    // What picks in the rule's place: the replay's foresight bound and its predictor experiments
+    // (tools/replay). Nothing: the rule.
+    void answerWith(Picker picker) { answer_ = std::move(picker); }
     // Every application learned, most likely first (ties by identifier).
     std::vector<std::pair<std::string, double>> ranked() const;
     bool empty() const { return score_.empty(); }
+    const std::optional<std::string>& front() const { return last_; }
+    const std::map<std::string, Successors>& successors() const { return follows_; }
 
 private:
-    double decayed(const std::string& id) const;
-
-    Predictor p_;
     std::uint64_t uses_ = 0;
     struct Score {
         double value = 0;
         std::uint64_t at = 0; // uses_ when value was last brought up to date
     };
     std::map<std::string, Score> score_;
-    std::vector<std::string> recent_; // windowUses > 0: the last uses, oldest first
-    std::map<std::string, std::map<std::string, double>> follows_;
+    std::map<std::string, Successors> follows_;
     std::optional<std::string> last_; // the application last in front
-    std::function<double(const std::string&)> answer_;
+    Picker answer_;
 };
 
 } // namespace model

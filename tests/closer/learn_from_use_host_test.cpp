@@ -50,9 +50,11 @@ TEST_F(LearnFromUseHost, WhatWasLearnedOutlivesARestartAndOrdersTheCloses)
     EXPECT_TRUE(learned[0].starts_with("usage maps ")) << learned[0];
     EXPECT_TRUE(learned[2].starts_with("usage radio ")) << learned[2];
 
-    // A new home screen: radio left last but is the least used, so it goes first.
-    auto second = run(std::string(kApps) + "show usage\nlaunch news\nlaunch radio\nlaunch maps\nstate news 2\n"
-                                          "state radio 2\nlaunch top\nfree 50\nstate maps 2\nwait 2\n");
+    // A new home screen: radio left after news but is the least used, so it goes first (books and
+    // maps, left last, are kept).
+    auto second = run(std::string(kApps) + "app books \"Books\" mem=20\nshow usage\nlaunch news\nlaunch radio\n"
+                                          "launch books\nlaunch maps\nstate news 2\nstate radio 2\nstate books 2\n"
+                                          "launch top\nfree 50\nstate maps 2\nwait 2\n");
     ASSERT_EQ(second.status, 0) << second.err;
     EXPECT_EQ(linesWith(second.out, "] usage "), learned);
     EXPECT_EQ(linesWith(second.out, "] closed "), std::vector<std::string> { "closed radio" });

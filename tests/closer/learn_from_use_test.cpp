@@ -25,18 +25,19 @@ protected:
     void SetUp() override
     {
         CloserTest::SetUp();
-        // news is used often but left first; radio once, later.
+        // news is used often but left first; radio once, later; weather once, last.
         sv::fs::createDirectories(slv::path::DataFolder);
         play({ "app news \"News\" mem=20", "app radio \"Radio\" mem=20", "app maps \"Maps\" mem=20",
-               "settings ramValue 100" });
+               "app weather \"Weather\" mem=20", "settings ramValue 100" });
     }
 
     void useNewsOftenThenRadioOnce()
     {
         for (int i = 0; i < 4; ++i)
             play({ "launch news", "state news 4", "launch maps", "state maps 4", "state news 2" });
-        play({ "launch radio", "state radio 4", "launch maps", "state maps 4", "state radio 2", "wait 2" });
-        // Suspects now: news (the oldest), radio.
+        play({ "launch radio", "state radio 4", "launch maps", "state maps 4", "state radio 2" });
+        play({ "launch weather", "state weather 4", "launch maps", "state maps 4", "state weather 2", "wait 2" });
+        // Suspects now: news (the oldest), radio, weather; maps leaving makes four, the two newest kept.
         events.clear();
     }
     void lowMemoryLeaveOfMaps() { play({ "home", "free 50", "state maps 2", "wait 1.5" }); }
@@ -51,9 +52,82 @@ TEST_F(LearnFromUseTest, OnTheOftenUsedOlderSuspectIsKeptAndTheRarelyUsedNewerOn
     EXPECT_GT(Usage::shared().likelihood("news"), Usage::shared().likelihood("radio"));
     lowMemoryLeaveOfMaps();
     EXPECT_EQ(closes(), Lines { "closed radio" });
-    // The chain goes on in the same order while memory stays low: maps (used 5 times) before news.
+    // The chain goes on while memory stays low: of news, weather and maps only news is not one of
+    // the two left last.
     play({ "wait 5" });
     EXPECT_EQ(closes(), (Lines { "closed radio", "closed news" }));
+    // Then weather, left before maps, since another (maps) may still go; maps last of all.
+    play({ "wait 5", "wait 5" });
+    EXPECT_EQ(closes(), (Lines { "closed radio", "closed news", "closed weather", "closed maps" }));
+}
+
+TEST_F(LearnFromUseTest, TheApplicationJustLeftAndTheOneBeforeItAreKeptHoweverRarelyUsed)
+{
+    // A, B, A: radio, used once, is left just before maps; news, used often, is the only other.
+    play({ "settings learnFromUse on" });
+    for (int i = 0; i < 4; ++i)
+        play({ "launch news", "state news 4", "launch maps", "state maps 4", "state news 2" });
+    play({ "launch radio", "state radio 4", "launch maps", "state maps 4", "state radio 2", "wait 2" });
+    events.clear();
+    lowMemoryLeaveOfMaps();
+    EXPECT_EQ(closes(), Lines { "closed news" });
+}
+
+TEST_F(LearnFromUseTest, OfTwoAlikeTheOneThatTendsToFollowTheApplicationInFrontIsKept)
+{
+    play({ "settings learnFromUse on", "app clock \"Clock\" mem=20" });
+    // weather and radio, used twice each, weather earlier (so a little less); after maps comes weather.
+    play({ "launch maps", "state maps 4", "launch weather", "state weather 4", "launch maps", "state maps 4",
+           "launch weather", "state weather 4", "launch radio", "state radio 4", "launch clock", "state clock 4",
+           "launch radio", "state radio 4", "launch maps", "state maps 4", "home", "state weather 2",
+           "state radio 2", "state clock 2", "wait 2" });
+    events.clear();
+    EXPECT_LT(Usage::shared().likelihood("weather"), Usage::shared().likelihood("radio"));
+    EXPECT_NEAR(Usage::shared().likelihood("weather"), Usage::shared().likelihood("radio"), 0.05);
+    // Suspects: weather, radio, clock, maps; the pick is between weather and radio.
+    play({ "free 50", "state maps 2", "wait 1.5" });
+    EXPECT_EQ(closes(), Lines { "closed radio" });
+}
+
+TEST_F(LearnFromUseTest, AnApplicationKeepsFourSuccessorsWhoseCountsHalveAndAllIsReadBack)
+{
+    play({ "settings learnFromUse on", "app books \"Books\" mem=20", "app clock \"Clock\" mem=20" });
+    // After maps: news 70 times (its count halves at 64), then radio, weather, books and clock once.
+    for (int i = 0; i < 70; ++i)
+        play({ "launch maps", "state maps 4", "launch news", "state news 4" });
+    for (const char* next : { "radio", "weather", "books", "clock" })
+        play({ "launch maps", "state maps 4", std::string("launch ") + next, std::string("state ") + next + " 4" });
+    play({ "wait 61" });
+    auto read = sv::test::runProcess(
+        { "/usr/bin/env", "python3", "-c",
+          "import plistlib,sys\n"
+          "f=plistlib.load(open(sys.argv[1],'rb'))\n"
+          "n=f['Applications']['maps']['Next']\n"
+          "print(f['Front'], sorted(n.items()), all(type(v) is int for v in n.values()))\n",
+          usagePath() },
+        "");
+    ASSERT_EQ(read.status, 0) << read.err;
+    // news: 63, halved to 32 at the 64th, 38 after 70; clock, the fifth, takes the place of the
+    // first by identifier of those at 1 (books).
+    EXPECT_EQ(read.out, "clock [('clock', 1), ('news', 38), ('radio', 1), ('weather', 1)] True\n");
+    auto learned = Usage::shared().ranked();
+    Usage::shared().reset();
+    Usage::shared().load();
+    EXPECT_EQ(Usage::shared().ranked(), learned);
+}
+
+TEST_F(LearnFromUseTest, AFileWithoutSuccessorsAsEarlierLibrariesWroteItIsRead)
+{
+    sv::Dictionary earlier { { std::string(slv::usage::key::Uses), sv::Value(std::int64_t(12)) },
+                             { std::string(slv::usage::key::Applications),
+                               sv::Value(sv::Dictionary {
+                                   { "news", sv::Value(sv::Dictionary { { "Score", sv::Value(9.0) }, { "At", sv::Value(std::int64_t(12)) } }) },
+                                   { "radio", sv::Value(sv::Dictionary { { "Score", sv::Value(1.0) }, { "At", sv::Value(std::int64_t(3)) } }) } }) } };
+    ASSERT_TRUE(sv::plist::writeFile(slv::usage::Path, sv::Value(earlier)));
+    Usage::shared().load();
+    EXPECT_NEAR(Usage::shared().likelihood("news"), 9.0, 1e-9);
+    EXPECT_GT(Usage::shared().likelihood("radio"), 0.9);
+    EXPECT_EQ(Usage::shared().pick({ "news", "radio", "maps", "weather" }), std::optional<std::size_t>(1));
 }
 
 TEST_F(LearnFromUseTest, OffTheOldestGoesAndNothingIsLearned)
@@ -179,6 +253,32 @@ TEST_F(LearnFromUseTest, AFileOfManyApplicationsKeepsTheMostLikelyAndReadsBack)
     EXPECT_EQ(Usage::shared().ranked().front().first, longName + "199");
 }
 
+// Successors make each record larger: the bound's count of applications with four each, with
+// identifiers of ordinary length, still fits under half the read limit, all of them kept.
+TEST_F(LearnFromUseTest, TheBoundsCountWithFourSuccessorsEachFitsAndReadsBack)
+{
+    play({ "settings learnFromUse on" });
+    const std::string prefix = "com.example.installed.application";
+    auto name = [&](std::size_t i) { return prefix + std::to_string(i % Usage::kMostKept); };
+    for (std::size_t step = 1; step <= 4; ++step)
+        for (std::size_t i = 0; i < Usage::kMostKept; ++i) {
+            Usage::shared().noteForeground(name(i));
+            Usage::shared().noteForeground(name(i + step * 7));
+        }
+    play({ "wait 60" });
+    ASSERT_TRUE(std::filesystem::exists(usagePath()));
+    auto size = std::filesystem::file_size(usagePath());
+    EXPECT_LE(size, Usage::kMaximumFileSize / 2);
+    auto read = sv::test::runProcess({ "/usr/bin/env", "python3", "-c",
+                                       "import plistlib,sys\n"
+                                       "a=plistlib.load(open(sys.argv[1],'rb'))['Applications']\n"
+                                       "print(len(a), min(len(r.get('Next', {})) for r in a.values()))\n",
+                                       usagePath() },
+                                     "");
+    ASSERT_EQ(read.status, 0) << read.err;
+    EXPECT_EQ(read.out, std::to_string(Usage::kMostKept) + " 4\n") << size << " bytes";
+}
+
 // A hand-made file at the end of the counts' range: every count stays there instead of wrapping.
 TEST_F(LearnFromUseTest, CountsAtTheEndOfTheirRangeSaturate)
 {
@@ -203,7 +303,7 @@ TEST_F(LearnFromUseTest, CountsAtTheEndOfTheirRangeSaturate)
 TEST_F(LearnFromUseTest, AReturnSoonAfterOurCloseCountsExtra)
 {
     play({ "settings learnFromUse on", "launch news", "state news 4", "launch radio", "state radio 4",
-           "launch maps", "state maps 4", "home", "state radio 2", "free 50", "state news 2", "wait 1.5" });
+           "launch maps", "state maps 4", "home", "free 50", "state news 2", "wait 1.5" });
     ASSERT_EQ(closes(), Lines { "closed news" });
     play({ "launch news", "state news 4", "launch radio", "state radio 4" });
     // Each came to the front twice; news's second was a return 0.0 s after our close.

@@ -51,6 +51,26 @@ namespace {
         EXPECT_GT(closes, 100);
     }
 
+    // The settings file holds 30 to 300 MB: a threshold beyond it is played by the library with
+    // the slider at its end and memory moved, and closes as the replay's rules close.
+    TEST(CheckLibrary, ThresholdsBeyondTheSliderCloseAlike)
+    {
+        Footprints footprints;
+        DeviceSize device { 2048, 768 };
+        Replay replay(device, footprints);
+        LibraryCheck check = makeCheck();
+        long closes = 0, disagreed = 0;
+        for (const Day& day : Synthetic(23).days(4, 2))
+            for (int threshold : { 10, 450, 700 })
+                for (const char* policy : { "parts", "learn-from-use" })
+                    disagreed += !check.check(day, threshold, replay, device, footprints, &closes, policy);
+        EXPECT_EQ(disagreed, 0);
+        EXPECT_GT(closes, 100);
+        Day day = Synthetic(23).day(0, 0);
+        std::string scenario = scenarioOf(day, 700, device, footprintsOf(day, footprints));
+        EXPECT_NE(scenario.find("memory total=1648 base=768\nsettings ramValue 300\n"), std::string::npos) << scenario;
+    }
+
     TEST(CheckLibrary, AScenarioWithCallsListsAndBackgroundModesClosesAlike)
     {
         std::ifstream in(std::string(SV_SOURCE_DIR) + "/hosts/springboard/scenarios/morning.txt");

@@ -84,6 +84,38 @@ namespace {
         EXPECT_EQ(victims["learn-from-use"], big) << "nothing learned yet: the oldest";
     }
 
+    // The settings file holds only what the slider can set (30 to 300 MB); a row beyond it plays
+    // the threshold itself, every policy alike, with memory moved in the library's place.
+    TEST(ReplayFigures, AThresholdBeyondTheSliderIsThresholdItselfForTheRules)
+    {
+        Builder b;
+        AppId a = b.add("A", 200), bee = b.add("B", 200), c = b.add("C", 200);
+        b.build.open(0, a);
+        b.build.open(10, bee); // free 600: A leaves, low at 700 and 650, not at 300 or 599
+        b.build.open(20, c);   // 400, or 600 once A is closed: B leaves
+        b.build.home(30);
+        Footprints footprints;
+        Replay replay({ 2000, 1000, 0 }, footprints);
+        for (const char* name : { "parts", "learn-from-use", "largest-first" }) {
+            std::map<int, long> closes;
+            for (int threshold : { 300, 599, 600, 650, 700, 1000 }) {
+                auto policy = makePolicy(name);
+                closes[threshold] = replay.play(b.day, *policy, threshold).closes;
+            }
+            EXPECT_EQ(closes[300], 0) << name;
+            EXPECT_EQ(closes[599], 1) << name << ": C's leave finds 400 MB free after its close";
+            EXPECT_EQ(closes[600], 2) << name;
+            EXPECT_EQ(closes[700], 2) << name;
+            EXPECT_EQ(closes[1000], 3) << name;
+        }
+        // Below the slider too: at 10 MB nothing is low on this day; at 0 neither.
+        for (int threshold : { 0, 10 }) {
+            auto policy = makePolicy("parts");
+            EXPECT_EQ(replay.play(b.day, *policy, threshold).closes, 0) << threshold;
+        }
+        EXPECT_TRUE(sliderHolds(30) && sliderHolds(300) && !sliderHolds(29) && !sliderHolds(301));
+    }
+
     // The bound has the freedom Learn From Use has and no other: which suspect goes. An
     // application the rules spare (background work) is never closed by it, however cheap.
     TEST(Policies, TheOracleClosesOnlyWhatTheRulesCouldClose)
@@ -307,28 +339,6 @@ namespace {
         EXPECT_GT(better, compared / 4) << "foresight must find better victims";
     }
 
-    TEST(Policies, LearnFromUseKnobsCombineAndAreStrict)
-    {
-        std::string why;
-        auto knobs = policyKnobs("half=50:extra=3", &why);
-        ASSERT_TRUE(knobs) << why;
-        EXPECT_EQ(knobs->half, 50);
-        EXPECT_EQ(knobs->extra, 3);
-        knobs = policyKnobs("follow=3:window=300:recency", &why);
-        ASSERT_TRUE(knobs) << why;
-        EXPECT_EQ(knobs->follow, 3);
-        EXPECT_EQ(knobs->window, 300);
-        EXPECT_TRUE(knobs->recency);
-        for (const char* bad : { "extra=abc", "extra=3x", "half=0", "half=-1", "extra=inf", "window=2.5", "window=0",
-                                 "recency=1", "half=5:half=6", "speed=3", "half=5::extra=1", "half" }) {
-            EXPECT_FALSE(policyKnobs(bad, &why)) << bad;
-            EXPECT_FALSE(makePolicy(std::string("learn-from-use:") + bad)) << bad;
-        }
-        EXPECT_TRUE(makePolicy("learn-from-use:half=50:extra=3"));
-        EXPECT_FALSE(makePolicy("learn-from-use,half=50", &why));
-        EXPECT_NE(why.find("unknown policy"), std::string::npos) << why;
-    }
-
     // Each thread plays whole people with policies of its own; the sums come in the people's order.
     TEST(Run, TheFiguresDoNotDependOnTheThreads)
     {
@@ -370,7 +380,7 @@ keys = ["policy", "threshold", "switches", "launches", "cold_launches", "closes"
         "regretted_60s_count", "regretted_10min_count", "system_kills", "foreground_kills", "system_reopened_60s",
         "system_reopened_10min", "system_reopened_60s_count", "system_reopened_10min_count", "minutes_low",
         "share_of_gap_60s", "share_of_gap_10min", "recommended_threshold", "recommended", "people",
-        "people_within_one_step"]
+        "people_within_one_step", "slider_holds"]
 assert len(rows) == 8, rows
 assert all(list(r.keys()) == keys for r in rows), rows[0].keys()
 assert [r["policy"] for r in rows] == ["parts"] * 2 + ["largest-first"] * 2 + ["oracle"] * 2 + ["learn-from-use"] * 2

@@ -95,10 +95,13 @@ std::string scenarioOf(const Day& day, int threshold, const DeviceSize& device, 
                        bool learnFromUse)
 {
     std::ostringstream out;
+    SliderSetting slider = sliderSetting(threshold);
     out << "# " << day.label << ", threshold " << threshold << "\n";
-    out << "memory total=" << exact(day.totalMB.value_or(device.totalMB))
+    if (slider.shiftMB != 0)
+        out << "# beyond the slider: " << slider.ramValue << " MB, memory moved by " << exact(slider.shiftMB) << " MB\n";
+    out << "memory total=" << exact(day.totalMB.value_or(device.totalMB) - slider.shiftMB)
         << " base=" << exact(day.baseMB.value_or(device.baseMB)) << "\n";
-    out << "settings ramValue " << threshold << "\n";
+    out << "settings ramValue " << slider.ramValue << "\n";
     auto list = [&](const char* which, const std::vector<std::string>& ids) {
         if (!ids.empty())
             out << "settings " << which << words(ids) << "\n";

@@ -9,6 +9,7 @@
 #include "tools/replay/run.h"
 #include "tools/replay/trace.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -166,17 +167,23 @@ int main(int argc, char** argv)
             run->saw(days);
             run->add(days.empty() ? "" : days.front().person.empty() ? days.front().label : days.front().person,
                      player.play(days));
+            // The rules, and Learn From Use's rule when it is played (each day learned from nothing,
+            // as the host starts); a diary's recorded closes against Learn From Use's.
+            bool learning = std::find(o.policies.begin(), o.policies.end(), "learn-from-use") != o.policies.end();
             for (const replay::Day& day : days) {
-                diaryDays += day.diary;
-                recordedCloses += static_cast<long>(day.recordedCloses.size());
-                for (int threshold : o.thresholds) {
-                    ++checked;
-                    std::vector<replay::Closed> closes;
-                    disagreed += !check.check(day, threshold, replayer, o.device, footprints, &checkedCloses,
-                                              day.diary ? "learn-from-use" : "parts", &closes);
-                    if (day.diary)
-                        recordedAlike[threshold] += replay::sameAsRecorded(day, closes);
-                }
+                diaryDays += day.diary && learning;
+                recordedCloses += day.diary && learning ? static_cast<long>(day.recordedCloses.size()) : 0;
+                for (int threshold : o.thresholds)
+                    for (const char* policy : { "parts", "learn-from-use" }) {
+                        if (std::find(o.policies.begin(), o.policies.end(), policy) == o.policies.end())
+                            continue;
+                        ++checked;
+                        std::vector<replay::Closed> closes;
+                        disagreed += !check.check(day, threshold, replayer, o.device, footprints, &checkedCloses,
+                                                  policy, &closes);
+                        if (day.diary && policy == std::string("learn-from-use"))
+                            recordedAlike[threshold] += replay::sameAsRecorded(day, closes);
+                    }
             }
             progress.step(run->days());
         }
@@ -199,7 +206,7 @@ int main(int argc, char** argv)
         return fail("cannot write " + o.chart);
     if (o.checkLibrary) {
         std::fprintf(o.json ? stderr : stdout,
-                     "check-library: %ld day replays (days x thresholds) played by the library, %ld closes, %s\n",
+                     "check-library: %ld day replays (days x thresholds x parts and learn-from-use, those played) by the library, %ld closes, %s\n",
                      checked, checkedCloses, disagreed ? (std::to_string(disagreed) + " disagreed").c_str() : "every close agreed");
         if (diaryDays) {
             std::string alike;

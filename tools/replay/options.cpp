@@ -39,8 +39,10 @@ Days
 Device
   --device total=<MB>,base=<MB>,floor=<MB>
                        memory, what the system itself uses, and the floor under which the
-                       system's own low-memory killer acts (1024, 512, and 5 % of total: the
-                       critical level of the phone kernel's memory-status killer). When a
+                       system's own low-memory killer acts (3072, 1024, and 5 % of total: the
+                       critical level of the phone kernel's memory-status killer). 3 GB is a
+                       phone of the years the footprints and the LSApp data set come from, a
+                       third of it the system's; on 1 GB today's applications do not fit. When a
                        launch takes free memory below the floor, the system closes the largest
                        backgrounded application in the lowest band (every backgrounded one but
                        the one left last, then that one), and, with none left, the one in front.
@@ -65,12 +67,18 @@ Policies (--policies, comma-separated; all four by default)
                        freed (a return within 60 s costs 100, within 10 minutes 10, later 1),
                        the better each day and never worse than parts; a bound to measure
                        policies against, not a policy
-  learn-from-use       the rules with Learn From Use on, learning each person's days in turn;
+  learn-from-use       the rules with Learn From Use on, learning each person's days in turn:
+                       the two applications left last are kept while another may go; of the
+                       others, the one least used (uses halving over 400 uses) and least
+                       likely to follow the application last in front goes;
                        learn-from-use:<knob>=<value>:... tries other predictors (half=<uses>,
-                       extra=<n>, follow=<weight>, window=<uses>, recency)
+                       extra=<n>, follow=<weight>, window=<uses>, recency, keep=<suspects>,
+                       size=<power>: weighed by the memory a close frees)
 
 Thresholds
-  --thresholds <list>  free memory in whole MB (0 to 1000), comma-separated (50,100,...,300)
+  --thresholds <list>  free memory in whole MB (0 to 1000), comma-separated (50,100,...,300);
+                       the pane's slider sets 30 to 300, and a threshold beyond it (marked *)
+                       is played as the rules would compare, which no setting of the phone gives
 
 Output
   a table (its columns are the figures below under shorter names) with the run's parameters
@@ -83,9 +91,10 @@ Output
                        threshold, a line a policy, the recommended threshold marked
   --check-library      also plays each day at each threshold in the real home-screen host with
                        the library, without the system's killer (the host has none), and
-                       compares every close with parts' (a diary's days: with learn-from-use's,
-                       and says at which thresholds the closes the diary recorded are the
-                       same); exit status 3 when the library's differ
+                       compares every close with parts' and, with the switch on and each day
+                       learned from nothing, learn-from-use's; exit status 3 when one differs.
+                       For a diary it also says at which thresholds the closes the diary
+                       recorded are learn-from-use's
 
 Figures, per policy and threshold, summed over the days
   switches             an application left the foreground: each a decision of the rules

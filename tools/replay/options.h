@@ -15,7 +15,7 @@ struct Options {
     int days = 7, people = 50;
     unsigned seed = 1;
     Habits habits;
-    DeviceSize device;
+    DeviceSize device { kDefaultTotalMB, kDefaultBaseMB };
     bool deviceGiven = false;
     std::string footprints;
     bool showFootprints = false;

@@ -6,6 +6,8 @@
 #include "tools/replay/parts_policy.h"
 
 #include "model/day.h"
+#include "tools/replay/predictors.h"
+#include "tools/replay/replay.h"
 
 #include <algorithm>
 #include <map>
@@ -22,10 +24,10 @@ namespace {
     class Parts final : public Policy {
     public:
         Parts() = default;
-        Parts(std::string name, model::Predictor predictor)
+        Parts(std::string name, std::optional<Knobs> knobs)
             : name_(std::move(name))
             , learn_(true)
-            , predictor_(predictor)
+            , knobs_(std::move(knobs))
         {
         }
         Parts(std::string name, Foresight foresight)
@@ -45,14 +47,18 @@ namespace {
             model_ = std::make_unique<model::Day>(0, [this](const model::Event& event) {
                 if (event.kind != model::Event::Kind::Closed)
                     return;
+                if (knobs_)
+                    lastClose_[event.what] = event.time;
                 auto found = ids_.find(event.what);
                 if (found != ids_.end())
                     stage_->close(found->second, event.time);
-                model_->pinFree(stage_->freeMemoryMB());
+                model_->pinFree(free());
             });
             model::Day& m = *model_;
-            m.memory(stage.totalMB(), stage.baseMB());
-            m.setThreshold(stage.threshold());
+            // The settings file holds only the slider's range: beyond it, memory moves instead.
+            slider_ = sliderSetting(stage.threshold());
+            m.memory(stage.totalMB() - slider_.shiftMB, stage.baseMB());
+            m.setThreshold(slider_.ramValue);
             if (!day.never.empty())
                 m.setNever(day.never);
             if (!day.always.empty())
@@ -61,19 +67,42 @@ namespace {
                 m.setAlwaysKill(true);
             if (learn_) {
                 const std::string& person = day.person.empty() ? day.label : day.person;
-                if (person != person_)
+                if (person != person_) {
                     learned_.clear();
+                    predictors_.clear();
+                }
                 person_ = person;
                 threshold_ = stage.threshold();
                 auto found = learned_.find(threshold_);
                 // What was learned goes into the day; it comes back out at the next day's start.
-                m.setUsage(found != learned_.end() ? std::move(found->second) : model::Usage(predictor_));
+                model::Usage usage = found != learned_.end() ? std::move(found->second) : model::Usage();
+                lastClose_.clear();
+                if (knobs_) {
+                    Predictor& predictor = predictors_.try_emplace(threshold_, *knobs_).first->second;
+                    usage.answerWith([this, &predictor](const std::vector<std::string>& closable) {
+                        return predictor.pick(closable, [this](const std::string& id) {
+                            auto app = ids_.find(id);
+                            return app == ids_.end() ? 0.0 : stage_->footprintMB(app->second);
+                        });
+                    });
+                }
+                m.setUsage(std::move(usage));
                 m.setLearnFromUse(true);
             } else if (foresight_) {
                 model::Usage usage;
-                usage.answerWith([this](const std::string& id) {
-                    auto found = ids_.find(id);
-                    return found == ids_.end() ? 0 : foresight_(*stage_, found->second, model_->now());
+                // Foresight needs no guard of recency: any closable suspect may go.
+                usage.answerWith([this](const std::vector<std::string>& closable) -> std::optional<std::size_t> {
+                    std::optional<std::size_t> chosen;
+                    double lowest = 0;
+                    for (std::size_t i = 0; i < closable.size(); ++i) {
+                        auto found = ids_.find(closable[i]);
+                        double likely = found == ids_.end() ? 0 : foresight_(*stage_, found->second, model_->now());
+                        if (!chosen || likely < lowest) {
+                            chosen = i;
+                            lowest = likely;
+                        }
+                    }
+                    return chosen;
                 });
                 m.setUsage(std::move(usage));
                 m.setLearnFromUse(true);
@@ -103,7 +132,7 @@ namespace {
             model::Day& m = *model_;
             const Day& day = stage_->day();
             // The library reads free memory from the kernel: what the system's killer freed too.
-            m.pinFree(stage_->freeMemoryMB());
+            m.pinFree(free());
             switch (event.kind) {
             case Event::Kind::Launch:
                 m.launch(day.apps[event.app].bundleID);
@@ -112,6 +141,14 @@ namespace {
                 m.home();
                 break;
             case Event::Kind::State:
+                if (knobs_ && event.state == 4) {
+                    const std::string& id = day.apps[event.app].bundleID;
+                    auto closed = lastClose_.find(id);
+                    bool returned = closed != lastClose_.end() && event.time - closed->second <= model::kReopenWindow;
+                    if (closed != lastClose_.end())
+                        lastClose_.erase(closed);
+                    predictors_.at(threshold_).foreground(id, returned);
+                }
                 m.stateChanged(day.apps[event.app].bundleID, event.state);
                 break;
             case Event::Kind::Call:
@@ -134,6 +171,9 @@ namespace {
         }
 
     private:
+        // Free memory as the model is to read it, on the slider's side of the shift.
+        double free() const { return std::max(0.0, stage_->freeMemoryMB() - slider_.shiftMB); }
+
         void keepWhatWasLearned()
         {
             if (learn_ && model_)
@@ -142,12 +182,15 @@ namespace {
 
         std::string name_ = "parts";
         bool learn_ = false;
-        model::Predictor predictor_;
+        std::optional<Knobs> knobs_; // a predictor tried in the rule's place
+        std::map<int, Predictor> predictors_;
+        std::map<std::string, double> lastClose_;
         Foresight foresight_;
         std::string person_;
         int threshold_ = 0;
         std::map<int, model::Usage> learned_;
         Stage* stage_ = nullptr;
+        SliderSetting slider_;
         std::unique_ptr<model::Day> model_;
         std::unordered_map<std::string, AppId> ids_;
     };
@@ -158,17 +201,9 @@ std::unique_ptr<Policy> makePartsPolicy() { return std::make_unique<Parts>(); }
 
 std::unique_ptr<Policy> makeLearnFromUsePolicy(const std::string& name, const Knobs& knobs)
 {
-    model::Predictor predictor;
-    if (knobs.half)
-        predictor.halfLifeUses = *knobs.half;
-    if (knobs.extra)
-        predictor.returnExtra = *knobs.extra;
-    if (knobs.follow)
-        predictor.followWeight = *knobs.follow;
-    if (knobs.window)
-        predictor.windowUses = *knobs.window;
-    predictor.recencyOnly = knobs.recency;
-    return std::make_unique<Parts>(name, predictor);
+    // With no knob given, the rule itself.
+    bool rule = name == "learn-from-use";
+    return std::make_unique<Parts>(name, rule ? std::nullopt : std::optional<Knobs>(knobs));
 }
 
 std::unique_ptr<Policy> makeForesightPolicy(std::string name, Foresight foresight)

@@ -119,21 +119,28 @@ std::optional<Knobs> policyKnobs(std::string_view text, std::string* why)
             knobs.recency = true;
             continue;
         }
-        if (key != "half" && key != "extra" && key != "follow" && key != "window")
-            return fail("learn-from-use: unknown knob '" + key + "' (half=, extra=, follow=, window=, recency)");
+        if (key != "half" && key != "extra" && key != "follow" && key != "window" && key != "keep" && key != "size")
+            return fail("learn-from-use: unknown knob '" + key
+                        + "' (half=, extra=, follow=, window=, recency, keep=, size=)");
         auto number = value ? finite(*value) : std::nullopt;
         if (key == "half" && (!number || *number <= 0))
             return fail("learn-from-use: half= takes a number of uses above 0");
-        if ((key == "extra" || key == "follow") && (!number || *number < 0))
+        if ((key == "extra" || key == "follow" || key == "size") && (!number || *number < 0))
             return fail("learn-from-use: " + key + "= takes a number, 0 or more");
         if (key == "window" && (!number || *number < 1 || *number != std::floor(*number) || *number > 1e6))
             return fail("learn-from-use: window= takes a whole number of uses from 1");
+        if (key == "keep" && (!number || *number < 0 || *number != std::floor(*number) || *number > 100))
+            return fail("learn-from-use: keep= takes a whole number of suspects from 0 to 100");
         if (key == "half")
             knobs.half = number;
         else if (key == "extra")
             knobs.extra = number;
         else if (key == "follow")
             knobs.follow = number;
+        else if (key == "size")
+            knobs.size = number;
+        else if (key == "keep")
+            knobs.keep = static_cast<int>(*number);
         else
             knobs.window = static_cast<int>(*number);
     }

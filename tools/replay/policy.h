@@ -81,10 +81,11 @@ std::unique_ptr<Policy> makePolicy(const std::string& name, std::string* why = n
 std::vector<std::string> policyNames();
 
 // The learn-from-use knobs, each once, separated by ':' (half=<uses>, extra=<n>, follow=<weight>,
-// window=<uses>, recency). Nothing, with the reason in why, for anything else.
+// window=<uses>, recency, keep=<suspects>, size=<power>). Nothing, with the reason in why, for
+// anything else.
 struct Knobs {
-    std::optional<double> half, extra, follow;
-    std::optional<int> window;
+    std::optional<double> half, extra, follow, size;
+    std::optional<int> window, keep;
     bool recency = false;
 };
 std::optional<Knobs> policyKnobs(std::string_view knobs, std::string* why);

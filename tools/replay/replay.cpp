@@ -32,6 +32,12 @@ std::optional<double> shareOfGap(long rules, long policy, long bound)
     return double(rules - policy) / double(rules - bound);
 }
 
+SliderSetting sliderSetting(int threshold)
+{
+    int ramValue = std::clamp(threshold, kSliderMinimumMB, kSliderMaximumMB);
+    return { ramValue, double(threshold - ramValue) };
+}
+
 std::vector<double> footprintsOf(const Day& day, const Footprints& footprints)
 {
     std::vector<double> sizes;

@@ -21,13 +21,20 @@ namespace replay {
 
 // The floor's default, as a share of total memory: the critical level at which the memory-status
 // killer of the phone's kernel starts closing applications, 5 % of physical memory (XNU,
-// bsd/kern/kern_memorystatus.c, critical_threshold_percentage = 5; 4 on devices over 3 GB).
+// bsd/kern/kern_memorystatus.c, critical_threshold_percentage = 5). The kernel lowers it to 4 % on
+// devices over 3 GB; the replay keeps 5 % for every device (--device floor= sets another).
 inline constexpr double kFloorShare = 0.05;
 // minutes_low counts the time free memory is under the floor plus this margin, the same line for
 // every threshold: about one median application's footprint (90 MB) from the killer.
 inline constexpr double kLowMarginMB = 100;
 
+// The device a run plays on unless --device says otherwise: 3 GB, a third of it held by the
+// system (docs/replay.md says why).
+inline constexpr double kDefaultTotalMB = 3072, kDefaultBaseMB = 1024;
+
 struct DeviceSize {
+    // A small device, 1 GB with half of it for applications: memory is short on it most of the
+    // day, which the tests want. The command line's default is kDefaultTotalMB, kDefaultBaseMB.
     double totalMB = 1024;
     double baseMB = 512;
     // Nothing: kFloorShare of the total (of a scenario's own total when it sets one); 0: the
@@ -35,6 +42,20 @@ struct DeviceSize {
     std::optional<double> floorMB = std::nullopt;
     double floorFor(double total) const { return floorMB.value_or(kFloorShare * total); }
 };
+
+// What the pane's slider can set, in MB: the settings file's threshold reads as the nearer end
+// of this range, whatever is stored.
+inline constexpr int kSliderMinimumMB = int(model::kMinimumThreshold), kSliderMaximumMB = int(model::kMaximumThreshold);
+inline bool sliderHolds(int threshold) { return threshold >= kSliderMinimumMB && threshold <= kSliderMaximumMB; }
+
+// A threshold as the library can be made to play it: the slider at the nearer end of its range,
+// and memory moved by the difference (shiftMB taken from free memory), so that free memory in
+// whole MB compares with ramValue exactly as it compares with the threshold.
+struct SliderSetting {
+    int ramValue = 0;
+    double shiftMB = 0;
+};
+SliderSetting sliderSetting(int threshold);
 
 // The cost of one policy at one threshold, summed over days.
 struct Figures {

@@ -125,10 +125,13 @@ void printTable(std::FILE* out, const Report& report)
     std::fprintf(out, "%-*s %9s %8s %8s %7s %7s %10s %12s %9s %8s %15s %10s %9s %11s %12s\n", width, "policy",
                  "threshold", "switches", "launches", "cold", "closes", "regret 60s", "regret 10min", "sys kills",
                  "fg kills", "sys reopen 10min", "min under", "min low", "lowest free", "days no kill");
+    bool beyond = false;
     for (const Figures& f : report.rows) {
         std::string lowest = f.days ? mb(f.lowestFree) : "-";
-        std::fprintf(out, "%-*s %9d %8ld %8ld %7ld %7ld %10.2f %12.2f %9ld %8ld %15.2f %10.1f %9.1f %11s %12s\n", width,
-                     f.policy.c_str(), f.threshold, f.switches, f.launches, f.coldLaunches, f.closes,
+        std::string threshold = std::to_string(f.threshold) + (sliderHolds(f.threshold) ? "" : "*");
+        beyond = beyond || !sliderHolds(f.threshold);
+        std::fprintf(out, "%-*s %9s %8ld %8ld %7ld %7ld %10.2f %12.2f %9ld %8ld %15.2f %10.1f %9.1f %11s %12s\n", width,
+                     f.policy.c_str(), threshold.c_str(), f.switches, f.launches, f.coldLaunches, f.closes,
                      f.per100Switches(f.regretted60s), f.per100Switches(f.regretted10min), f.systemKills,
                      f.foregroundKills, f.per100Switches(f.systemReopened10min), f.secondsUnderThreshold / 60,
                      f.secondsLow / 60, lowest.c_str(), percent(f.daysWithoutSystemKill, f.days).c_str());
@@ -136,6 +139,10 @@ void printTable(std::FILE* out, const Report& report)
     std::fprintf(out, "(regretted closes and reopened system kills per 100 switches; minutes under: free memory at "
                       "or below the threshold; minutes low: under the floor plus %.0f MB)\n",
                  kLowMarginMB);
+    if (beyond)
+        std::fprintf(out, "(*: beyond the pane's slider, %d to %d MB: the rules as they would compare, which no setting "
+                          "of the phone gives)\n",
+                     kSliderMinimumMB, kSliderMaximumMB);
 }
 
 void printRecommendation(std::FILE* out, const Report& report)
@@ -150,11 +157,12 @@ void printRecommendation(std::FILE* out, const Report& report)
         std::fprintf(out,
                      "recommended threshold (%s): %d MB: the system killed nothing on %s of the %ld %s (%s needed); it "
                      "costs %.2f regretted closes within 10 minutes per 100 switches (%ld regretted %s); for %ld of "
-                     "%ld people their own such threshold lies within one step of it\n",
+                     "%ld people their own such threshold lies within one step of it%s\n",
                      r->policy.c_str(), *r->threshold, percent(f.daysWithoutSystemKill, f.days).c_str(), f.days,
                      f.days == 1 ? "day" : "days", needed,
                      f.per100Switches(f.regretted10min), f.regretted10min, f.regretted10min == 1 ? "close" : "closes",
-                     r->peopleWithin, r->people);
+                     r->peopleWithin, r->people,
+                     sliderHolds(*r->threshold) ? "" : "; the pane's slider cannot be set to it (30 to 300 MB)");
         return;
     }
     std::vector<int> thresholds;
@@ -197,7 +205,7 @@ void printJson(std::FILE* out, const Report& report)
             "\"system_reopened_60s\": %.4f, \"system_reopened_10min\": %.4f, \"system_reopened_60s_count\": %ld, "
             "\"system_reopened_10min_count\": %ld, \"minutes_low\": %.2f, \"share_of_gap_60s\": %s, "
             "\"share_of_gap_10min\": %s, \"recommended_threshold\": %s, \"recommended\": %s, \"people\": %ld, "
-            "\"people_within_one_step\": %ld}",
+            "\"people_within_one_step\": %ld, \"slider_holds\": %s}",
             i ? "," : "", quoted(f.policy).c_str(), f.threshold, f.switches, f.launches, f.coldLaunches, f.closes,
             f.per100Switches(f.regretted60s), f.per100Switches(f.regretted10min), f.secondsUnderThreshold / 60,
             orNull(f.days ? std::optional(f.lowestFree) : std::nullopt, "%.2f").c_str(), f.days,
@@ -205,7 +213,7 @@ void printJson(std::FILE* out, const Report& report)
             f.per100Switches(f.systemReopened60s), f.per100Switches(f.systemReopened10min), f.systemReopened60s,
             f.systemReopened10min, f.secondsLow / 60, orNull(gap60).c_str(), orNull(gap10).c_str(),
             orNull(recommended, "%.0f").c_str(), recommended && *recommended == f.threshold ? "true" : "false",
-            r ? r->people : 0, r && r->threshold ? r->peopleWithin : 0);
+            r ? r->people : 0, r && r->threshold ? r->peopleWithin : 0, sliderHolds(f.threshold) ? "true" : "false");
     }
     std::fprintf(out, "\n]\n");
 }
