@@ -86,9 +86,12 @@ std::optional<int> SLVThresholdSuggestion::rowThreshold() const
 {
     if (!finished())
         return std::nullopt;
-    if (work_->outcome() != replay::Suggestion::Outcome::Within)
-        return std::nullopt;
-    return work_->threshold();
+    switch (work_->outcome()) {
+    case replay::Suggestion::Outcome::Within: return work_->threshold();
+    // The most the slider holds, said as such in the footer.
+    case replay::Suggestion::Outcome::AboveSlider: return kSlider.maximum;
+    default: return std::nullopt;
+    }
 }
 
 std::string SLVThresholdSuggestion::footer() const
@@ -105,16 +108,14 @@ std::string SLVThresholdSuggestion::footer() const
             return std::string(".");
         return ", " + perDay(*regretted) + " at " + std::to_string(current_) + " MB.";
     };
-    if (work.outcome() == replay::Suggestion::Outcome::None) {
-        // The rules read no threshold above the slider's top: there is nothing higher to offer.
-        const replay::Figures* top = work.figuresAt(kSlider.maximum);
-        long killed = top ? top->days - top->daysWithoutSystemKill : 0;
-        return text + "even at " + std::to_string(kSlider.maximum) + " MB, the most the slider holds, the phone ran "
-            + "out of memory and closed apps itself on " + std::to_string(killed) + " of them; no setting would have "
-            + "spared it.";
-    }
-    int shown = work.threshold();
+    if (work.outcome() == replay::Suggestion::Outcome::None)
+        return text + "the phone ran out of memory and closed apps itself at every threshold up to "
+            + std::to_string(work.highestPlayed()) + " MB; no setting would have spared it.";
+    int shown = *rowThreshold();
     double regretted = at(shown).value_or(0);
     std::string apps = perDay(regretted) + (perDay(regretted) == "1" ? " app" : " apps");
+    if (work.outcome() == replay::Suggestion::Outcome::AboveSlider)
+        text += "even at " + std::to_string(kSlider.maximum) + " MB, the most the slider holds, the phone ran out of "
+            "memory and closed apps itself; " + std::to_string(work.threshold()) + " MB would have spared it. ";
     return text + apps + " a day closed and opened again soon at " + std::to_string(shown) + " MB" + beside(shown);
 }

@@ -49,7 +49,13 @@ void Suggestion::read()
 
     for (int threshold = slider_.minimum; threshold <= slider_.maximum; threshold += std::max(1, slider_.step))
         sliderValues_.push_back(threshold);
-    recommender_ = std::make_unique<Recommender>(kPolicy, sliderValues_);
+    int applications = static_cast<int>(std::min<double>(kHighest, std::ceil(device->totalMB - device->baseMB)));
+    for (int threshold = slider_.maximum + kBeyondStep;
+         threshold <= kHighest && (threshold <= applications || beyond_.empty()); threshold += kBeyondStep)
+        beyond_.push_back(threshold);
+    std::vector<int> all = sliderValues_;
+    all.insert(all.end(), beyond_.begin(), beyond_.end());
+    recommender_ = std::make_unique<Recommender>(kPolicy, all);
     queue_ = sliderValues_;
     replay_ = std::make_unique<Replay>(DeviceSize { device->totalMB, device->baseMB, std::nullopt }, footprints_);
     startNext();
@@ -73,6 +79,10 @@ void Suggestion::playStep()
 
 void Suggestion::startNext()
 {
+    if (queue_.empty() && !qualified_ && !beyondQueued_) {
+        beyondQueued_ = true;
+        queue_ = beyond_;
+    }
     if (queue_.empty() && !currentQueued_) {
         currentQueued_ = true;
         if (!played_.count(current_))
@@ -95,7 +105,12 @@ void Suggestion::finish()
         return;
     }
     recommendation_ = recommender_->result();
-    outcome_ = recommendation_.threshold ? Outcome::Within : Outcome::None;
+    if (!recommendation_.threshold)
+        outcome_ = Outcome::None;
+    else if (*recommendation_.threshold <= slider_.maximum)
+        outcome_ = Outcome::Within;
+    else
+        outcome_ = Outcome::AboveSlider;
     // What was replayed is no longer needed.
     recommender_.reset();
     replay_.reset();
