@@ -136,7 +136,7 @@ TEST(DiaryHost, AScriptedDayIsInTheDiaryLineByLineAndTheReplayReadsItAsTheDayItW
     EXPECT_FALSE(fromDiary.out.empty());
     // The diary is played as the day was: its four leaves (Radio's with state 3), none invented
     // at the day's end where News is still in front, on the phone its free memory shows; the
-    // LSApp cut has a fifth leave at its end, and the default phone.
+    // LSApp cut has a fifth leave at its end, and the command line's phone.
     auto row = [](const std::string& out, const char* threshold) {
         auto at = out.find("\nparts                " + std::string(threshold) + " ");
         return at == std::string::npos ? std::string() : out.substr(at + 1, out.find('\n', at + 1) - at - 1);
@@ -146,7 +146,7 @@ TEST(DiaryHost, AScriptedDayIsInTheDiaryLineByLineAndTheReplayReadsItAsTheDayItW
     EXPECT_NE(fromDiary.out.find("device of " + diaryPath + " (from its free memory: applications have 512 MB"),
               std::string::npos)
         << fromDiary.out;
-    EXPECT_NE(fromCut.out.find("device: 1024 MB, 512 MB used by the system"), std::string::npos) << fromCut.out;
+    EXPECT_EQ(fromCut.out.rfind("device: ", 0), 0u) << fromCut.out;
 }
 
 } // namespace
