@@ -11,6 +11,15 @@
 namespace model {
 namespace {
 
+    // A field that stays one field of one diary line.
+    bool plain(const std::string& text)
+    {
+        for (unsigned char c : text)
+            if (c < 0x20 || c == 0x7f)
+                return false;
+        return !text.empty();
+    }
+
     bool fixedNeverClosed(const std::string& id)
     {
         return std::find(std::begin(kFixedIdentifiers), std::end(kFixedIdentifiers), id) != std::end(kFixedIdentifiers);
@@ -172,6 +181,9 @@ void Day::call(Call call)
 {
     bool wasOn = callOn();
     call_ = call;
+    // The diary hears of it before anything the call's end lets happen.
+    if (wasOn != callOn() && diaryKept())
+        diaryNote(callOn() ? "Call Start" : "Call End", "-", "");
     if (wasOn && !callOn())
         callEnded();
 }
@@ -186,6 +198,11 @@ std::vector<std::string> Day::suspects() const
 void Day::stateChanged(const std::string& key, int state)
 {
     app(key);
+    if ((state == 4 || state == 2 || state == 3) && diaryKept()) {
+        std::optional<std::string> id = identifier(key);
+        if (id && plain(*id))
+            diaryNote(state == 4 ? "Opened" : "Closed", *id, state == 4 ? "" : std::to_string(state));
+    }
     if (std::find(suspects_.begin(), suspects_.end(), key) == suspects_.end())
         suspects_.push_back(key);
     std::optional<std::string> id = identifier(key);

@@ -63,6 +63,15 @@
 //  15. The switches, Close Every App ("alwaysKill") and Learn From Use ("LearnFromUse"): on for
 //     true and for any number but 0; off for false, 0, a NaN (no number), anything that is no
 //     number (a text, a list) and when there is no settings file or no such key.
+//  16. The diary of use, kept while Learn From Use is on (model/day_diary.cpp): each state 4
+//     ("Opened"), 2 and 3 ("Closed", the state its detail) of an application with an identifier,
+//     each close performed ("Sleepvane Close", its reason the detail), each call's start and end
+//     ("Call Start", "Call End", the application "-"), with the moment (wall milliseconds) and the
+//     free memory the library reads then (just after a close). The switch is read at each of them
+//     (a state change of 4, 2 or 3 of any application, a close, a call's start or end) and when
+//     the write falls due: found off, what waits is dropped, and the diary is deleted if the
+//     switch was seen on at the read before. (The diary's bounds, 7 dates and 2 MB, are no part of
+//     the model: the referee's days stay within one date and far below 2 MB.)
 //
 // Mechanics kept for fidelity with the library (no user sees them; the referee compares them):
 //  - Free memory: the kernel's whole 4 KB pages, read as MB with four decimals ("%.4f") and the
@@ -76,6 +85,9 @@
 //  - Posts are queued and delivered in the order posted, after the step that posted them.
 //  - Scheduling a close of an identifier calls off every earlier pending close of it; a close
 //    falling due during a call waits for the call's end.
+//  - The diary's notes wait for a write 60 s after the first of them; lines are numbered in
+//    sessions as they are written: the first line of a diary begins session 1, and an application
+//    that comes to the front after 300 s or more with none there begins the next.
 
 #include "model/usage.h"
 
@@ -115,6 +127,17 @@ struct HistoryRecord {
     std::optional<std::int64_t> freeMemory; // low memory only
     std::optional<double> reopenedAfter;
     bool operator==(const HistoryRecord&) const = default;
+};
+
+// One line of the diary.
+struct DiaryLine {
+    std::int64_t session = 0;
+    std::int64_t timeMs = 0;
+    std::string app;
+    std::string kind; // "Opened", "Closed", "Sleepvane Close", "Call Start", "Call End"
+    std::int64_t freeMB = 0;
+    std::string detail;
+    bool operator==(const DiaryLine&) const = default;
 };
 
 struct Event {
@@ -179,6 +202,8 @@ public:
     // What is to be seen.
     std::vector<std::string> suspects() const;
     const std::vector<HistoryRecord>& history() const { return history_; }
+    // The diary's lines as written so far (what waits for the write is not in it).
+    const std::vector<DiaryLine>& diary() const { return diary_; }
     std::vector<std::string> switcher() const { return switcher_; }
     std::int64_t threshold() const;
     std::int64_t freeFigure() const;      // the whole MB the library compares
@@ -199,7 +224,7 @@ private:
         std::uint64_t order;
         bool operator<(const Due& other) const { return at != other.at ? at < other.at : order < other.order; }
     };
-    enum class Job { Close, Recheck };
+    enum class Job { Close, Recheck, DiaryWrite };
 
     App& app(const std::string& key);
     const App* find(const std::string& key) const;
@@ -219,6 +244,9 @@ private:
     void emit(Event::Kind kind, const std::string& what);
     void callEnded();
     bool markedClosePending() const;
+    bool diaryKept();
+    void diaryNote(const char* kind, const std::string& app, std::string detail);
+    void diaryWrite();
 
     double wallOrigin_;
     Listener listener_;
@@ -254,6 +282,14 @@ private:
 
     std::vector<HistoryRecord> history_;
     std::map<std::string, double> lastClose_;
+
+    std::vector<DiaryLine> diary_;         // written
+    std::vector<DiaryLine> diaryWaiting_;  // noted, their session still to come
+    std::optional<Due> diaryWrite_;
+    std::optional<bool> diarySwitchSeen_;
+    bool diaryCall_ = false;
+    std::optional<std::string> diaryFront_; // the writer's sessions
+    std::int64_t diaryEmptySince_ = 0;
 };
 
 } // namespace model

@@ -57,6 +57,8 @@ void Day::closeDue(std::uint64_t order)
         if (history_.size() > kHistoryLimit)
             history_.erase(history_.begin(), history_.end() - kHistoryLimit);
         lastClose_[close.bundleID] = now_;
+        if (!close.bundleID.empty() && diaryKept())
+            diaryNote("Sleepvane Close", close.bundleID, close.reason);
     }
     if (close.killAgain) {
         awaitingRecheck_ = true;
@@ -152,6 +154,8 @@ void Day::advance(double seconds)
         now_ = std::max(now_, when.at);
         if (job.first == Job::Close) {
             closeDue(job.second);
+        } else if (job.first == Job::DiaryWrite) {
+            diaryWrite();
         } else {
             recheckWait_.reset();
             posts_.push_back(kKillTest);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <iterator>
 #include <optional>
 
@@ -44,6 +45,18 @@ namespace {
         char* end = nullptr;
         double value = std::strtod(text.c_str(), &end);
         return *end ? std::nullopt : std::optional(value);
+    }
+
+    // A diary line as the file holds it, without its line break; the timestamp is local time.
+    std::string diaryText(const DiaryLine& line)
+    {
+        std::time_t seconds = static_cast<std::time_t>(line.timeMs / 1000 - (line.timeMs % 1000 < 0 ? 1 : 0));
+        std::tm local {};
+        char stamp[32] = "";
+        if (::localtime_r(&seconds, &local))
+            std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", &local);
+        return "1\t" + std::to_string(line.session) + "\t" + stamp + "\t" + line.app + "\t" + line.kind + "\t"
+            + std::to_string(line.timeMs) + "\t" + std::to_string(line.freeMB) + "\t" + line.detail;
     }
 
     std::string g(double value)
@@ -171,6 +184,11 @@ PlayResult playScenario(std::string_view text, double wallOrigin)
             for (const HistoryRecord& record : day.history())
                 say("history " + record.bundleID + " \"" + record.reason + "\""
                     + (record.reopenedAfter ? " reopened " + g(*record.reopenedAfter) : ""));
+        } else if (command == "show" && w.size() == 2 && w[1] == "diary") {
+            if (day.diary().empty())
+                say("diary (none)");
+            for (const DiaryLine& line : day.diary())
+                say("diary " + diaryText(line));
         } else if (command == "wait" && w.size() == 2) {
             day.advance(number(w[1]).value_or(0));
         } else if (command == "post" && w.size() == 2) {

@@ -1,7 +1,8 @@
 #pragma once
 // Plays a home-screen scenario (the springboard host's command language) on a Day and answers
 // the lines the host would print for what the model decides: `closed`, `posted norv.swr.*`,
-// `suspects` and `history`, each as "[<seconds>] <event>". Commands the model has no rule for
+// `suspects`, `history` and `diary` (its lines dated from wallOrigin, in local time), each as
+// "[<seconds>] <event>". Commands the model has no rule for
 // (icons, `show switcher`...) are passed over.
 
 #include "model/day.h"

@@ -11,6 +11,7 @@
 #include "settings/never_apps_controller.h"
 #include "settings/pending_saves.h"
 #include "settings/settings_store.h"
+#include "settings/threshold_suggestion.h"
 
 #include <algorithm>
 #include <climits>
@@ -29,6 +30,7 @@ constexpr Rect kSliderFrame { 33.5f, 10, 215, 44 };
 constexpr Rect kMemoryLabelFrame { 260, 0, 45, 46 };
 constexpr Rect kAlwaysCountFrame { 245, 0, 45, 44 };
 constexpr Rect kNeverCountFrame { 245, 1, 45, 44 };
+constexpr Rect kSuggestedFrame { 170, 0, 120, 44 };
 
 std::string formatInteger(const char* pattern, long long number)
 {
@@ -123,8 +125,64 @@ void SLVAppDelegate::doneLoading()
             label->setTag(kMemoryLabelTag);
             cell->addSubview(label);
         }
+
+        if (ramSlider && !suggestion_) {
+            std::weak_ptr<SLVAppDelegate> weak = std::static_pointer_cast<SLVAppDelegate>(shared_from_this());
+            suggestion_ = SLVThresholdSuggestion::start(static_cast<int>(ramSlider->value()), [weak] {
+                if (auto self = weak.lock())
+                    self->showSuggestion();
+            });
+        }
     }
     finishLoad();
+}
+
+void SLVAppDelegate::showSuggestion()
+{
+    if (!suggestion_ || !suggestion_->shown() || specifierForID(kSuggestedGroup)) {
+        if (suggestion_ && !suggestion_->shown())
+            suggestion_.reset();
+        return;
+    }
+    auto group = sv::prefs::PSSpecifier::preferenceSpecifierNamed("", sv::prefs::PSCellType::Group);
+    group->setIdentifier(std::string(kSuggestedGroup));
+    group->setProperty("footerText", sv::Value(suggestion_->footer()));
+    if (!insertSpecifier(group, kRamSliderRow))
+        return;
+    auto figure = suggestion_->rowThreshold();
+    if (!figure)
+        return;
+    auto row = sv::prefs::PSSpecifier::preferenceSpecifierNamed(std::string(kSuggestedRow), sv::prefs::PSCellType::Button);
+    std::weak_ptr<SLVAppDelegate> weak = std::static_pointer_cast<SLVAppDelegate>(shared_from_this());
+    row->setTarget(weak);
+    row->setButtonAction([weak] {
+        if (auto self = weak.lock())
+            self->applySuggestion();
+    });
+    insertSpecifier(row, kSuggestedGroup);
+    // Its cell is made as the list is laid out.
+    view()->layoutIfNeeded();
+    auto cell = cachedCellForSpecifierID(kSuggestedRow);
+    auto label = cell ? UILabel::initWithFrame(kSuggestedFrame) : nullptr;
+    if (!label)
+        return;
+    label->setBackgroundColor(UIColor::clearColor());
+    label->setFont(UIFont::systemFontOfSize(17));
+    label->setTextAlignment(TextAlignment::Right);
+    label->setTextColor(UIColor::colorWithRed(0.22f, 0.33f, 0.53f, 1));
+    label->setText(formatInteger("%i MB", *figure));
+    label->setTag(kSuggestedTag);
+    cell->addSubview(label);
+}
+
+void SLVAppDelegate::applySuggestion()
+{
+    auto figure = suggestion_ ? suggestion_->rowThreshold() : std::nullopt;
+    if (!figure)
+        return;
+    if (ramSlider)
+        ramSlider->setValue(static_cast<float>(*figure));
+    valueIsUpdating(formatInteger("%i MB", *figure), *figure);
 }
 
 void SLVAppDelegate::finishLoad()

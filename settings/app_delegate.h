@@ -13,11 +13,17 @@
 #include <string>
 #include <string_view>
 
+class SLVThresholdSuggestion;
+
 class SLVAppDelegate final : public sv::prefs::PSListController, public ZEVValueTrackingSliderDelegate {
 public:
     static constexpr int kMemoryLabelTag = 5769420;
     static constexpr int kAlwaysCountTag = 408020;
     static constexpr int kNeverCountTag = 42069;
+    static constexpr int kSuggestedTag = 7303;
+    // The suggestion's rows, below the slider once the diary tells enough.
+    static constexpr std::string_view kSuggestedGroup = "SuggestedFooter";
+    static constexpr std::string_view kSuggestedRow = "Suggested";
 
     // Null when the base initialiser gives nothing. Starts the first-fill timer, which keeps the
     // pane alive until it fires.
@@ -25,7 +31,8 @@ public:
     ~SLVAppDelegate() override;
 
     void viewWillAppear(bool animated) override;
-    // First fill: slider and label in the "RamSlider" cell, if it is made by now.
+    // First fill: slider and label in the "RamSlider" cell, if it is made by now; then the
+    // suggestion from the diary is worked out, once a pane.
     void doneLoading();
     // The two counts.
     void finishLoad();
@@ -41,8 +48,16 @@ public:
     // screens, then Always screens, then the root pane.
     static void popAllControllers();
 
+    // The suggested threshold, once worked out: its rows are shown; a tap on the row moves the
+    // slider there and saves it as a drag does.
+    void showSuggestion();
+    void applySuggestion();
+    const std::shared_ptr<SLVThresholdSuggestion>& suggestion() const { return suggestion_; }
+
     std::shared_ptr<ZEVValueTrackingSlider> ramSlider;
 
 private:
     SLVAppDelegate() = default;
+
+    std::shared_ptr<SLVThresholdSuggestion> suggestion_;
 };

@@ -161,10 +161,19 @@ namespace {
 
     void describeList(PSListController& list, const std::function<void(const std::string&)>& line)
     {
+        // A group's footer comes under its rows.
+        std::string footer;
+        auto placeFooter = [&] {
+            if (!footer.empty())
+                line("footer " + quoted(footer));
+            footer.clear();
+        };
         for (const auto& specifier : list.specifiers()) {
             if (specifier->cellType() == PSCellType::Group) {
+                placeFooter();
                 if (!specifier->name().empty())
                     line("group " + quoted(specifier->name()));
+                footer = specifier->footerText();
                 continue;
             }
             std::string text = "row " + specifier->identifier() + " " + quoted(specifier->name());
@@ -191,6 +200,7 @@ namespace {
             }
             line(text);
         }
+        placeFooter();
     }
 }
 

@@ -292,6 +292,11 @@ SettingsApp::Result SettingsApp::tap(const std::string& row)
         control->touchesEnded(touch, nullptr);
         return std::nullopt;
     }
+    if (specifier->cellType() == PSCellType::Button) {
+        if (!list->selectSpecifier(specifier))
+            return "row " + row + " does nothing when tapped";
+        return std::nullopt;
+    }
     if (specifier->cellType() == PSCellType::Link) {
         std::string detail = specifier->detailControllerClass();
         if (!sv::prefs::isControllerClassRegistered(detail))

@@ -72,6 +72,18 @@ void PSListController::setSpecifiers(Specifiers specifiers)
         view()->setNeedsLayout();
 }
 
+bool PSListController::insertSpecifier(std::shared_ptr<PSSpecifier> specifier, std::string_view afterIdentifier)
+{
+    auto after = std::find_if(specifiers_.begin(), specifiers_.end(),
+                              [&](const auto& row) { return row->identifier() == afterIdentifier; });
+    if (!specifier || after == specifiers_.end())
+        return false;
+    specifiers_.insert(after + 1, std::move(specifier));
+    if (isViewLoaded())
+        view()->setNeedsLayout();
+    return true;
+}
+
 std::shared_ptr<PSSpecifier> PSListController::specifierForID(std::string_view identifier) const
 {
     for (const auto& specifier : specifiers_)
@@ -118,6 +130,14 @@ bool PSListController::setPreferenceValue(const Value& value, const PSSpecifier&
 
 bool PSListController::selectSpecifier(const std::shared_ptr<PSSpecifier>& specifier)
 {
+    if (specifier && specifier->cellType() == PSCellType::Button) {
+        // A copy: the action may change the rows.
+        auto action = specifier->buttonAction();
+        if (!action)
+            return false;
+        action();
+        return true;
+    }
     if (!specifier || specifier->cellType() != PSCellType::Link || !navigationController())
         return false;
     auto controller = createController(specifier->detailControllerClass(), contentSize());

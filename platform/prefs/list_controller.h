@@ -23,6 +23,9 @@ public:
     // the list's "title" becomes the target's title. Empty when the list cannot be read.
     Specifiers loadSpecifiersFromPlistName(std::string_view name, PSListController* target);
     void setSpecifiers(Specifiers specifiers);
+    // Puts a row after the row of that identifier, the cells made so far kept; false (nothing
+    // put) when there is no such row.
+    bool insertSpecifier(std::shared_ptr<PSSpecifier> specifier, std::string_view afterIdentifier);
     const Specifiers& specifiers() const { return specifiers_; }
     std::shared_ptr<PSSpecifier> specifierForID(std::string_view identifier) const;
 
@@ -38,8 +41,8 @@ public:
     virtual std::optional<Value> readPreferenceValue(const PSSpecifier& specifier) const;
     virtual bool setPreferenceValue(const Value& value, const PSSpecifier& specifier);
 
-    // A tap on a link row: its detail controller, made by class name, is pushed. False when the
-    // row opens nothing or its class is unknown.
+    // A tap on a link row: its detail controller, made by class name, is pushed; on a button row:
+    // its action. False when the row opens nothing, its class is unknown, or it has no action.
     bool selectSpecifier(const std::shared_ptr<PSSpecifier>& specifier);
 
     void viewWillAppear(bool animated) override;

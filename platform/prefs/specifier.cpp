@@ -14,6 +14,8 @@ namespace {
             return PSCellType::Switch;
         if (name == "PSStaticTextCell")
             return PSCellType::StaticText;
+        if (name == "PSButtonCell")
+            return PSCellType::Button;
         return std::nullopt;
     }
 }

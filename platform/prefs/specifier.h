@@ -1,7 +1,7 @@
 #pragma once
 // PSSpecifier: one row of a preferences list, read from an item of a specifier list file:
 //
-//   cell       "PSGroupCell" | "PSLinkCell" | "PSSwitchCell" | "PSStaticTextCell"
+//   cell       "PSGroupCell" | "PSLinkCell" | "PSSwitchCell" | "PSStaticTextCell" | "PSButtonCell"
 //   label      the row's title (a group's header)
 //   id         the identifier (the label when absent)
 //   detail     link rows: the controller class opened by a tap
@@ -12,6 +12,7 @@
 
 #include "platform/foundation/value.h"
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -21,7 +22,7 @@ namespace sv::prefs {
 
 class PSListController;
 
-enum class PSCellType { Group, Link, Switch, StaticText };
+enum class PSCellType { Group, Link, Switch, StaticText, Button };
 
 class PSSpecifier {
 public:
@@ -44,6 +45,10 @@ public:
     const Value* propertyForKey(std::string_view key) const { return find(properties_, key); }
     void setProperty(std::string key, Value value) { properties_[std::move(key)] = std::move(value); }
 
+    // Button rows: what a tap does (set by the screen that made the row).
+    const std::function<void()>& buttonAction() const { return buttonAction_; }
+    void setButtonAction(std::function<void()> action) { buttonAction_ = std::move(action); }
+
     // The controller that loaded the row.
     std::shared_ptr<PSListController> target() const { return target_.lock(); }
     void setTarget(std::weak_ptr<PSListController> target) { target_ = std::move(target); }
@@ -56,6 +61,7 @@ private:
     std::string identifier_;
     std::string name_;
     Dictionary properties_;
+    std::function<void()> buttonAction_;
     std::weak_ptr<PSListController> target_;
 };
 

@@ -16,7 +16,9 @@ bool PSTableCell::setUpWithSpecifier(std::shared_ptr<PSSpecifier> specifier)
         return false;
     specifier_ = std::move(specifier);
     textLabel()->setText(specifier_->name());
-    if (specifier_->cellType() == PSCellType::Link) {
+    if (specifier_->cellType() == PSCellType::Button) {
+        textLabel()->setTextColor(ui::UIColor::colorWithRed(0.2f, 0.33f, 0.6f, 1));
+    } else if (specifier_->cellType() == PSCellType::Link) {
         setAccessoryType(ui::UITableViewCellAccessoryType::DisclosureIndicator);
     } else if (specifier_->cellType() == PSCellType::Switch) {
         control_ = ui::UISwitch::initWithFrame(ui::RectZero);

@@ -51,6 +51,18 @@ expect fail "settings/q.cpp: includes hosts/springboard/h.h"
 put settings/q.cpp '#include "settings/q.h"'
 expect pass
 
+# ... nor through a header elsewhere in the tree, or that header's own source file.
+put tools/core/a.h '#pragma once' '#include "tools/core/b.h"'
+put tools/core/b.h '#pragma once'
+put tools/core/b.cpp '#include "tools/core/b.h"' '#include "hosts/common/scenario.h"'
+put settings/q.cpp '#include "settings/q.h"' '#include "tools/core/a.h"'
+expect fail "settings/q.cpp: reaches hosts/common/scenario.h through tools/core/a.h -> tools/core/b.h -> tools/core/b.cpp"
+put tools/core/b.cpp '#include "tools/core/b.h"'
+expect pass
+# A tool may include hosts/ where no deliverable reaches it.
+put tools/core/c.cpp '#include "hosts/common/scenario.h"'
+expect pass
+
 # A file of 451 lines anywhere, while 450 pass.
 mkdir -p "$tree/tests"
 seq 450 | sed 's#^#// #' > "$tree/tests/long_test.cpp"

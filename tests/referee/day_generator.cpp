@@ -175,7 +175,8 @@ namespace {
             } else if (roll < 96) {
                 out << "show suspects\n";
             } else {
-                out << "show history\n";
+                // The diary too: what its minute's write has put in it by now.
+                out << "show history\nshow diary\n";
             }
         }
 
@@ -204,7 +205,8 @@ namespace {
             if (inCall)
                 out << "call none\n";
             wait(random.between(0, 200));
-            out << "show suspects\nshow history\n";
+            // A minute on, the diary holds what was noted (what Learn From Use left of it).
+            out << "show suspects\nshow history\nwait 61\nshow diary\n";
             return out.str();
         }
     };

@@ -31,7 +31,8 @@ private:
 
 // A day on the home screen: applications, launches and leaves, returns, calls, memory moves,
 // settings changes, catalogue requests, installs and the chain's own names posted from outside,
-// with `show suspects` and `show history` along the way and at the end.
+// with `show suspects`, `show history` and `show diary` along the way and at the end (the diary a
+// minute after the end).
 std::string homeScreenDay(std::uint64_t seed);
 
 } // namespace referee

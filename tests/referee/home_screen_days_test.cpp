@@ -17,6 +17,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <set>
 #include <vector>
 
 namespace {
@@ -128,6 +130,37 @@ TEST(RefereeGenerator, SomeDaysCloseFarMoreThanTheHistoryKeeps)
         past += shown;
     }
     EXPECT_GE(past, 20) << "days of the referee's seeds whose history is shown after 150 closes";
+}
+
+// The diary is compared on days that keep one, with every kind of line in it, and on days whose
+// switch goes off and on again.
+TEST(RefereeGenerator, ManyDaysKeepADiaryWithEveryKindOfLine)
+{
+    std::map<std::string, int> daysWith;
+    int kept = 0, lines = 0;
+    for (int seed = 1; seed <= kBatches * kSeedsPerBatch; ++seed) {
+        std::set<std::string> kinds;
+        bool any = false;
+        for (const std::string& line : model::playScenario(referee::homeScreenDay(seed)).lines) {
+            auto at = line.find("] diary ");
+            if (at == std::string::npos || line.compare(at, 15, "] diary (none)") == 0)
+                continue;
+            any = true;
+            ++lines;
+            // The fifth field: the kind of line.
+            std::size_t field = at + 8;
+            for (int tab = 0; tab < 4; ++tab)
+                field = line.find('\t', field) + 1;
+            kinds.insert(line.substr(field, line.find('\t', field) - field));
+        }
+        kept += any;
+        for (const std::string& kind : kinds)
+            ++daysWith[kind];
+    }
+    EXPECT_GE(kept, 60) << "days that show a diary";
+    for (const char* kind : { "Opened", "Closed", "Sleepvane Close", "Call Start", "Call End" })
+        EXPECT_GE(daysWith[kind], 20) << kind;
+    std::printf("diaries: %d of %d days show one, %d lines in all\n", kept, kBatches * kSeedsPerBatch, lines);
 }
 
 // Every command a failure names runs what it says.

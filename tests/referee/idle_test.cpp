@@ -2,9 +2,11 @@
 // device root at once, and each process's context switches (all its threads) are counted over
 // the same 10 s of real time after its commands have settled.
 #include "tests/support/device_root.h"
+#include "tests/support/diary_lines.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -40,6 +42,40 @@ struct Case {
     std::string pane;  // commands for the Settings host; empty: the home screen alone
     std::string home;  // commands for the home-screen host
 };
+
+// The cases whose device holds a week of diary at the start.
+const char* const kWithDiary[] = { "pane opened, a week of diary", "pane, the suggested threshold tapped" };
+
+bool withDiary(const Case& c)
+{
+    return std::find(std::begin(kWithDiary), std::end(kWithDiary), c.what) != std::end(kWithDiary);
+}
+
+// A week of use: six applications opened one after another through the day, the library closing
+// while memory is low.
+std::string weekOfDiary()
+{
+    sv::test::DiaryLines diary(512);
+    const char* apps[] = { "com.example.notes", "com.example.radio", "com.example.mail", "com.example.maps",
+                           "com.example.news", "com.example.game" };
+    for (const char* id : apps)
+        diary.install(id, 90);
+    for (int day = 0; day < 7; ++day) {
+        if (day)
+            diary.nextDay();
+        for (int round = 0; round < 20; ++round) {
+            for (const char* id : apps) {
+                diary.open(id);
+                diary.wait(40);
+            }
+            diary.home();
+            for (const char* id : { apps[0], apps[1], apps[2] })
+                diary.close(id);
+            diary.wait(1800);
+        }
+    }
+    return diary.text();
+}
 
 struct Running {
     Case c;
@@ -81,6 +117,10 @@ TEST(IdleMeansAsleep, NeitherHostWakesOnceNothingIsScheduled)
           "launch com.apple.mobilephone\nlaunch com.example.notes\nlaunch com.example.radio\nlaunch com.example.mail\nhome\n"
           "state com.apple.mobilephone 2\nstate com.example.notes 2\nstate com.example.radio 3\nstate com.example.mail 2\n" },
         { "home screen, Learn From Use on, nothing happening", "", std::string("settings learnFromUse on\n") + kHomeApps },
+        // The threshold suggested from a week of diary is worked out after the first frame, and
+        // then nothing is left running.
+        { kWithDiary[0], "open\nwait 3\nshow\n", std::string("settings learnFromUse on\n") + kHomeApps },
+        { kWithDiary[1], "open\nwait 3\ntap Suggested\n", std::string("settings learnFromUse on\n") + kHomeApps },
         // The diary's and the learning's writes fall due a minute after the first use, past the count.
         { "home screen, Learn From Use on, applications used, then nothing", "",
           std::string("settings learnFromUse on\n") + kHomeApps
@@ -93,6 +133,8 @@ TEST(IdleMeansAsleep, NeitherHostWakesOnceNothingIsScheduled)
     for (const Case& c : cases) {
         roots.push_back(std::make_unique<sv::test::DeviceRoot>());
         install(roots.back()->path());
+        if (withDiary(c))
+            sv::test::writeHostFile(roots.back()->host("/var/mobile/Library/Sleepvane/Diary.tsv"), weekOfDiary());
         Running run { c, roots.back().get(), start(SV_SPRINGBOARD_HOST, roots.back()->path()), nullptr };
         run.home->write(c.home);
         running.push_back(std::move(run));
@@ -123,6 +165,9 @@ TEST(IdleMeansAsleep, NeitherHostWakesOnceNothingIsScheduled)
         if (run.pane) {
             auto result = run.pane->wait(10);
             EXPECT_EQ(result.out.find("save failed"), std::string::npos) << run.c.what << "\n" << result.out;
+            if (withDiary(run.c)) {
+                EXPECT_NE(result.out.find("label Suggested"), std::string::npos) << run.c.what << "\n" << result.out;
+            }
         }
         run.home->wait(10);
     }

@@ -1,10 +1,12 @@
 #include "tests/referee/referee.h"
 
 #include "model/scenario.h"
+#include "platform/foundation/clock.h"
 #include "tests/referee/environment.h"
 #include "tests/support/device_root.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
@@ -14,7 +16,7 @@ namespace {
 
     bool heldToTheModel(const std::string& line)
     {
-        for (const char* event : { "] closed ", "] posted norv.swr.", "] suspects", "] history" })
+        for (const char* event : { "] closed ", "] posted norv.swr.", "] suspects", "] history", "] diary" })
             if (line.find(event) != std::string::npos)
                 return true;
         return false;
@@ -115,7 +117,9 @@ HostRun playOnHost(const std::string& scenario)
 
 Lines playOnModel(const std::string& scenario)
 {
-    return model::playScenario(scenario).lines;
+    // Dated as the host's virtual clock dates: the diary's moments are wall time.
+    double origin = std::chrono::duration<double>(sv::ManualClock::kWallOrigin.time_since_epoch()).count();
+    return model::playScenario(scenario, origin).lines;
 }
 
 Verdict judge(const std::string& scenario, int maxTries)

@@ -1,6 +1,6 @@
 #pragma once
 // The referee: a scenario played by the real home-screen host and by the model, and the lines
-// of both that must agree (`closed`, `posted norv.swr.*`, `suspects`, `history`).
+// of both that must agree (`closed`, `posted norv.swr.*`, `suspects`, `history`, `diary`).
 
 #include <cstdint>
 #include <string>

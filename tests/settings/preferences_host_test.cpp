@@ -3,10 +3,12 @@
 #include "platform/foundation/plist/property_list.h"
 #include "platform/ui/image.h"
 #include "tests/support/device_root.h"
+#include "tests/support/diary_lines.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <sstream>
 
 namespace sv::test {
 namespace {
@@ -104,6 +106,47 @@ TEST_F(PreferencesHostTest, ATouchThatKeepsTheValueIsNoFailedSaveAndACancelledDr
     auto settings = slv::readSettings();
     ASSERT_TRUE(settings);
     EXPECT_EQ(sv::findInteger(*settings, slv::key::RamValue), 260);
+}
+
+// Two days of five applications of 100 MB opened one after another on 512 MB: the fifth launch
+// needs a close at the fourth switch, 112 MB free.
+TEST_F(PreferencesHostTest, ShowsTheSuggestedThresholdWithItsFooterAndATapOnItSaves)
+{
+    DiaryLines diary(512);
+    const char* apps[] = { "com.example.a", "com.example.b", "com.example.c", "com.example.d", "com.example.e" };
+    for (int day = 0; day < 2; ++day) {
+        if (day)
+            diary.nextDay();
+        for (const char* id : apps) {
+            diary.install(id, 100);
+            diary.open(id);
+            diary.wait(30);
+        }
+        diary.home();
+        for (const char* id : apps)
+            diary.close(id);
+    }
+    writeHostFile(root.host("/var/mobile/Library/Sleepvane/Diary.tsv"), diary.text());
+    auto result = play("open\nwait 0.11\nshow\nwait 1\nshow\ntap Suggested\nshow\n");
+    EXPECT_EQ(result.status, 0) << result.err;
+    // Not in the first frame (the slider's first fill); a second on, below the slider and its footer.
+    EXPECT_TRUE(has(result.out, "[0.110] row RamSlider \"\", switch off (hidden), slider 175, label \"175 MB\"\n")) << result.out;
+    std::istringstream lines(result.out);
+    for (std::string line; std::getline(lines, line);) {
+        if (line.rfind("[0.", 0) == 0) {
+            EXPECT_EQ(line.find("Suggested"), std::string::npos) << line;
+        }
+    }
+    EXPECT_TRUE(has(result.out, "[1.110] label Suggested \"115 MB\"\n")) << result.out;
+    EXPECT_TRUE(has(result.out, "[1.110] footer \"Apps that leave the screen are closed while free memory is at or below "
+                                "this amount.\"\n[1.110] row Suggested \"Suggested\", label \"115 MB\"\n[1.110] footer "
+                                "\"From your last 2 days: "))
+        << result.out;
+    EXPECT_TRUE(has(result.out, "[1.110] saved ramValue 115\n[1.110] slider RamSlider 115\n[1.110] label RamSlider \"115 MB\"\n"))
+        << result.out;
+    auto settings = plist::readDictionary(slv::settingsPath());
+    ASSERT_TRUE(settings);
+    EXPECT_EQ(findInteger(*settings, "ramValue"), 115);
 }
 
 TEST_F(PreferencesHostTest, ReportsBadLinesAndGoesOn)

@@ -158,8 +158,19 @@ LibraryCheck::~LibraryCheck()
         fs::remove_all(root_, error);
 }
 
+bool sameAsRecorded(const Day& day, const std::vector<Closed>& closes)
+{
+    if (closes.size() != day.recordedCloses.size())
+        return false;
+    for (std::size_t i = 0; i < closes.size(); ++i)
+        if (closes[i].app != day.recordedCloses[i].app || std::fabs(closes[i].time - day.recordedCloses[i].time) > kTolerance)
+            return false;
+    return true;
+}
+
 bool LibraryCheck::check(const Day& day, int threshold, const Replay& replay, const DeviceSize& device,
-                         const Footprints& footprints, long* closeCount, const std::string& policy)
+                         const Footprints& footprints, long* closeCount, const std::string& policy,
+                         std::vector<Closed>* policyCloses)
 {
     if (root_.empty()) {
         std::fprintf(stderr, "sleepvane-replay: --check-library: cannot make a device root\n");
@@ -231,6 +242,8 @@ bool LibraryCheck::check(const Day& day, int threshold, const Replay& replay, co
     std::vector<Closed> ours;
     auto ruled = makePolicy(policy);
     replay.withoutSystemKiller().play(day, *ruled, threshold, &ours);
+    if (policyCloses)
+        *policyCloses = ours;
     if (closeCount)
         *closeCount += static_cast<long>(ours.size());
     bool agree = host.size() == ours.size();

@@ -14,6 +14,9 @@ namespace replay {
 std::string scenarioOf(const Day& day, int threshold, const DeviceSize& device, const std::vector<double>& footprints,
                        bool learnFromUse = false);
 
+// A diary's day: the closes its library recorded are these, application and moment (within 2 ms).
+bool sameAsRecorded(const Day& day, const std::vector<Closed>& closes);
+
 class LibraryCheck {
 public:
     // host: the springboard-host program; library: libSleepwright.so to inject.
@@ -26,8 +29,10 @@ public:
     // ("parts", or "learn-from-use" with the switch on and nothing learned before the day).
     // Answers false, with each difference on standard error, when they disagree or the host fails;
     // the day's scenario is then kept in a file of its own, named in the message.
+    // The policy's closes land in policyCloses when given.
     bool check(const Day& day, int threshold, const Replay& replay, const DeviceSize& device,
-               const Footprints& footprints, long* closes = nullptr, const std::string& policy = "parts");
+               const Footprints& footprints, long* closes = nullptr, const std::string& policy = "parts",
+               std::vector<Closed>* policyCloses = nullptr);
 
 private:
     std::string host_, library_;

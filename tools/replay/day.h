@@ -38,6 +38,13 @@ struct Event {
     int lists = -1; // Lists: what is in force from then on, in Day::listChanges
 };
 
+// A close the library made, as its diary recorded it.
+struct RecordedClose {
+    double time = 0;
+    AppId app = kNoApp;
+    std::string reason;
+};
+
 struct Day {
     std::string label; // who and when, for messages
     std::string person; // whose day: what a policy learns from use is carried over that person's days
@@ -49,6 +56,9 @@ struct Day {
     std::vector<std::string> never, always;
     bool alwaysKill = false;
     std::vector<Lists> listChanges; // what each Lists event puts in force
+    // A day of the library's diary, and the closes the library made on it.
+    bool diary = false;
+    std::vector<RecordedClose> recordedCloses;
 
     double end() const { return events.empty() ? 0 : events.back().time; }
     // The application of that name, added when it is new.

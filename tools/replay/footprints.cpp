@@ -95,29 +95,28 @@ int Footprints::read(std::istream& in, const std::string& source, double maxMB)
     return bad;
 }
 
-std::optional<double> Footprints::known(const std::string& key) const
+void Footprints::estimate(const std::string& bundleID, double megabytes, int observations)
 {
-    std::string k = lower(key);
-    if (auto found = given_.find(k); found != given_.end())
-        return found->second;
-    if (auto found = table().find(k); found != table().end())
-        return found->second;
-    return std::nullopt;
+    estimated_[bundleID] = { megabytes, observations };
 }
 
-double Footprints::of(const std::string& name, const std::string& bundleID) const
+Footprints::Figure Footprints::figure(const std::string& name, const std::string& bundleID) const
 {
-    if (auto figure = known(name))
-        return *figure;
-    if (auto figure = known(bundleID))
-        return *figure;
+    for (const std::string* key : { &name, &bundleID })
+        if (auto found = given_.find(lower(*key)); found != given_.end())
+            return { found->second, Source::File, 0 };
+    if (auto found = estimated_.find(bundleID); found != estimated_.end())
+        return { found->second.first, Source::Diary, found->second.second };
+    for (const std::string* key : { &name, &bundleID })
+        if (auto found = table().find(lower(*key)); found != table().end())
+            return { found->second, Source::Table, 0 };
     // A log-normal figure around the median, drawn from the name: two uniform numbers from the
     // hash, one normal by Box-Muller.
     std::uint64_t h = hash(lower(name));
     double u1 = (double((h >> 11) & ((1ull << 26) - 1)) + 0.5) / double(1ull << 26);
     double u2 = (double(h >> 37) + 0.5) / double(1ull << 27);
     double normal = std::sqrt(-2 * std::log(u1)) * std::cos(2 * M_PI * u2);
-    return std::min(kLargestMB, std::round(kMedianMB * std::exp(kSigma * normal)));
+    return { std::min(kLargestMB, std::round(kMedianMB * std::exp(kSigma * normal))), Source::Drawn, 0 };
 }
 
 } // namespace replay

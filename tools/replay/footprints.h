@@ -1,7 +1,8 @@
 #pragma once
-// What each application holds in memory while it runs: a file of `name MB` lines, else a table of
-// figures for well-known applications, else a figure drawn from the name alone around the median
-// (the same in every run, whatever the seed of synthetic days).
+// What each application holds in memory while it runs: a file of `name MB` lines, else what a
+// diary's free-memory figures say of it, else a table of figures for well-known applications,
+// else a figure drawn from the name alone around the median (the same in every run, whatever the
+// seed of synthetic days).
 
 #include <istream>
 #include <map>
@@ -17,9 +18,19 @@ public:
     // as "<source>: line N: why"; answers how many there were.
     int read(std::istream& in, const std::string& source, double maxMB = kNoLimit);
     void set(const std::string& name, double megabytes) { given_[name] = megabytes; }
+    // What a diary says an application (by its identifier) holds, from so many observations.
+    void estimate(const std::string& bundleID, double megabytes, int observations);
 
-    // By the name, then the identifier, from the file, the table, or the figure drawn from the name.
-    double of(const std::string& name, const std::string& bundleID) const;
+    enum class Source { File, Diary, Table, Drawn };
+    struct Figure {
+        double megabytes = 0;
+        Source source = Source::Drawn;
+        int observations = 0; // Diary: how many
+    };
+    // By the name, then the identifier, from the file; by the identifier from a diary; by the name,
+    // then the identifier, from the table; or the figure drawn from the name.
+    Figure figure(const std::string& name, const std::string& bundleID) const;
+    double of(const std::string& name, const std::string& bundleID) const { return figure(name, bundleID).megabytes; }
 
     // The drawn figure's median and spread.
     static constexpr double kMedianMB = 90;
@@ -29,8 +40,8 @@ public:
     static constexpr double kNoLimit = 1e300;
 
 private:
-    std::optional<double> known(const std::string& key) const;
     std::map<std::string, double, std::less<>> given_;
+    std::map<std::string, std::pair<double, int>, std::less<>> estimated_;
 };
 
 } // namespace replay

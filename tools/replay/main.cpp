@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <map>
 #include <optional>
 #include <sys/stat.h>
 #include <thread>
@@ -117,7 +118,13 @@ int main(int argc, char** argv)
 
     int status = 0;
     std::unique_ptr<replay::DaySource> source;
-    replay::RunParameters parameters { o.device, o.traces, o.people, long(o.people) * o.days, o.seed, o.habits };
+    replay::RunParameters parameters;
+    parameters.device = o.device;
+    parameters.traces = o.traces;
+    parameters.people = o.people;
+    parameters.days = long(o.people) * o.days;
+    parameters.seed = o.seed;
+    parameters.habits = o.habits;
     if (o.traces.empty()) {
         source = std::make_unique<replay::SyntheticDays>(replay::Synthetic(o.seed, o.habits), o.people, o.days);
     } else {
@@ -129,6 +136,10 @@ int main(int argc, char** argv)
             status = fail("no usage in " + path, 1);
         if (traces->badLines())
             status = 1;
+        // A diary's own figures come below the footprints file and the command line's device.
+        traces->useDiaries(footprints, !o.deviceGiven);
+        parameters.diaryDevices = traces->diaryDevices();
+        parameters.diariesOnly = traces->diariesOnly();
         parameters.people = traces->people();
         parameters.days = traces->days();
         source = std::move(traces);
@@ -140,6 +151,9 @@ int main(int argc, char** argv)
     Progress progress("replayed", parameters.days);
     std::optional<replay::Run> run;
     long checked = 0, disagreed = 0, checkedCloses = 0;
+    // A diary's recorded closes: at each threshold, the days whose closes the policy made alike.
+    long diaryDays = 0, recordedCloses = 0;
+    std::map<int, long> recordedAlike;
     if (!o.checkLibrary) {
         run = replay::playAll(*source, replayer, o.policies, o.thresholds, std::thread::hardware_concurrency(),
                               [&](long days) { progress.step(days); });
@@ -150,24 +164,37 @@ int main(int argc, char** argv)
         replay::LibraryCheck check(SV_SPRINGBOARD_HOST, SV_SLEEPWRIGHT_LIBRARY);
         std::vector<replay::Day> days;
         while (source->next(days)) {
+            run->saw(days);
             run->add(days.empty() ? "" : days.front().person.empty() ? days.front().label : days.front().person,
                      player.play(days));
             // The rules, and Learn From Use's rule when it is played (each day learned from nothing,
-            // as the host starts).
-            for (const replay::Day& day : days)
+            // as the host starts); a diary's recorded closes against Learn From Use's.
+            bool learning = std::find(o.policies.begin(), o.policies.end(), "learn-from-use") != o.policies.end();
+            for (const replay::Day& day : days) {
+                diaryDays += day.diary && learning;
+                recordedCloses += day.diary && learning ? static_cast<long>(day.recordedCloses.size()) : 0;
                 for (int threshold : o.thresholds)
                     for (const char* policy : { "parts", "learn-from-use" }) {
                         if (std::find(o.policies.begin(), o.policies.end(), policy) == o.policies.end())
                             continue;
                         ++checked;
-                        disagreed += !check.check(day, threshold, replayer, o.device, footprints, &checkedCloses, policy);
+                        std::vector<replay::Closed> closes;
+                        disagreed += !check.check(day, threshold, replayer, o.device, footprints, &checkedCloses,
+                                                  policy, &closes);
+                        if (day.diary && policy == std::string("learn-from-use"))
+                            recordedAlike[threshold] += replay::sameAsRecorded(day, closes);
                     }
+            }
             progress.step(run->days());
         }
     }
 
     replay::Report report { parameters, run->rows(), run->recommendations() };
     report.parameters.days = run->days();
+    if (parameters.diariesOnly)
+        report.rules = "learn-from-use";
+    if (o.showFootprints)
+        replay::printFootprints(o.json ? stderr : stdout, run->apps(), footprints);
     if (o.json) {
         replay::printJson(stdout, report);
     } else {
@@ -181,6 +208,17 @@ int main(int argc, char** argv)
         std::fprintf(o.json ? stderr : stdout,
                      "check-library: %ld day replays (days x thresholds x parts and learn-from-use, those played) by the library, %ld closes, %s\n",
                      checked, checkedCloses, disagreed ? (std::to_string(disagreed) + " disagreed").c_str() : "every close agreed");
+        if (diaryDays) {
+            std::string alike;
+            for (const auto& [threshold, count] : recordedAlike)
+                if (count == diaryDays)
+                    alike += (alike.empty() ? "" : ", ") + std::to_string(threshold);
+            std::fprintf(o.json ? stderr : stdout,
+                         "check-library: the closes the diary recorded (%ld on %ld %s) are learn-from-use's on every "
+                         "day %s\n",
+                         recordedCloses, diaryDays, diaryDays == 1 ? "day" : "days",
+                         alike.empty() ? "at none of the thresholds played" : ("at " + alike + " MB").c_str());
+        }
         if (disagreed)
             status = 3;
     }

@@ -10,7 +10,7 @@ namespace replay {
 const char* const kUsage
     = "usage: sleepvane-replay [--trace <file>]... [--days N] [--people P] [--seed S]\n"
       "                        [--habits returns,successions,dayparts,bursts|all|none]\n"
-      "                        [--device total=<MB>,base=<MB>,floor=<MB>] [--footprints <file>]\n"
+      "                        [--device total=<MB>,base=<MB>,floor=<MB>] [--footprints <file>] [--show-footprints]\n"
       "                        [--thresholds 50,100,...] [--policies parts,largest-first,oracle,learn-from-use[:<knobs>]]\n"
       "                        [--json] [--chart <file.png>] [--check-library] [--write-trace <file.tsv>]\n"
       "       sleepvane-replay --help | --version\n";
@@ -22,7 +22,11 @@ what each would have cost, then recommends a threshold.
 Days
   --trace <file>       a trace (repeatable): the tab-separated LSApp format (a header line
                        starting user_id, or a name ending in .tsv; each person's days in turn,
-                       cut at midnight), or a home-screen scenario (one day a file)
+                       cut at midnight), or a home-screen scenario (one day a file), or the
+                       library's diary of use (Diary.tsv, its own header line): one person,
+                       applications by their identifiers, with its calls and the library's own
+                       closes, played on the device its free-memory figures show (unless
+                       --device is given), under the rules of Learn From Use
   --days N, --people P synthetic days when no trace is given: P people, N days each (7 and 50)
   --seed S             the synthetic days' seed (1); a trace run does not depend on it
   --habits <list>      habits of the synthetic days, comma-separated, or all (the default) or
@@ -42,8 +46,13 @@ Device
                        launch takes free memory below the floor, the system closes the largest
                        backgrounded application in the lowest band (every backgrounded one but
                        the one left last, then that one), and, with none left, the one in front.
-  --footprints <file>  "name MB" lines: what each application holds while it runs (otherwise a
-                       small table of well-known applications, then a figure drawn from the name)
+  --footprints <file>  "name MB" lines: what each application holds while it runs (otherwise
+                       what a diary's free memory says: the median of its falls at the launches
+                       that start the application and its rises at the library's closes of it,
+                       from 3 of them at least; then a small table of well-known applications;
+                       then a figure drawn from the name)
+  --show-footprints    prints what each application was taken to hold, and where from (on
+                       standard error with --json)
 
 Policies (--policies, comma-separated; all four by default)
   parts                the library's own rules as it closes today: when an application leaves
@@ -83,7 +92,9 @@ Output
   --check-library      also plays each day at each threshold in the real home-screen host with
                        the library, without the system's killer (the host has none), and
                        compares every close with parts' and, with the switch on and each day
-                       learned from nothing, learn-from-use's; exit status 3 when one differs
+                       learned from nothing, learn-from-use's; exit status 3 when one differs.
+                       For a diary it also says at which thresholds the closes the diary
+                       recorded are learn-from-use's
 
 Figures, per policy and threshold, summed over the days
   switches             an application left the foreground: each a decision of the rules
@@ -106,7 +117,8 @@ Figures, per policy and threshold, summed over the days
 
 Recommended threshold: the lowest at which the system killed nothing on at least 95 % of the
 days, with the regretted closes it costs, and how many people's own such threshold lies within
-one step of it (a neighbour in the list); or that none qualifies.
+one step of it (a neighbour in the list); or that none qualifies. It is given for parts, or,
+when every trace is a diary, for learn-from-use (the rules a diary is kept under).
 
 Days are replayed on every core, each person's days together; the figures do not depend on it.
 
@@ -196,6 +208,8 @@ std::optional<CommandLineProblem> parseCommandLine(int argc, char** argv, Option
             o.json = true;
         } else if (arg == "--check-library") {
             o.checkLibrary = true;
+        } else if (arg == "--show-footprints") {
+            o.showFootprints = true;
         } else if (arg == "--trace" || arg == "--footprints" || arg == "--chart" || arg == "--write-trace") {
             if (v->empty())
                 return problem(std::string(arg) + " takes a file");
@@ -216,6 +230,7 @@ std::optional<CommandLineProblem> parseCommandLine(int argc, char** argv, Option
         } else if (arg == "--device") {
             if (auto why = device(*v, o.device))
                 return problem(*why);
+            o.deviceGiven = true;
         } else if (arg == "--thresholds") {
             o.thresholds.clear();
             for (std::string_view part : split(*v)) {

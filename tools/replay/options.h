@@ -16,7 +16,9 @@ struct Options {
     unsigned seed = 1;
     Habits habits;
     DeviceSize device { kDefaultTotalMB, kDefaultBaseMB };
+    bool deviceGiven = false;
     std::string footprints;
+    bool showFootprints = false;
     std::vector<int> thresholds = { 50, 100, 150, 200, 250, 300 };
     std::vector<std::string> policies = policyNames();
     bool json = false;

@@ -78,16 +78,42 @@ Recommendation Recommender::result() const
     return r;
 }
 
+ThresholdPlay::ThresholdPlay(const Replay& replay, const std::string& policy, int threshold)
+    : replay_(replay)
+    , policy_(makePolicy(policy))
+{
+    figures_.policy = policy;
+    figures_.threshold = threshold;
+}
+
+void ThresholdPlay::play(const Day& day, Recommender& recommender)
+{
+    Figures f = replay_.play(day, *policy_, figures_.threshold);
+    recommender.add(day.person.empty() ? day.label : day.person, figures_.threshold, f);
+    figures_.add(f);
+}
+
+bool playThreshold(const std::vector<Day>& days, const Replay& replay, const std::string& policy, int threshold,
+                   Recommender& recommender, Figures* figures)
+{
+    ThresholdPlay played(replay, policy, threshold);
+    if (!played.valid())
+        return false;
+    for (const Day& day : days)
+        played.play(day, recommender);
+    if (figures)
+        *figures = played.figures();
+    return true;
+}
+
 std::optional<Recommendation> recommend(const std::vector<Day>& days, const Replay& replay, const std::string& policy,
                                         const std::vector<int>& thresholds)
 {
-    auto played = makePolicy(policy);
-    if (!played)
+    if (!makePolicy(policy))
         return std::nullopt;
     Recommender recommender(policy, thresholds);
-    for (const Day& day : days)
-        for (int threshold : recommender.thresholds())
-            recommender.add(day.person.empty() ? day.label : day.person, threshold, replay.play(day, *played, threshold));
+    for (int threshold : recommender.thresholds())
+        playThreshold(days, replay, policy, threshold, recommender);
     return recommender.result();
 }
 

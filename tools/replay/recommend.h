@@ -8,6 +8,7 @@
 #include "tools/replay/replay.h"
 
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -46,6 +47,27 @@ private:
 
 // The lowest of the thresholds (ascending) whose days are without a system kill often enough.
 std::optional<std::size_t> lowestQualifying(const std::vector<long>& days, const std::vector<long>& withoutKill);
+
+// One threshold played under a new policy of that name, day after day (a person's days together,
+// in order: what the policy learns is carried over them, as in a run), each day's figures told to
+// the recommender and summed.
+class ThresholdPlay {
+public:
+    // Null policy (see valid()) when the name is unknown.
+    ThresholdPlay(const Replay& replay, const std::string& policy, int threshold);
+    bool valid() const { return policy_ != nullptr; }
+    void play(const Day& day, Recommender& recommender);
+    const Figures& figures() const { return figures_; }
+
+private:
+    const Replay& replay_;
+    std::unique_ptr<Policy> policy_;
+    Figures figures_;
+};
+
+// The days at one threshold, as ThresholdPlay plays them; false when the policy is unknown.
+bool playThreshold(const std::vector<Day>& days, const Replay& replay, const std::string& policy, int threshold,
+                   Recommender& recommender, Figures* figures = nullptr);
 
 // Plays the days (a person's days together, in order) under the policy at each threshold and
 // recommends one; nothing when the policy is unknown.

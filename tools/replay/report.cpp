@@ -30,9 +30,10 @@ namespace {
 
     const Recommendation* libraryRecommendation(const Report& report)
     {
-        for (const Recommendation& r : report.recommendations)
-            if (r.policy == "parts")
-                return &r;
+        for (const std::string& rules : { report.rules, std::string("parts") })
+            for (const Recommendation& r : report.recommendations)
+                if (r.policy == rules)
+                    return &r;
         return report.recommendations.empty() ? nullptr : &report.recommendations.front();
     }
 
@@ -60,16 +61,23 @@ namespace {
 
 void printParameters(std::FILE* out, const RunParameters& p)
 {
-    const DeviceSize& d = p.device;
-    std::string floor = mb(d.floorFor(d.totalMB));
-    if (!d.floorMB) {
-        char share[16];
-        std::snprintf(share, sizeof share, "%g", kFloorShare * 100);
-        floor += std::string(" (") + share + " % of total)";
-    }
-    std::fprintf(out, "device: %s, %s used by the system, floor %s; minutes low: free memory under %s\n",
-                 mb(d.totalMB).c_str(), mb(d.baseMB).c_str(), floor.c_str(),
-                 mb(d.floorFor(d.totalMB) + kLowMarginMB).c_str());
+    auto device = [&](const char* which, const DeviceSize& d) {
+        std::string floor = mb(d.floorFor(d.totalMB));
+        if (!d.floorMB) {
+            char share[16];
+            std::snprintf(share, sizeof share, "%g", kFloorShare * 100);
+            floor += std::string(" (") + share + " % of total)";
+        }
+        std::fprintf(out, "%s: %s, %s used by the system, floor %s; minutes low: free memory under %s\n", which,
+                     mb(d.totalMB).c_str(), mb(d.baseMB).c_str(), floor.c_str(),
+                     mb(d.floorFor(d.totalMB) + kLowMarginMB).c_str());
+    };
+    if (!p.diariesOnly || p.diaryDevices.empty())
+        device("device", p.device);
+    for (const auto& [path, shown] : p.diaryDevices)
+        device(("device of " + path + " (from its free memory: applications have " + mb(shown.totalMB - shown.baseMB)
+                + ", the system taken to hold as much)").c_str(),
+               shown);
     if (p.traces.empty()) {
         std::fprintf(out, "days: synthetic, %ld people x %ld days (%ld days), seed %u, habits %s\n", p.people,
                      p.people ? p.days / p.people : 0, p.days, p.seed, p.habits.text().c_str());
@@ -79,6 +87,33 @@ void printParameters(std::FILE* out, const RunParameters& p)
             files += (files.empty() ? "" : ", ") + trace;
         std::fprintf(out, "days: trace %s, %ld %s, %ld days\n", files.c_str(), p.people,
                      p.people == 1 ? "person" : "people", p.days);
+    }
+}
+
+void printFootprints(std::FILE* out, const std::map<std::string, App>& apps, const Footprints& footprints)
+{
+    std::fprintf(out, "footprints: what each application holds while it runs, and where the figure comes from\n");
+    int width = 12;
+    for (const auto& [id, app] : apps)
+        width = std::max(width, static_cast<int>(app.name.size()));
+    for (const auto& [id, app] : apps) {
+        Footprints::Figure figure = footprints.figure(app.name, app.bundleID);
+        std::string from;
+        if (app.memoryMB) {
+            figure.megabytes = *app.memoryMB;
+            from = "the trace (mem=)";
+        } else if (figure.source == Footprints::Source::File) {
+            from = "the footprints file";
+        } else if (figure.source == Footprints::Source::Diary) {
+            from = "the diary (the median of " + std::to_string(figure.observations) + " observations)";
+        } else if (figure.source == Footprints::Source::Table) {
+            from = "the table";
+        } else {
+            from = "drawn from its name";
+        }
+        char megabytes[32];
+        std::snprintf(megabytes, sizeof megabytes, "%.1f", figure.megabytes);
+        std::fprintf(out, "  %-*s %8s MB  %s\n", width, app.name.c_str(), megabytes, from.c_str());
     }
 }
 

@@ -7,6 +7,7 @@
 #include "tools/replay/synthetic.h"
 
 #include <cstdio>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,9 @@ namespace replay {
 
 struct RunParameters {
     DeviceSize device;
+    // Diaries played on the device each shows (the device above is then the others').
+    std::vector<std::pair<std::string, DeviceSize>> diaryDevices;
+    bool diariesOnly = false;
     std::vector<std::string> traces; // none: synthetic days
     long people = 0, days = 0;
     unsigned seed = 0;
@@ -24,11 +28,16 @@ struct Report {
     RunParameters parameters;
     std::vector<Figures> rows;
     std::vector<Recommendation> recommendations; // one a policy, in the rows' order
+    // The policy whose recommendation is printed (when it was played): the rules the days were
+    // lived under (learn-from-use for diaries: there is a diary only while it is on).
+    std::string rules = "parts";
 };
 
 void printParameters(std::FILE* out, const RunParameters& parameters);
+// What each application was taken to hold while it runs, and where the figure came from.
+void printFootprints(std::FILE* out, const std::map<std::string, App>& apps, const Footprints& footprints);
 void printTable(std::FILE* out, const Report& report);
-// The recommendation for the library's rules (parts, or the first policy when parts was not played).
+// The recommendation for the rules (Report::rules, or parts, or the first policy played).
 void printRecommendation(std::FILE* out, const Report& report);
 void printJson(std::FILE* out, const Report& report);
 // Regretted closes, days with a system kill and minutes low against the threshold, a line a

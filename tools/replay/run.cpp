@@ -77,6 +77,13 @@ void Run::add(const std::string& person, const std::vector<Figures>& figures)
         days_ += figures.front().days;
 }
 
+void Run::saw(const std::vector<Day>& days)
+{
+    for (const Day& day : days)
+        for (const App& app : day.apps)
+            apps_.try_emplace(app.bundleID, app);
+}
+
 std::vector<Recommendation> Run::recommendations() const
 {
     std::vector<Recommendation> all;
@@ -102,6 +109,7 @@ Run playAll(DaySource& source, const Replay& replay, const std::vector<std::stri
                 if (!source.next(days))
                     return;
                 index = taken++;
+                run.saw(days);
             }
             std::string person = days.empty() ? "" : days.front().person.empty() ? days.front().label : days.front().person;
             auto figures = player.play(days);

@@ -4,9 +4,10 @@
 
 #include "tools/replay/recommend.h"
 #include "tools/replay/replay.h"
-#include "tools/replay/trace.h"
+#include "tools/replay/day_source.h"
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -34,6 +35,10 @@ public:
     Run(const std::vector<std::string>& policies, const std::vector<int>& thresholds);
     // One person's figures, as Player::play answers them.
     void add(const std::string& person, const std::vector<Figures>& figures);
+    // The applications of a person's days, by identifier (the first met of each), for what
+    // their footprints were.
+    void saw(const std::vector<Day>& days);
+    const std::map<std::string, App>& apps() const { return apps_; }
     const std::vector<Figures>& rows() const { return rows_; }
     std::vector<Recommendation> recommendations() const;
     long days() const { return days_; }
@@ -42,6 +47,7 @@ private:
     std::vector<int> thresholds_;
     std::vector<Recommender> recommenders_;
     std::vector<Figures> rows_;
+    std::map<std::string, App> apps_;
     long days_ = 0;
 };
 

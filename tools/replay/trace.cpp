@@ -3,21 +3,12 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <algorithm>
 #include <fstream>
+#include <iterator>
 #include <sys/stat.h>
 
 namespace replay {
-
-bool SyntheticDays::next(std::vector<Day>& days)
-{
-    if (person_ >= people_)
-        return false;
-    days.clear();
-    for (int d = 0; d < daysEach_; ++d)
-        days.push_back(generator_.day(person_, d));
-    ++person_;
-    return true;
-}
 
 bool TraceDays::add(const std::string& path)
 {
@@ -35,8 +26,24 @@ bool TraceDays::add(const std::string& path)
         return fail(std::strerror(errno));
     std::string first;
     std::getline(in, first);
-    bool lsapp = first.rfind("user_id", 0) == 0 || (path.size() > 4 && path.compare(path.size() - 4, 4, ".tsv") == 0);
     File file;
+    file.path = path;
+    if (isDiaryHeader(first)) {
+        in.clear();
+        in.seekg(0);
+        std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        file.isDiary = true;
+        file.diary = std::make_unique<DiaryTrace>(DiaryTrace::read(text, "diary " + path));
+        for (const DiaryTrace::Problem& problem : file.diary->problems())
+            std::fprintf(stderr, "%s: line %ld: %s\n", path.c_str(), problem.line, problem.why.c_str());
+        badLines_ += static_cast<int>(file.diary->problems().size());
+        if (file.diary->daysOfUse() == 0)
+            withoutUsage_.push_back(path);
+        else
+            files_.push_back(std::move(file));
+        return true;
+    }
+    bool lsapp = first.rfind("user_id", 0) == 0 || (path.size() > 4 && path.compare(path.size() - 4, 4, ".tsv") == 0);
     if (lsapp) {
         file.lsapp = std::make_unique<LsappFile>();
         if (!file.lsapp->open(path))
@@ -73,8 +80,28 @@ long TraceDays::days() const
 {
     long days = 0;
     for (const File& file : files_)
-        days += file.lsapp ? file.lsapp->days() : 1;
+        days += file.lsapp ? file.lsapp->days() : file.diary ? static_cast<long>(file.diary->days().size()) : 1;
     return days;
+}
+
+void TraceDays::useDiaries(Footprints& footprints, bool device)
+{
+    for (const File& file : files_)
+        if (file.diary)
+            file.diary->estimateInto(footprints);
+    if (!device)
+        return;
+    for (File& file : files_)
+        if (file.diary)
+            if (auto shown = file.diary->device(footprints)) {
+                file.diary->setDevice(*shown);
+                devices_.emplace_back(file.path, *shown);
+            }
+}
+
+bool TraceDays::diariesOnly() const
+{
+    return !files_.empty() && std::all_of(files_.begin(), files_.end(), [](const File& file) { return file.isDiary; });
 }
 
 bool TraceDays::next(std::vector<Day>& days)
@@ -82,6 +109,12 @@ bool TraceDays::next(std::vector<Day>& days)
     days.clear();
     while (file_ < files_.size()) {
         File& file = files_[file_];
+        if (file.diary) {
+            days = std::move(file.diary->days());
+            file.diary.reset();
+            ++file_;
+            return true;
+        }
         if (!file.lsapp) {
             days.push_back(std::move(file.scenario));
             ++file_;

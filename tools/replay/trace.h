@@ -1,10 +1,11 @@
 #pragma once
-// Where replayed days come from, one person's days at a time: trace files (the LSApp format, or
-// the home-screen host's scenarios, one day a file) or the seeded generator.
+// Days from trace files, one person's days at a time: the LSApp format (the library's diary among
+// them), or the home-screen host's scenarios, one day a file. Scenarios are read with the hosts'
+// own words, so this part of the replay is the tool's alone.
 
-#include "tools/replay/day.h"
+#include "tools/replay/day_source.h"
+#include "tools/replay/diary_trace.h"
 #include "tools/replay/lsapp.h"
-#include "tools/replay/synthetic.h"
 
 #include <istream>
 #include <memory>
@@ -13,38 +14,11 @@
 
 namespace replay {
 
-class DaySource {
-public:
-    virtual ~DaySource() = default;
-    virtual long people() const = 0;
-    virtual long days() const = 0;
-    // The next person's days in time order; false once every person has had theirs.
-    virtual bool next(std::vector<Day>& days) = 0;
-};
-
-// people x daysEach synthetic days, made as they are asked for.
-class SyntheticDays final : public DaySource {
-public:
-    SyntheticDays(Synthetic generator, int people, int daysEach)
-        : generator_(std::move(generator))
-        , people_(people)
-        , daysEach_(daysEach)
-    {
-    }
-    long people() const override { return people_; }
-    long days() const override { return long(people_) * daysEach_; }
-    bool next(std::vector<Day>& days) override;
-
-private:
-    Synthetic generator_;
-    int people_, daysEach_;
-    int person_ = 0;
-};
-
 // A home-screen scenario as one day (none when it holds no event).
 Trace readScenario(std::istream& in, const std::string& source);
 
-// Trace files, each indexed when added: an LSApp file when its first line is the header or its
+// Trace files, each indexed when added: the library's diary when its first line is the diary's
+// header (read whole, its days one person), an LSApp file when its first line is the header or its
 // name ends in .tsv (each of its people in turn), otherwise a scenario (its day a person).
 class TraceDays final : public DaySource {
 public:
@@ -58,11 +32,24 @@ public:
     // The files that hold no day of use.
     const std::vector<std::string>& withoutUsage() const { return withoutUsage_; }
 
+    // What the diaries say of the applications' footprints goes into footprints (below what a
+    // footprints file gives); with device, each diary's days are played on the device it shows.
+    // Before the days are asked for.
+    void useDiaries(Footprints& footprints, bool device);
+    // Each diary's path and the device it shows (when useDiaries set them).
+    const std::vector<std::pair<std::string, DeviceSize>>& diaryDevices() const { return devices_; }
+    // Every file is a diary.
+    bool diariesOnly() const;
+
 private:
     struct File {
         std::unique_ptr<LsappFile> lsapp;
         Day scenario;
+        std::unique_ptr<DiaryTrace> diary;
+        bool isDiary = false;
+        std::string path;
     };
+    std::vector<std::pair<std::string, DeviceSize>> devices_;
     std::vector<File> files_;
     std::vector<std::string> withoutUsage_;
     int badLines_ = 0;

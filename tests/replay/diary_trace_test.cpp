@@ -1,0 +1,226 @@
+// The library's diary as days to replay: its events by identifier, its calls and the library's
+// closes, the footprints and the phone its free memory shows, and the tool on a diary.
+#include "tests/support/device_root.h"
+#include "tests/support/diary_lines.h"
+#include "tools/replay/diary_trace.h"
+#include "tools/replay/suggestion.h"
+#include "tools/replay/trace.h"
+
+#include <gtest/gtest.h>
+
+namespace replay {
+namespace {
+
+    using Kind = Event::Kind;
+    using sv::test::DiaryLines;
+
+    std::vector<std::string> script(const Day& day)
+    {
+        std::vector<std::string> lines;
+        char time[32];
+        for (const Event& e : day.events) {
+            std::snprintf(time, sizeof time, "%.3f ", e.time);
+            std::string line = time;
+            switch (e.kind) {
+            case Kind::Launch: line += "L " + day.apps[e.app].bundleID; break;
+            case Kind::Home: line += "H"; break;
+            case Kind::State: line += "S " + day.apps[e.app].bundleID + " " + std::to_string(e.state); break;
+            case Kind::Call: line += e.call == Call::None ? "call ends" : "call"; break;
+            case Kind::Lists: line += "N"; break;
+            }
+            lines.push_back(line);
+        }
+        return lines;
+    }
+
+    TEST(DiaryTrace, ForegroundCallsAndTheLibrarysClosesAreTheDaysByIdentifierADateADay)
+    {
+        DiaryLines diary(512);
+        diary.install("com.example.mail", 40);
+        diary.install("com.example.maps", 100);
+        diary.open("com.example.mail");
+        diary.wait(10.25);
+        diary.open("com.example.maps");
+        diary.call(true);
+        diary.wait(5);
+        diary.call(false);
+        diary.line(slv::diary::Kind::Closed, "com.example.maps", "3");
+        diary.home(); // maps was in front: the home screen comes up as it leaves
+        diary.close("com.example.mail");
+        diary.nextDay();
+        diary.open("com.example.maps");
+        // A line cut short by a lost write at the end is passed over; a bad line is reported.
+        std::string text = diary.text();
+        std::string bad = "1\t1\t2026-01-02 07:00:01\tcom.example.x\tOpened\tsoon\t400\t\n";
+        DiaryTrace trace = DiaryTrace::read(text + bad + "1\t1\t2026-01-02 07:00:02\tcom.exa", "me");
+        ASSERT_EQ(trace.problems().size(), 1u);
+        EXPECT_EQ(trace.problems()[0].line, 11);
+        ASSERT_EQ(trace.days().size(), 2u);
+        EXPECT_EQ(trace.daysOfUse(), 2);
+        const Day& first = trace.days()[0];
+        EXPECT_TRUE(first.diary);
+        EXPECT_EQ(first.label, "me, 2026-01-01");
+        ASSERT_EQ(first.apps.size(), 2u);
+        EXPECT_EQ(first.apps[0].name, "com.example.mail");
+        EXPECT_EQ(first.apps[0].bundleID, "com.example.mail");
+        EXPECT_EQ(script(first), (std::vector<std::string> { "25200.000 L com.example.mail", "25200.000 S com.example.mail 4",
+                                                              "25210.250 L com.example.maps", "25210.250 S com.example.maps 4",
+                                                              "25210.250 S com.example.mail 2", "25210.250 call",
+                                                              "25215.250 call ends", "25215.250 H",
+                                                              "25215.250 S com.example.maps 3", "25215.250 S com.example.maps 2" }));
+        ASSERT_EQ(first.recordedCloses.size(), 1u);
+        EXPECT_EQ(first.recordedCloses[0].app, 0);
+        EXPECT_DOUBLE_EQ(first.recordedCloses[0].time, 25215.25);
+        EXPECT_EQ(first.recordedCloses[0].reason, "Low memory");
+    }
+
+    TEST(DiaryTrace, AFootprintIsTheMedianOfTheStepsWhereItStartsAndWhereTheLibraryClosesIt)
+    {
+        DiaryLines diary(512);
+        diary.install("com.example.game", 120);
+        diary.install("com.example.mail", 40);
+        diary.install("com.example.news", 60);
+        // A first line, so that the next has a figure before it.
+        diary.call(true);
+        // game: started (its first line), closed, started again, closed: four steps of 120.
+        diary.open("com.example.game");
+        diary.open("com.example.mail"); // mail: one step of 40
+        diary.close("com.example.game");
+        diary.open("com.example.game");
+        diary.open("com.example.mail"); // running already: no step
+        diary.close("com.example.game");
+        // news at its first line, then once more: two steps, too few for an estimate.
+        diary.open("com.example.news");
+        diary.close("com.example.news");
+        diary.home();
+        DiaryTrace trace = DiaryTrace::read(diary.text(), "me");
+        EXPECT_EQ(trace.observations().at("com.example.game"), (std::vector<double> { 120, 120, 120, 120 }));
+        EXPECT_EQ(trace.observations().at("com.example.mail"), (std::vector<double> { 40 }));
+        EXPECT_EQ(trace.observations().at("com.example.news"), (std::vector<double> { 60, 60 }));
+        Footprints footprints;
+        footprints.set("com.example.mail", 45); // a footprints file wins
+        trace.estimateInto(footprints);
+        Footprints::Figure game = footprints.figure("com.example.game", "com.example.game");
+        EXPECT_EQ(game.source, Footprints::Source::Diary);
+        EXPECT_EQ(game.megabytes, 120);
+        EXPECT_EQ(game.observations, 4);
+        EXPECT_EQ(footprints.figure("com.example.mail", "com.example.mail").source, Footprints::Source::File);
+        EXPECT_EQ(footprints.figure("com.example.news", "com.example.news").source, Footprints::Source::Drawn);
+        // What the phone leaves to applications: free memory and what runs, at every line.
+        auto device = trace.device(footprints);
+        ASSERT_TRUE(device);
+        EXPECT_DOUBLE_EQ(device->totalMB - device->baseMB, 512 + 5); // mail taken at the file's 45
+        EXPECT_DOUBLE_EQ(device->totalMB, 2 * (device->totalMB - device->baseMB));
+    }
+
+    TEST(DiaryTrace, StepsThatAreNoFootprintAreNone)
+    {
+        DiaryLines diary(300);
+        diary.install("com.example.big", 250);
+        diary.install("com.example.more", 100);
+        diary.call(true);
+        diary.open("com.example.big");   // 300 to 50: a step
+        diary.open("com.example.more");  // 50 to 0: memory ran out
+        diary.close("com.example.more"); // from 0: none
+        diary.line(slv::diary::Kind::Opened, "com.example.more", ""); // memory did not move: none
+        diary.close("com.example.big");
+        DiaryTrace trace = DiaryTrace::read(diary.text(), "me");
+        EXPECT_EQ(trace.observations().at("com.example.big"), (std::vector<double> { 250, 250 }));
+        EXPECT_EQ(trace.observations().count("com.example.more"), 0u);
+        EXPECT_EQ(median({ 3, 1, 2, 10 }), 2.5);
+        EXPECT_FALSE(median({}));
+    }
+
+    TEST(Suggestion, TheSlidersValuesUpwardsToTheFirstThatQualifiesGiveTheToolsRecommendation)
+    {
+        // Two days of five applications of 100 MB opened one after another on 512 MB: the fifth
+        // launch needs a close at the fourth switch (112 MB free).
+        DiaryLines diary(512);
+        const char* apps[] = { "com.example.a", "com.example.b", "com.example.c", "com.example.d", "com.example.e" };
+        for (int day = 0; day < 2; ++day) {
+            if (day)
+                diary.nextDay();
+            for (const char* id : apps) {
+                diary.install(id, 100);
+                diary.open(id);
+                diary.wait(30);
+            }
+            diary.home();
+            for (const char* id : apps)
+                diary.close(id);
+        }
+        Suggestion work(diary.text(), {}, 250, {});
+        int steps = 0;
+        while (work.step())
+            ++steps;
+        EXPECT_EQ(work.outcome(), Suggestion::Outcome::Within);
+        EXPECT_EQ(work.threshold(), 115);
+        EXPECT_EQ(work.days(), 2);
+        // The reading, then two days at each of 30, 35, ... 115, then at 250.
+        EXPECT_EQ(steps + 1, 1 + 2 * (18 + 1));
+        EXPECT_TRUE(work.regrettedPerDay(115));
+        EXPECT_TRUE(work.regrettedPerDay(250));
+        EXPECT_FALSE(work.regrettedPerDay(120));
+
+        // The tool's own: every value played.
+        DiaryTrace trace = DiaryTrace::read(diary.text(), "this phone");
+        Footprints footprints;
+        trace.estimateInto(footprints);
+        trace.setDevice(*trace.device(footprints));
+        std::vector<int> values;
+        for (int t = 30; t <= 300; t += 5)
+            values.push_back(t);
+        auto all = recommend(trace.days(), Replay({}, footprints), Suggestion::kPolicy, values);
+        ASSERT_TRUE(all && all->threshold);
+        EXPECT_EQ(*all->threshold, work.threshold());
+    }
+
+    TEST(ReplayTool, ADiaryShowsItsFootprintsAndItsPhoneAndIsRecommendedForLearnFromUse)
+    {
+        DiaryLines diary(512);
+        for (int day = 0; day < 2; ++day) {
+            if (day)
+                diary.nextDay();
+            for (const char* id : { "com.example.a", "com.example.b", "com.example.c" }) {
+                diary.install(id, 150);
+                diary.open(id);
+                diary.wait(30);
+            }
+            diary.home();
+            for (const char* id : { "com.example.a", "com.example.b", "com.example.c" })
+                diary.close(id);
+        }
+        sv::test::DeviceRoot folder;
+        std::string path = folder.path() + "/Diary.tsv", sizes = folder.path() + "/sizes.txt";
+        sv::test::writeHostFile(path, diary.text());
+        sv::test::writeHostFile(sizes, "com.example.c 90\n");
+        auto tool = sv::test::runProcess({ sv::test::buildPath("tools/replay/sleepvane-replay"), "--trace", path,
+                                           "--footprints", sizes, "--show-footprints", "--thresholds", "100,200" });
+        EXPECT_EQ(tool.status, 0) << tool.err;
+        // a's first launch is the diary's first line: nothing before it to measure from.
+        EXPECT_NE(tool.out.find("  com.example.a    150.0 MB  the diary (the median of 3 observations)\n"), std::string::npos)
+            << tool.out;
+        EXPECT_NE(tool.out.find("  com.example.b    150.0 MB  the diary (the median of 4 observations)\n"), std::string::npos)
+            << tool.out;
+        EXPECT_NE(tool.out.find("  com.example.c     90.0 MB  the footprints file\n"), std::string::npos) << tool.out;
+        // 512 at every line, c taken at 90 where it held 150: the phone shows 512 less what c
+        // was taken to hold less, wherever c ran.
+        EXPECT_NE(tool.out.find("device of " + path + " (from its free memory: applications have"), std::string::npos)
+            << tool.out;
+        EXPECT_EQ(tool.out.find("\ndevice: 1024 MB"), std::string::npos) << "the default phone is none of the days'";
+        EXPECT_NE(tool.out.find("recommended threshold (learn-from-use):"), std::string::npos) << tool.out;
+
+        // With --device, the days are played on it.
+        auto given = sv::test::runProcess({ sv::test::buildPath("tools/replay/sleepvane-replay"), "--trace", path,
+                                            "--device", "total=2000,base=1000", "--thresholds", "100" });
+        EXPECT_NE(given.out.find("device: 2000 MB, 1000 MB used by the system"), std::string::npos) << given.out;
+        EXPECT_EQ(given.out.find("device of "), std::string::npos) << given.out;
+        // --json keeps standard output JSON: the footprints go to standard error.
+        auto json = sv::test::runProcess({ sv::test::buildPath("tools/replay/sleepvane-replay"), "--trace", path,
+                                           "--json", "--show-footprints", "--thresholds", "100" });
+        EXPECT_EQ(json.out.rfind("[", 0), 0u) << json.out;
+        EXPECT_NE(json.err.find("com.example.a"), std::string::npos) << json.err;
+    }
+
+} // namespace
+} // namespace replay
