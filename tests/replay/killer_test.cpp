@@ -100,6 +100,16 @@ print("ok")
                                "on at most 66.7 % of the 3 days (at 250 MB; 95 % needed)\n"),
                   std::string::npos)
             << run.out;
+
+        // One person, one day, one threshold: said as such.
+        auto one = replayTool({ "--trace", tiny("foreground.tsv"), "--footprints", tiny("footprints.txt"), "--device",
+                                "total=1000,base=500,floor=100", "--thresholds", "250", "--policies", "parts" });
+        EXPECT_NE(one.out.find("days: trace " + tiny("foreground.tsv") + ", 1 person, 1 day\n"), std::string::npos)
+            << one.out;
+        EXPECT_NE(one.out.find("recommended threshold (parts): 250 MB does not qualify: the system killed nothing on "
+                               "0.0 % of the 1 day (95 % needed)\n"),
+                  std::string::npos)
+            << one.out;
     }
 
     TEST(TinyTrace, TheFloorIsFivePercentOfTotalUnlessGiven)
