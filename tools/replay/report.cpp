@@ -43,13 +43,20 @@ namespace {
         return report.recommendations.empty() ? nullptr : &report.recommendations.front();
     }
 
-    std::string quoted(const std::string& text)
+    // A JSON string: quotes, backslashes and control characters escaped.
+    std::string jsonString(const std::string& text)
     {
         std::string out = "\"";
-        for (char c : text) {
-            if (c == '"' || c == '\\')
+        for (unsigned char c : text) {
+            if (c == '"' || c == '\\') {
                 out.push_back('\\');
-            out.push_back(c);
+                out.push_back(static_cast<char>(c));
+            } else if (c < 0x20) {
+                char escaped[8];
+                std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+                out += escaped;
+            } else
+                out.push_back(static_cast<char>(c));
         }
         return out + "\"";
     }
@@ -223,7 +230,7 @@ void printJson(std::FILE* out, const Report& report)
             "\"system_reopened_10min_count\": %ld, \"minutes_low\": %.2f, \"share_of_gap_60s\": %s, "
             "\"share_of_gap_10min\": %s, \"recommended_threshold\": %s, \"recommended\": %s, \"people\": %ld, "
             "\"people_within_one_step\": %ld, \"slider_holds\": %s}",
-            i ? "," : "", quoted(f.policy).c_str(), f.threshold, f.switches, f.launches, f.coldLaunches, f.closes,
+            i ? "," : "", jsonString(f.policy).c_str(), f.threshold, f.switches, f.launches, f.coldLaunches, f.closes,
             f.per100Switches(f.regretted60s), f.per100Switches(f.regretted10min), f.secondsUnderThreshold / 60,
             orNull(f.days ? std::optional(f.lowestFree) : std::nullopt, "%.2f").c_str(), f.days,
             f.daysWithoutSystemKill, f.regretted60s, f.regretted10min, f.systemKills, f.foregroundKills,
