@@ -1,5 +1,6 @@
 // The system's own low-memory killer and the recommendation it leads to: a tiny trace counted by
 // hand, the killer's choice, and the recommendation over people.
+#include "tests/replay/days.h"
 #include "tests/support/device_root.h"
 #include "tools/replay/recommend.h"
 #include "tools/replay/run.h"
@@ -122,17 +123,6 @@ print("ok")
                   0u)
             << run.out;
     }
-
-    struct Builder {
-        Day day;
-        DayBuilder build { day };
-        AppId add(const std::string& name, double mb)
-        {
-            AppId app = day.app(name, bundleIDFor(name));
-            day.apps[app].memoryMB = mb;
-            return app;
-        }
-    };
 
     // A policy that never closes: what is killed is the system's doing alone.
     class Idle final : public Policy {
