@@ -32,14 +32,12 @@ std::shared_ptr<UIActionSheet> UIActionSheet::initWithTitle(std::string title, s
 
 void UIActionSheet::setActionSheetStyle(UIActionSheetStyle style)
 {
-    style_ = style;
-    setNeedsDisplay();
+    setDrawn(style_, style);
 }
 
 void UIActionSheet::setDestructiveButtonIndex(long index)
 {
-    destructiveButtonIndex_ = index;
-    setNeedsDisplay();
+    setDrawn(destructiveButtonIndex_, index);
 }
 
 void UIActionSheet::showInView(const std::shared_ptr<UIView>& view)

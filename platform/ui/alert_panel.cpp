@@ -20,8 +20,7 @@ bool AlertPanel::setUpWithTitle(std::string title)
 
 void AlertPanel::setTitle(std::string title)
 {
-    title_ = std::move(title);
-    setNeedsDisplay();
+    setDrawn(title_, std::move(title));
 }
 
 std::string AlertPanel::buttonTitleAtIndex(long index) const

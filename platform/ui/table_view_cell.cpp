@@ -66,8 +66,7 @@ void UITableViewCell::setSelected(bool selected, bool)
 
 void UITableViewCell::setSelectionStyle(UITableViewCellSelectionStyle style)
 {
-    selectionStyle_ = style;
-    setNeedsDisplay();
+    setDrawn(selectionStyle_, style);
 }
 
 unsigned UITableViewCell::stateMask() const

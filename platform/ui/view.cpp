@@ -127,8 +127,7 @@ void UIView::setHidden(bool hidden)
 
 void UIView::setBackgroundColor(std::optional<UIColor> color)
 {
-    backgroundColor_ = color;
-    setNeedsDisplay();
+    setDrawn(backgroundColor_, color);
 }
 
 void UIView::adopt(std::shared_ptr<UIView> view, std::size_t index)

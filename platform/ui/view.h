@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace sv::ui {
@@ -100,6 +101,12 @@ protected:
     // The initialiser steps; false when the view cannot be made.
     bool setUpWithFrame(const Rect& frame);
     bool setUpWithCoder(const NSCoder& coder);
+    // Sets something drawRect draws from: the view draws again.
+    template <typename T, typename V> void setDrawn(T& property, V&& value)
+    {
+        property = std::forward<V>(value);
+        setNeedsDisplay();
+    }
 
 private:
     void adopt(std::shared_ptr<UIView> view, std::size_t index);
