@@ -77,24 +77,21 @@ unsigned UITableViewCell::stateMask() const
 
 void UITableViewCell::setEditing(bool editing, bool)
 {
-    if (editing_ == editing)
-        return;
-    unsigned next = (stateMask() & ~unsigned(UITableViewCellStateShowingEditControlMask))
-        | (editing ? UITableViewCellStateShowingEditControlMask : 0u);
-    willTransitionToState(next);
-    editing_ = editing;
-    setNeedsLayout();
-    didTransitionToState(next);
+    transition(editing_, UITableViewCellStateShowingEditControlMask, editing);
 }
 
 void UITableViewCell::setShowingDeleteConfirmation(bool showing)
 {
-    if (showingDeleteConfirmation_ == showing)
+    transition(showingDeleteConfirmation_, UITableViewCellStateShowingDeleteConfirmationMask, showing);
+}
+
+void UITableViewCell::transition(bool& flag, unsigned mask, bool on)
+{
+    if (flag == on)
         return;
-    unsigned next = (stateMask() & ~unsigned(UITableViewCellStateShowingDeleteConfirmationMask))
-        | (showing ? UITableViewCellStateShowingDeleteConfirmationMask : 0u);
+    unsigned next = (stateMask() & ~mask) | (on ? mask : 0u);
     willTransitionToState(next);
-    showingDeleteConfirmation_ = showing;
+    flag = on;
     setNeedsLayout();
     didTransitionToState(next);
 }
