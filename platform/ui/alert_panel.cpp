@@ -35,6 +35,18 @@ long AlertPanel::addButtonWithTitle(std::string title)
     return numberOfButtons() - 1;
 }
 
+void AlertPanel::addButtonsWithTitles(std::vector<std::string> titles)
+{
+    for (auto& title : titles)
+        addButtonWithTitle(std::move(title));
+}
+
+void AlertPanel::addCancelButtonWithTitle(std::optional<std::string> title)
+{
+    if (title)
+        setCancelButtonIndex(addButtonWithTitle(std::move(*title)));
+}
+
 void AlertPanel::present()
 {
     if (visible_)
