@@ -77,27 +77,26 @@ bool UIView::setUpWithCoder(const NSCoder& coder)
 
 void UIView::setFrame(const Rect& frame)
 {
-    if (!finite(frame))
-        return;
-    bool resized = frame.size != frame_.size;
-    frame_ = frame;
-    bounds_.size = frame.size;
-    if (resized) {
-        setNeedsLayout();
+    if (finite(frame) && resize(frame_, frame))
         setNeedsDisplay();
-    }
 }
 
 void UIView::setBounds(const Rect& bounds)
 {
     if (!finite(bounds))
         return;
-    bool resized = bounds.size != bounds_.size;
-    bounds_ = bounds;
-    frame_.size = bounds.size;
+    resize(bounds_, bounds);
+    setNeedsDisplay();
+}
+
+bool UIView::resize(Rect& rect, const Rect& to)
+{
+    bool resized = to.size != rect.size;
+    rect = to;
+    frame_.size = bounds_.size = to.size;
     if (resized)
         setNeedsLayout();
-    setNeedsDisplay();
+    return resized;
 }
 
 void UIView::setAlpha(float alpha)

@@ -109,6 +109,9 @@ protected:
     }
 
 private:
+    // Sets the frame or the bounds; the two share one size, and a new size asks for a layout.
+    // Whether the size changed.
+    bool resize(Rect& rect, const Rect& to);
     void adopt(std::shared_ptr<UIView> view, std::size_t index);
     void recordAlphaAnimation(AlphaAnimation animation);
 
