@@ -40,11 +40,7 @@ void UITableViewCell::setAccessoryType(UITableViewCellAccessoryType type)
 
 void UITableViewCell::setAccessoryView(std::shared_ptr<UIView> view)
 {
-    if (accessoryView_)
-        accessoryView_->removeFromSuperview();
-    accessoryView_ = std::move(view);
-    if (accessoryView_)
-        addSubview(accessoryView_);
+    replaceHeldSubview(accessoryView_, std::move(view));
     setNeedsLayout();
 }
 

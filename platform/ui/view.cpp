@@ -140,6 +140,15 @@ void UIView::adopt(std::shared_ptr<UIView> view, std::size_t index)
     setNeedsLayout();
 }
 
+void UIView::replaceHeldSubview(std::shared_ptr<UIView>& held, std::shared_ptr<UIView> view, std::size_t index)
+{
+    if (held)
+        held->removeFromSuperview();
+    held = std::move(view);
+    if (held)
+        adopt(held, index);
+}
+
 void UIView::addSubview(std::shared_ptr<UIView> view)
 {
     adopt(std::move(view), subviews_.size());

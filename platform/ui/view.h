@@ -8,6 +8,7 @@
 #include "platform/ui/color.h"
 #include "platform/ui/geometry.h"
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string_view>
@@ -101,6 +102,9 @@ protected:
     // The initialiser steps; false when the view cannot be made.
     bool setUpWithFrame(const Rect& frame);
     bool setUpWithCoder(const NSCoder& coder);
+    // Puts view (or nothing) in the place of the subview held in held, at index among the
+    // subviews (past the end: on top).
+    void replaceHeldSubview(std::shared_ptr<UIView>& held, std::shared_ptr<UIView> view, std::size_t index = SIZE_MAX);
     // Sets something drawRect draws from: the view draws again.
     template <typename T, typename V> void setDrawn(T& property, V&& value)
     {
