@@ -50,10 +50,7 @@ void UISlider::setValue(float value)
         return;
     if (minimumValue_ <= maximumValue_)
         value = std::clamp(value, minimumValue_, maximumValue_);
-    if (value != value_) {
-        value_ = value;
-        setNeedsDisplay();
-    }
+    setDrawnIfChanged(value_, value);
 }
 
 void UISlider::setMinimumValue(float value)

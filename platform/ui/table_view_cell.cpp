@@ -46,18 +46,12 @@ void UITableViewCell::setAccessoryView(std::shared_ptr<UIView> view)
 
 void UITableViewCell::setHighlighted(bool highlighted, bool)
 {
-    if (highlighted_ == highlighted)
-        return;
-    highlighted_ = highlighted;
-    setNeedsDisplay();
+    setDrawnIfChanged(highlighted_, highlighted);
 }
 
 void UITableViewCell::setSelected(bool selected, bool)
 {
-    if (selected_ == selected)
-        return;
-    selected_ = selected;
-    setNeedsDisplay();
+    setDrawnIfChanged(selected_, selected);
 }
 
 void UITableViewCell::setSelectionStyle(UITableViewCellSelectionStyle style)
@@ -97,10 +91,7 @@ void UITableViewCell::didTransitionToState(unsigned) { }
 
 void UITableViewCell::setSeparatorColor(const UIColor& color)
 {
-    if (separatorColor_ == color)
-        return;
-    separatorColor_ = color;
-    setNeedsDisplay();
+    setDrawnIfChanged(separatorColor_, color);
 }
 
 void UITableViewCell::prepareForReuse()

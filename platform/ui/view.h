@@ -111,6 +111,12 @@ protected:
         property = std::forward<V>(value);
         setNeedsDisplay();
     }
+    // The same, when the value is a new one.
+    template <typename T, typename V> void setDrawnIfChanged(T& property, V&& value)
+    {
+        if (property != value)
+            setDrawn(property, std::forward<V>(value));
+    }
 
 private:
     // Sets the frame or the bounds; the two share one size, and a new size asks for a layout.
