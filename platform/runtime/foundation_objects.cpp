@@ -35,23 +35,22 @@ namespace {
         return cls;
     }
 
+    // Arrays and sets are both a counted list; they differ in how the elements are reached.
+    template <typename R, typename... Args>
+    Class listClass(const char* name, const char* accessor, R (*imp)(id, SEL, Args...))
+    {
+        return ClassBuilder(name).state<ListState>().method("count", &count).method(accessor, imp).registerClass();
+    }
+
     Class arrayClass()
     {
-        static Class cls = ClassBuilder("NSArray")
-                               .state<ListState>()
-                               .method("count", &count)
-                               .method("objectAtIndex:", &objectAtIndex)
-                               .registerClass();
+        static Class cls = listClass("NSArray", "objectAtIndex:", &objectAtIndex);
         return cls;
     }
 
     Class setClass()
     {
-        static Class cls = ClassBuilder("NSSet")
-                               .state<ListState>()
-                               .method("count", &count)
-                               .method("allObjects", &allObjects)
-                               .registerClass();
+        static Class cls = listClass("NSSet", "allObjects", &allObjects);
         return cls;
     }
 

@@ -50,14 +50,12 @@ void UIBezierPath::appendPath(const UIBezierPath& other)
 
 void UIBezierPath::fill() const
 {
-    if (GraphicsContext* context = UIGraphicsGetCurrentContext())
-        context->fillPath(*this);
+    callCurrentContext(&GraphicsContext::fillPath, *this);
 }
 
 void UIBezierPath::stroke() const
 {
-    if (GraphicsContext* context = UIGraphicsGetCurrentContext())
-        context->strokePath(*this);
+    callCurrentContext(&GraphicsContext::strokePath, *this);
 }
 
 Rect UIBezierPath::bounds() const

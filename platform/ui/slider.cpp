@@ -50,29 +50,25 @@ void UISlider::setValue(float value)
         return;
     if (minimumValue_ <= maximumValue_)
         value = std::clamp(value, minimumValue_, maximumValue_);
-    if (value != value_) {
-        value_ = value;
-        setNeedsDisplay();
-    }
+    setDrawnIfChanged(value_, value);
 }
 
 void UISlider::setMinimumValue(float value)
 {
-    if (!std::isfinite(value))
-        return;
-    minimumValue_ = value;
-    if (value_ < value)
-        value_ = value;
-    setNeedsDisplay();
+    setLimit(minimumValue_, value, [](float current, float limit) { return std::max(current, limit); });
 }
 
 void UISlider::setMaximumValue(float value)
 {
+    setLimit(maximumValue_, value, [](float current, float limit) { return std::min(current, limit); });
+}
+
+void UISlider::setLimit(float& limit, float value, float (*keepWithin)(float current, float limit))
+{
     if (!std::isfinite(value))
         return;
-    maximumValue_ = value;
-    if (value_ > value)
-        value_ = value;
+    limit = value;
+    value_ = keepWithin(value_, value);
     setNeedsDisplay();
 }
 

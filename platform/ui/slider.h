@@ -49,6 +49,9 @@ protected:
     bool setUpWithCoder(const NSCoder& coder);
 
 private:
+    // Moves one end of the range; the value follows it to stay within.
+    void setLimit(float& limit, float value, float (*keepWithin)(float current, float limit));
+
     void follow(const UITouch& touch);
 
     float value_ = 0;

@@ -66,6 +66,9 @@ protected:
     bool setUpWithStyle(UITableViewCellStyle style, std::string reuseIdentifier);
 
 private:
+    // Sets the flag behind one bit of the state mask, between the two transition hooks.
+    void transition(bool& flag, unsigned mask, bool on);
+
     UITableViewCellStyle style_ = UITableViewCellStyle::Default;
     std::string reuseIdentifier_;
     std::shared_ptr<UILabel> textLabel_;

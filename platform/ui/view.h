@@ -8,9 +8,11 @@
 #include "platform/ui/color.h"
 #include "platform/ui/geometry.h"
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace sv::ui {
@@ -100,8 +102,26 @@ protected:
     // The initialiser steps; false when the view cannot be made.
     bool setUpWithFrame(const Rect& frame);
     bool setUpWithCoder(const NSCoder& coder);
+    // Puts view (or nothing) in the place of the subview held in held, at index among the
+    // subviews (past the end: on top).
+    void replaceHeldSubview(std::shared_ptr<UIView>& held, std::shared_ptr<UIView> view, std::size_t index = SIZE_MAX);
+    // Sets something drawRect draws from: the view draws again.
+    template <typename T, typename V> void setDrawn(T& property, V&& value)
+    {
+        property = std::forward<V>(value);
+        setNeedsDisplay();
+    }
+    // The same, when the value is a new one.
+    template <typename T, typename V> void setDrawnIfChanged(T& property, V&& value)
+    {
+        if (property != value)
+            setDrawn(property, std::forward<V>(value));
+    }
 
 private:
+    // Sets the frame or the bounds; the two share one size, and a new size asks for a layout.
+    // Whether the size changed.
+    bool resize(Rect& rect, const Rect& to);
     void adopt(std::shared_ptr<UIView> view, std::size_t index);
     void recordAlphaAnimation(AlphaAnimation animation);
 
