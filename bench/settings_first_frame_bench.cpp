@@ -6,6 +6,7 @@
 // a threshold): the longest a turn of the run loop is held.
 // Frames and steps are counted in processor time of the thread, which the machine's other work
 // does not move.
+#include "contract/close_history.h"
 #include "contract/diary.h"
 #include "contract/settings_contract.h"
 #include "platform/foundation/bundle.h"
@@ -90,7 +91,7 @@ std::string fullDiary()
                 int oldest = running[i];
                 running.erase(running.begin() + static_cast<long>(i));
                 decided += 1000;
-                line(decided, oldest, diary::Kind::OurClose, "Low memory");
+                line(decided, oldest, diary::Kind::OurClose, std::string(slv::history::reason::LowMemory));
             }
             front = app;
             ms = decided + 5000 + static_cast<std::int64_t>(random() % 30000);

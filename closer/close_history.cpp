@@ -33,15 +33,9 @@ CloseHistory& CloseHistory::shared()
     return history;
 }
 
-CloseHistory::~CloseHistory()
+CloseHistory::CloseHistory()
+    : writer_([this](std::vector<Change>& changes) { write(changes); })
 {
-    {
-        std::lock_guard lock(mutex_);
-        stopping_ = true;
-    }
-    wake_.notify_one();
-    if (writer_.joinable())
-        writer_.join();
 }
 
 void CloseHistory::recordClose(std::string_view bundleID, std::string_view reason,
@@ -66,26 +60,20 @@ void CloseHistory::noteForeground(std::string_view bundleID)
 
 void CloseHistory::hand(Change change)
 {
-    {
-        std::lock_guard lock(mutex_);
-        pending_.push_back(std::move(change));
-        if (!writer_.joinable())
-            writer_ = std::thread([this] { run(); });
-    }
-    wake_.notify_one();
+    if (writer_.hand(std::move(change)) == Writer::Handed::NoThread)
+        sv::log("Sleep Vane: cannot keep the close history in %s; closes go unrecorded",
+                std::string(slv::history::Path).c_str());
 }
 
 void CloseHistory::flush()
 {
-    std::unique_lock lock(mutex_);
-    done_.wait(lock, [this] { return pending_.empty() && !writing_; });
+    writer_.flush();
 }
 
 void CloseHistory::reset()
 {
     flush();
     lastClose_.clear();
-    std::lock_guard lock(mutex_);
     reportedTrouble_ = false;
 }
 
@@ -113,29 +101,16 @@ void CloseHistory::apply(sv::Array& entries, const Change& change)
     }
 }
 
-void CloseHistory::run()
+void CloseHistory::write(const std::vector<Change>& changes)
 {
-    std::unique_lock lock(mutex_);
-    for (;;) {
-        wake_.wait(lock, [this] { return stopping_ || !pending_.empty(); });
-        if (pending_.empty())
-            return;
-        std::vector<Change> changes;
-        changes.swap(pending_);
-        writing_ = true;
-        lock.unlock();
-        // One read and one write for everything handed over meanwhile.
-        auto entries = readEntries();
-        if (entries)
-            for (const Change& change : changes)
-                apply(*entries, change);
-        if ((!entries || !sv::plist::writeFile(slv::history::Path, sv::Value(std::move(*entries)))) && !reportedTrouble_) {
-            reportedTrouble_ = true;
-            sv::log("Sleep Vane: cannot keep the close history in %s; closes go unrecorded",
-                    std::string(slv::history::Path).c_str());
-        }
-        lock.lock();
-        writing_ = false;
-        done_.notify_all();
+    // One read and one write for everything handed over meanwhile.
+    auto entries = readEntries();
+    if (entries)
+        for (const Change& change : changes)
+            apply(*entries, change);
+    if ((!entries || !sv::plist::writeFile(slv::history::Path, sv::Value(std::move(*entries)))) && !reportedTrouble_) {
+        reportedTrouble_ = true;
+        sv::log("Sleep Vane: cannot keep the close history in %s; closes go unrecorded",
+                std::string(slv::history::Path).c_str());
     }
 }

@@ -7,21 +7,18 @@
 // atomically, so that neither a close nor a decision ever waits on the disk. A history file that
 // cannot be read (or is no file) is never written over; its changes are dropped.
 
+#include "closer/batch_writer.h"
 #include "contract/close_history.h"
 #include "platform/foundation/clock.h"
 
-#include <condition_variable>
-#include <mutex>
 #include <string>
 #include <string_view>
-#include <thread>
 #include <unordered_map>
 #include <vector>
 
 class CloseHistory {
 public:
     static CloseHistory& shared();
-    ~CloseHistory();
     CloseHistory(const CloseHistory&) = delete;
     CloseHistory& operator=(const CloseHistory&) = delete;
 
@@ -47,19 +44,14 @@ public:
     static void apply(sv::Array& entries, const Change& change);
 
 private:
-    CloseHistory() = default;
+    CloseHistory();
     void hand(Change change);
-    void run();
+    void write(const std::vector<Change>& changes);
 
     // The home screen's thread only: when each application was last closed (run-loop time).
     std::unordered_map<std::string, sv::Clock::Duration> lastClose_;
+    bool reportedTrouble_ = false; // the writer's: a file it could not keep was logged
 
-    std::mutex mutex_;
-    std::condition_variable wake_;
-    std::condition_variable done_;
-    std::vector<Change> pending_;
-    bool writing_ = false;
-    bool stopping_ = false;
-    bool reportedTrouble_ = false; // the writer thread's: a file it could not keep was logged
-    std::thread writer_;
+    using Writer = BatchWriter<Change>;
+    Writer writer_; // last: its thread ends before the members it uses go
 };

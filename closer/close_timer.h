@@ -60,6 +60,7 @@ RecheckChain& recheckChain();
 // Forgets the chain's pending wait and counts (tests starting afresh).
 void resetRecheckChain();
 
+// model/ states both delays again, on its own, for the referee.
 inline constexpr double kCloseDelay = 1.0;
 // The single-precision 3.6 the wait was written with, widened.
 inline constexpr double kRecheckDelay = static_cast<double>(3.6f);

@@ -3,7 +3,6 @@
 #include "platform/foundation/log.h"
 
 #include <algorithm>
-#include <system_error>
 #include <utility>
 
 namespace diary = slv::diary;
@@ -19,15 +18,9 @@ DiaryWriter& DiaryWriter::shared()
     return writer;
 }
 
-DiaryWriter::~DiaryWriter()
+DiaryWriter::DiaryWriter()
+    : writer_([this](std::vector<Job>& jobs) { work(jobs); }, kMaximumWaiting)
 {
-    {
-        std::lock_guard lock(mutex_);
-        stopping_ = true;
-    }
-    wake_.notify_one();
-    if (writer_.joinable())
-        writer_.join();
 }
 
 void DiaryWriter::append(std::vector<DiaryEvent> events)
@@ -43,70 +36,40 @@ void DiaryWriter::remove()
 
 void DiaryWriter::hand(Job job)
 {
-    {
-        std::lock_guard lock(mutex_);
-        if (cannotStart_ || waitingEvents_ + job.events.size() > kMaximumWaiting)
-            return;
-        if (!writer_.joinable()) {
-            try {
-                writer_ = std::thread([this] { run(); });
-            } catch (const std::system_error&) {
-                // Without its thread the diary is not kept; the home screen goes on.
-                cannotStart_ = true;
-                sv::log("Sleep Vane: cannot keep the diary in %s; use goes unrecorded", std::string(diary::Path).c_str());
-                return;
-            }
-        }
-        waitingEvents_ += job.events.size();
-        jobs_.push_back(std::move(job));
-    }
-    wake_.notify_one();
+    std::size_t weight = job.events.size();
+    // Without its thread the diary is not kept; the home screen goes on.
+    if (writer_.hand(std::move(job), weight) == Writer::Handed::NoThread)
+        sv::log("Sleep Vane: cannot keep the diary in %s; use goes unrecorded", std::string(diary::Path).c_str());
 }
 
 void DiaryWriter::flush()
 {
-    std::unique_lock lock(mutex_);
-    done_.wait(lock, [this] { return jobs_.empty() && !writing_; });
+    writer_.flush();
 }
 
 void DiaryWriter::reset()
 {
-    std::unique_lock lock(mutex_);
-    done_.wait(lock, [this] { return jobs_.empty() && !writing_; });
+    flush();
     file_.reset();
     sessions_ = {};
     reportedTrouble_ = false;
 }
 
-void DiaryWriter::run()
+void DiaryWriter::work(std::vector<Job>& jobs)
 {
-    std::unique_lock lock(mutex_);
-    for (;;) {
-        wake_.wait(lock, [this] { return stopping_ || !jobs_.empty(); });
-        if (jobs_.empty())
-            return;
-        std::vector<Job> jobs;
-        jobs.swap(jobs_);
-        waitingEvents_ = 0;
-        writing_ = true;
-        lock.unlock();
-        // Events handed over meanwhile go out in one write.
-        std::vector<DiaryEvent> events;
-        for (Job& job : jobs) {
-            if (!job.remove) {
-                std::move(job.events.begin(), job.events.end(), std::back_inserter(events));
-                continue;
-            }
-            events.clear();
-            diary::remove();
-            file_.reset();
+    // Events handed over meanwhile go out in one write.
+    std::vector<DiaryEvent> events;
+    for (Job& job : jobs) {
+        if (!job.remove) {
+            std::move(job.events.begin(), job.events.end(), std::back_inserter(events));
+            continue;
         }
-        if (!events.empty())
-            write(events);
-        lock.lock();
-        writing_ = false;
-        done_.notify_all();
+        events.clear();
+        diary::remove();
+        file_.reset();
     }
+    if (!events.empty())
+        write(events);
 }
 
 void DiaryWriter::trouble()

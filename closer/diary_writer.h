@@ -4,14 +4,12 @@
 // thread numbers the sessions, appends, trims the oldest days by a whole-file rewrite, and sets
 // aside a diary that is not one. Nothing of it is on the path of a decision or a close.
 
+#include "closer/batch_writer.h"
 #include "contract/diary.h"
 
-#include <condition_variable>
 #include <cstdint>
-#include <mutex>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 // One event as the home screen's thread saw it; the writer gives it its session.
@@ -26,7 +24,6 @@ struct DiaryEvent {
 class DiaryWriter {
 public:
     static DiaryWriter& shared();
-    ~DiaryWriter();
     DiaryWriter(const DiaryWriter&) = delete;
     DiaryWriter& operator=(const DiaryWriter&) = delete;
 
@@ -44,13 +41,13 @@ public:
     inline static constexpr std::size_t kMaximumWaiting = 100000;
 
 private:
-    DiaryWriter() = default;
+    DiaryWriter();
     struct Job {
         bool remove = false;
         std::vector<DiaryEvent> events;
     };
     void hand(Job job);
-    void run();
+    void work(std::vector<Job>& jobs);
 
     // The writer thread's own from here on.
     struct Stored {
@@ -85,13 +82,6 @@ private:
     Sessions sessions_;
     bool reportedTrouble_ = false;
 
-    std::mutex mutex_;
-    std::condition_variable wake_;
-    std::condition_variable done_;
-    std::vector<Job> jobs_;
-    std::size_t waitingEvents_ = 0;
-    bool writing_ = false;
-    bool stopping_ = false;
-    bool cannotStart_ = false;
-    std::thread writer_;
+    using Writer = BatchWriter<Job>;
+    Writer writer_; // last: its thread ends before the members it uses go
 };

@@ -168,20 +168,26 @@ namespace detail {
         auto [end, error] = std::from_chars(text.data() + at, text.data() + at + count, value);
         return error == std::errc() && end == text.data() + at + count && text[at] != '-' && text[at] != '+';
     }
+}
 
-    // "YYYY-MM-DD HH:MM:SS" as a day number.
-    inline std::optional<long> dayOf(std::string_view text)
-    {
-        int y, mo, d, h, mi, s;
-        if (text.size() != 19 || text[4] != '-' || text[7] != '-' || text[10] != ' ' || text[13] != ':'
-            || text[16] != ':' || !digits(text, 0, 4, y) || !digits(text, 5, 2, mo) || !digits(text, 8, 2, d)
-            || !digits(text, 11, 2, h) || !digits(text, 14, 2, mi) || !digits(text, 17, 2, s))
-            return std::nullopt;
-        static const int lengths[] = { 31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31 };
-        if (mo < 1 || mo > 12 || d < 1 || d > lengths[mo - 1] || h > 23 || mi > 59 || s > 60)
-            return std::nullopt;
-        return daysFromCivil(y, static_cast<unsigned>(mo), static_cast<unsigned>(d));
-    }
+// "YYYY-MM-DD HH:MM:SS" (the LSApp timestamp) as a day number and the seconds into that day;
+// nothing for anything else.
+struct Timestamp {
+    long day = 0; // days since 1970-01-01
+    int seconds = 0;
+};
+inline std::optional<Timestamp> parseTimestamp(std::string_view text)
+{
+    using detail::digits;
+    int y, mo, d, h, mi, s;
+    if (text.size() != 19 || text[4] != '-' || text[7] != '-' || text[10] != ' ' || text[13] != ':'
+        || text[16] != ':' || !digits(text, 0, 4, y) || !digits(text, 5, 2, mo) || !digits(text, 8, 2, d)
+        || !digits(text, 11, 2, h) || !digits(text, 14, 2, mi) || !digits(text, 17, 2, s))
+        return std::nullopt;
+    static const int lengths[] = { 31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31 };
+    if (mo < 1 || mo > 12 || d < 1 || d > lengths[mo - 1] || h > 23 || mi > 59 || s > 60)
+        return std::nullopt;
+    return Timestamp { daysFromCivil(y, static_cast<unsigned>(mo), static_cast<unsigned>(d)), h * 3600 + mi * 60 + s };
 }
 
 // One line of the diary, without its "\n"; nothing for anything that is not a line as above.
@@ -201,8 +207,8 @@ inline std::optional<Line> parseLine(std::string_view text)
     Line line;
     std::int64_t person = 0;
     auto kind = count == 8 ? kindNamed(fields[4]) : std::nullopt;
-    auto day = count == 8 ? detail::dayOf(fields[2]) : std::nullopt;
-    if (!kind || !day || !detail::wholeNumber(fields[0], person) || !detail::wholeNumber(fields[1], line.entry.session)
+    auto stamp = count == 8 ? parseTimestamp(fields[2]) : std::nullopt;
+    if (!kind || !stamp || !detail::wholeNumber(fields[0], person) || !detail::wholeNumber(fields[1], line.entry.session)
         || line.entry.session < 1 || !detail::wholeNumber(fields[5], line.entry.timeMs, true)
         || !detail::wholeNumber(fields[6], line.entry.freeMB, true) || fields[3].empty() || !plainField(fields[3])
         || !plainField(fields[7]))
@@ -210,7 +216,7 @@ inline std::optional<Line> parseLine(std::string_view text)
     line.entry.kind = *kind;
     line.entry.app = fields[3];
     line.entry.detail = fields[7];
-    line.day = *day;
+    line.day = stamp->day;
     return line;
 }
 

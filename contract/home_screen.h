@@ -74,6 +74,4 @@ namespace state {
     inline constexpr int Foreground = 4;
 }
 
-using StateChangedImp = void (*)(id self, SEL _cmd, id application, int state);
-
 } // namespace sv::home

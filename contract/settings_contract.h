@@ -151,8 +151,6 @@ namespace local {
     inline constexpr std::string_view CheckOnAppLoading = "CheckOnAppLoadingSLV";
     inline constexpr std::string_view CheckOnApps = "CheckOnAppsSLV";
     inline constexpr std::string_view TimerTester = "SLVTimerTester1";
-    inline constexpr std::string_view WillResignActive = "UIApplicationWillResignActiveNotification";
-    inline constexpr std::string_view DidEnterBackground = "UIApplicationDidEnterBackgroundNotification";
     // The pane could not write a save: user info {"Key": the key}. The save is kept and tried
     // again; the Settings host shows each failed attempt.
     inline constexpr std::string_view SaveFailed = "SLVSaveFailed";

@@ -287,7 +287,6 @@ private:
     std::vector<DiaryLine> diaryWaiting_;  // noted, their session still to come
     std::optional<Due> diaryWrite_;
     std::optional<bool> diarySwitchSeen_;
-    bool diaryCall_ = false;
     std::optional<std::string> diaryFront_; // the writer's sessions
     std::int64_t diaryEmptySince_ = 0;
 };

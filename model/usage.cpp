@@ -5,9 +5,9 @@
 
 namespace model {
 
-std::size_t pickable(std::size_t n)
+std::size_t pickable(std::size_t n, std::size_t kept)
 {
-    return n > kRecentKept ? n - kRecentKept : std::min<std::size_t>(n, 1);
+    return n > kept ? n - kept : std::min<std::size_t>(n, 1);
 }
 
 void learnSuccessor(Successors& row, const std::string& next)
@@ -24,6 +24,19 @@ void learnSuccessor(Successors& row, const std::string& next)
     for (auto& entry : row)
         entry.second /= 2;
     std::erase_if(row, [](const auto& entry) { return entry.second == 0; });
+}
+
+double successorShare(const Successors* row, const std::string& next)
+{
+    if (!row)
+        return 0;
+    std::int64_t total = 0, mine = 0;
+    for (const auto& [id, count] : *row) {
+        total += count;
+        if (id == next)
+            mine = count;
+    }
+    return total > 0 ? double(mine) / double(total) : 0;
 }
 
 double Usage::uses(const std::string& id) const
@@ -47,17 +60,8 @@ void Usage::foreground(const std::string& id, bool returned)
 
 double Usage::likelihood(const std::string& id) const
 {
-    double score = uses(id);
     auto row = last_ ? follows_.find(*last_) : follows_.end();
-    if (row == follows_.end())
-        return score;
-    std::int64_t total = 0, mine = 0;
-    for (const auto& [next, count] : row->second) {
-        total += count;
-        if (next == id)
-            mine = count;
-    }
-    return total > 0 ? score + kFollowWeight * double(mine) / double(total) : score;
+    return uses(id) + kFollowWeight * successorShare(row != follows_.end() ? &row->second : nullptr, id);
 }
 
 std::optional<std::size_t> Usage::pick(const std::vector<std::string>& closable) const

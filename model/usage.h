@@ -38,13 +38,15 @@ inline constexpr std::int64_t kSuccessorLimit = 64;
 inline constexpr std::size_t kRecentKept = 2;
 
 // Of n closable suspects (oldest first), how many from the oldest the pick may take: all but the
-// newest kRecentKept, at least one.
-std::size_t pickable(std::size_t n);
+// newest `kept`, at least one.
+std::size_t pickable(std::size_t n, std::size_t kept = kRecentKept);
 
 // One application's successors and their counts.
 using Successors = std::map<std::string, std::int64_t>;
 // The successor came after the application whose row this is.
 void learnSuccessor(Successors& row, const std::string& next);
+// The share of the row's counts that `next` took; 0 for no row or an empty one.
+double successorShare(const Successors* row, const std::string& next);
 
 class Usage {
 public:

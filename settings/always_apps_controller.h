@@ -4,7 +4,7 @@
 #include "contract/settings_contract.h"
 #include "settings/app_list_controller.h"
 
-class SLVAlwaysAppsController : public SLVAppListController {
+class SLVAlwaysAppsController : public SLVAppListScreen<SLVAlwaysAppsController> {
 public:
     static constexpr SLVAppListDifferences kDifferences {
         .title = "Always Kill",
@@ -15,12 +15,7 @@ public:
         .isCustom = true,
     };
 
-    // Null when the base initialiser gives nothing (the catalogue was asked for all the same).
-    static std::shared_ptr<SLVAlwaysAppsController> initForContentSize(sv::ui::Size size);
-
-    // Pops the Settings application's screens while the top one is an Always screen.
-    static void popAllControllers() { popAllOf<SLVAlwaysAppsController>(); }
-
-protected:
-    SLVAlwaysAppsController() : SLVAppListController(kDifferences) { }
+private:
+    friend SLVAppListScreen; // makes the screen
+    SLVAlwaysAppsController() = default;
 };

@@ -38,32 +38,27 @@ const UIFont& AppCell::largeFont()
 
 void AppCell::setAppIcon(std::shared_ptr<Image> icon)
 {
-    appIcon_ = std::move(icon);
-    setNeedsDisplay();
+    setDrawn(appIcon_, std::move(icon));
 }
 
 void AppCell::setAppName(std::optional<std::string> name)
 {
-    appName_ = std::move(name);
-    setNeedsDisplay();
+    setDrawn(appName_, std::move(name));
 }
 
 void AppCell::setIsLocked(bool locked)
 {
-    IsLocked = locked;
-    setNeedsDisplay();
+    setDrawn(IsLocked, locked);
 }
 
 void AppCell::setIsCustom(bool custom)
 {
-    IsCustom = custom;
-    setNeedsDisplay();
+    setDrawn(IsCustom, custom);
 }
 
 void AppCell::setIsWarning(bool warning)
 {
-    IsWarning = warning;
-    setNeedsDisplay();
+    setDrawn(IsWarning, warning);
 }
 
 void AppCell::drawContentView(const Rect& rect)

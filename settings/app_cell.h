@@ -21,7 +21,7 @@ public:
     void isFolder(bool folder) { IsFolder = folder; }
     void setAppIcon(std::shared_ptr<sv::ui::Image> icon);
     void setAppName(std::optional<std::string> name);
-    void setAppID(std::optional<std::string> identifier) { appID_ = std::move(identifier); }
+    void setAppID(std::optional<std::string> appID) { appID_ = std::move(appID); }
     void setIsLocked(bool locked);
     void setIsCustom(bool custom);
     void setIsWarning(bool warning);

@@ -4,6 +4,7 @@
 // The two are this class with their own table of differences; Recently Closed borrows its
 // alerts and, through identifier_lists.h, its way of adding to the Never list.
 
+#include "platform/foundation/make_set_up.h"
 #include "platform/foundation/value.h"
 #include "platform/prefs/view_controller.h"
 #include "platform/ui/action_sheet.h"
@@ -121,4 +122,21 @@ private:
     static void popWhileTopIs(bool (*isKind)(const sv::ui::UIViewController&));
 
     const SLVAppListDifferences& differences_;
+};
+
+// One chooser screen's class: Screen names its differences (Screen::kDifferences).
+template <class Screen>
+class SLVAppListScreen : public SLVAppListController {
+public:
+    // Null when the base initialiser gives nothing (the catalogue was asked for all the same).
+    static std::shared_ptr<Screen> initForContentSize(sv::ui::Size size)
+    {
+        return sv::makeSetUp(new Screen, &Screen::setUpForContentSize, size);
+    }
+
+    // Pops the Settings application's screens while the top one is a screen of this class.
+    static void popAllControllers() { popAllOf<Screen>(); }
+
+protected:
+    SLVAppListScreen() : SLVAppListController(Screen::kDifferences) { }
 };

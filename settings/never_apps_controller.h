@@ -4,7 +4,7 @@
 #include "contract/settings_contract.h"
 #include "settings/app_list_controller.h"
 
-class SLVNeverAppsController : public SLVAppListController {
+class SLVNeverAppsController : public SLVAppListScreen<SLVNeverAppsController> {
 public:
     static constexpr SLVAppListDifferences kDifferences {
         .title = "Never Kill",
@@ -15,12 +15,7 @@ public:
         .isCustom = false,
     };
 
-    // Null when the base initialiser gives nothing (the catalogue was asked for all the same).
-    static std::shared_ptr<SLVNeverAppsController> initForContentSize(sv::ui::Size size);
-
-    // Pops the Settings application's screens while the top one is a Never screen.
-    static void popAllControllers() { popAllOf<SLVNeverAppsController>(); }
-
-protected:
-    SLVNeverAppsController() : SLVAppListController(kDifferences) { }
+private:
+    friend SLVAppListScreen; // makes the screen
+    SLVNeverAppsController() = default;
 };

@@ -2,7 +2,7 @@
 // The simulated device behind the home screen's classes: memory (total, a base use, the footprint
 // of each running application), the app switcher, the telephone and the processes.
 
-#include "contract/candidate_list.h"
+#include "contract/suspect_list.h"
 #include "hosts/common/scenario.h"
 #include "platform/runtime/object.h"
 
@@ -17,6 +17,9 @@
 namespace sb {
 
 enum class Call { None, Active, Incoming, Outgoing };
+// What the `call` command and the `call` event line call each state, in the order of Call. The
+// host's own words, on purpose not the model's: the referee holds the two against each other.
+inline constexpr const char* kCallWords[] = { "none", "active", "incoming", "outgoing" };
 
 class Device {
 public:

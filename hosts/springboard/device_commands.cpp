@@ -5,10 +5,12 @@
 #include "hosts/springboard/device.h"
 #include "hosts/springboard/springboard.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <iterator>
 
 namespace sb {
 namespace {
@@ -97,13 +99,10 @@ namespace {
 
     Result call(const Words& words)
     {
-        static const std::map<std::string, Call, std::less<>> calls = {
-            { "none", Call::None }, { "active", Call::Active }, { "incoming", Call::Incoming }, { "outgoing", Call::Outgoing }
-        };
-        auto found = words.size() == 2 ? calls.find(words[1]) : calls.end();
-        if (found == calls.end())
+        auto found = words.size() == 2 ? std::find(std::begin(kCallWords), std::end(kCallWords), words[1]) : std::end(kCallWords);
+        if (found == std::end(kCallWords))
             return "call takes active, incoming, outgoing or none";
-        Device::shared().setCall(found->second);
+        Device::shared().setCall(static_cast<Call>(found - std::begin(kCallWords)));
         return std::nullopt;
     }
 
@@ -113,7 +112,7 @@ namespace {
         std::string what = words.size() == 2 ? words[1] : "";
         std::string line;
         if (what == "suspects") {
-            const std::vector<sv::rt::Ref>* suspects = device.suspects();
+            const SuspectList* suspects = device.suspects();
             line = "suspects";
             if (!suspects)
                 line += " (unavailable)";

@@ -20,18 +20,6 @@ namespace {
         Call call = Call::None;
     };
 
-    const char* callName(Call call)
-    {
-        switch (call) {
-        case Call::Active: return "active";
-        case Call::Incoming: return "incoming";
-        case Call::Outgoing: return "outgoing";
-        case Call::None: break;
-        }
-        return "none";
-    }
-
-
     void reportChanges(Reported& reported)
     {
         const Device& device = Device::shared();
@@ -56,7 +44,7 @@ namespace {
             }
         if (reported.call != device.call()) {
             reported.call = device.call();
-            home.event(std::string("call ") + callName(reported.call));
+            home.event(std::string("call ") + kCallWords[static_cast<int>(reported.call)]);
         }
     }
 

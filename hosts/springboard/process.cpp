@@ -18,30 +18,12 @@ namespace {
         return state ? applicationState(Springboard::shared().findApplication(state->bundleID)) : nullptr;
     }
 
-    bool supportsBackgroundTaskAssertions(id self, SEL)
+    // A process's answer: its application's flag; no for a process that runs none.
+    template <bool ApplicationState::*Flag>
+    bool processFlag(id self, SEL)
     {
         const ApplicationState* app = runs(self);
-        return app && app->taskAssertions;
-    }
-    bool isNowPlayingWithAudio(id self, SEL)
-    {
-        const ApplicationState* app = runs(self);
-        return app && app->playing;
-    }
-    bool isRecordingAudio(id self, SEL)
-    {
-        const ApplicationState* app = runs(self);
-        return app && app->recording;
-    }
-    bool usesSocketMonitoring(id self, SEL)
-    {
-        const ApplicationState* app = runs(self);
-        return app && app->sockets;
-    }
-    bool hasWatchdogAssertionsOut(id self, SEL)
-    {
-        const ApplicationState* app = runs(self);
-        return app && app->watchdog;
+        return app && app->*Flag;
     }
 
     id process(id self, SEL) { return Device::shared().process(self); }
@@ -69,11 +51,11 @@ void registerProcessClasses()
 {
     sv::rt::ClassBuilder("SBProcess")
         .state<ProcessState>()
-        .method(sv::home::sel::supportsBackgroundTaskAssertions, &supportsBackgroundTaskAssertions)
-        .method(sv::home::sel::isNowPlayingWithAudio, &isNowPlayingWithAudio)
-        .method(sv::home::sel::isRecordingAudio, &isRecordingAudio)
-        .method(sv::home::sel::usesSocketMonitoring, &usesSocketMonitoring)
-        .method(sv::home::sel::hasWatchdogAssertionsOut, &hasWatchdogAssertionsOut)
+        .method(sv::home::sel::supportsBackgroundTaskAssertions, &processFlag<&ApplicationState::taskAssertions>)
+        .method(sv::home::sel::isNowPlayingWithAudio, &processFlag<&ApplicationState::playing>)
+        .method(sv::home::sel::isRecordingAudio, &processFlag<&ApplicationState::recording>)
+        .method(sv::home::sel::usesSocketMonitoring, &processFlag<&ApplicationState::sockets>)
+        .method(sv::home::sel::hasWatchdogAssertionsOut, &processFlag<&ApplicationState::watchdog>)
         .registerClass();
     // "SBApplication" is registered by the application model; these answers join it here
     // (class_addMethod leaves a method the class already has alone).

@@ -71,18 +71,10 @@ namespace {
         if (!fd)
             return false;
         const auto* p = static_cast<const std::uint8_t*>(bytes);
-        std::size_t done = 0;
         // Only what a killed writer left is cut. Truncating a file, even an empty one, makes
         // ext4 push its blocks to the disk when it is closed: a disk write for every file.
         bool ok = held.st_size == 0 || ::ftruncate(fd.get(), 0) == 0;
-        while (ok && done < size) {
-            ssize_t n = ::write(fd.get(), p + done, size - done);
-            if (n < 0 && errno == EINTR)
-                continue;
-            ok = n > 0;
-            if (ok)
-                done += static_cast<std::size_t>(n);
-        }
+        ok = ok && detail::transferAll(size, [&](std::size_t done) { return ::write(fd.get(), p + done, size - done); }) == size;
         // A mode other than the one asked for (the umask cut it, or a writer before us) is set again.
         bool asked = (held.st_mode & 07777) == 0644;
         ok = ok && (asked || ::fchmod(fd.get(), 0644) == 0)

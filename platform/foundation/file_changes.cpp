@@ -53,15 +53,8 @@ AppendResult appendData(std::string_view devicePath, const void* bytes, std::siz
     if (now.kind != FileInfo::Kind::Regular || now.links != 1 || !now.sameFile(known) || now.size != known.size)
         return AppendResult::Changed;
     const auto* p = static_cast<const std::uint8_t*>(bytes);
-    std::size_t done = 0;
-    while (done < size) {
-        ssize_t n = ::write(fd.get(), p + done, size - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return AppendResult::Failed;
-        done += static_cast<std::size_t>(n);
-    }
+    if (detail::transferAll(size, [&](std::size_t done) { return ::write(fd.get(), p + done, size - done); }) < size)
+        return AppendResult::Failed;
     return AppendResult::Written;
 }
 

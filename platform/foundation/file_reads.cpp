@@ -26,16 +26,7 @@ namespace {
     // Reads at most size bytes of fd into into; how many came.
     std::size_t readInto(const FileDescriptor& fd, std::uint8_t* into, std::size_t size)
     {
-        std::size_t done = 0;
-        while (done < size) {
-            ssize_t n = ::read(fd.get(), into + done, size - done);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                break;
-            done += static_cast<std::size_t>(n);
-        }
-        return done;
+        return detail::transferAll(size, [&](std::size_t done) { return ::read(fd.get(), into + done, size - done); });
     }
 
     std::optional<std::vector<std::uint8_t>> readOpen(const FileDescriptor& fd, std::size_t maximumSize)
@@ -51,16 +42,10 @@ namespace {
     // Whether size bytes at offset came whole.
     bool readAt(const FileDescriptor& fd, std::span<std::uint8_t> into, off_t offset)
     {
-        std::size_t done = 0;
-        while (done < into.size()) {
-            ssize_t n = ::pread(fd.get(), into.data() + done, into.size() - done, offset + static_cast<off_t>(done));
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                return false;
-            done += static_cast<std::size_t>(n);
-        }
-        return true;
+        auto readFrom = [&](std::size_t done) {
+            return ::pread(fd.get(), into.data() + done, into.size() - done, offset + static_cast<off_t>(done));
+        };
+        return detail::transferAll(into.size(), readFrom) == into.size();
     }
 
     // A file to read at a device path, opened without following any link: in one call where the

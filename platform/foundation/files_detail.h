@@ -4,6 +4,8 @@
 
 #include "platform/foundation/files.h"
 
+#include <cerrno>
+#include <cstddef>
 #include <memory>
 #include <optional>
 #include <string>
@@ -36,6 +38,22 @@ std::optional<Folder> walkToParent(std::string_view devicePath, std::string& lea
                                    mode_t permissions = 0755);
 
 bool isRegular(int fd);
+
+// Repeats transfer (one read or write call, given how many bytes are done) until size bytes are
+// done, the file ends or a call fails; an interrupted call is made again. How many bytes are done.
+template <typename Transfer> std::size_t transferAll(std::size_t size, Transfer transfer)
+{
+    std::size_t done = 0;
+    while (done < size) {
+        ssize_t n = transfer(done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        done += static_cast<std::size_t>(n);
+    }
+    return done;
+}
 
 // Locks fd exclusively, waiting at most timeoutSeconds: a holder that is stopped or stuck must
 // not stop us. false (errno set) when the lock was not had.

@@ -51,7 +51,6 @@ public:
     void run();
     void stop() { stopped_ = true; }
     bool stopped() const { return stopped_; }
-    void resetStop() { stopped_ = false; }
 
     // Dispatches every source that is readable now, without waiting, until none is.
     void drainSources();

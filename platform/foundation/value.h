@@ -49,7 +49,6 @@ public:
     Array* asArray() { return std::get_if<Array>(&storage_); }
     const Dictionary* asDictionary() const { return std::get_if<Dictionary>(&storage_); }
     Dictionary* asDictionary() { return std::get_if<Dictionary>(&storage_); }
-    const Data* asData() const { return std::get_if<Data>(&storage_); }
 
     // The numeric value of an integer, real or boolean; nothing for other types.
     std::optional<std::int64_t> integerValue() const;

@@ -42,7 +42,6 @@ public:
     std::optional<Value> defaultValue() const;
     float height() const;
 
-    const Value* propertyForKey(std::string_view key) const { return find(properties_, key); }
     void setProperty(std::string key, Value value) { properties_[std::move(key)] = std::move(value); }
 
     // Button rows: what a tap does (set by the screen that made the row).

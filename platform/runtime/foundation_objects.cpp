@@ -18,14 +18,6 @@ namespace {
         }
     };
 
-    const char* utf8String(id self, SEL) { return state<StringState>(self)->text.c_str(); }
-    unsigned long stringLength(id self, SEL) { return state<StringState>(self)->text.size(); }
-    bool isEqualToString(id self, SEL, id other)
-    {
-        const std::string* theirs = stringValue(other);
-        return theirs && *theirs == state<StringState>(self)->text;
-    }
-
     unsigned long count(id self, SEL) { return state<ListState>(self)->list().size(); }
     id objectAtIndex(id self, SEL, unsigned long index)
     {
@@ -39,32 +31,26 @@ namespace {
 
     Class stringClass()
     {
-        static Class cls = ClassBuilder("NSString")
-                               .state<StringState>()
-                               .method("UTF8String", &utf8String)
-                               .method("length", &stringLength)
-                               .method("isEqualToString:", &isEqualToString)
-                               .registerClass();
+        static Class cls = ClassBuilder("NSString").state<StringState>().registerClass();
         return cls;
+    }
+
+    // Arrays and sets are both a counted list; they differ in how the elements are reached.
+    template <typename R, typename... Args>
+    Class listClass(const char* name, const char* accessor, R (*imp)(id, SEL, Args...))
+    {
+        return ClassBuilder(name).state<ListState>().method("count", &count).method(accessor, imp).registerClass();
     }
 
     Class arrayClass()
     {
-        static Class cls = ClassBuilder("NSArray")
-                               .state<ListState>()
-                               .method("count", &count)
-                               .method("objectAtIndex:", &objectAtIndex)
-                               .registerClass();
+        static Class cls = listClass("NSArray", "objectAtIndex:", &objectAtIndex);
         return cls;
     }
 
     Class setClass()
     {
-        static Class cls = ClassBuilder("NSSet")
-                               .state<ListState>()
-                               .method("count", &count)
-                               .method("allObjects", &allObjects)
-                               .registerClass();
+        static Class cls = listClass("NSSet", "allObjects", &allObjects);
         return cls;
     }
 

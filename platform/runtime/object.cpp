@@ -223,16 +223,6 @@ bool respondsTo(id receiver, SEL sel)
     return receiver && class_respondsToSelector(object_getClass(receiver), sel);
 }
 
-bool isKindOf(id object, Class cls)
-{
-    if (!object || !cls)
-        return false;
-    for (Class c = object_getClass(object); c; c = class_getSuperclass(c))
-        if (c == cls)
-            return true;
-    return false;
-}
-
 namespace {
     struct Built {
         Class superclass;

@@ -191,7 +191,4 @@ R msgSendSuper(Class cls, id receiver, const char* selectorName, Args... args)
     return fromImp<R(id, SEL, Args...)>(imp)(receiver, sel, args...);
 }
 
-// Whether object is an instance of cls or of a subclass of it.
-bool isKindOf(id object, Class cls);
-
 } // namespace sv::rt

@@ -17,41 +17,30 @@ std::shared_ptr<UIActionSheet> UIActionSheet::initWithTitle(std::string title, s
                                                             std::optional<std::string> destructiveButtonTitle,
                                                             std::vector<std::string> otherButtonTitles)
 {
-    auto sheet = sv::makeSetUp(new UIActionSheet, &UIActionSheet::setUpWithTitle, std::move(title));
+    auto sheet = sv::makeSetUp(new UIActionSheet, &UIActionSheet::setUpWithDelegate, std::move(title), std::move(delegate));
     if (!sheet)
         return nullptr;
-    sheet->delegate_ = std::move(delegate);
     if (destructiveButtonTitle)
         sheet->destructiveButtonIndex_ = sheet->addButtonWithTitle(std::move(*destructiveButtonTitle));
-    for (auto& other : otherButtonTitles)
-        sheet->addButtonWithTitle(std::move(other));
-    if (cancelButtonTitle)
-        sheet->setCancelButtonIndex(sheet->addButtonWithTitle(std::move(*cancelButtonTitle)));
+    sheet->addButtonsWithTitles(std::move(otherButtonTitles));
+    sheet->addCancelButtonWithTitle(std::move(cancelButtonTitle));
     return sheet;
 }
 
 void UIActionSheet::setActionSheetStyle(UIActionSheetStyle style)
 {
-    style_ = style;
-    setNeedsDisplay();
+    setDrawn(style_, style);
 }
 
 void UIActionSheet::setDestructiveButtonIndex(long index)
 {
-    destructiveButtonIndex_ = index;
-    setNeedsDisplay();
+    setDrawn(destructiveButtonIndex_, index);
 }
 
 void UIActionSheet::showInView(const std::shared_ptr<UIView>& view)
 {
     if (view)
         present();
-}
-
-void UIActionSheet::clickedButtonAtIndex(long index)
-{
-    if (auto listener = delegate())
-        listener->clickedButtonAtIndex(*this, index);
 }
 
 void UIActionSheet::drawRect(const Rect&)

@@ -16,23 +16,15 @@ class UIActionSheet;
 
 enum class UIActionSheetStyle { Automatic = -1, Default = 0, BlackTranslucent = 2, BlackOpaque = 1 };
 
-// Hears which button was pressed. Held weakly by the sheet.
-class UIActionSheetDelegate {
-public:
-    virtual void clickedButtonAtIndex(UIActionSheet& actionSheet, long buttonIndex) = 0;
+using UIActionSheetDelegate = PanelDelegate<UIActionSheet>;
 
-protected:
-    ~UIActionSheetDelegate() = default;
-};
-
-class UIActionSheet : public AlertPanel {
+class UIActionSheet : public DelegatingPanel<UIActionSheet> {
 public:
     static std::shared_ptr<UIActionSheet> initWithTitle(std::string title, std::weak_ptr<UIActionSheetDelegate> delegate,
                                                         std::optional<std::string> cancelButtonTitle,
                                                         std::optional<std::string> destructiveButtonTitle,
                                                         std::vector<std::string> otherButtonTitles);
 
-    std::shared_ptr<UIActionSheetDelegate> delegate() const { return delegate_.lock(); }
     UIActionSheetStyle actionSheetStyle() const { return style_; }
     void setActionSheetStyle(UIActionSheetStyle style);
     // -1: none.
@@ -45,10 +37,8 @@ public:
 protected:
     void drawRect(const Rect& rect) override;
     UIActionSheet() = default;
-    void clickedButtonAtIndex(long index) override;
 
 private:
-    std::weak_ptr<UIActionSheetDelegate> delegate_;
     UIActionSheetStyle style_ = UIActionSheetStyle::Automatic;
     long destructiveButtonIndex_ = -1;
 };

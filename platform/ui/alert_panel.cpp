@@ -20,8 +20,7 @@ bool AlertPanel::setUpWithTitle(std::string title)
 
 void AlertPanel::setTitle(std::string title)
 {
-    title_ = std::move(title);
-    setNeedsDisplay();
+    setDrawn(title_, std::move(title));
 }
 
 std::string AlertPanel::buttonTitleAtIndex(long index) const
@@ -34,6 +33,18 @@ long AlertPanel::addButtonWithTitle(std::string title)
     buttons_.push_back(std::move(title));
     setNeedsDisplay();
     return numberOfButtons() - 1;
+}
+
+void AlertPanel::addButtonsWithTitles(std::vector<std::string> titles)
+{
+    for (auto& title : titles)
+        addButtonWithTitle(std::move(title));
+}
+
+void AlertPanel::addCancelButtonWithTitle(std::optional<std::string> title)
+{
+    if (title)
+        setCancelButtonIndex(addButtonWithTitle(std::move(*title)));
 }
 
 void AlertPanel::present()

@@ -7,6 +7,8 @@
 #include "platform/ui/font.h"
 #include "platform/ui/view.h"
 
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -38,6 +40,9 @@ public:
 protected:
     AlertPanel() = default;
     bool setUpWithTitle(std::string title);
+    // The factories' buttons: others in order; a cancel button, when there is a title for one.
+    void addButtonsWithTitles(std::vector<std::string> titles);
+    void addCancelButtonWithTitle(std::optional<std::string> title);
     // Shown over the screen, kept by the application.
     void present();
     virtual void clickedButtonAtIndex(long index) = 0;
@@ -54,6 +59,39 @@ private:
     std::vector<std::string> buttons_;
     long cancelButtonIndex_ = -1;
     bool visible_ = false;
+};
+
+// Hears which button of a Panel was pressed. Held weakly by the panel.
+template <typename Panel> class PanelDelegate {
+public:
+    virtual void clickedButtonAtIndex(Panel& panel, long buttonIndex) = 0;
+
+protected:
+    ~PanelDelegate() = default;
+};
+
+// A panel of kind Panel that tells its delegate of each press.
+template <typename Panel> class DelegatingPanel : public AlertPanel {
+public:
+    std::shared_ptr<PanelDelegate<Panel>> delegate() const { return delegate_.lock(); }
+
+protected:
+    DelegatingPanel() = default;
+    bool setUpWithDelegate(std::string title, std::weak_ptr<PanelDelegate<Panel>> delegate)
+    {
+        if (!setUpWithTitle(std::move(title)))
+            return false;
+        delegate_ = std::move(delegate);
+        return true;
+    }
+    void clickedButtonAtIndex(long index) override
+    {
+        if (auto listener = delegate())
+            listener->clickedButtonAtIndex(static_cast<Panel&>(*this), index);
+    }
+
+private:
+    std::weak_ptr<PanelDelegate<Panel>> delegate_;
 };
 
 } // namespace sv::ui

@@ -20,22 +20,13 @@ std::shared_ptr<UIAlertView> UIAlertView::initWithTitle(std::string title, std::
                                                         std::optional<std::string> cancelButtonTitle,
                                                         std::vector<std::string> otherButtonTitles)
 {
-    auto alert = sv::makeSetUp(new UIAlertView, &UIAlertView::setUpWithTitle, std::move(title));
+    auto alert = sv::makeSetUp(new UIAlertView, &UIAlertView::setUpWithDelegate, std::move(title), std::move(delegate));
     if (!alert)
         return nullptr;
     alert->message_ = std::move(message);
-    alert->delegate_ = std::move(delegate);
-    if (cancelButtonTitle)
-        alert->setCancelButtonIndex(alert->addButtonWithTitle(std::move(*cancelButtonTitle)));
-    for (auto& other : otherButtonTitles)
-        alert->addButtonWithTitle(std::move(other));
+    alert->addCancelButtonWithTitle(std::move(cancelButtonTitle));
+    alert->addButtonsWithTitles(std::move(otherButtonTitles));
     return alert;
-}
-
-void UIAlertView::clickedButtonAtIndex(long index)
-{
-    if (auto listener = delegate())
-        listener->clickedButtonAtIndex(*this, index);
 }
 
 void UIAlertView::drawRect(const Rect&)

@@ -13,16 +13,9 @@ namespace sv::ui {
 
 class UIAlertView;
 
-// Hears which button was pressed. Held weakly by the alert.
-class UIAlertViewDelegate {
-public:
-    virtual void clickedButtonAtIndex(UIAlertView& alertView, long buttonIndex) = 0;
+using UIAlertViewDelegate = PanelDelegate<UIAlertView>;
 
-protected:
-    ~UIAlertViewDelegate() = default;
-};
-
-class UIAlertView : public AlertPanel {
+class UIAlertView : public DelegatingPanel<UIAlertView> {
 public:
     static std::shared_ptr<UIAlertView> initWithTitle(std::string title, std::string message,
                                                       std::weak_ptr<UIAlertViewDelegate> delegate,
@@ -30,18 +23,15 @@ public:
                                                       std::vector<std::string> otherButtonTitles);
 
     const std::string& message() const { return message_; }
-    std::shared_ptr<UIAlertViewDelegate> delegate() const { return delegate_.lock(); }
 
     void show() { present(); }
 
 protected:
     void drawRect(const Rect& rect) override;
     UIAlertView() = default;
-    void clickedButtonAtIndex(long index) override;
 
 private:
     std::string message_;
-    std::weak_ptr<UIAlertViewDelegate> delegate_;
 };
 
 } // namespace sv::ui

@@ -38,11 +38,6 @@ void UIBezierPath::addLineToPoint(Point point)
     elements_.push_back({ .kind = Element::Kind::LineTo, .point = point });
 }
 
-void UIBezierPath::addCurveToPoint(Point end, Point control1, Point control2)
-{
-    elements_.push_back({ .kind = Element::Kind::CurveTo, .point = end, .control1 = control1, .control2 = control2 });
-}
-
 void UIBezierPath::closePath()
 {
     elements_.push_back({ .kind = Element::Kind::Close });
@@ -55,14 +50,12 @@ void UIBezierPath::appendPath(const UIBezierPath& other)
 
 void UIBezierPath::fill() const
 {
-    if (GraphicsContext* context = UIGraphicsGetCurrentContext())
-        context->fillPath(*this);
+    callCurrentContext(&GraphicsContext::fillPath, *this);
 }
 
 void UIBezierPath::stroke() const
 {
-    if (GraphicsContext* context = UIGraphicsGetCurrentContext())
-        context->strokePath(*this);
+    callCurrentContext(&GraphicsContext::strokePath, *this);
 }
 
 Rect UIBezierPath::bounds() const
@@ -77,10 +70,6 @@ Rect UIBezierPath::bounds() const
     };
     for (const Element& e : elements_) {
         switch (e.kind) {
-        case Element::Kind::CurveTo:
-            add(e.control1);
-            add(e.control2);
-            [[fallthrough]];
         case Element::Kind::MoveTo:
         case Element::Kind::LineTo:
             add(e.point);

@@ -12,13 +12,11 @@ namespace sv::ui {
 class UIBezierPath {
 public:
     struct Element {
-        enum class Kind { MoveTo, LineTo, CurveTo, Close, Rect, RoundedRect, Oval };
+        enum class Kind { MoveTo, LineTo, Close, Rect, RoundedRect, Oval };
         Kind kind;
-        Point point {};    // MoveTo, LineTo, CurveTo (end)
-        Point control1 {}; // CurveTo
-        Point control2 {}; // CurveTo
-        Rect rect {};      // Rect, RoundedRect, Oval
-        float radius = 0;  // RoundedRect
+        Point point {};   // MoveTo, LineTo
+        Rect rect {};     // Rect, RoundedRect, Oval
+        float radius = 0; // RoundedRect
         friend bool operator==(const Element&, const Element&) = default;
     };
 
@@ -29,7 +27,6 @@ public:
 
     void moveToPoint(Point point);
     void addLineToPoint(Point point);
-    void addCurveToPoint(Point end, Point control1, Point control2);
     void closePath();
     void appendPath(const UIBezierPath& other);
 
@@ -41,8 +38,7 @@ public:
     void stroke() const;
 
     const std::vector<Element>& elements() const { return elements_; }
-    bool isEmpty() const { return elements_.empty(); }
-    // The smallest rectangle holding every point of the path (control points included).
+    // The smallest rectangle holding every point of the path.
     Rect bounds() const;
 
     friend bool operator==(const UIBezierPath&, const UIBezierPath&) = default;

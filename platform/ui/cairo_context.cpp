@@ -118,9 +118,6 @@ void CairoContext::buildPath(const UIBezierPath& path)
         case Kind::LineTo:
             cairo_line_to(c, e.point.x, e.point.y);
             break;
-        case Kind::CurveTo:
-            cairo_curve_to(c, e.control1.x, e.control1.y, e.control2.x, e.control2.y, e.point.x, e.point.y);
-            break;
         case Kind::Close:
             cairo_close_path(c);
             break;

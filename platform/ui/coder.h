@@ -16,7 +16,6 @@ public:
     NSCoder() = default;
     explicit NSCoder(Dictionary values) : values_(std::move(values)) { }
 
-    bool containsValueForKey(std::string_view key) const { return find(values_, key) != nullptr; }
     // Nothing when the key is missing or holds something else.
     std::optional<double> decodeNumber(std::string_view key) const;
     std::optional<Rect> decodeRect(std::string_view key) const;

@@ -15,7 +15,6 @@ public:
     static constexpr UIColor whiteColor() { return { 1, 1, 1, 1 }; }
     static constexpr UIColor blueColor() { return { 0, 0, 1, 1 }; }
     static constexpr UIColor redColor() { return { 1, 0, 0, 1 }; }
-    static constexpr UIColor grayColor() { return { 0.5f, 0.5f, 0.5f, 1 }; }
     static constexpr UIColor lightGrayColor() { return { 2.f / 3, 2.f / 3, 2.f / 3, 1 }; }
     static constexpr UIColor darkGrayColor() { return { 1.f / 3, 1.f / 3, 1.f / 3, 1 }; }
 

@@ -18,8 +18,6 @@ void UIControl::cancelTrackingWithEvent(const UIEvent*) { }
 
 void UIControl::touchesBegan(const UITouch& touch, const UIEvent* event)
 {
-    if (!enabled_)
-        return;
     // Handlers may drop the last other reference to this control.
     auto keep = shared_from_this();
     tracking_ = beginTrackingWithTouch(touch, event);

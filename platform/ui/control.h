@@ -35,15 +35,11 @@ public:
     void addTarget(Action action, unsigned controlEvents);
     void sendActionsForControlEvents(unsigned controlEvents);
 
-    bool isEnabled() const { return enabled_; }
-    void setEnabled(bool enabled) { enabled_ = enabled; }
-
 protected:
     UIControl() = default;
 
 private:
     bool tracking_ = false;
-    bool enabled_ = true;
     std::vector<std::pair<unsigned, Action>> actions_;
 };
 

@@ -38,26 +38,22 @@ namespace sv::ui {
 
 void drawImageInRect(const Image& image, const Rect& rect)
 {
-    if (GraphicsContext* context = UIGraphicsGetCurrentContext())
-        context->drawImageInRect(image, rect);
+    callCurrentContext(&GraphicsContext::drawImageInRect, image, rect);
 }
 
 void drawImageAtPoint(const Image& image, Point point)
 {
-    if (GraphicsContext* context = UIGraphicsGetCurrentContext())
-        context->drawImageAtPoint(image, point);
+    callCurrentContext(&GraphicsContext::drawImageAtPoint, image, point);
 }
 
 void UIColor::setFill() const
 {
-    if (GraphicsContext* context = UIGraphicsGetCurrentContext())
-        context->setFillColor(*this);
+    callCurrentContext(&GraphicsContext::setFillColor, *this);
 }
 
 void UIColor::setStroke() const
 {
-    if (GraphicsContext* context = UIGraphicsGetCurrentContext())
-        context->setStrokeColor(*this);
+    callCurrentContext(&GraphicsContext::setStrokeColor, *this);
 }
 
 void UIColor::set() const

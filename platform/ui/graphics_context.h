@@ -10,6 +10,7 @@
 #include "platform/ui/text_style.h"
 
 #include <string_view>
+#include <utility>
 
 namespace sv::ui {
 
@@ -57,6 +58,17 @@ void UIGraphicsPopContext();
 void CGContextFillRect(sv::ui::GraphicsContext* context, const sv::ui::Rect& rect);
 
 namespace sv::ui {
+// Makes a drawing call on the current context; outside drawing nothing is drawn and the answer
+// is the default one.
+template <typename Result, typename... Params, typename... Args>
+Result callCurrentContext(Result (GraphicsContext::*call)(Params...), Args&&... args)
+{
+    GraphicsContext* context = UIGraphicsGetCurrentContext();
+    if (!context)
+        return Result();
+    return (context->*call)(std::forward<Args>(args)...);
+}
+
 // UIImage's drawing into the current context (nothing outside drawing): scaled into the
 // rectangle, or at natural size with its top-left corner at the point.
 void drawImageInRect(const Image& image, const Rect& rect);

@@ -26,51 +26,37 @@ bool UILabel::setUpWithFrame(const Rect& frame)
 
 void UILabel::setText(std::string text)
 {
-    text_ = std::move(text);
-    setNeedsDisplay();
+    setDrawn(text_, std::move(text));
 }
 
 void UILabel::setFont(const UIFont& font)
 {
-    font_ = font;
-    setNeedsDisplay();
+    setDrawn(font_, font);
 }
 
 void UILabel::setTextColor(const UIColor& color)
 {
-    textColor_ = color;
-    setNeedsDisplay();
+    setDrawn(textColor_, color);
 }
 
 void UILabel::setTextAlignment(TextAlignment alignment)
 {
-    alignment_ = alignment;
-    setNeedsDisplay();
+    setDrawn(alignment_, alignment);
 }
 
 void UILabel::setLineBreakMode(LineBreakMode mode)
 {
-    lineBreakMode_ = mode;
-    setNeedsDisplay();
+    setDrawn(lineBreakMode_, mode);
 }
 
 void UILabel::setNumberOfLines(int lines)
 {
-    numberOfLines_ = std::max(0, lines);
-    setNeedsDisplay();
+    setDrawn(numberOfLines_, std::max(0, lines));
 }
 
 void UILabel::setAdjustsFontSizeToFitWidth(bool adjusts)
 {
-    adjustsFontSizeToFitWidth_ = adjusts;
-    setNeedsDisplay();
-}
-
-void UILabel::setMinimumFontSize(float size)
-{
-    if (std::isfinite(size) && size >= 0)
-        minimumFontSize_ = size;
-    setNeedsDisplay();
+    setDrawn(adjustsFontSizeToFitWidth_, adjusts);
 }
 
 UIFont UILabel::fittedFont() const
@@ -80,7 +66,8 @@ UIFont UILabel::fittedFont() const
     float width = bounds().width();
     UIFont font = font_;
     // Half-point steps down to the minimum.
-    while (font.widthOfText(text_) > width && font.pointSize() - 0.5f >= std::max(minimumFontSize_, 1.0f))
+    constexpr float kMinimumFontSize = 6;
+    while (font.widthOfText(text_) > width && font.pointSize() - 0.5f >= kMinimumFontSize)
         font = font.fontWithSize(font.pointSize() - 0.5f);
     return font;
 }

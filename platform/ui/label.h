@@ -24,13 +24,10 @@ public:
     LineBreakMode lineBreakMode() const { return lineBreakMode_; }
     void setLineBreakMode(LineBreakMode mode);
     // 0: as many lines as the height takes.
-    int numberOfLines() const { return numberOfLines_; }
     void setNumberOfLines(int lines);
-    // With one line: shrink the font, down to the minimum size, until the text fits the width.
+    // With one line: shrink the font, down to 6 points, until the text fits the width.
     bool adjustsFontSizeToFitWidth() const { return adjustsFontSizeToFitWidth_; }
     void setAdjustsFontSizeToFitWidth(bool adjusts);
-    float minimumFontSize() const { return minimumFontSize_; }
-    void setMinimumFontSize(float size);
 
     // The font the text is drawn in at the current width.
     UIFont fittedFont() const;
@@ -48,7 +45,6 @@ private:
     LineBreakMode lineBreakMode_ = LineBreakMode::TailTruncation;
     int numberOfLines_ = 1;
     bool adjustsFontSizeToFitWidth_ = false;
-    float minimumFontSize_ = 6;
 };
 
 } // namespace sv::ui

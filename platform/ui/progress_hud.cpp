@@ -20,8 +20,7 @@ std::shared_ptr<UIProgressHUD> UIProgressHUD::initWithFrame(const Rect& frame)
 
 void UIProgressHUD::setText(std::string text)
 {
-    text_ = std::move(text);
-    setNeedsDisplay();
+    setDrawn(text_, std::move(text));
 }
 
 void UIProgressHUD::showInView(const std::shared_ptr<UIView>& view)
@@ -35,8 +34,7 @@ void UIProgressHUD::showInView(const std::shared_ptr<UIView>& view)
 
 void UIProgressHUD::done()
 {
-    done_ = true;
-    setNeedsDisplay();
+    setDrawn(done_, true);
 }
 
 void UIProgressHUD::drawRect(const Rect&)

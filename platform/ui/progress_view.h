@@ -14,7 +14,6 @@ public:
     // A bar of the style's own size, placed at the origin.
     static std::shared_ptr<UIProgressView> initWithProgressViewStyle(UIProgressViewStyle style);
 
-    UIProgressViewStyle progressViewStyle() const { return style_; }
     float progress() const { return progress_; }
     // Kept between 0 and 1; a value that is not a number changes nothing.
     void setProgress(float progress);

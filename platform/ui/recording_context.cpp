@@ -25,6 +25,24 @@ DrawOp& RecordingContext::record(DrawOp::Kind kind)
     return op;
 }
 
+DrawOp& RecordingContext::recordText(DrawOp::Kind kind, std::string_view text, const UIFont& font, LineBreakMode mode)
+{
+    DrawOp& op = record(kind);
+    op.text = text;
+    op.font = font;
+    op.lineBreakMode = mode;
+    return op;
+}
+
+DrawOp& RecordingContext::recordImage(DrawOp::Kind kind, const Image& image)
+{
+    DrawOp& op = record(kind);
+    op.image = &image;
+    op.imagePath = image.sourcePath();
+    op.imageSize = { static_cast<float>(image.width()), static_cast<float>(image.height()) };
+    return op;
+}
+
 void RecordingContext::saveState()
 {
     saved_.push_back(state_);
@@ -91,11 +109,8 @@ void RecordingContext::strokePath(const UIBezierPath& path)
 Size RecordingContext::drawTextInRect(std::string_view text, const Rect& rect, const UIFont& font, LineBreakMode mode,
                                       TextAlignment alignment)
 {
-    DrawOp& op = record(DrawOp::Kind::DrawTextInRect);
-    op.text = text;
+    DrawOp& op = recordText(DrawOp::Kind::DrawTextInRect, text, font, mode);
     op.rect = rect;
-    op.font = font;
-    op.lineBreakMode = mode;
     op.alignment = alignment;
     return sizeWithFont(text, font, rect.size, mode);
 }
@@ -103,32 +118,21 @@ Size RecordingContext::drawTextInRect(std::string_view text, const Rect& rect, c
 Size RecordingContext::drawTextAtPoint(std::string_view text, Point point, float width, const UIFont& font,
                                        LineBreakMode mode)
 {
-    DrawOp& op = record(DrawOp::Kind::DrawTextAtPoint);
-    op.text = text;
+    DrawOp& op = recordText(DrawOp::Kind::DrawTextAtPoint, text, font, mode);
     op.point = point;
     op.width = width;
-    op.font = font;
-    op.lineBreakMode = mode;
     auto lines = layoutText(text, font, width, font.lineHeight(), mode);
     return { std::ceil(lines.empty() ? 0 : std::min(lines.front().width, width)), std::ceil(font.lineHeight()) };
 }
 
 void RecordingContext::drawImageInRect(const Image& image, const Rect& rect)
 {
-    DrawOp& op = record(DrawOp::Kind::DrawImageInRect);
-    op.image = &image;
-    op.imagePath = image.sourcePath();
-    op.imageSize = { static_cast<float>(image.width()), static_cast<float>(image.height()) };
-    op.rect = rect;
+    recordImage(DrawOp::Kind::DrawImageInRect, image).rect = rect;
 }
 
 void RecordingContext::drawImageAtPoint(const Image& image, Point point)
 {
-    DrawOp& op = record(DrawOp::Kind::DrawImageAtPoint);
-    op.image = &image;
-    op.imagePath = image.sourcePath();
-    op.imageSize = { static_cast<float>(image.width()), static_cast<float>(image.height()) };
-    op.point = point;
+    recordImage(DrawOp::Kind::DrawImageAtPoint, image).point = point;
 }
 
 } // namespace sv::ui

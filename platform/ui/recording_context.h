@@ -74,6 +74,8 @@ private:
         UIColor stroke = UIColor::blackColor();
     };
     DrawOp& record(DrawOp::Kind kind);
+    DrawOp& recordText(DrawOp::Kind kind, std::string_view text, const UIFont& font, LineBreakMode mode);
+    DrawOp& recordImage(DrawOp::Kind kind, const Image& image);
 
     State state_;
     std::vector<State> saved_;

@@ -24,10 +24,7 @@ public:
     const std::string& title() const { return title_; }
     void setTitle(std::string title)
     {
-        if (title != title_) {
-            title_ = std::move(title);
-            setNeedsDisplay();
-        }
+        setDrawnIfChanged(title_, std::move(title));
     }
 
 protected:

@@ -21,10 +21,7 @@ public:
     }
     void setTitles(const std::vector<std::string>& titles)
     {
-        if (titles != titles_) {
-            titles_ = titles;
-            setNeedsDisplay();
-        }
+        setDrawnIfChanged(titles_, titles);
     }
 
 protected:

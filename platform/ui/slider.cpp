@@ -50,29 +50,25 @@ void UISlider::setValue(float value)
         return;
     if (minimumValue_ <= maximumValue_)
         value = std::clamp(value, minimumValue_, maximumValue_);
-    if (value != value_) {
-        value_ = value;
-        setNeedsDisplay();
-    }
+    setDrawnIfChanged(value_, value);
 }
 
 void UISlider::setMinimumValue(float value)
 {
-    if (!std::isfinite(value))
-        return;
-    minimumValue_ = value;
-    if (value_ < value)
-        value_ = value;
-    setNeedsDisplay();
+    setLimit(minimumValue_, value, [](float current, float limit) { return std::max(current, limit); });
 }
 
 void UISlider::setMaximumValue(float value)
 {
+    setLimit(maximumValue_, value, [](float current, float limit) { return std::min(current, limit); });
+}
+
+void UISlider::setLimit(float& limit, float value, float (*keepWithin)(float current, float limit))
+{
     if (!std::isfinite(value))
         return;
-    maximumValue_ = value;
-    if (value_ > value)
-        value_ = value;
+    limit = value;
+    value_ = keepWithin(value_, value);
     setNeedsDisplay();
 }
 
@@ -151,7 +147,7 @@ void UISlider::follow(const UITouch& touch)
     Point location = touch.locationInView(this);
     float before = value_;
     setValue(valueForLocation({ location.x - touchOffset_, location.y }));
-    if (continuous_ && value_ != before)
+    if (value_ != before)
         sendActionsForControlEvents(UIControlEventValueChanged);
 }
 
@@ -176,11 +172,8 @@ bool UISlider::continueTrackingWithTouch(const UITouch& touch, const UIEvent*)
 
 void UISlider::endTrackingWithTouch(const UITouch* touch, const UIEvent*)
 {
-    float before = value_;
     if (touch)
         follow(*touch);
-    if (!continuous_ && value_ != before)
-        sendActionsForControlEvents(UIControlEventValueChanged);
 }
 
 void UISlider::cancelTrackingWithEvent(const UIEvent*) { }

@@ -26,8 +26,6 @@ public:
     void setMinimumValue(float value);
     float maximumValue() const { return maximumValue_; }
     void setMaximumValue(float value);
-    bool isContinuous() const { return continuous_; }
-    void setContinuous(bool continuous) { continuous_ = continuous; }
 
     virtual Rect trackRectForBounds(const Rect& bounds) const;
     virtual Rect thumbRectForBounds(const Rect& bounds, const Rect& trackRect, float value) const;
@@ -51,12 +49,14 @@ protected:
     bool setUpWithCoder(const NSCoder& coder);
 
 private:
+    // Moves one end of the range; the value follows it to stay within.
+    void setLimit(float& limit, float value, float (*keepWithin)(float current, float limit));
+
     void follow(const UITouch& touch);
 
     float value_ = 0;
     float minimumValue_ = 0;
     float maximumValue_ = 1;
-    bool continuous_ = true;
     float touchOffset_ = 0;
 };
 

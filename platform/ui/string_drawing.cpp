@@ -185,14 +185,12 @@ Size sizeWithFont(std::string_view text, const UIFont& font, Size constraint, Li
 
 Size drawInRect(std::string_view text, const Rect& rect, const UIFont& font, LineBreakMode mode, TextAlignment alignment)
 {
-    GraphicsContext* context = UIGraphicsGetCurrentContext();
-    return context ? context->drawTextInRect(text, rect, font, mode, alignment) : Size {};
+    return callCurrentContext(&GraphicsContext::drawTextInRect, text, rect, font, mode, alignment);
 }
 
 Size drawAtPoint(std::string_view text, Point point, float width, const UIFont& font, LineBreakMode mode)
 {
-    GraphicsContext* context = UIGraphicsGetCurrentContext();
-    return context ? context->drawTextAtPoint(text, point, width, font, mode) : Size {};
+    return callCurrentContext(&GraphicsContext::drawTextAtPoint, text, point, width, font, mode);
 }
 
 } // namespace sv::ui

@@ -20,10 +20,7 @@ bool UISwitch::setUpWithFrame(const Rect& frame)
 
 void UISwitch::setOn(bool on, bool)
 {
-    if (on != on_) {
-        on_ = on;
-        setNeedsDisplay();
-    }
+    setDrawnIfChanged(on_, on);
 }
 
 bool UISwitch::beginTrackingWithTouch(const UITouch&, const UIEvent*)

@@ -51,11 +51,7 @@ void UITableView::setSeparatorColor(const UIColor& color)
 
 void UITableView::setTableFooterView(std::shared_ptr<UIView> footer)
 {
-    if (footer_)
-        footer_->removeFromSuperview();
-    footer_ = std::move(footer);
-    if (footer_)
-        insertSubviewAtIndex(footer_, 0);
+    replaceHeldSubview(footer_, std::move(footer), 0);
     contentHeight_ = sectionsHeight_ + (footer_ ? std::max(0.0f, footer_->frame().height()) : 0);
     setContentOffset(contentOffset());
     setNeedsLayout();

@@ -29,7 +29,6 @@ struct NSIndexPath {
     long section = 0;
     long row = 0;
 
-    static NSIndexPath indexPathForRow(long row, long section) { return { section, row }; }
     friend auto operator<=>(const NSIndexPath&, const NSIndexPath&) = default;
 };
 

@@ -40,34 +40,23 @@ void UITableViewCell::setAccessoryType(UITableViewCellAccessoryType type)
 
 void UITableViewCell::setAccessoryView(std::shared_ptr<UIView> view)
 {
-    if (accessoryView_)
-        accessoryView_->removeFromSuperview();
-    accessoryView_ = std::move(view);
-    if (accessoryView_)
-        addSubview(accessoryView_);
+    replaceHeldSubview(accessoryView_, std::move(view));
     setNeedsLayout();
 }
 
 void UITableViewCell::setHighlighted(bool highlighted, bool)
 {
-    if (highlighted_ == highlighted)
-        return;
-    highlighted_ = highlighted;
-    setNeedsDisplay();
+    setDrawnIfChanged(highlighted_, highlighted);
 }
 
 void UITableViewCell::setSelected(bool selected, bool)
 {
-    if (selected_ == selected)
-        return;
-    selected_ = selected;
-    setNeedsDisplay();
+    setDrawnIfChanged(selected_, selected);
 }
 
 void UITableViewCell::setSelectionStyle(UITableViewCellSelectionStyle style)
 {
-    selectionStyle_ = style;
-    setNeedsDisplay();
+    setDrawn(selectionStyle_, style);
 }
 
 unsigned UITableViewCell::stateMask() const
@@ -78,24 +67,21 @@ unsigned UITableViewCell::stateMask() const
 
 void UITableViewCell::setEditing(bool editing, bool)
 {
-    if (editing_ == editing)
-        return;
-    unsigned next = (stateMask() & ~unsigned(UITableViewCellStateShowingEditControlMask))
-        | (editing ? UITableViewCellStateShowingEditControlMask : 0u);
-    willTransitionToState(next);
-    editing_ = editing;
-    setNeedsLayout();
-    didTransitionToState(next);
+    transition(editing_, UITableViewCellStateShowingEditControlMask, editing);
 }
 
 void UITableViewCell::setShowingDeleteConfirmation(bool showing)
 {
-    if (showingDeleteConfirmation_ == showing)
+    transition(showingDeleteConfirmation_, UITableViewCellStateShowingDeleteConfirmationMask, showing);
+}
+
+void UITableViewCell::transition(bool& flag, unsigned mask, bool on)
+{
+    if (flag == on)
         return;
-    unsigned next = (stateMask() & ~unsigned(UITableViewCellStateShowingDeleteConfirmationMask))
-        | (showing ? UITableViewCellStateShowingDeleteConfirmationMask : 0u);
+    unsigned next = (stateMask() & ~mask) | (on ? mask : 0u);
     willTransitionToState(next);
-    showingDeleteConfirmation_ = showing;
+    flag = on;
     setNeedsLayout();
     didTransitionToState(next);
 }
@@ -105,10 +91,7 @@ void UITableViewCell::didTransitionToState(unsigned) { }
 
 void UITableViewCell::setSeparatorColor(const UIColor& color)
 {
-    if (separatorColor_ == color)
-        return;
-    separatorColor_ = color;
-    setNeedsDisplay();
+    setDrawnIfChanged(separatorColor_, color);
 }
 
 void UITableViewCell::prepareForReuse()

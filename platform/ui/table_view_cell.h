@@ -33,7 +33,6 @@ public:
 
     UITableViewCellAccessoryType accessoryType() const { return accessoryType_; }
     void setAccessoryType(UITableViewCellAccessoryType type);
-    const std::shared_ptr<UIView>& accessoryView() const { return accessoryView_; }
     void setAccessoryView(std::shared_ptr<UIView> view);
 
     // A highlighted or selected cell is drawn in its selection style's colour.
@@ -41,7 +40,6 @@ public:
     virtual void setHighlighted(bool highlighted, bool animated = false);
     bool isSelected() const { return selected_; }
     virtual void setSelected(bool selected, bool animated = false);
-    UITableViewCellSelectionStyle selectionStyle() const { return selectionStyle_; }
     void setSelectionStyle(UITableViewCellSelectionStyle style);
 
     // Editing and the delete confirmation (a swipe) change the state mask: willTransitionToState
@@ -68,6 +66,9 @@ protected:
     bool setUpWithStyle(UITableViewCellStyle style, std::string reuseIdentifier);
 
 private:
+    // Sets the flag behind one bit of the state mask, between the two transition hooks.
+    void transition(bool& flag, unsigned mask, bool on);
+
     UITableViewCellStyle style_ = UITableViewCellStyle::Default;
     std::string reuseIdentifier_;
     std::shared_ptr<UILabel> textLabel_;

@@ -77,27 +77,26 @@ bool UIView::setUpWithCoder(const NSCoder& coder)
 
 void UIView::setFrame(const Rect& frame)
 {
-    if (!finite(frame))
-        return;
-    bool resized = frame.size != frame_.size;
-    frame_ = frame;
-    bounds_.size = frame.size;
-    if (resized) {
-        setNeedsLayout();
+    if (finite(frame) && resize(frame_, frame))
         setNeedsDisplay();
-    }
 }
 
 void UIView::setBounds(const Rect& bounds)
 {
     if (!finite(bounds))
         return;
-    bool resized = bounds.size != bounds_.size;
-    bounds_ = bounds;
-    frame_.size = bounds.size;
+    resize(bounds_, bounds);
+    setNeedsDisplay();
+}
+
+bool UIView::resize(Rect& rect, const Rect& to)
+{
+    bool resized = to.size != rect.size;
+    rect = to;
+    frame_.size = bounds_.size = to.size;
     if (resized)
         setNeedsLayout();
-    setNeedsDisplay();
+    return resized;
 }
 
 void UIView::setAlpha(float alpha)
@@ -127,8 +126,7 @@ void UIView::setHidden(bool hidden)
 
 void UIView::setBackgroundColor(std::optional<UIColor> color)
 {
-    backgroundColor_ = color;
-    setNeedsDisplay();
+    setDrawn(backgroundColor_, color);
 }
 
 void UIView::adopt(std::shared_ptr<UIView> view, std::size_t index)
@@ -140,6 +138,15 @@ void UIView::adopt(std::shared_ptr<UIView> view, std::size_t index)
     view->superview_ = this;
     subviews_.insert(subviews_.begin() + static_cast<std::ptrdiff_t>(std::min(index, subviews_.size())), std::move(view));
     setNeedsLayout();
+}
+
+void UIView::replaceHeldSubview(std::shared_ptr<UIView>& held, std::shared_ptr<UIView> view, std::size_t index)
+{
+    if (held)
+        held->removeFromSuperview();
+    held = std::move(view);
+    if (held)
+        adopt(held, index);
 }
 
 void UIView::addSubview(std::shared_ptr<UIView> view)
@@ -183,14 +190,6 @@ std::shared_ptr<UIView> UIView::viewWithTag(int tag)
     return nullptr;
 }
 
-UIView* UIView::rootView()
-{
-    UIView* v = this;
-    while (v->superview_)
-        v = v->superview_;
-    return v;
-}
-
 Point UIView::convertPointToView(Point point, const UIView* view) const
 {
     // Up to the root, then down to the other view.
@@ -218,15 +217,8 @@ Point UIView::convertPointFromView(Point point, const UIView* view) const
     return point;
 }
 
-Rect UIView::convertRectToView(const Rect& rect, const UIView* view) const
-{
-    Point origin = convertPointToView(rect.origin, view);
-    return { origin.x, origin.y, rect.width(), rect.height() };
-}
-
 void UIView::setNeedsDisplay()
 {
-    needsDisplay_ = true;
     ++displayRequests_;
 }
 

@@ -8,9 +8,11 @@
 #include "platform/ui/color.h"
 #include "platform/ui/geometry.h"
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace sv::ui {
@@ -57,26 +59,20 @@ public:
     bool isDescendantOfView(const UIView* view) const;
     // This view or the first descendant (depth first, in subview order) with the tag.
     std::shared_ptr<UIView> viewWithTag(int tag);
-    // The root of the hierarchy this view is in (itself when it has no superview).
-    UIView* rootView();
 
     // Coordinates between this view and another of the same hierarchy (null: the root's).
     Point convertPointToView(Point point, const UIView* view) const;
     Point convertPointFromView(Point point, const UIView* view) const;
-    Rect convertRectToView(const Rect& rect, const UIView* view) const;
 
     // Drawing: paint has drawRect paint the view's own content (not its subviews) into the
     // current context. Views that draw through another view pass the request on.
     virtual void setNeedsDisplay();
-    bool needsDisplay() const { return needsDisplay_; }
     // How many times a redraw was asked for since the view was made (tests and hosts).
     int displayRequests() const { return displayRequests_; }
-    void displayed() { needsDisplay_ = false; }
     void paint(const Rect& rect) { drawRect(rect); }
 
     // Layout: layoutSubviews runs on layoutIfNeeded once a layout was asked for.
     void setNeedsLayout() { needsLayout_ = true; }
-    bool needsLayout() const { return needsLayout_; }
     // Lays out this view and, then, its subviews.
     void layoutIfNeeded();
 
@@ -106,8 +102,26 @@ protected:
     // The initialiser steps; false when the view cannot be made.
     bool setUpWithFrame(const Rect& frame);
     bool setUpWithCoder(const NSCoder& coder);
+    // Puts view (or nothing) in the place of the subview held in held, at index among the
+    // subviews (past the end: on top).
+    void replaceHeldSubview(std::shared_ptr<UIView>& held, std::shared_ptr<UIView> view, std::size_t index = SIZE_MAX);
+    // Sets something drawRect draws from: the view draws again.
+    template <typename T, typename V> void setDrawn(T& property, V&& value)
+    {
+        property = std::forward<V>(value);
+        setNeedsDisplay();
+    }
+    // The same, when the value is a new one.
+    template <typename T, typename V> void setDrawnIfChanged(T& property, V&& value)
+    {
+        if (property != value)
+            setDrawn(property, std::forward<V>(value));
+    }
 
 private:
+    // Sets the frame or the bounds; the two share one size, and a new size asks for a layout.
+    // Whether the size changed.
+    bool resize(Rect& rect, const Rect& to);
     void adopt(std::shared_ptr<UIView> view, std::size_t index);
     void recordAlphaAnimation(AlphaAnimation animation);
 
@@ -121,7 +135,6 @@ private:
     std::optional<UIColor> backgroundColor_;
     UIView* superview_ = nullptr;
     std::vector<std::shared_ptr<UIView>> subviews_;
-    bool needsDisplay_ = true;
     bool needsLayout_ = true;
     int displayRequests_ = 0;
     std::optional<AlphaAnimation> lastAlphaAnimation_;

@@ -31,7 +31,6 @@ namespace {
         view.paint(bounds);
         UIGraphicsPopContext();
         context.restoreState();
-        view.displayed();
         // A copy: nothing may change the tree while it is drawn, but be safe if it does.
         auto children = view.subviews();
         for (auto& child : children)

@@ -6,9 +6,6 @@
 #include <algorithm>
 #include <string>
 
-using sv::test::CloserTest;
-using Lines = std::vector<std::string>;
-
 namespace {
 
 struct Leaves {

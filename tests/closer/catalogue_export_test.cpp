@@ -213,7 +213,7 @@ TEST_F(CatalogueExportTest, TheHomeScreenHostAnswersARequestFromAnotherProcess)
     ASSERT_EQ(result.status, 0) << result.err;
 
     std::string protocol;
-    for (const auto& line : lines(result.out)) {
+    for (const auto& line : splitLines(result.out)) {
         auto posted = line.find("] posted norv.slv.");
         if (posted != std::string::npos)
             protocol += line.substr(posted + 18) + " ";

@@ -28,15 +28,6 @@ inline void recordPost(CFNotificationCenterRef, void*, const char* name, const v
     received().emplace_back(name);
 }
 
-inline std::vector<std::string> lines(const std::string& text)
-{
-    std::vector<std::string> result;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        result.push_back(line);
-    return result;
-}
-
 inline std::size_t countPrefixed(const std::vector<std::string>& lines, std::string_view prefix)
 {
     std::size_t n = 0;
@@ -136,7 +127,7 @@ protected:
         auto result = sv::test::runProcess({ "/usr/bin/env", "python3", std::string(SV_SOURCE_DIR) + "/tests/closer/export_check.py",
                                              deviceRoot.empty() ? root().path() : deviceRoot });
         EXPECT_EQ(result.status, 0) << result.out << result.err;
-        return lines(result.out);
+        return splitLines(result.out);
     }
 
     void writeSettings(const sv::Dictionary& dictionary) { ASSERT_TRUE(sv::plist::writeFile(slv::settingsPath(), dictionary)); }

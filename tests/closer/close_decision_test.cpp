@@ -7,9 +7,6 @@
 
 #include <algorithm>
 
-using sv::test::CloserTest;
-using Lines = std::vector<std::string>;
-
 namespace {
 
 class CloseDecisionTest : public CloserTest {

@@ -7,8 +7,6 @@
 
 #include <filesystem>
 
-using sv::test::CloserTest;
-
 namespace {
 
 namespace history = slv::history;

@@ -8,9 +8,6 @@
 #include <cstdlib>
 #include <set>
 
-using sv::test::CloserTest;
-using Lines = std::vector<std::string>;
-
 namespace {
 
 class CloseTimerTest : public CloserTest {

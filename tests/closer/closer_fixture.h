@@ -132,3 +132,7 @@ private:
 };
 
 } // namespace sv::test
+
+// What the tests of the library here are written in.
+using sv::test::CloserTest;
+using Lines = std::vector<std::string>;

@@ -3,6 +3,7 @@
 // same file cut to the LSApp fields is read as an LSApp trace, which knows less.
 #include "contract/diary.h"
 #include "tests/support/device_root.h"
+#include "tests/support/diary_lines.h"
 
 #include <gtest/gtest.h>
 
@@ -15,30 +16,9 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-// A line as it must read, in local time UTC+2 (TZ=XYZ-2), worked out with gmtime.
-std::string line(int session, double seconds, const std::string& app, const std::string& kind, int free,
-                 const std::string& detail = "")
-{
-    std::int64_t ms = 1767225600000 + std::llround(seconds * 1000);
-    std::time_t local = static_cast<std::time_t>(ms / 1000 + 2 * 3600);
-    std::tm parts {};
-    ::gmtime_r(&local, &parts);
-    char stamp[32];
-    std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", &parts);
-    std::ostringstream out;
-    out << "1\t" << session << "\t" << stamp << "\t" << app << "\t" << kind << "\t" << ms << "\t" << free << "\t"
-        << detail;
-    return out.str();
-}
+using sv::test::splitLines;
 
-Lines split(const std::string& text)
-{
-    Lines lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        lines.push_back(line);
-    return lines;
-}
+using sv::test::diaryLine;
 
 const char* kDay = R"(settings learnFromUse on
 settings ramValue 200
@@ -85,27 +65,27 @@ TEST(DiaryHost, AScriptedDayIsInTheDiaryLineByLineAndTheReplayReadsItAsTheDayItW
     ASSERT_EQ(result.status, 0) << result.err;
 
     const Lines expected = {
-        line(1, 0, "com.example.news", "Opened", 362),
-        line(1, 30, "com.example.mail", "Opened", 312),
-        line(1, 30, "com.example.news", "Closed", 312, "2"),
-        line(1, 50, "com.example.maps", "Opened", 162),
-        line(1, 50, "com.example.mail", "Closed", 162, "2"),
-        line(1, 51, "com.example.mail", "Sleepvane Close", 212, "Always list"),
-        line(1, 55, "-", "Call Start", 212),
-        line(1, 65, "-", "Call End", 212),
-        line(1, 65, "com.example.radio", "Opened", 152),
-        line(1, 65, "com.example.maps", "Closed", 152, "2"),
-        line(1, 66, "com.example.news", "Sleepvane Close", 302, "Low memory"),
-        line(1, 75, "com.example.radio", "Closed", 302, "3"),
-        line(2, 475, "com.example.news", "Opened", 152),
+        diaryLine(1, 0, "com.example.news", "Opened", 362),
+        diaryLine(1, 30, "com.example.mail", "Opened", 312),
+        diaryLine(1, 30, "com.example.news", "Closed", 312, "2"),
+        diaryLine(1, 50, "com.example.maps", "Opened", 162),
+        diaryLine(1, 50, "com.example.mail", "Closed", 162, "2"),
+        diaryLine(1, 51, "com.example.mail", "Sleepvane Close", 212, "Always list"),
+        diaryLine(1, 55, "-", "Call Start", 212),
+        diaryLine(1, 65, "-", "Call End", 212),
+        diaryLine(1, 65, "com.example.radio", "Opened", 152),
+        diaryLine(1, 65, "com.example.maps", "Closed", 152, "2"),
+        diaryLine(1, 66, "com.example.news", "Sleepvane Close", 302, "Low memory"),
+        diaryLine(1, 75, "com.example.radio", "Closed", 302, "3"),
+        diaryLine(2, 475, "com.example.news", "Opened", 152),
     };
     std::string diaryPath = root.host(std::string(slv::diary::Path));
-    Lines file = split(sv::test::readHostFile(diaryPath));
+    Lines file = splitLines(sv::test::readHostFile(diaryPath));
     ASSERT_FALSE(file.empty());
     EXPECT_EQ(file.front(), slv::diary::Header);
     EXPECT_EQ(Lines(file.begin() + 1, file.end()), expected);
     Lines shown;
-    for (const std::string& out : split(result.out))
+    for (const std::string& out : splitLines(result.out))
         if (out.find("] diary ") != std::string::npos)
             shown.push_back(out.substr(out.find("] diary ") + 8));
     EXPECT_EQ(shown, expected);

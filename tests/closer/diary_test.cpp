@@ -5,6 +5,7 @@
 #include "contract/diary.h"
 #include "platform/foundation/files.h"
 #include "tests/closer/closer_fixture.h"
+#include "tests/support/diary_lines.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -15,30 +16,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-using sv::test::CloserTest;
-using Lines = std::vector<std::string>;
 namespace fsys = std::filesystem;
 
 namespace {
 
-constexpr std::int64_t kOrigin = 1767225600000; // the manual clock's wall start, in ms
-constexpr std::int64_t kOffset = 2 * 3600;      // the local time of these tests: UTC+2
-
-// A line as it must read, its local time worked out here with gmtime and the offset.
-std::string line(int session, double seconds, const std::string& app, const std::string& kind, int free,
-                 const std::string& detail = "")
-{
-    std::int64_t ms = kOrigin + std::llround(seconds * 1000);
-    std::time_t local = static_cast<std::time_t>(ms / 1000 + kOffset);
-    std::tm parts {};
-    ::gmtime_r(&local, &parts);
-    char stamp[32];
-    std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", &parts);
-    std::ostringstream out;
-    out << "1\t" << session << "\t" << stamp << "\t" << app << "\t" << kind << "\t" << ms << "\t" << free << "\t"
-        << detail;
-    return out.str();
-}
+using sv::test::diaryLine;
 
 class DiaryTest : public CloserTest {
 protected:
@@ -65,7 +47,6 @@ protected:
 
     static std::string path() { return sv::fs::resolve(slv::diary::Path); }
     static std::string asidePath() { return sv::fs::resolve(slv::diary::SetAsidePath); }
-    static std::string otherPath() { return sv::fs::resolve("/var/mobile/Library/Other.txt"); }
 
     // The diary's lines after its header, once the writer is done.
     Lines lines()
@@ -105,18 +86,18 @@ TEST_F(DiaryTest, EachForegroundChangeCloseAndCallIsOneLineWithItsTimeFreeMemory
     play({ "wait 289.5", "launch music", "state music 4", "wait 10", "home", "state music 3", "wait 300",
            "launch news", "state news 4", "free 100", "home", "state news 2", "wait 61" });
     EXPECT_EQ(lines(), (Lines {
-                           line(1, 0, "news", "Opened", 412),
-                           line(1, 10, "mail", "Opened", 362),
-                           line(1, 10, "news", "Closed", 362, "2"),
-                           line(1, 20, "mail", "Closed", 362, "2"),
-                           line(1, 21, "mail", "Sleepvane Close", 412, "Always list"),
-                           line(1, 25, "-", "Call Start", 412),
-                           line(1, 30, "-", "Call End", 412),
-                           line(1, 319.5, "music", "Opened", 362),
-                           line(1, 329.5, "music", "Closed", 362, "3"),
-                           line(2, 629.5, "news", "Opened", 362),
-                           line(2, 629.5, "news", "Closed", 100, "2"),
-                           line(2, 630.5, "news", "Sleepvane Close", 100, "Low memory"),
+                           diaryLine(1, 0, "news", "Opened", 412),
+                           diaryLine(1, 10, "mail", "Opened", 362),
+                           diaryLine(1, 10, "news", "Closed", 362, "2"),
+                           diaryLine(1, 20, "mail", "Closed", 362, "2"),
+                           diaryLine(1, 21, "mail", "Sleepvane Close", 412, "Always list"),
+                           diaryLine(1, 25, "-", "Call Start", 412),
+                           diaryLine(1, 30, "-", "Call End", 412),
+                           diaryLine(1, 319.5, "music", "Opened", 362),
+                           diaryLine(1, 329.5, "music", "Closed", 362, "3"),
+                           diaryLine(2, 629.5, "news", "Opened", 362),
+                           diaryLine(2, 629.5, "news", "Closed", 100, "2"),
+                           diaryLine(2, 630.5, "news", "Sleepvane Close", 100, "Low memory"),
                        }));
     for (const std::string& text : lines())
         EXPECT_TRUE(slv::diary::parseLine(text)) << text;
@@ -160,7 +141,7 @@ TEST_F(DiaryTest, TurnedOffWhatWaitsIsDroppedAndTheDiaryDeletedThenOnAgainANewOn
     EXPECT_FALSE(fsys::exists(path()));
     EXPECT_FALSE(fsys::exists(asidePath()));
     play({ "settings learnFromUse on", "state radio 2", "wait 61" });
-    EXPECT_EQ(lines(), Lines { line(1, 122, "radio", "Closed", 312, "2") });
+    EXPECT_EQ(lines(), Lines { diaryLine(1, 122, "radio", "Closed", 312, "2") });
 }
 
 TEST_F(DiaryTest, ADiaryDeletedOrReplacedUnderneathIsNeverAddedToAsItWas)
@@ -170,16 +151,16 @@ TEST_F(DiaryTest, ADiaryDeletedOrReplacedUnderneathIsNeverAddedToAsItWas)
     ASSERT_EQ(lines().size(), 1u);
     fsys::remove(path());
     play({ "launch radio", "state radio 4", "wait 61" });
-    EXPECT_EQ(lines(), Lines { line(1, 61, "radio", "Opened", 312) });
+    EXPECT_EQ(lines(), Lines { diaryLine(1, 61, "radio", "Opened", 312) });
     // Replaced by a diary grown elsewhere: read again, not appended to blindly.
-    sv::test::writeHostFile(path(), std::string(slv::diary::Header) + "\n" + line(7, 100, "mail", "Opened", 300) + "\n");
+    sv::test::writeHostFile(path(), std::string(slv::diary::Header) + "\n" + diaryLine(7, 100, "mail", "Opened", 300) + "\n");
     play({ "home", "state radio 2", "wait 61" });
-    EXPECT_EQ(lines(), (Lines { line(7, 100, "mail", "Opened", 300), line(7, 122, "radio", "Closed", 312, "2") }));
+    EXPECT_EQ(lines(), (Lines { diaryLine(7, 100, "mail", "Opened", 300), diaryLine(7, 122, "radio", "Closed", 312, "2") }));
 }
 
 TEST_F(DiaryTest, ADiaryFoundWithTheSwitchOffIsDeletedAtTheFirstLook)
 {
-    sv::test::writeHostFile(path(), std::string(slv::diary::Header) + "\n" + line(1, -60, "news", "Opened", 400) + "\n");
+    sv::test::writeHostFile(path(), std::string(slv::diary::Header) + "\n" + diaryLine(1, -60, "news", "Opened", 400) + "\n");
     sv::test::writeHostFile(asidePath(), "x");
     play({ "launch news", "state news 4" });
     DiaryWriter::shared().flush();
@@ -228,7 +209,7 @@ TEST_F(DiaryTest, TwoMegabytesAtMostTheOldestDayFirstRewrittenWhole)
     Lines after = lines();
     ASSERT_FALSE(after.empty());
     EXPECT_EQ(after.front().substr(4, 10), "2025-12-29");
-    EXPECT_EQ(after.back(), line(2, 0, "news", "Opened", 412));
+    EXPECT_EQ(after.back(), diaryLine(2, 0, "news", "Opened", 412));
     EXPECT_LE(fsys::file_size(path()), slv::diary::kMaximumSize);
     EXPECT_NE(inode(path()), before);
     EXPECT_FALSE(fsys::exists(path() + ".tmp"));
@@ -237,7 +218,7 @@ TEST_F(DiaryTest, TwoMegabytesAtMostTheOldestDayFirstRewrittenWhole)
     Diary::shared().reset();
     play({ "launch radio", "state radio 4", "wait 61" });
     after = lines();
-    EXPECT_EQ(after.back(), line(2, 61, "radio", "Opened", 312));
+    EXPECT_EQ(after.back(), diaryLine(2, 61, "radio", "Opened", 312));
     EXPECT_GT(fsys::file_size(path()), slv::diary::kMaximumSize - 200);
     EXPECT_LE(fsys::file_size(path()), slv::diary::kMaximumSize);
 }
@@ -249,8 +230,8 @@ TEST_F(DiaryTest, AfterARestartTheSessionGoesOnFromTheLastLine)
     play({ "wait 139", "launch radio", "state radio 4", "wait 61" });
     Diary::shared().reset();
     play({ "wait 239", "launch mail", "state mail 4", "wait 61" });
-    EXPECT_EQ(lines(), (Lines { line(1, 0, "news", "Opened", 412), line(1, 200, "radio", "Opened", 312),
-                                line(2, 500, "mail", "Opened", 262) }));
+    EXPECT_EQ(lines(), (Lines { diaryLine(1, 0, "news", "Opened", 412), diaryLine(1, 200, "radio", "Opened", 312),
+                                diaryLine(2, 500, "mail", "Opened", 262) }));
 }
 
 TEST(DiaryFormat, ALineIsReadBackAsWrittenAndAnythingElseIsNoLine)
@@ -318,12 +299,12 @@ std::vector<Hostile> hostileDiaries()
         { "garbage", [](const std::string& path) { sv::test::writeHostFile(path, std::string("\x89PNG\r\n\0\0junk\n", 14)); },
           [](const std::string& aside) { EXPECT_EQ(sv::test::readHostFile(aside), std::string("\x89PNG\r\n\0\0junk\n", 14)); } },
         { "a bad line after good ones", [](const std::string& path) {
-              sv::test::writeHostFile(path, std::string(slv::diary::Header) + "\n" + line(1, -60, "news", "Opened", 400)
+              sv::test::writeHostFile(path, std::string(slv::diary::Header) + "\n" + diaryLine(1, -60, "news", "Opened", 400)
                                           + "\nnot\ta\tline\n");
           },
           [](const std::string& aside) { EXPECT_TRUE(sv::test::readHostFile(aside).ends_with("not\ta\tline\n")); } },
         { "a torn last line", [](const std::string& path) {
-              sv::test::writeHostFile(path, std::string(slv::diary::Header) + "\n" + line(3, -3600, "radio", "Opened", 400)
+              sv::test::writeHostFile(path, std::string(slv::diary::Header) + "\n" + diaryLine(3, -3600, "radio", "Opened", 400)
                                           + "\n1\t3\t2026-01-01 01:0");
           },
           nullptr },
@@ -341,10 +322,10 @@ TEST_P(HostileDiaryTest, IsSetAsideOrCutAndNeverStopsAClose)
     Lines events = timeline();
     EXPECT_NE(std::find(events.begin(), events.end(), "[1.000] closed news"), events.end());
     int session = hostile.check ? 1 : 4; // a torn diary goes on from its last whole line, an hour ago
-    Lines expected = { line(session, 0, "news", "Opened", 412), line(session, 0, "radio", "Opened", 312),
-                       line(session, 0, "news", "Closed", 312, "2"), line(session, 1, "news", "Sleepvane Close", 412, "Always list") };
+    Lines expected = { diaryLine(session, 0, "news", "Opened", 412), diaryLine(session, 0, "radio", "Opened", 312),
+                       diaryLine(session, 0, "news", "Closed", 312, "2"), diaryLine(session, 1, "news", "Sleepvane Close", 412, "Always list") };
     if (!hostile.check)
-        expected.insert(expected.begin(), line(3, -3600, "radio", "Opened", 400));
+        expected.insert(expected.begin(), diaryLine(3, -3600, "radio", "Opened", 400));
     EXPECT_EQ(lines(), expected);
     if (hostile.check) {
         hostile.check(asidePath());

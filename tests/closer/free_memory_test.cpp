@@ -5,8 +5,6 @@
 #include <algorithm>
 #include <unistd.h>
 
-using sv::test::CloserTest;
-
 TEST(PrettyBytes, WritesTheLargestPowerOf1024ExceededWithoutUnit)
 {
     const std::pair<std::uint64_t, const char*> table[] = {

@@ -15,9 +15,6 @@
 #include <fstream>
 #include <sys/stat.h>
 
-using sv::test::CloserTest;
-using Lines = std::vector<std::string>;
-
 namespace {
 
 class LearnFromUseTest : public CloserTest {

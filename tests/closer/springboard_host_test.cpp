@@ -1,4 +1,5 @@
 // The library loaded by the real home-screen host, in its own process.
+#include "tests/support/call_day.h"
 #include "tests/support/device_root.h"
 
 #include <gtest/gtest.h>
@@ -246,21 +247,13 @@ show suspects
     EXPECT_EQ(lines(never.out, "suspects"), Lines { "[131.500] suspects (none)" });
 }
 
-// Ten applications of 50 MB leave 12 MB free and go one by one during a call: at its end the
-// four closes that bring memory above 175 MB, one after another as the chain measures, with
-// Learn From Use on or off.
+// Ten leaves during a call: at its end the four closes that bring memory above 175 MB, one after
+// another as the chain measures, with Learn From Use on or off.
 TEST_F(SpringboardHostTest, LeavesDuringACallCloseOnlyWhatMemoryNeedsWhenItEnds)
 {
     install();
     for (const char* learnFromUse : { "off", "on" }) {
-        std::string scenario = std::string("settings learnFromUse ") + learnFromUse + "\nmemory total=1024 base=512\n";
-        for (int i = 0; i < 10; ++i)
-            scenario += "app app" + std::to_string(i) + " \"App\" mem=50\nlaunch app" + std::to_string(i) + "\n";
-        scenario += "home\ncall active\n";
-        for (int i = 0; i < 10; ++i)
-            scenario += "state app" + std::to_string(i) + " 2\nwait 2\n";
-        scenario += "call none\nwait 120\n";
-        auto result = run({}, scenario);
+        auto result = run({}, "memory total=1024 base=512\n" + sv::test::tenLeavesDuringACall(learnFromUse));
         EXPECT_EQ(result.status, 0) << result.err;
         EXPECT_EQ(lines(result.out, "closed"), (Lines { "[21.000] closed app0", "[25.600] closed app1",
                                                         "[30.200] closed app2", "[34.800] closed app3" }))

@@ -10,7 +10,6 @@
 namespace {
 
 using sv::rt::msgSend;
-using sv::test::CloserTest;
 
 int original(id, SEL, int x) { return x; }
 int replacement(id, SEL, int x) { return -x; }

@@ -6,6 +6,7 @@
 // Input: steps separated by "|||"; the first byte of a step says what happens to the file, the
 // rest are its new bytes.
 #include "platform/foundation/files.h"
+#include "tests/fuzz/fuzz_device.h"
 #include "tests/fuzz/same_value.h"
 #include "platform/foundation/plist/property_list.h"
 #include "platform/foundation/plist/property_list_cache.h"
@@ -37,19 +38,9 @@ constexpr std::string_view kOther = "/var/mobile/Library/Preferences/other.plist
 
 const std::string& prepareDevice()
 {
-    static const std::string root = [] {
-        std::string base = stdfs::is_directory("/dev/shm") ? "/dev/shm" : stdfs::temp_directory_path().string();
-        std::string made = base + "/svcache.XXXXXX";
-        if (!::mkdtemp(made.data()))
-            fail("cannot make a device root");
-        sv::fs::setDeviceRoot(made);
-        sv::fs::createDirectories("/var/mobile/Library/Preferences");
-        std::atexit([] {
-            std::error_code ignored;
-            stdfs::remove_all(sv::fs::deviceRoot(), ignored);
-        });
-        return made;
-    }();
+    const std::string& root = fuzzDeviceRoot("svcache");
+    if (root.empty())
+        fail("cannot make a device root");
     sv::fs::setDeviceRoot(root);
     return root;
 }

@@ -6,6 +6,7 @@
 #include "contract/settings_contract.h"
 #include "contract/threshold.h"
 #include "platform/foundation/files.h"
+#include "tests/fuzz/fuzz_device.h"
 #include "tests/fuzz/same_value.h"
 #include "platform/foundation/plist/property_list.h"
 #include "platform/foundation/string_number.h"
@@ -43,23 +44,10 @@ void check(bool holds, const char* what)
         fail(what);
 }
 
-// A device root of its own, in memory where there is a memory file system.
 void prepareDevice()
 {
-    static bool prepared = [] {
-        std::string base = std::filesystem::is_directory("/dev/shm") ? "/dev/shm" : std::filesystem::temp_directory_path().string();
-        static std::string root = base + "/svfuzz.XXXXXX";
-        if (!::mkdtemp(root.data()))
-            fail("cannot make a device root");
-        sv::fs::setDeviceRoot(root);
-        sv::fs::createDirectories("/var/mobile/Library/Preferences");
-        std::atexit([] {
-            std::error_code ignored;
-            std::filesystem::remove_all(root, ignored);
-        });
-        return true;
-    }();
-    (void)prepared;
+    if (fuzzDeviceRoot("svfuzz").empty())
+        fail("cannot make a device root");
 }
 
 // What the library reads: both lists, the threshold, the switch, the export's stored counts.

@@ -2,6 +2,7 @@
 // wrong, so that a change to the model is a change someone meant.
 #include "model/day.h"
 #include "model/scenario.h"
+#include "tests/support/call_day.h"
 
 #include <gtest/gtest.h>
 
@@ -112,21 +113,14 @@ Lines only(const Lines& lines, const std::string& containing)
     return found;
 }
 
-// Ten applications of 50 MB leave 12 MB free and go one by one during a call: its end closes the
-// four that bring memory above 175 MB, as the chain measures, whatever Learn From Use says.
+// Ten leaves during a call: its end closes the four that bring memory above 175 MB, whatever
+// Learn From Use says.
 TEST(ModelCalls, LeavesDuringACallAreDecidedAsOneAtItsEnd)
 {
     for (const char* learnFromUse : { "off", "on" }) {
-        std::string scenario = std::string("settings learnFromUse ") + learnFromUse + "\n";
-        for (int i = 0; i < 10; ++i)
-            scenario += "app app" + std::to_string(i) + " \"App\" mem=50\nlaunch app" + std::to_string(i) + "\n";
-        scenario += "home\ncall active\n";
-        for (int i = 0; i < 10; ++i)
-            scenario += "state app" + std::to_string(i) + " 2\nwait 2\n";
-        scenario += "call none\nwait 120\n";
         Lines expected = { "[21.000] closed app0", "[25.600] closed app1", "[30.200] closed app2",
                            "[34.800] closed app3" };
-        EXPECT_EQ(only(play(scenario), "closed"), expected) << learnFromUse;
+        EXPECT_EQ(only(play(sv::test::tenLeavesDuringACall(learnFromUse)), "closed"), expected) << learnFromUse;
     }
 }
 

@@ -1,5 +1,7 @@
 #include "tests/referee/day_generator.h"
 
+#include "model/day.h"
+
 #include <algorithm>
 #include <optional>
 #include <set>
@@ -8,6 +10,9 @@
 
 namespace referee {
 namespace {
+
+    // One of the identifiers never closed, among the day's applications and on its lists.
+    constexpr const char* kPhone = model::kFixedIdentifiers[1];
 
     struct Generator {
         Random random;
@@ -82,7 +87,7 @@ namespace {
             for (int i = 0; i < count; ++i)
                 ids += " " + any();
             if (random.chance(10))
-                ids += " com.apple.mobilephone";
+                ids += std::string(" ") + kPhone;
             return ids;
         }
 
@@ -119,8 +124,7 @@ namespace {
                 else { wait(600); wait(random.between(1, 300)); }
                 open(id);
             } else if (roll < 60) {
-                static const char* kinds[] = { "incoming", "active", "outgoing" };
-                out << "call " << kinds[random.below(3)] << '\n';
+                out << "call " << model::kCallWords[1 + random.below(3)] << '\n';
                 inCall = true;
                 if (random.chance(40)) {
                     wait(random.between(0, 15));
@@ -152,7 +156,7 @@ namespace {
                 out << "post norv.slv.grabapps\n";
                 wait(random.between(0, 10));
             } else if (roll < 86) {
-                out << "post " << (random.chance(50) ? "norv.swr.kill.app" : "norv.swr.kill.test") << '\n';
+                out << "post " << (random.chance(50) ? model::kKillApp : model::kKillTest) << '\n';
                 wait(random.between(0, 50));
             } else if (roll < 89) {
                 // Installs: a new application, or one described anew.
@@ -185,7 +189,7 @@ namespace {
             for (int i = 0; i < count; ++i)
                 apps.push_back("com.example.app" + std::to_string(i));
             if (random.chance(20))
-                apps.push_back("com.apple.mobilephone");
+                apps.push_back(kPhone);
             for (const std::string& id : apps)
                 out << describe(id) << '\n';
             if (random.chance(70))

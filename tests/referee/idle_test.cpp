@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <span>
 #include <thread>
 
 namespace {
@@ -58,22 +59,15 @@ std::string weekOfDiary()
     sv::test::DiaryLines diary(512);
     const char* apps[] = { "com.example.notes", "com.example.radio", "com.example.mail", "com.example.maps",
                            "com.example.news", "com.example.game" };
-    for (const char* id : apps)
-        diary.install(id, 90);
-    for (int day = 0; day < 7; ++day) {
-        if (day)
-            diary.nextDay();
+    diary.installEach(apps, 90);
+    diary.onDays(7, [&] {
         for (int round = 0; round < 20; ++round) {
-            for (const char* id : apps) {
-                diary.open(id);
-                diary.wait(40);
-            }
+            diary.openInTurn(apps, 40);
             diary.home();
-            for (const char* id : { apps[0], apps[1], apps[2] })
-                diary.close(id);
+            diary.closeEach(std::span(apps, 3));
             diary.wait(1800);
         }
-    }
+    });
     return diary.text();
 }
 

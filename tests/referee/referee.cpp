@@ -22,15 +22,6 @@ namespace {
         return false;
     }
 
-    Lines split(const std::string& text)
-    {
-        Lines lines;
-        std::istringstream in(text);
-        for (std::string line; std::getline(in, line);)
-            lines.push_back(line);
-        return lines;
-    }
-
     std::string join(const Lines& lines, std::size_t from, std::size_t to)
     {
         std::string text;
@@ -73,7 +64,7 @@ namespace {
     // Drops runs of lines while the two still disagree, halving the run each round.
     std::string shorten(const std::string& scenario, bool inLines, int maxTries)
     {
-        Lines lines = split(scenario);
+        Lines lines = sv::test::splitLines(scenario);
         auto text = [](const Lines& kept) {
             std::string joined;
             for (const std::string& line : kept)
@@ -109,7 +100,7 @@ HostRun playOnHost(const std::string& scenario)
                                          root.path.string(), "--virtual-clock", "--memory-events" },
                                        scenario, 120);
     HostRun run { {}, result.out, result.err, result.status };
-    for (const std::string& line : split(result.out))
+    for (const std::string& line : sv::test::splitLines(result.out))
         if (heldToTheModel(line))
             run.lines.push_back(line);
     return run;

@@ -1,4 +1,5 @@
 // The replay's parts policy against the real library in the real home-screen host, close by close.
+#include "tests/replay/days.h"
 #include "tests/support/device_root.h"
 #include "tools/replay/check.h"
 #include "tools/replay/synthetic.h"
@@ -18,6 +19,24 @@ namespace {
         return LibraryCheck(sv::test::buildPath("hosts/springboard/springboard-host"),
                             sv::test::buildPath("closer/libSleepwright.so"));
     }
+
+    // A check whose host is a shell script in a folder of its own, not the library.
+    struct ScriptedHost {
+        sv::test::DeviceRoot folder;
+        LibraryCheck check;
+
+        explicit ScriptedHost(const std::string& script)
+            : check(written(folder, script), folder.path() + "/host")
+        {
+        }
+        static std::string written(const sv::test::DeviceRoot& folder, const std::string& script)
+        {
+            std::string host = folder.path() + "/host";
+            sv::test::writeHostFile(host, "#!/bin/sh\n" + script);
+            EXPECT_EQ(::chmod(host.c_str(), 0755), 0);
+            return host;
+        }
+    };
 
     TEST(CheckLibrary, FiftySeededDaysCloseAlikeInTheLibraryAndTheParts)
     {
@@ -90,11 +109,7 @@ namespace {
     TEST(CheckLibrary, ADisagreementIsReportedAndItsScenarioKept)
     {
         // A host that closes something the policy never would.
-        sv::test::DeviceRoot folder;
-        std::string host = folder.path() + "/host";
-        sv::test::writeHostFile(host, "#!/bin/sh\necho '[1.000] closed replay.nobody'\n");
-        ASSERT_EQ(::chmod(host.c_str(), 0755), 0);
-        LibraryCheck check(host, host);
+        ScriptedHost host("echo '[1.000] closed replay.nobody'\n");
         Footprints footprints;
         DeviceSize device;
         Replay replay(device, footprints);
@@ -103,7 +118,7 @@ namespace {
         build.open(0, day.app("Mail", "replay.mail"));
         build.home(10);
         testing::internal::CaptureStderr();
-        EXPECT_FALSE(check.check(day, 100, replay, device, footprints));
+        EXPECT_FALSE(host.check.check(day, 100, replay, device, footprints));
         std::string err = testing::internal::GetCapturedStderr();
         EXPECT_NE(err.find("the library closed replay.nobody@1.000; the parts policy closed (the scenario: "),
                   std::string::npos) << err;
@@ -127,11 +142,7 @@ namespace {
 
     TEST(CheckLibrary, AHostThatFailsKeepsItsScenarioAndEachDisagreementKeepsItsOwn)
     {
-        sv::test::DeviceRoot folder;
-        std::string host = folder.path() + "/host";
-        sv::test::writeHostFile(host, "#!/bin/sh\necho 'springboard-host: line 3: a quoted word is not closed' >&2\nexit 1\n");
-        ASSERT_EQ(::chmod(host.c_str(), 0755), 0);
-        LibraryCheck check(host, host);
+        ScriptedHost host("echo 'springboard-host: line 3: a quoted word is not closed' >&2\nexit 1\n");
         Footprints footprints;
         DeviceSize device;
         Replay replay(device, footprints);
@@ -139,8 +150,8 @@ namespace {
         DayBuilder(mail).open(0, mail.app("Mail", "replay.mail"));
         DayBuilder(notes).open(0, notes.app("Notes", "replay.notes"));
         testing::internal::CaptureStderr();
-        EXPECT_FALSE(check.check(mail, 100, replay, device, footprints));
-        EXPECT_FALSE(check.check(notes, 100, replay, device, footprints));
+        EXPECT_FALSE(host.check.check(mail, 100, replay, device, footprints));
+        EXPECT_FALSE(host.check.check(notes, 100, replay, device, footprints));
         std::string err = testing::internal::GetCapturedStderr();
         EXPECT_NE(err.find("springboard-host: line 3: a quoted word is not closed"), std::string::npos) << err;
         std::string first = keptPath(err), second = keptPath(err, err.find("(the scenario: ") + 1);
@@ -151,14 +162,6 @@ namespace {
         EXPECT_NE(sv::test::readHostFile(second).find("app replay.notes \"Notes\""), std::string::npos) << second;
         std::remove(first.c_str());
         std::remove(second.c_str());
-    }
-
-    Day scenarioDay(const std::string& text)
-    {
-        std::istringstream in(text);
-        Trace trace = readScenario(in, "day.txt");
-        EXPECT_EQ(trace.badLines, 0);
-        return trace.days.at(0);
     }
 
     // The closes the host makes of the scenario as written.
@@ -190,7 +193,7 @@ namespace {
                                "launch com.a\nstate com.a 4\nhome\nstate com.a 2\nwait 5\n";
         std::vector<std::string> host = hostCloses("settings ramValue 300\n" + scenario);
         ASSERT_EQ(host, (std::vector<std::string> { "[1.000] closed com.a", "[11.000] closed com.a" }));
-        Day day = scenarioDay(scenario);
+        Day day = scenarioTrace(scenario, "day.txt").days.at(0);
         Footprints footprints;
         DeviceSize device;
         Replay replay(device, footprints);

@@ -133,23 +133,8 @@ namespace {
 
     TEST(Suggestion, TheSlidersValuesUpwardsToTheFirstThatQualifiesGiveTheToolsRecommendation)
     {
-        // Two days of five applications of 100 MB opened one after another on 512 MB: the fifth
-        // launch needs a close at the fourth switch (112 MB free).
-        DiaryLines diary(512);
-        const char* apps[] = { "com.example.a", "com.example.b", "com.example.c", "com.example.d", "com.example.e" };
-        for (int day = 0; day < 2; ++day) {
-            if (day)
-                diary.nextDay();
-            for (const char* id : apps) {
-                diary.install(id, 100);
-                diary.open(id);
-                diary.wait(30);
-            }
-            diary.home();
-            for (const char* id : apps)
-                diary.close(id);
-        }
-        Suggestion work(diary.text(), {}, 250, {});
+        const std::string diary = sv::test::twoDaysOfFiveApplications();
+        Suggestion work(diary, {}, 250, {});
         int steps = 0;
         while (work.step())
             ++steps;
@@ -163,7 +148,7 @@ namespace {
         EXPECT_FALSE(work.regrettedPerDay(120));
 
         // The tool's own: every value played.
-        DiaryTrace trace = DiaryTrace::read(diary.text(), "this phone");
+        DiaryTrace trace = DiaryTrace::read(diary, "this phone");
         Footprints footprints;
         trace.estimateInto(footprints);
         trace.setDevice(*trace.device(footprints));
@@ -177,22 +162,10 @@ namespace {
 
     TEST(ReplayTool, ADiaryShowsItsFootprintsAndItsPhoneAndIsRecommendedForLearnFromUse)
     {
-        DiaryLines diary(512);
-        for (int day = 0; day < 2; ++day) {
-            if (day)
-                diary.nextDay();
-            for (const char* id : { "com.example.a", "com.example.b", "com.example.c" }) {
-                diary.install(id, 150);
-                diary.open(id);
-                diary.wait(30);
-            }
-            diary.home();
-            for (const char* id : { "com.example.a", "com.example.b", "com.example.c" })
-                diary.close(id);
-        }
         sv::test::DeviceRoot folder;
         std::string path = folder.path() + "/Diary.tsv", sizes = folder.path() + "/sizes.txt";
-        sv::test::writeHostFile(path, diary.text());
+        sv::test::writeHostFile(path,
+                                sv::test::openedInTurn({ "com.example.a", "com.example.b", "com.example.c" }, 150, 2));
         sv::test::writeHostFile(sizes, "com.example.c 90\n");
         auto tool = sv::test::runProcess({ sv::test::buildPath("tools/replay/sleepvane-replay"), "--trace", path,
                                            "--footprints", sizes, "--show-footprints", "--thresholds", "100,200" });

@@ -1,5 +1,6 @@
 // The system's own low-memory killer and the recommendation it leads to: a tiny trace counted by
 // hand, the killer's choice, and the recommendation over people.
+#include "tests/replay/days.h"
 #include "tests/support/device_root.h"
 #include "tools/replay/recommend.h"
 #include "tools/replay/run.h"
@@ -100,6 +101,16 @@ print("ok")
                                "on at most 66.7 % of the 3 days (at 250 MB; 95 % needed)\n"),
                   std::string::npos)
             << run.out;
+
+        // One person, one day, one threshold: said as such.
+        auto one = replayTool({ "--trace", tiny("foreground.tsv"), "--footprints", tiny("footprints.txt"), "--device",
+                                "total=1000,base=500,floor=100", "--thresholds", "250", "--policies", "parts" });
+        EXPECT_NE(one.out.find("days: trace " + tiny("foreground.tsv") + ", 1 person, 1 day\n"), std::string::npos)
+            << one.out;
+        EXPECT_NE(one.out.find("recommended threshold (parts): 250 MB does not qualify: the system killed nothing on "
+                               "0.0 % of the 1 day (95 % needed)\n"),
+                  std::string::npos)
+            << one.out;
     }
 
     TEST(TinyTrace, TheFloorIsFivePercentOfTotalUnlessGiven)
@@ -112,17 +123,6 @@ print("ok")
                   0u)
             << run.out;
     }
-
-    struct Builder {
-        Day day;
-        DayBuilder build { day };
-        AppId add(const std::string& name, double mb)
-        {
-            AppId app = day.app(name, bundleIDFor(name));
-            day.apps[app].memoryMB = mb;
-            return app;
-        }
-    };
 
     // A policy that never closes: what is killed is the system's doing alone.
     class Idle final : public Policy {

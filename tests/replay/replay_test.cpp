@@ -1,5 +1,6 @@
 // Playing days: what the figures count, the generator's statistics, the policies against each
 // other, and what the tool writes.
+#include "tests/replay/days.h"
 #include "tests/support/device_root.h"
 #include "tools/replay/replay.h"
 #include "tools/replay/run.h"
@@ -12,17 +13,6 @@
 
 namespace replay {
 namespace {
-
-    struct Builder {
-        Day day;
-        DayBuilder build { day };
-        AppId add(const std::string& name, double mb)
-        {
-            AppId app = day.app(name, bundleIDFor(name));
-            day.apps[app].memoryMB = mb;
-            return app;
-        }
-    };
 
     TEST(ReplayFigures, CountsLaunchesClosesRegretsAndTimeUnderTheThreshold)
     {

@@ -1,5 +1,6 @@
 // Reading days: the LSApp format, the host's scenarios, footprints, and what the tool does with
 // files it cannot use.
+#include "tests/replay/days.h"
 #include "tests/support/device_root.h"
 #include "tools/replay/footprints.h"
 #include "tools/replay/lsapp.h"
@@ -35,6 +36,29 @@ namespace {
 
     const char* kHeader = "user_id\tsession_id\ttimestamp\tapp_name\tevent_type\n";
 
+    // A trace read from text, with what the reader said on standard error.
+    struct Read {
+        Trace trace;
+        std::string err;
+    };
+    Read readText(Trace (*reader)(std::istream&, const std::string&), const std::string& text, const std::string& source)
+    {
+        std::istringstream in(text);
+        testing::internal::CaptureStderr();
+        Trace trace = reader(in, source);
+        return { std::move(trace), testing::internal::GetCapturedStderr() };
+    }
+
+    // Text read as LSApp without a word said: one day, played as the script says.
+    void expectOneDayReadQuietly(const std::string& text, const std::vector<std::string>& expected)
+    {
+        auto [trace, err] = readText(readLsapp, text, "diary.tsv");
+        EXPECT_EQ(err, "");
+        EXPECT_EQ(trace.badLines, 0);
+        ASSERT_EQ(trace.days.size(), 1u);
+        EXPECT_EQ(script(trace.days[0]), expected);
+    }
+
     TEST(LsappTrace, ForegroundFollowsOpenedClosedSessionsAndFirstInteractions)
     {
         std::istringstream in(std::string(kHeader)
@@ -64,18 +88,17 @@ namespace {
 
     TEST(LsappTrace, BadLinesAreReportedWithTheirNumberAndSkipped)
     {
-        std::istringstream in(std::string(kHeader)
-                              + "7\t100\t2018-01-16 06:01:05\tChrome\tOpened\n"
-                                "7\t100\t2018-01-16 06:01:05\tChrome\n"
-                                "7\t100\t2018-02-30 06:01:05\tChrome\tOpened\n"
-                                "7\t100\t2018-01-16 6:01:05\tChrome\tOpened\n"
-                                "x\t100\t2018-01-16 06:01:05\tChrome\tOpened\n"
-                                "7\t100\t2018-01-16 06:01:05\t\tOpened\n"
-                                "7\t100\t2018-01-16 06:01:05\tChrome\t\n"
-                                "7\t100\t2018-01-16 06:02:05\tChrome\tClosed\n");
-        testing::internal::CaptureStderr();
-        Trace trace = readLsapp(in, "t.tsv");
-        std::string err = testing::internal::GetCapturedStderr();
+        auto [trace, err] = readText(readLsapp,
+                                     std::string(kHeader)
+                                         + "7\t100\t2018-01-16 06:01:05\tChrome\tOpened\n"
+                                           "7\t100\t2018-01-16 06:01:05\tChrome\n"
+                                           "7\t100\t2018-02-30 06:01:05\tChrome\tOpened\n"
+                                           "7\t100\t2018-01-16 6:01:05\tChrome\tOpened\n"
+                                           "x\t100\t2018-01-16 06:01:05\tChrome\tOpened\n"
+                                           "7\t100\t2018-01-16 06:01:05\t\tOpened\n"
+                                           "7\t100\t2018-01-16 06:01:05\tChrome\t\n"
+                                           "7\t100\t2018-01-16 06:02:05\tChrome\tClosed\n",
+                                     "t.tsv");
         EXPECT_EQ(trace.badLines, 6);
         EXPECT_NE(err.find("t.tsv: line 3: expected 5 tab-separated fields"), std::string::npos) << err;
         EXPECT_NE(err.find("t.tsv: line 4: timestamp"), std::string::npos) << err;
@@ -89,36 +112,24 @@ namespace {
 
     TEST(LsappTrace, FieldsAfterTheFifthAndEventTypesOfTheirOwnOnSuchRowsArePassedOver)
     {
-        std::istringstream in("user_id\tsession_id\ttimestamp\tapp_name\tevent_type\ttime_ms\tfree_mb\tdetail\n"
-                              "1\t1\t2026-01-01 02:00:00\tnews\tOpened\t1767225600000\t412\t\n"
-                              "1\t1\t2026-01-01 02:00:10\tnews\tClosed\t1767225610000\t412\t2\n"
-                              "1\t1\t2026-01-01 02:00:11\tnews\tSleepvane Close\t1767225611000\t512\tLow memory\n"
-                              "1\t1\t2026-01-01 02:00:12\t-\tCall Start\t1767225612000\t512\t\n");
-        testing::internal::CaptureStderr();
-        Trace trace = readLsapp(in, "diary.tsv");
-        std::string err = testing::internal::GetCapturedStderr();
-        EXPECT_EQ(err, "");
-        EXPECT_EQ(trace.badLines, 0);
-        ASSERT_EQ(trace.days.size(), 1u);
-        EXPECT_EQ(script(trace.days[0]), (std::vector<std::string> { "7200 L news", "7200 S news 4", "7210 H", "7210 S news 2" }));
+        expectOneDayReadQuietly("user_id\tsession_id\ttimestamp\tapp_name\tevent_type\ttime_ms\tfree_mb\tdetail\n"
+                                "1\t1\t2026-01-01 02:00:00\tnews\tOpened\t1767225600000\t412\t\n"
+                                "1\t1\t2026-01-01 02:00:10\tnews\tClosed\t1767225610000\t412\t2\n"
+                                "1\t1\t2026-01-01 02:00:11\tnews\tSleepvane Close\t1767225611000\t512\tLow memory\n"
+                                "1\t1\t2026-01-01 02:00:12\t-\tCall Start\t1767225612000\t512\t\n",
+                                { "7200 L news", "7200 S news 4", "7210 H", "7210 S news 2" });
     }
 
     // A diary logs more than LSApp: what the replay does not play is passed over, not reported.
     TEST(LsappTrace, ColumnsAfterTheFifthAndUnknownEventTypesArePassedOver)
     {
-        std::istringstream in(std::string(kHeader)
-                              + "7\t100\t2018-01-16 06:01:05\tChrome\tOpened\tcom.android.chrome\t250\n"
-                                "7\t100\t2018-01-16 06:01:30\tChrome\tClosed by Sleepvane\n"
-                                "7\t100\t2018-01-16 06:02:00\tGmail\tOpened\textra\n"
-                                "7\t100\t2018-01-16 06:03:00\tGmail\tClosed\n");
-        testing::internal::CaptureStderr();
-        Trace trace = readLsapp(in, "diary.tsv");
-        EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
-        EXPECT_EQ(trace.badLines, 0);
-        ASSERT_EQ(trace.days.size(), 1u);
-        EXPECT_EQ(script(trace.days[0]),
-                  (std::vector<std::string> { "21665 L Chrome", "21665 S Chrome 4", "21720 L Gmail", "21720 S Gmail 4",
-                                              "21720 S Chrome 2", "21780 H", "21780 S Gmail 2" }));
+        expectOneDayReadQuietly(std::string(kHeader)
+                                    + "7\t100\t2018-01-16 06:01:05\tChrome\tOpened\tcom.android.chrome\t250\n"
+                                      "7\t100\t2018-01-16 06:01:30\tChrome\tClosed by Sleepvane\n"
+                                      "7\t100\t2018-01-16 06:02:00\tGmail\tOpened\textra\n"
+                                      "7\t100\t2018-01-16 06:03:00\tGmail\tClosed\n",
+                                { "21665 L Chrome", "21665 S Chrome 4", "21720 L Gmail", "21720 S Gmail 4",
+                                  "21720 S Chrome 2", "21780 H", "21780 S Gmail 2" });
     }
 
     // The file read person by person (for traces of millions of lines) gives what reading it
@@ -204,25 +215,24 @@ namespace {
 
     TEST(ScenarioTrace, ReadsTheHostsCommandsAsOneDay)
     {
-        std::istringstream in("# a comment\n"
-                              "memory total=2048 base=700\n"
-                              "settings ramValue 150\n"
-                              "settings never com.example.notes\n"
-                              "app com.example.mail \"Mail\" mem=40\n"
-                              "app com.example.maps \"Maps\" mem=100 location\n"
-                              "launch com.example.mail\n"
-                              "wait 300\n"
-                              "launch com.example.maps\n"
-                              "state com.example.mail 2\n"
-                              "show memory\n"
-                              "call incoming\n"
-                              "wait 2.5\n"
-                              "state com.example.maps 3\n"
-                              "home\n"
-                              "quit\n"
-                              "launch com.example.mail\n");
-        Trace trace = readScenario(in, "morning.txt");
-        EXPECT_EQ(trace.badLines, 0);
+        Trace trace = scenarioTrace("# a comment\n"
+                                    "memory total=2048 base=700\n"
+                                    "settings ramValue 150\n"
+                                    "settings never com.example.notes\n"
+                                    "app com.example.mail \"Mail\" mem=40\n"
+                                    "app com.example.maps \"Maps\" mem=100 location\n"
+                                    "launch com.example.mail\n"
+                                    "wait 300\n"
+                                    "launch com.example.maps\n"
+                                    "state com.example.mail 2\n"
+                                    "show memory\n"
+                                    "call incoming\n"
+                                    "wait 2.5\n"
+                                    "state com.example.maps 3\n"
+                                    "home\n"
+                                    "quit\n"
+                                    "launch com.example.mail\n",
+                                    "morning.txt");
         ASSERT_EQ(trace.days.size(), 1u);
         const Day& day = trace.days[0];
         EXPECT_EQ(day.totalMB, 2048);
@@ -243,16 +253,15 @@ namespace {
 
     TEST(ScenarioTrace, ListsChangedAfterTheFirstEventAreEventsAtTheirMoment)
     {
-        std::istringstream in("settings never com.example.notes\n"
-                              "wait 5\n"
-                              "settings alwaysKill on\n"
-                              "launch com.example.mail\n"
-                              "wait 10\n"
-                              "settings always com.example.mail\n"
-                              "settings never\n"
-                              "settings alwaysKill off\n");
-        Trace trace = readScenario(in, "day.txt");
-        EXPECT_EQ(trace.badLines, 0);
+        Trace trace = scenarioTrace("settings never com.example.notes\n"
+                                    "wait 5\n"
+                                    "settings alwaysKill on\n"
+                                    "launch com.example.mail\n"
+                                    "wait 10\n"
+                                    "settings always com.example.mail\n"
+                                    "settings never\n"
+                                    "settings alwaysKill off\n",
+                                    "day.txt");
         const Day& day = trace.days.at(0);
         EXPECT_EQ(day.never, std::vector<std::string> { "com.example.notes" });
         EXPECT_TRUE(day.alwaysKill);
@@ -272,11 +281,10 @@ namespace {
 
     TEST(ScenarioTrace, BadLinesAreReportedWithTheirNumberAndSkipped)
     {
-        std::istringstream in("launch a\nwait -1\nfly away\napp b \"B mem=3\nstate a x\nmemory total=big\n"
-                              "app c \"C\" mem=5 teleport\nwait 10\nlaunch b\n");
-        testing::internal::CaptureStderr();
-        Trace trace = readScenario(in, "s.txt");
-        std::string err = testing::internal::GetCapturedStderr();
+        auto [trace, err] = readText(readScenario,
+                                     "launch a\nwait -1\nfly away\napp b \"B mem=3\nstate a x\nmemory total=big\n"
+                                     "app c \"C\" mem=5 teleport\nwait 10\nlaunch b\n",
+                                     "s.txt");
         EXPECT_EQ(trace.badLines, 6);
         for (const char* expected : { "s.txt: line 2: wait", "s.txt: line 3: unknown command fly", "s.txt: line 4: a quote",
                                       "s.txt: line 5: state", "s.txt: line 6: total=", "s.txt: line 7: unknown flag teleport" })

@@ -61,6 +61,15 @@ protected:
         return screen;
     }
 
+    // The chooser opened, and its applications loaded.
+    template <class Screen>
+    std::shared_ptr<Screen> openLoaded()
+    {
+        auto screen = open<Screen>();
+        complete();
+        return screen;
+    }
+
     static void progress(int times = 1)
     {
         for (int i = 0; i < times; ++i)

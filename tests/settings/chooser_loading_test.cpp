@@ -76,8 +76,7 @@ TEST_F(ChooserTest, SectionsAreTitleCaseLettersInCodeOrderAndRowsSortCapitalsFir
 {
     writeCatalogue({ { "radar", "r1" }, { "Radio", "r2" }, { "7 Seas", "s" }, { "\xC3\xA9" "clair", "e" }, { "zebra", "z1" },
                      { "Zither", "z2" }, { "Banjo", "b" } });
-    auto screen = open<SLVNeverAppsController>();
-    complete();
+    auto screen = openLoaded<SLVNeverAppsController>();
     EXPECT_EQ(screen->indexArray, (std::vector<std::string> { "7", "B", "R", "Z", "\xC3\x89" }));
     EXPECT_EQ(names(*screen, 2), (std::vector<std::string> { "Radio", "radar" }));
     EXPECT_EQ(names(*screen, 3), (std::vector<std::string> { "Zither", "zebra" }));
@@ -94,8 +93,7 @@ TEST_F(ChooserTest, DuplicatesGoOnlyWhenEqualInEveryKeyAndNamelessEntriesAreSkip
                     record({ "", "com.empty" }), Value(Dictionary { { "BundleID", Value("com.nameless") } }),
                     Value(Dictionary { { "AppName", Value(7) } }), Value("not a record"), record({ "Maps", "com.maps" }) };
     writeSettings({ { "ApplicationData", Value(records) } });
-    auto screen = open<SLVNeverAppsController>();
-    complete();
+    auto screen = openLoaded<SLVNeverAppsController>();
     ASSERT_EQ(screen->indexArray, (std::vector<std::string> { "M" }));
     EXPECT_EQ(names(*screen, 0), (std::vector<std::string> { "Mail", "Mail", "Maps" }));
     EXPECT_EQ(*findString(screen->applicationsArray[screen->appNamesArray[0].entries[1]], "BundleID"), "com.b.mail");
@@ -114,8 +112,7 @@ TEST_F(ChooserTest, TheIndexIsTheAlphabetAndALetterWithoutSectionLeavesTheTableW
         for (int i = 0; i < 6; ++i)
             apps.push_back({ std::string(1, letter) + "pp " + std::to_string(i), std::string(1, letter) + std::to_string(i) });
     writeCatalogue(apps);
-    auto screen = open<SLVNeverAppsController>();
-    complete();
+    auto screen = openLoaded<SLVNeverAppsController>();
     auto& table = *screen->appTable;
     table.layoutIfNeeded();
     const auto& titles = table.sectionIndexTitles();
@@ -135,8 +132,7 @@ TEST_F(ChooserTest, TheIndexIsTheAlphabetAndALetterWithoutSectionLeavesTheTableW
 
 TEST_F(ChooserTest, AnEmptyCatalogueSpendsTheWholeBudgetThenSaysLoadingError)
 {
-    auto screen = open<SLVNeverAppsController>();
-    complete();
+    auto screen = openLoaded<SLVNeverAppsController>();
     EXPECT_EQ(screen->TestApps, 10);
     auto alert = std::dynamic_pointer_cast<UIAlertView>(panel());
     ASSERT_TRUE(alert);

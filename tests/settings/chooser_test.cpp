@@ -7,15 +7,13 @@ namespace {
 TEST_F(ChooserTest, EachScreenMarksOnlyItsOwnListWithItsOwnMark)
 {
     writeCatalogue(kRadios, { { "NeverIdentifiers", list({ "com.example.radio" }) }, { "AlwaysIdentifiers", list({ "com.example.radar" }) } });
-    auto never = open<SLVNeverAppsController>();
-    complete();
+    auto never = openLoaded<SLVNeverAppsController>();
     EXPECT_EQ(look(*never, "Radio").mark, slv::path::NeverMark);
     EXPECT_EQ(look(*never, "radar").mark, "");
     EXPECT_EQ(look(*never, "7 Seas").mark, "");
 
     navigation->popViewControllerAnimated(false);
-    auto always = open<SLVAlwaysAppsController>();
-    complete();
+    auto always = openLoaded<SLVAlwaysAppsController>();
     EXPECT_EQ(look(*always, "radar").mark, slv::path::AlwaysMark);
     EXPECT_EQ(look(*always, "Radio").mark, "");
 }
@@ -23,8 +21,7 @@ TEST_F(ChooserTest, EachScreenMarksOnlyItsOwnListWithItsOwnMark)
 TEST_F(ChooserTest, ARowReusedForAnUnlistedApplicationShowsNoMark)
 {
     writeCatalogue(kRadios, { { "NeverIdentifiers", list({ "com.example.radio" }) } });
-    auto screen = open<SLVNeverAppsController>();
-    complete();
+    auto screen = openLoaded<SLVNeverAppsController>();
     Look marked = look(*screen, "Radio");
     Look reused = look(*screen, "radar");
     EXPECT_TRUE(marked.locked);
@@ -36,8 +33,7 @@ TEST_F(ChooserTest, ARowReusedForAnUnlistedApplicationShowsNoMark)
 TEST_F(ChooserTest, AnApplicationOfTheOwnListGoesAtOnceWithEveryEntryOfIt)
 {
     writeCatalogue(kRadios, { { "NeverIdentifiers", list({ "com.example.radio", "com.other", "com.example.radio" }) } });
-    auto screen = open<SLVNeverAppsController>();
-    complete();
+    auto screen = openLoaded<SLVNeverAppsController>();
     tap(*screen, "Radio");
     EXPECT_FALSE(panel());
     EXPECT_EQ(saved("NeverIdentifiers"), (std::vector<std::string> { "com.other" }));
@@ -53,8 +49,7 @@ TEST_F(ChooserTest, AnApplicationOfTheOtherListIsRefusedAndNothingChanges)
 {
     writeCatalogue(kRadios, { { "NeverIdentifiers", list({ "com.example.radio" }) }, { "AlwaysIdentifiers", list({ "com.example.radar" }) } });
     std::string before = readHostFile(root().host(slv::settingsPath()));
-    auto never = open<SLVNeverAppsController>();
-    complete();
+    auto never = openLoaded<SLVNeverAppsController>();
     tap(*never, "radar");
     auto alert = std::dynamic_pointer_cast<UIAlertView>(panel());
     ASSERT_TRUE(alert);
@@ -67,8 +62,7 @@ TEST_F(ChooserTest, AnApplicationOfTheOtherListIsRefusedAndNothingChanges)
     EXPECT_FALSE(never->bundleID);
 
     navigation->popViewControllerAnimated(false);
-    auto always = open<SLVAlwaysAppsController>();
-    complete();
+    auto always = openLoaded<SLVAlwaysAppsController>();
     tap(*always, "Radio");
     ASSERT_TRUE(panel());
     EXPECT_EQ(std::dynamic_pointer_cast<UIAlertView>(panel())->message(), "You already have this application set to never be killed!");
@@ -79,8 +73,7 @@ TEST_F(ChooserTest, TheConfirmationAddsOneEntryAtTheEndOnYesAndNothingOnCancel)
 {
     writeCatalogue(kRadios, { { "AlwaysIdentifiers", list({ "com.first" }) }, { "ramValue", Value(120) } });
     std::string before = readHostFile(root().host(slv::settingsPath()));
-    auto screen = open<SLVAlwaysAppsController>();
-    complete();
+    auto screen = openLoaded<SLVAlwaysAppsController>();
     for (const App& app : kRadios)
         EXPECT_FALSE(look(*screen, app.name).locked) << app.name;
 
@@ -112,8 +105,7 @@ TEST_F(ChooserTest, TheConfirmationAddsOneEntryAtTheEndOnYesAndNothingOnCancel)
 TEST_F(ChooserTest, TwoConfirmationsForOneApplicationStoreItOnce)
 {
     writeCatalogue(kRadios);
-    auto screen = open<SLVNeverAppsController>();
-    complete();
+    auto screen = openLoaded<SLVNeverAppsController>();
     tap(*screen, "Radio");
     tap(*screen, "Radio"); // a second sheet, before the first is answered
     auto sheets = UIApplication::sharedApplication().visibleAlerts();
@@ -130,8 +122,7 @@ TEST_F(ChooserTest, TwoConfirmationsForOneApplicationStoreItOnce)
 TEST_F(ChooserTest, AnAnswerAfterTheScreenIsGoneChangesNothing)
 {
     writeCatalogue(kRadios);
-    auto screen = open<SLVNeverAppsController>();
-    complete();
+    auto screen = openLoaded<SLVNeverAppsController>();
     tap(*screen, "Radio");
     ASSERT_TRUE(panel());
     std::weak_ptr<SLVNeverAppsController> weak = screen;

@@ -108,25 +108,9 @@ TEST_F(PreferencesHostTest, ATouchThatKeepsTheValueIsNoFailedSaveAndACancelledDr
     EXPECT_EQ(sv::findInteger(*settings, slv::key::RamValue), 260);
 }
 
-// Two days of five applications of 100 MB opened one after another on 512 MB: the fifth launch
-// needs a close at the fourth switch, 112 MB free.
 TEST_F(PreferencesHostTest, ShowsTheSuggestedThresholdWithItsFooterAndATapOnItSaves)
 {
-    DiaryLines diary(512);
-    const char* apps[] = { "com.example.a", "com.example.b", "com.example.c", "com.example.d", "com.example.e" };
-    for (int day = 0; day < 2; ++day) {
-        if (day)
-            diary.nextDay();
-        for (const char* id : apps) {
-            diary.install(id, 100);
-            diary.open(id);
-            diary.wait(30);
-        }
-        diary.home();
-        for (const char* id : apps)
-            diary.close(id);
-    }
-    writeHostFile(root.host("/var/mobile/Library/Sleepvane/Diary.tsv"), diary.text());
+    writeHostFile(root.host("/var/mobile/Library/Sleepvane/Diary.tsv"), twoDaysOfFiveApplications());
     auto result = play("open\nwait 0.11\nshow\nwait 1\nshow\ntap Suggested\nshow\n");
     EXPECT_EQ(result.status, 0) << result.err;
     // Not in the first frame (the slider's first fill); a second on, below the slider and its footer.

@@ -79,6 +79,28 @@ protected:
         table->tapRowAtIndexPath({ 0, row });
     }
 
+    // The stored catalogue with one more application, its icon missing.
+    void addToCatalogue(const std::string& name, const std::string& bundleID)
+    {
+        auto settings = slv::readSettings().value_or(Dictionary {});
+        auto catalogue = *findArray(settings, "ApplicationData");
+        catalogue.push_back(slv::applicationRecord(name, bundleID, slv::path::MissingIcon));
+        settings["ApplicationData"] = catalogue;
+        writeSettings(settings);
+    }
+
+    // Opens the screen (kept in opened) and taps the row: what came up, if it is a Panel.
+    template <class Panel>
+    std::shared_ptr<Panel> openAndTap(long row)
+    {
+        opened = openScreen();
+        if (!opened)
+            return nullptr;
+        tapRow(*opened, row);
+        return std::dynamic_pointer_cast<Panel>(topPanel());
+    }
+    std::shared_ptr<SLVRecentlyClosedController> opened;
+
     static std::shared_ptr<ui::AlertPanel> topPanel()
     {
         const auto& alerts = ui::UIApplication::sharedApplication().visibleAlerts();
@@ -128,32 +150,24 @@ TEST_F(RecentlyClosedTest, AHistoryGrownPastAHundredShowsItsNewestHundred)
 
 TEST_F(RecentlyClosedTest, YesAddsToTheNeverListAndKeepsEverythingElse)
 {
-    auto screen = openScreen();
-    ASSERT_TRUE(screen);
-    tapRow(*screen, 3); // Mail
-    auto sheet = std::dynamic_pointer_cast<ui::UIActionSheet>(topPanel());
+    auto sheet = openAndTap<ui::UIActionSheet>(3); // Mail
     ASSERT_TRUE(sheet);
     EXPECT_EQ(sheet->title(), "Would you like to never have Mail killed?");
-    ASSERT_EQ(sheet->numberOfButtons(), 2);
-    EXPECT_EQ(sheet->buttonTitleAtIndex(0), "Yes");
-    EXPECT_EQ(sheet->buttonTitleAtIndex(1), "Cancel");
+    ASSERT_EQ(sheet->buttonTitles(), (std::vector<std::string> { "Yes", "Cancel" }));
     sheet->pressButtonAtIndex(0);
     EXPECT_EQ(neverList(), (std::vector<std::string> { "com.example.notes", "com.example.mail" }));
     auto settings = slv::readSettings().value_or(Dictionary {});
     EXPECT_EQ(findInteger(settings, "ramValue"), 150);
     EXPECT_EQ(findArray(settings, "ApplicationData")->size(), 3u);
-    EXPECT_TRUE(screen->rows()[3].isNever) << "marked at once";
+    EXPECT_TRUE(opened->rows()[3].isNever) << "marked at once";
 
-    tapRow(*screen, 3);
+    tapRow(*opened, 3);
     EXPECT_FALSE(topPanel()) << "already on the Never list: nothing";
 }
 
 TEST_F(RecentlyClosedTest, CancelSavesNothingAndAnUnknownApplicationIsAskedByIdentifier)
 {
-    auto screen = openScreen();
-    ASSERT_TRUE(screen);
-    tapRow(*screen, 0);
-    auto sheet = std::dynamic_pointer_cast<ui::UIActionSheet>(topPanel());
+    auto sheet = openAndTap<ui::UIActionSheet>(0);
     ASSERT_TRUE(sheet);
     EXPECT_EQ(sheet->title(), "Would you like to never have com.example.gone killed?");
     sheet->pressButtonAtIndex(1);
@@ -162,10 +176,7 @@ TEST_F(RecentlyClosedTest, CancelSavesNothingAndAnUnknownApplicationIsAskedByIde
 
 TEST_F(RecentlyClosedTest, AnAlwaysListedApplicationGetsTheNeverChoosersError)
 {
-    auto screen = openScreen();
-    ASSERT_TRUE(screen);
-    tapRow(*screen, 2); // News
-    auto alert = std::dynamic_pointer_cast<ui::UIAlertView>(topPanel());
+    auto alert = openAndTap<ui::UIAlertView>(2); // News
     ASSERT_TRUE(alert);
     EXPECT_EQ(alert->title(), "Error");
     EXPECT_EQ(alert->message(), "You already have this application set to always be killed!");
@@ -208,20 +219,14 @@ TEST_F(RecentlyClosedTest, AnApplicationThatKeepsComingBackIsOfferedTheNeverList
     for (int i = 0; i < 4; ++i)
         records.push_back(history::valueOf({ "com.example.news", { now - 50 + i }, "Always list", {}, 3.0 }));
     ASSERT_TRUE(plist::writeFile(history::Path, Value(records)));
-    auto settings = slv::readSettings().value_or(Dictionary {});
-    auto catalogue = *findArray(settings, "ApplicationData");
-    catalogue.push_back(slv::applicationRecord("Camera", "com.example.camera", slv::path::MissingIcon));
-    settings["ApplicationData"] = catalogue;
-    writeSettings(settings);
+    addToCatalogue("Camera", "com.example.camera");
 
     auto screen = openScreen();
     ASSERT_TRUE(screen);
     auto alert = std::dynamic_pointer_cast<ui::UIAlertView>(topPanel());
     ASSERT_TRUE(alert);
     EXPECT_EQ(alert->message(), "Camera came back soon after 3 closes. Never close it?");
-    ASSERT_EQ(alert->numberOfButtons(), 2);
-    EXPECT_EQ(alert->buttonTitleAtIndex(0), "Yes");
-    EXPECT_EQ(alert->buttonTitleAtIndex(1), "Cancel");
+    ASSERT_EQ(alert->buttonTitles(), (std::vector<std::string> { "Yes", "Cancel" }));
     alert->pressButtonAtIndex(1);
     EXPECT_EQ(neverList(), std::vector<std::string> { "com.example.notes" }) << "Cancel saves nothing";
     screen->viewDidAppear(false);
@@ -308,11 +313,7 @@ TEST_F(RecentlyClosedTest, TheSettingsHostShowsHostileRecordsSanely)
              history::Record { "com.example.blank", { now - 120 }, "Close every app", {}, 5.0 } })
         records.push_back(history::valueOf(record));
     ASSERT_TRUE(plist::writeFile(history::Path, Value(records)));
-    auto settings = slv::readSettings().value_or(Dictionary {});
-    auto catalogue = *findArray(settings, "ApplicationData");
-    catalogue.push_back(slv::applicationRecord("", "com.example.blank", slv::path::MissingIcon));
-    settings["ApplicationData"] = catalogue;
-    writeSettings(settings);
+    addToCatalogue("", "com.example.blank");
 
     auto result = runProcess({ SV_PREFERENCES_HOST, "--root", root().path(), "--virtual-clock" }, "open recent\nshow\n");
     EXPECT_EQ(result.status, 0) << result.err;

@@ -12,6 +12,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
 #include <cstdio>
 
 using namespace sv::ui;
@@ -26,28 +27,19 @@ std::string fiveAppDays(int days, double applicationsMB = 512, double footprint 
 {
     DiaryLines diary(applicationsMB);
     const char* apps[] = { "com.example.a", "com.example.b", "com.example.c", "com.example.d", "com.example.e" };
-    for (const char* id : apps)
-        diary.install(id, footprint);
-    for (int day = 0; day < days; ++day) {
-        if (day)
-            diary.nextDay();
+    diary.installEach(apps, footprint);
+    diary.onDays(days, [&] {
         for (int round = 0; round < 3; ++round) {
-            for (const char* id : apps) {
-                diary.open(id);
-                diary.wait(30);
-            }
+            diary.openInTurn(apps, 30);
             diary.home();
             diary.wait(400);
             diary.open(apps[0]);
             diary.wait(20);
             diary.home();
             diary.wait(3600);
-            for (const char* id : apps) {
-                diary.close(id);
-                diary.wait(5);
-            }
+            diary.closeEach(apps, 5);
         }
-    }
+    });
     return diary.text();
 }
 
@@ -234,23 +226,17 @@ TEST_F(SuggestionTest, AboveTheSliderIsSaidAsSuchAndNoThresholdIsAPlainSentence)
     // at the home screen with one of them running (694 MB free), and the next round's first
     // launch is no switch: only a threshold at or above 694 MB closes that one in time.
     DiaryLines big(1024);
-    for (const char* id : { "com.example.x", "com.example.y", "com.example.z" })
-        big.install(id, 330);
-    for (int day = 0; day < 3; ++day) {
-        if (day)
-            big.nextDay();
+    const char* apps[] = { "com.example.x", "com.example.y", "com.example.z" };
+    big.installEach(apps, 330);
+    big.onDays(3, [&] {
         for (int round = 0; round < 3; ++round) {
-            for (const char* id : { "com.example.x", "com.example.y", "com.example.z" }) {
-                big.open(id);
-                big.wait(30);
-            }
+            big.openInTurn(apps, 30);
             big.home();
             big.wait(600);
-            for (const char* id : { "com.example.x", "com.example.y", "com.example.z" })
-                big.close(id);
+            big.closeEach(apps);
             big.wait(600);
         }
-    }
+    });
     writeDiary(big.text());
     auto pane = openAndWorkOut();
     EXPECT_EQ(valueOf(*pane), "300 MB") << "the most the slider holds";
@@ -267,17 +253,12 @@ TEST_F(SuggestionTest, AboveTheSliderIsSaidAsSuchAndNoThresholdIsAPlainSentence)
     DiaryLines huge(1024);
     huge.install("com.example.huge", 1000);
     huge.install("com.example.small", 10);
-    for (int day = 0; day < 3; ++day) {
-        if (day)
-            huge.nextDay();
-        huge.open("com.example.small");
-        huge.wait(30);
-        huge.open("com.example.huge");
-        huge.wait(30);
+    huge.onDays(3, [&] {
+        huge.openInTurn(std::array { "com.example.small", "com.example.huge" }, 30);
         huge.home();
         huge.close("com.example.huge");
         huge.close("com.example.small");
-    }
+    });
     writeDiary(huge.text());
     auto none = openAndWorkOut();
     EXPECT_FALSE(none->specifierForID(SLVAppDelegate::kSuggestedRow)) << "no figure the slider could be moved to";

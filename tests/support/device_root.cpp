@@ -49,6 +49,15 @@ std::string readHostFile(const std::string& hostPath)
     return text.str();
 }
 
+std::vector<std::string> splitLines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
+}
+
 std::string buildPath(const std::string& relative)
 {
     return std::string(SV_BUILD_DIR) + "/" + relative;

@@ -32,6 +32,8 @@ private:
 // Writes bytes to a host path, making its folders.
 void writeHostFile(const std::string& hostPath, const std::string& bytes);
 std::string readHostFile(const std::string& hostPath);
+// The text's lines, without their ends.
+std::vector<std::string> splitLines(const std::string& text);
 
 struct ProcessResult {
     int status = -1;

@@ -8,8 +8,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <ctime>
 #include <map>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -27,6 +29,11 @@ public:
     }
 
     void install(const std::string& id, double megabytes) { footprints_[id] = megabytes; }
+    template <class Ids> void installEach(const Ids& ids, double megabytes)
+    {
+        for (const auto& id : ids)
+            install(id, megabytes);
+    }
 
     // The application comes to the front (the one there leaves, state 2).
     void open(const std::string& id)
@@ -54,6 +61,30 @@ public:
     {
         std::erase(running_, id);
         line(slv::diary::Kind::OurClose, id, reason);
+    }
+    // Each in turn, with a wait after each.
+    template <class Ids> void openInTurn(const Ids& ids, double secondsEach)
+    {
+        for (const auto& id : ids) {
+            open(id);
+            wait(secondsEach);
+        }
+    }
+    template <class Ids> void closeEach(const Ids& ids, double secondsEach = 0)
+    {
+        for (const auto& id : ids) {
+            close(id);
+            wait(secondsEach);
+        }
+    }
+    // The same day on n dates, the first of them this one.
+    template <class Day> void onDays(int n, Day day)
+    {
+        for (int i = 0; i < n; ++i) {
+            if (i)
+                nextDay();
+            day();
+        }
     }
     void call(bool starts) { line(starts ? slv::diary::Kind::CallStart : slv::diary::Kind::CallEnd, "-", ""); }
     void wait(double seconds) { ms_ += static_cast<std::int64_t>(std::llround(seconds * 1000)); }
@@ -88,5 +119,43 @@ private:
     std::int64_t session_ = 1, day_ = 0, ms_ = kOrigin + 7 * 3600000, emptySince_ = 0;
     bool started_ = false;
 };
+
+// A line as the library must write it, `seconds` after the manual clock's start, in local time
+// UTC+2 (TZ=XYZ-2): worked out here with gmtime, not by the writer the library uses.
+inline std::string diaryLine(int session, double seconds, const std::string& app, const std::string& kind, int free,
+                              const std::string& detail = "")
+{
+    std::int64_t ms = DiaryLines::kOrigin + std::llround(seconds * 1000);
+    std::time_t local = static_cast<std::time_t>(ms / 1000 + 2 * 3600);
+    std::tm parts {};
+    ::gmtime_r(&local, &parts);
+    char stamp[32];
+    std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", &parts);
+    std::ostringstream out;
+    out << "1\t" << session << "\t" << stamp << "\t" << app << "\t" << kind << "\t" << ms << "\t" << free << "\t"
+        << detail;
+    return out.str();
+}
+
+// Days on which the applications, each of the same footprint, are opened one after another half
+// a minute apart, then the home screen and all of them closed by the library.
+inline std::string openedInTurn(const std::vector<std::string>& apps, double megabytes, int days)
+{
+    DiaryLines diary(512);
+    diary.installEach(apps, megabytes);
+    diary.onDays(days, [&] {
+        diary.openInTurn(apps, 30);
+        diary.home();
+        diary.closeEach(apps);
+    });
+    return diary.text();
+}
+
+// Five applications of 100 MB on 512 MB so: the fifth launch needs a close at the fourth switch,
+// 112 MB free.
+inline std::string twoDaysOfFiveApplications()
+{
+    return openedInTurn({ "com.example.a", "com.example.b", "com.example.c", "com.example.d", "com.example.e" }, 100, 2);
+}
 
 } // namespace sv::test

@@ -74,17 +74,6 @@ namespace {
         return whole ? path : path + ", cut short";
     }
 
-    const char* callWord(Call call)
-    {
-        switch (call) {
-        case Call::Active: return "active";
-        case Call::Incoming: return "incoming";
-        case Call::Outgoing: return "outgoing";
-        case Call::None: break;
-        }
-        return "none";
-    }
-
     // How long the host plays on after the day's last event: as long as the replay does.
     constexpr double kTail = 60;
     constexpr double kTolerance = 0.002;
@@ -129,7 +118,7 @@ std::string scenarioOf(const Day& day, int threshold, const DeviceSize& device, 
         case Event::Kind::Launch: out << "launch " << word(day.apps[event.app].bundleID) << "\n"; break;
         case Event::Kind::Home: out << "home\n"; break;
         case Event::Kind::State: out << "state " << word(day.apps[event.app].bundleID) << " " << event.state << "\n"; break;
-        case Event::Kind::Call: out << "call " << callWord(event.call) << "\n"; break;
+        case Event::Kind::Call: out << "call " << model::kCallWords[static_cast<int>(event.call)] << "\n"; break;
         case Event::Kind::Lists: {
             const Lists& lists = day.listChanges[static_cast<std::size_t>(event.lists)];
             out << "settings never" << words(lists.never) << "\nsettings always" << words(lists.always)

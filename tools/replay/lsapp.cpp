@@ -1,7 +1,8 @@
 #include "tools/replay/lsapp.h"
 
+#include "contract/diary.h"
+
 #include <algorithm>
-#include <charconv>
 #include <cstdint>
 #include <cstdio>
 #include <istream>
@@ -16,30 +17,6 @@ namespace {
     void report(const std::string& source, long line, const std::string& why)
     {
         std::fprintf(stderr, "%s: line %ld: %s\n", source.c_str(), line, why.c_str());
-    }
-
-    bool digits(std::string_view text, std::size_t at, std::size_t count, int& value)
-    {
-        if (at + count > text.size())
-            return false;
-        auto [end, error] = std::from_chars(text.data() + at, text.data() + at + count, value);
-        return error == std::errc() && end == text.data() + at + count;
-    }
-
-    // "YYYY-MM-DD HH:MM:SS" as a day number and seconds into it.
-    bool parseTimestamp(std::string_view text, long& day, int& seconds)
-    {
-        int y, mo, d, h, mi, s;
-        if (text.size() != 19 || text[4] != '-' || text[7] != '-' || text[10] != ' ' || text[13] != ':'
-            || text[16] != ':' || !digits(text, 0, 4, y) || !digits(text, 5, 2, mo) || !digits(text, 8, 2, d)
-            || !digits(text, 11, 2, h) || !digits(text, 14, 2, mi) || !digits(text, 17, 2, s))
-            return false;
-        static const int lengths[] = { 31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31 };
-        if (mo < 1 || mo > 12 || d < 1 || d > lengths[mo - 1] || h > 23 || mi > 59 || s > 60)
-            return false;
-        day = daysFromCivil(y, static_cast<unsigned>(mo), static_cast<unsigned>(d));
-        seconds = h * 3600 + mi * 60 + s;
-        return true;
     }
 
     bool wholeNumber(std::string_view text)
@@ -77,11 +54,12 @@ namespace {
                 + std::to_string(count);
             return false;
         }
+        auto stamp = slv::diary::parseTimestamp(fields[2]);
         if (!wholeNumber(fields[0]))
             why = "user_id is not a whole number";
         else if (!wholeNumber(fields[1]))
             why = "session_id is not a whole number";
-        else if (!parseTimestamp(fields[2], row.day, row.seconds))
+        else if (!stamp)
             why = "timestamp is not YYYY-MM-DD HH:MM:SS";
         else if (fields[3].empty())
             why = "app_name is empty";
@@ -90,6 +68,8 @@ namespace {
         if (!why.empty())
             return false;
         user = fields[0];
+        row.day = stamp->day;
+        row.seconds = stamp->seconds;
         row.session = fields[1];
         row.app = fields[3];
         row.kind = fields[4] == "Opened" ? Kind::Opened
@@ -140,17 +120,6 @@ namespace {
     }
 
 } // namespace
-
-long daysFromCivil(long y, unsigned m, unsigned d)
-{
-    // Howard Hinnant's algorithm.
-    y -= m <= 2;
-    long era = (y >= 0 ? y : y - 399) / 400;
-    unsigned yoe = static_cast<unsigned>(y - era * 400);
-    unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + static_cast<long>(doe) - 719468;
-}
 
 std::string civilDate(long days)
 {

@@ -53,8 +53,7 @@ private:
 // Times are cut to whole seconds.
 void writeLsappDay(std::ostream& out, const Day& day, long user, long date, long& session);
 
-// "YYYY-MM-DD" of a day number, and back.
+// "YYYY-MM-DD" of a day number (days since 1970-01-01).
 std::string civilDate(long days);
-long daysFromCivil(long year, unsigned month, unsigned day);
 
 } // namespace replay

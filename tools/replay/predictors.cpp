@@ -52,27 +52,16 @@ void Predictor::foreground(const std::string& id, bool returned)
 
 double Predictor::likelihood(const std::string& id) const
 {
-    double score = decayed(id);
-    auto row = last_ && follow_ > 0 ? follows_.find(*last_) : follows_.end();
-    if (row == follows_.end())
-        return score;
-    std::int64_t total = 0, mine = 0;
-    for (const auto& [next, count] : row->second) {
-        total += count;
-        if (next == id)
-            mine = count;
-    }
-    return total > 0 ? score + follow_ * double(mine) / double(total) : score;
+    auto row = last_ ? follows_.find(*last_) : follows_.end();
+    return decayed(id) + follow_ * model::successorShare(row != follows_.end() ? &row->second : nullptr, id);
 }
 
 std::optional<std::size_t> Predictor::pick(const std::vector<std::string>& closable,
                                            const std::function<double(const std::string&)>& megabytes) const
 {
-    std::size_t n = closable.size();
-    std::size_t open = n > keep_ ? n - keep_ : std::min<std::size_t>(n, 1);
     std::optional<std::size_t> chosen;
     double lowest = 0;
-    for (std::size_t i = 0; i < open; ++i) {
+    for (std::size_t i = 0; i < model::pickable(closable.size(), keep_); ++i) {
         double likely = likelihood(closable[i]);
         // Weighed by the memory a close frees: the least likely per megabyte.
         if (size_ > 0)

@@ -13,6 +13,12 @@ namespace {
         return text;
     }
 
+    // "1 day", "7 days".
+    std::string count(long n, const char* one, const char* many)
+    {
+        return std::to_string(n) + " " + (n == 1 ? one : many);
+    }
+
     std::string percent(long part, long whole)
     {
         char text[32];
@@ -37,13 +43,20 @@ namespace {
         return report.recommendations.empty() ? nullptr : &report.recommendations.front();
     }
 
-    std::string quoted(const std::string& text)
+    // A JSON string: quotes, backslashes and control characters escaped.
+    std::string jsonString(const std::string& text)
     {
         std::string out = "\"";
-        for (char c : text) {
-            if (c == '"' || c == '\\')
+        for (unsigned char c : text) {
+            if (c == '"' || c == '\\') {
                 out.push_back('\\');
-            out.push_back(c);
+                out.push_back(static_cast<char>(c));
+            } else if (c < 0x20) {
+                char escaped[8];
+                std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+                out += escaped;
+            } else
+                out.push_back(static_cast<char>(c));
         }
         return out + "\"";
     }
@@ -79,14 +92,16 @@ void printParameters(std::FILE* out, const RunParameters& p)
                 + ", the system taken to hold as much)").c_str(),
                shown);
     if (p.traces.empty()) {
-        std::fprintf(out, "days: synthetic, %ld people x %ld days (%ld days), seed %u, habits %s\n", p.people,
-                     p.people ? p.days / p.people : 0, p.days, p.seed, p.habits.text().c_str());
+        std::fprintf(out, "days: synthetic, %s x %s (%s), seed %u, habits %s\n",
+                     count(p.people, "person", "people").c_str(),
+                     count(p.people ? p.days / p.people : 0, "day", "days").c_str(), count(p.days, "day", "days").c_str(),
+                     p.seed, p.habits.text().c_str());
     } else {
         std::string files;
         for (const std::string& trace : p.traces)
             files += (files.empty() ? "" : ", ") + trace;
-        std::fprintf(out, "days: trace %s, %ld %s, %ld days\n", files.c_str(), p.people,
-                     p.people == 1 ? "person" : "people", p.days);
+        std::fprintf(out, "days: trace %s, %s, %s\n", files.c_str(), count(p.people, "person", "people").c_str(),
+                     count(p.days, "day", "days").c_str());
     }
 }
 
@@ -153,15 +168,19 @@ void printRecommendation(std::FILE* out, const Report& report)
     const Figures& f = r->figures;
     char needed[16];
     std::snprintf(needed, sizeof needed, "%.0f %%", kKillFreeShare * 100);
+    std::string days = count(f.days, "day", "days");
     if (r->threshold) {
+        std::string people = r->people != 1
+            ? "for " + std::to_string(r->peopleWithin) + " of " + std::to_string(r->people)
+                + " people their own such threshold lies"
+            : r->peopleWithin ? "the one person's own such threshold lies" : "the one person's own such threshold does not lie";
         std::fprintf(out,
-                     "recommended threshold (%s): %d MB: the system killed nothing on %s of the %ld %s (%s needed); it "
-                     "costs %.2f regretted closes within 10 minutes per 100 switches (%ld regretted %s); for %ld of "
-                     "%ld people their own such threshold lies within one step of it%s\n",
-                     r->policy.c_str(), *r->threshold, percent(f.daysWithoutSystemKill, f.days).c_str(), f.days,
-                     f.days == 1 ? "day" : "days", needed,
-                     f.per100Switches(f.regretted10min), f.regretted10min, f.regretted10min == 1 ? "close" : "closes",
-                     r->peopleWithin, r->people,
+                     "recommended threshold (%s): %d MB: the system killed nothing on %s of the %s (%s needed); it "
+                     "costs %.2f regretted closes within 10 minutes per 100 switches (%s); %s within one step of "
+                     "it%s\n",
+                     r->policy.c_str(), *r->threshold, percent(f.daysWithoutSystemKill, f.days).c_str(), days.c_str(),
+                     needed, f.per100Switches(f.regretted10min),
+                     count(f.regretted10min, "regretted close", "regretted closes").c_str(), people.c_str(),
                      sliderHolds(*r->threshold) ? "" : "; the pane's slider cannot be set to it (30 to 300 MB)");
         return;
     }
@@ -171,11 +190,16 @@ void printRecommendation(std::FILE* out, const Report& report)
             thresholds.push_back(row.threshold);
     int low = thresholds.empty() ? 0 : *std::min_element(thresholds.begin(), thresholds.end());
     int high = thresholds.empty() ? 0 : *std::max_element(thresholds.begin(), thresholds.end());
-    std::fprintf(out,
-                 "recommended threshold (%s): none of %d to %d MB qualifies: the system killed nothing on at most %s of "
-                 "the %ld %s (at %d MB; %s needed)\n",
-                 r->policy.c_str(), low, high, percent(f.daysWithoutSystemKill, f.days).c_str(), f.days,
-                 f.days == 1 ? "day" : "days", f.threshold, needed);
+    if (low == high)
+        std::fprintf(out, "recommended threshold (%s): %d MB does not qualify: the system killed nothing on %s of the %s "
+                          "(%s needed)\n",
+                     r->policy.c_str(), low, percent(f.daysWithoutSystemKill, f.days).c_str(), days.c_str(), needed);
+    else
+        std::fprintf(out,
+                     "recommended threshold (%s): none of %d to %d MB qualifies: the system killed nothing on at most %s "
+                     "of the %s (at %d MB; %s needed)\n",
+                     r->policy.c_str(), low, high, percent(f.daysWithoutSystemKill, f.days).c_str(), days.c_str(),
+                     f.threshold, needed);
 }
 
 void printJson(std::FILE* out, const Report& report)
@@ -206,7 +230,7 @@ void printJson(std::FILE* out, const Report& report)
             "\"system_reopened_10min_count\": %ld, \"minutes_low\": %.2f, \"share_of_gap_60s\": %s, "
             "\"share_of_gap_10min\": %s, \"recommended_threshold\": %s, \"recommended\": %s, \"people\": %ld, "
             "\"people_within_one_step\": %ld, \"slider_holds\": %s}",
-            i ? "," : "", quoted(f.policy).c_str(), f.threshold, f.switches, f.launches, f.coldLaunches, f.closes,
+            i ? "," : "", jsonString(f.policy).c_str(), f.threshold, f.switches, f.launches, f.coldLaunches, f.closes,
             f.per100Switches(f.regretted60s), f.per100Switches(f.regretted10min), f.secondsUnderThreshold / 60,
             orNull(f.days ? std::optional(f.lowestFree) : std::nullopt, "%.2f").c_str(), f.days,
             f.daysWithoutSystemKill, f.regretted60s, f.regretted10min, f.systemKills, f.foregroundKills,

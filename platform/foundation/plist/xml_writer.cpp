@@ -73,33 +73,18 @@ namespace {
                 else
                     put("<false/>\n");
             } else if (const Array* array = value.asArray()) {
-                if (array->empty()) {
-                    put("<array/>\n");
-                    return true;
-                }
-                put("<array>\n");
-                for (const Value& element : *array)
-                    if (!write(element, depth + 1))
-                        return false;
-                indent(depth);
-                put("</array>\n");
+                return container(*array, depth, "<array/>\n", "<array>\n", "</array>\n",
+                                 [&](const Value& element) { return write(element, depth + 1); });
             } else if (const Dictionary* dictionary = value.asDictionary()) {
-                if (dictionary->empty()) {
-                    put("<dict/>\n");
-                    return true;
-                }
-                put("<dict>\n");
-                for (const auto& [key, element] : *dictionary) {
+                return container(*dictionary, depth, "<dict/>\n", "<dict>\n", "</dict>\n", [&](const auto& entry) {
+                    const auto& [key, element] = entry;
                     indent(depth + 1);
                     put("<key>");
                     if (!escaped(key))
                         return false;
                     put("</key>\n");
-                    if (!write(element, depth + 1))
-                        return false;
-                }
-                indent(depth);
-                put("</dict>\n");
+                    return write(element, depth + 1);
+                });
             } else {
                 return false;
             }
@@ -107,6 +92,25 @@ namespace {
         }
 
         template <std::size_t N> void put(const char (&text)[N]) { append(text, N - 1); }
+
+        // An array or a dictionary at depth: the empty tag alone, or each item written between
+        // the open and the close tags.
+        template <std::size_t E, std::size_t O, std::size_t C, typename Items, typename WriteItem>
+        bool container(const Items& items, int depth, const char (&empty)[E], const char (&open)[O],
+                       const char (&close)[C], WriteItem writeItem)
+        {
+            if (items.empty()) {
+                put(empty);
+                return true;
+            }
+            put(open);
+            for (const auto& item : items)
+                if (!writeItem(item))
+                    return false;
+            indent(depth);
+            put(close);
+            return true;
+        }
 
         std::vector<std::uint8_t> finish()
         {
