@@ -194,12 +194,13 @@ bool LsappFile::open(const std::string& path)
             ++badLines_;
             continue;
         }
-        auto [found, added] = index.try_emplace(std::string(user), people_.size());
-        if (added) {
-            people_.push_back(Person { found->first, {} });
-            dates.emplace_back();
-        }
-        if (found->second != current) {
+        // A person's rows mostly come together: the index is asked only when the person changes.
+        if (current == SIZE_MAX || user != people_[current].id) {
+            auto [found, added] = index.try_emplace(std::string(user), people_.size());
+            if (added) {
+                people_.push_back(Person { found->first, {} });
+                dates.emplace_back();
+            }
             if (current != SIZE_MAX)
                 people_[current].runs.back().end = begin;
             current = found->second;
