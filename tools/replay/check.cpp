@@ -74,8 +74,6 @@ namespace {
         return whole ? path : path + ", cut short";
     }
 
-    // How long the host plays on after the day's last event: as long as the replay does.
-    constexpr double kTail = 60;
     constexpr double kTolerance = 0.002;
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "tools/replay/day.h"
 
+#include <algorithm>
 #include <cctype>
 
 namespace replay {
@@ -11,6 +12,11 @@ AppId Day::app(const std::string& name, const std::string& bundleID)
         return found;
     apps.push_back(App { name, bundleID, std::nullopt, {} });
     return static_cast<AppId>(apps.size() - 1);
+}
+
+bool Day::used() const
+{
+    return std::any_of(events.begin(), events.end(), [](const Event& event) { return event.kind == Event::Kind::Launch; });
 }
 
 AppId Day::find(const std::string& bundleID) const

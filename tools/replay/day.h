@@ -61,6 +61,10 @@ struct Day {
     std::vector<RecordedClose> recordedCloses;
 
     double end() const { return events.empty() ? 0 : events.back().time; }
+    // Whose day it is: the person, else the label.
+    const std::string& whose() const { return person.empty() ? label : person; }
+    // An application came to the foreground.
+    bool used() const;
     // The application of that name, added when it is new.
     AppId app(const std::string& name, const std::string& bundleID);
     AppId find(const std::string& bundleID) const;

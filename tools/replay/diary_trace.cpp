@@ -175,10 +175,7 @@ DiaryTrace DiaryTrace::read(std::string_view text, const std::string& person)
 
 long DiaryTrace::daysOfUse() const
 {
-    return static_cast<long>(std::count_if(days_.begin(), days_.end(), [](const Day& day) {
-        return std::any_of(day.events.begin(), day.events.end(),
-                           [](const Event& event) { return event.kind == Event::Kind::Launch; });
-    }));
+    return static_cast<long>(std::count_if(days_.begin(), days_.end(), [](const Day& day) { return day.used(); }));
 }
 
 void DiaryTrace::estimateInto(Footprints& footprints) const

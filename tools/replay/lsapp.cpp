@@ -35,8 +35,6 @@ namespace {
         Kind kind = Kind::Other;
     };
 
-    bool header(std::string_view line) { return line.rfind("user_id", 0) == 0; }
-
     // One line as a row of a person; false with the reason when it is malformed.
     bool parse(std::string_view line, Row& row, std::string_view& user, std::string& why)
     {
@@ -121,6 +119,8 @@ namespace {
 
 } // namespace
 
+bool isLsappHeader(std::string_view line) { return line.starts_with("user_id"); }
+
 std::string civilDate(long days)
 {
     days += 719468;
@@ -147,7 +147,7 @@ Trace readLsapp(std::istream& in, const std::string& source)
         ++result.lines;
         if (!line.empty() && line.back() == '\r')
             line.pop_back();
-        if ((result.lines == 1 && header(line)) || line.empty())
+        if ((result.lines == 1 && isLsappHeader(line)) || line.empty())
             continue;
         Row row;
         std::string_view user;
@@ -184,7 +184,7 @@ bool LsappFile::open(const std::string& path)
         ++lines_;
         if (!line.empty() && line.back() == '\r')
             line.pop_back();
-        if ((lines_ == 1 && header(line)) || line.empty())
+        if ((lines_ == 1 && isLsappHeader(line)) || line.empty())
             continue;
         Row row;
         std::string_view user;
@@ -194,12 +194,13 @@ bool LsappFile::open(const std::string& path)
             ++badLines_;
             continue;
         }
-        auto [found, added] = index.try_emplace(std::string(user), people_.size());
-        if (added) {
-            people_.push_back(Person { found->first, {} });
-            dates.emplace_back();
-        }
-        if (found->second != current) {
+        // A person's rows mostly come together: the index is asked only when the person changes.
+        if (current == SIZE_MAX || user != people_[current].id) {
+            auto [found, added] = index.try_emplace(std::string(user), people_.size());
+            if (added) {
+                people_.push_back(Person { found->first, {} });
+                dates.emplace_back();
+            }
             if (current != SIZE_MAX)
                 people_[current].runs.back().end = begin;
             current = found->second;

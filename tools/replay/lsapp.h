@@ -9,12 +9,15 @@
 #include <fstream>
 #include <iosfwd>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
 namespace replay {
 
 inline constexpr const char* kLsappHeader = "user_id\tsession_id\ttimestamp\tapp_name\tevent_type";
+// True for an LSApp header: a first line that starts with user_id.
+bool isLsappHeader(std::string_view line);
 
 // Every person's days from a stream held in memory whole.
 Trace readLsapp(std::istream& in, const std::string& source);

@@ -165,8 +165,7 @@ int main(int argc, char** argv)
         std::vector<replay::Day> days;
         while (source->next(days)) {
             run->saw(days);
-            run->add(days.empty() ? "" : days.front().person.empty() ? days.front().label : days.front().person,
-                     player.play(days));
+            run->add(days.empty() ? "" : days.front().whose(), player.play(days));
             // The rules, and Learn From Use's rule when it is played (each day learned from nothing,
             // as the host starts); a diary's recorded closes against Learn From Use's.
             bool learning = std::find(o.policies.begin(), o.policies.end(), "learn-from-use") != o.policies.end();

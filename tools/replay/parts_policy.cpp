@@ -66,7 +66,7 @@ namespace {
             if (day.alwaysKill)
                 m.setAlwaysKill(true);
             if (learn_) {
-                const std::string& person = day.person.empty() ? day.label : day.person;
+                const std::string& person = day.whose();
                 if (person != person_) {
                     learned_.clear();
                     predictors_.clear();

@@ -89,7 +89,7 @@ ThresholdPlay::ThresholdPlay(const Replay& replay, const std::string& policy, in
 void ThresholdPlay::play(const Day& day, Recommender& recommender)
 {
     Figures f = replay_.play(day, *policy_, figures_.threshold);
-    recommender.add(day.person.empty() ? day.label : day.person, figures_.threshold, f);
+    recommender.add(day.whose(), figures_.threshold, f);
     figures_.add(f);
 }
 

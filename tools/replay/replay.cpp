@@ -228,9 +228,6 @@ namespace {
         double now_ = 0;
     };
 
-    // How long after the last event a day's pending closes and re-checks still play out.
-    constexpr double kTail = 60;
-
 } // namespace
 
 Figures Replay::play(const Day& day, Policy& policy, int threshold, std::vector<Closed>* closes) const

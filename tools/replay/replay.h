@@ -32,6 +32,10 @@ inline constexpr double kLowMarginMB = 100;
 // system (docs/replay.md says why).
 inline constexpr double kDefaultTotalMB = 3072, kDefaultBaseMB = 1024;
 
+// How long after the last event a day's pending closes and re-checks still play out (the check
+// against the library plays its host on as long).
+inline constexpr double kTail = 60;
+
 struct DeviceSize {
     // A small device, 1 GB with half of it for applications: memory is short on it most of the
     // day, which the tests want. The command line's default is kDefaultTotalMB, kDefaultBaseMB.

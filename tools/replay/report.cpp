@@ -174,6 +174,9 @@ void printRecommendation(std::FILE* out, const Report& report)
             ? "for " + std::to_string(r->peopleWithin) + " of " + std::to_string(r->people)
                 + " people their own such threshold lies"
             : r->peopleWithin ? "the one person's own such threshold lies" : "the one person's own such threshold does not lie";
+        std::string beyond = sliderHolds(*r->threshold) ? ""
+            : "; the pane's slider cannot be set to it (" + std::to_string(kSliderMinimumMB) + " to "
+                + std::to_string(kSliderMaximumMB) + " MB)";
         std::fprintf(out,
                      "recommended threshold (%s): %d MB: the system killed nothing on %s of the %s (%s needed); it "
                      "costs %.2f regretted closes within 10 minutes per 100 switches (%s); %s within one step of "
@@ -181,7 +184,7 @@ void printRecommendation(std::FILE* out, const Report& report)
                      r->policy.c_str(), *r->threshold, percent(f.daysWithoutSystemKill, f.days).c_str(), days.c_str(),
                      needed, f.per100Switches(f.regretted10min),
                      count(f.regretted10min, "regretted close", "regretted closes").c_str(), people.c_str(),
-                     sliderHolds(*r->threshold) ? "" : "; the pane's slider cannot be set to it (30 to 300 MB)");
+                     beyond.c_str());
         return;
     }
     std::vector<int> thresholds;

@@ -111,7 +111,7 @@ Run playAll(DaySource& source, const Replay& replay, const std::vector<std::stri
                 index = taken++;
                 run.saw(days);
             }
-            std::string person = days.empty() ? "" : days.front().person.empty() ? days.front().label : days.front().person;
+            std::string person = days.empty() ? "" : days.front().whose();
             auto figures = player.play(days);
             std::lock_guard lock(mutex);
             waiting.emplace(index, std::pair(person, std::move(figures)));

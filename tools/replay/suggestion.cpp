@@ -37,8 +37,7 @@ void Suggestion::read()
     }
     trace.setDevice(*device);
     for (Day& day : trace.days()) {
-        if (std::none_of(day.events.begin(), day.events.end(),
-                         [](const Event& event) { return event.kind == Event::Kind::Launch; }))
+        if (!day.used())
             continue;
         day.never = lists_.never;
         day.always = lists_.always;

@@ -43,7 +43,7 @@ bool TraceDays::add(const std::string& path)
             files_.push_back(std::move(file));
         return true;
     }
-    bool lsapp = first.rfind("user_id", 0) == 0 || (path.size() > 4 && path.compare(path.size() - 4, 4, ".tsv") == 0);
+    bool lsapp = isLsappHeader(first) || (path.size() > 4 && path.compare(path.size() - 4, 4, ".tsv") == 0);
     if (lsapp) {
         file.lsapp = std::make_unique<LsappFile>();
         if (!file.lsapp->open(path))
