@@ -245,7 +245,7 @@ namespace {
     {
         auto put = [&](const std::optional<TimelineLabel>& place, double size, Rgb ink) {
             if (place)
-                p.patchedText(place->text, place->x, place->y + Painter::font(size, false).ascender(), size, ink,
+                p.patchedText(place->text, place->x, place->y + chartFont(size).ascender(), size, ink,
                               backgroundUnder(f, timeline, free, *place));
         };
         auto at = [](const std::string& s, double x, double baseline, double size, double alignX) {
