@@ -43,6 +43,13 @@ struct Frame {
     double seconds = 1, megabytes = 100;
     double x(double time) const { return left + (right - left) * time / seconds; }
     double y(double mb) const { return bottom - (bottom - top) * std::clamp(mb, 0.0, megabytes) / megabytes; }
+    // Where the step from point i of a stepped series ends: at the next point, else at the end of
+    // the run; a call still going also runs to the end.
+    double stepEnd(const std::vector<Timeline::Point>& series, std::size_t i) const
+    {
+        return i + 1 < series.size() ? x(series[i + 1].time) : right;
+    }
+    double callEnd(const Timeline::Call& call) const { return call.end ? x(*call.end) : right; }
     // The baseline of a row of the band.
     static double bandRow(int row) { return kBandTop + 13 + kRow * row; }
     bool inside(const TimelineLabel& box) const
