@@ -6,6 +6,7 @@
 
 #include <cairo.h>
 #include <cmath>
+#include <cstddef>
 #include <string>
 
 namespace device {
@@ -19,6 +20,12 @@ inline double niceStep(double span, int count)
         if (m * power >= raw)
             return m * power;
     return 10 * power;
+}
+
+// "1 close", "2 closes": a count and its noun.
+inline std::string counted(std::size_t count, const char* one, const char* many)
+{
+    return std::to_string(count) + " " + (count == 1 ? one : many);
 }
 
 // The house font at a size, in pixels.

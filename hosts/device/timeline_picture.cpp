@@ -41,11 +41,6 @@ namespace {
         return buffer;
     }
 
-    std::string counted(std::size_t count, const char* one, const char* many)
-    {
-        return std::to_string(count) + " " + (count == 1 ? one : many);
-    }
-
     std::vector<Timeline::Point> sorted(std::vector<Timeline::Point> points)
     {
         std::stable_sort(points.begin(), points.end(), [](auto& a, auto& b) { return a.time < b.time; });
