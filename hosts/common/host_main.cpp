@@ -5,8 +5,8 @@
 #include "platform/notify/darwin_notify.h"
 
 #include "platform/foundation/files.h"
+#include "hosts/common/usage.h"
 #include "platform/foundation/run_loop.h"
-#include "sleepvane_version.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -40,11 +40,8 @@ namespace {
 CommandLine parseCommandLine(int argc, char** argv, const char* program, const char* memoryEvents)
 {
     HostOptions options;
-    auto mistake = [&](const std::string& problem) {
-        std::fprintf(stderr, "%s: %s\n", program, problem.c_str());
-        printUsage(stderr, program, memoryEvents);
-        return CommandLine { std::nullopt, 2 };
-    };
+    const Usage usage(program, [&](std::FILE* to) { printUsage(to, program, memoryEvents); });
+    auto mistake = [&](const std::string& problem) { return CommandLine { std::nullopt, usage.mistake(problem) }; };
     for (int i = 1; i < argc; ++i) {
         std::string_view arg = argv[i];
         if (arg == "--root") {
@@ -55,12 +52,8 @@ CommandLine parseCommandLine(int argc, char** argv, const char* program, const c
             options.virtualClock = true;
         } else if (arg == "--memory-events") {
             options.memoryEvents = true;
-        } else if (arg == "--help" || arg == "-h") {
-            printUsage(stdout, program, memoryEvents);
-            return { std::nullopt, 0 };
-        } else if (arg == "--version") {
-            std::printf("%s %s\n", program, SLEEPVANE_VERSION);
-            return { std::nullopt, 0 };
+        } else if (auto status = usage.answer(arg)) {
+            return { std::nullopt, *status };
         } else if (arg.size() > 1 && arg.starts_with('-')) {
             return mistake("unknown option " + std::string(arg));
         } else if (options.scenario.empty()) {

@@ -6,6 +6,7 @@
 
 #include <cairo.h>
 #include <cmath>
+#include <cstddef>
 #include <string>
 
 namespace device {
@@ -21,12 +22,24 @@ inline double niceStep(double span, int count)
     return 10 * power;
 }
 
+// "1 close", "2 closes": a count and its noun.
+inline std::string counted(std::size_t count, const char* one, const char* many)
+{
+    return std::to_string(count) + " " + (count == 1 ? one : many);
+}
+
+// The house font at a size, in pixels.
+inline sv::ui::UIFont chartFont(double size, bool bold = false)
+{
+    auto points = static_cast<float>(size);
+    return bold ? sv::ui::UIFont::boldSystemFontOfSize(points) : sv::ui::UIFont::systemFontOfSize(points);
+}
+
 // Text with its baseline at y, aligned by alignX (0 left, 0.5 centre, 1 right) at x.
 inline void drawText(cairo_t* c, const std::string& s, double x, double y, double size, double alignX = 0,
                      bool bold = false)
 {
-    auto points = static_cast<float>(size);
-    auto font = bold ? sv::ui::UIFont::boldSystemFontOfSize(points) : sv::ui::UIFont::systemFontOfSize(points);
+    auto font = chartFont(size, bold);
     sv::ui::detail::showShapedLine(c, s, font, x - sv::ui::detail::shapedWidth(s, font) * alignX, y);
 }
 

@@ -1,12 +1,12 @@
 // sleepvane-device: lays out a simulated device (a device root with both deliverables installed
 // as on the phone) and plays the two hosts on it at once, with the real clock, printing one
 // merged timeline with every line tagged by its process.
+#include "hosts/common/usage.h"
 #include "hosts/device/timeline.h"
 #include "hosts/device/timeline_picture.h"
 #include "platform/foundation/files.h"
 #include "contract/close_history.h"
 #include "contract/settings_contract.h"
-#include "sleepvane_version.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -62,19 +62,16 @@ void printUsage(std::FILE* to)
                  kProgram, kProgram);
 }
 
-// One line saying what is wrong, then the usage; exit status 2.
-std::nullopt_t mistake(const std::string& problem)
-{
-    std::fprintf(stderr, "%s: %s\n", kProgram, problem.c_str());
-    printUsage(stderr);
-    return std::nullopt;
-}
-
 // The options, or nothing with the status to exit with (0 after --help or --version).
 std::optional<Options> parse(int argc, char** argv, int& exitStatus)
 {
     Options options;
     exitStatus = 2;
+    const sv::host::Usage usage(kProgram, printUsage);
+    auto mistake = [&](const std::string& problem) {
+        exitStatus = usage.mistake(problem);
+        return std::nullopt;
+    };
     for (int i = 1; i < argc; ++i) {
         std::string_view arg = argv[i];
         fs::path* value = arg == "--root"            ? &options.root
@@ -91,13 +88,8 @@ std::optional<Options> parse(int argc, char** argv, int& exitStatus)
             options.fresh = true;
         } else if (arg == "--virtual-clock") {
             options.virtualClock = true;
-        } else if (arg == "--help" || arg == "-h") {
-            printUsage(stdout);
-            exitStatus = 0;
-            return std::nullopt;
-        } else if (arg == "--version") {
-            std::printf("%s %s\n", kProgram, SLEEPVANE_VERSION);
-            exitStatus = 0;
+        } else if (auto answered = usage.answer(arg)) {
+            exitStatus = *answered;
             return std::nullopt;
         } else if (arg.starts_with('-')) {
             return mistake("unknown option " + std::string(arg));

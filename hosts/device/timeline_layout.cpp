@@ -1,5 +1,7 @@
 #include "hosts/device/timeline_layout.h"
 
+#include "hosts/device/chart_text.h"
+
 #include <algorithm>
 #include <cmath>
 #include <numeric>
@@ -25,11 +27,6 @@ namespace {
             return row;
         auto free = std::find_if(rows.ends.begin(), rows.ends.end(), [&](double end) { return end <= leaderX; });
         return free == rows.ends.end() ? -1 : static_cast<int>(free - rows.ends.begin());
-    }
-
-    std::string summed(std::size_t count)
-    {
-        return std::to_string(count) + (count == 1 ? " close" : " closes");
     }
 
     // Each sum's label at the start of its bar, moved right past the one before and, at the
@@ -92,7 +89,7 @@ CloseLayout layOutCloses(const std::vector<Timeline::Close>& closes, const std::
                 sum.closes.push_back(order[i]);
             sum.from = x(closes[order[first]].time);
             sum.to = std::max(x(closes[order[last - 1]].time), sum.from + 2);
-            sum.text = summed(sum.closes.size());
+            sum.text = counted(sum.closes.size(), "close", "closes");
             sum.width = widthOf(sum.text);
             layout.sums.push_back(std::move(sum));
         }

@@ -2,9 +2,9 @@
 // What the picture of a run draws with: its colours, where the plot sits, and a painter that
 // keeps the box of every text it draws, so that no later text lands on an earlier one.
 
+#include "hosts/device/chart_text.h"
 #include "hosts/device/timeline_picture.h"
 
-#include "platform/ui/font.h"
 #include "platform/ui/pango_text.h"
 
 #include <algorithm>
@@ -43,6 +43,13 @@ struct Frame {
     double seconds = 1, megabytes = 100;
     double x(double time) const { return left + (right - left) * time / seconds; }
     double y(double mb) const { return bottom - (bottom - top) * std::clamp(mb, 0.0, megabytes) / megabytes; }
+    // Where the step from point i of a stepped series ends: at the next point, else at the end of
+    // the run; a call still going also runs to the end.
+    double stepEnd(const std::vector<Timeline::Point>& series, std::size_t i) const
+    {
+        return i + 1 < series.size() ? x(series[i + 1].time) : right;
+    }
+    double callEnd(const Timeline::Call& call) const { return call.end ? x(*call.end) : right; }
     // The baseline of a row of the band.
     static double bandRow(int row) { return kBandTop + 13 + kRow * row; }
     bool inside(const TimelineLabel& box) const
@@ -65,16 +72,11 @@ public:
 
     void color(Rgb rgb, double alpha = 1) { cairo_set_source_rgba(c_, rgb.r, rgb.g, rgb.b, alpha); }
 
-    static sv::ui::UIFont font(double size, bool bold)
-    {
-        auto points = static_cast<float>(size);
-        return bold ? sv::ui::UIFont::boldSystemFontOfSize(points) : sv::ui::UIFont::systemFontOfSize(points);
-    }
-    static double width(const std::string& s, double size, bool bold = false) { return font(size, bold).widthOfText(s); }
+    static double width(const std::string& s, double size, bool bold = false) { return chartFont(size, bold).widthOfText(s); }
     // The box text would take with its baseline at y, alignX of its width left of x.
     static TimelineLabel box(const std::string& s, double x, double y, double size, double alignX = 0, bool bold = false)
     {
-        auto f = font(size, bold);
+        auto f = chartFont(size, bold);
         double w = f.widthOfText(s);
         return { s, x - w * alignX, y - f.ascender(), w, f.lineHeight() };
     }
@@ -86,7 +88,7 @@ public:
     void text(const std::string& s, double x, double y, double size, double alignX = 0, bool bold = false)
     {
         TimelineLabel label = box(s, x, y, size, alignX, bold);
-        sv::ui::detail::showShapedLine(c_, s, font(size, bold), label.x, y);
+        sv::ui::detail::showShapedLine(c_, s, chartFont(size, bold), label.x, y);
         drawn_.push_back(label);
     }
     // The same on a patch of the background colour, a pixel wider than the text all round.
@@ -104,7 +106,7 @@ public:
     // Text turned a quarter left, centred on (x, y) along the turned baseline.
     void upwardText(const std::string& s, double x, double y, double size)
     {
-        auto f = font(size, false);
+        auto f = chartFont(size);
         double w = f.widthOfText(s);
         cairo_save(c_);
         cairo_translate(c_, x, y);

@@ -41,11 +41,6 @@ namespace {
         return buffer;
     }
 
-    std::string counted(std::size_t count, const char* one, const char* many)
-    {
-        return std::to_string(count) + " " + (count == 1 ? one : many);
-    }
-
     std::vector<Timeline::Point> sorted(std::vector<Timeline::Point> points)
     {
         std::stable_sort(points.begin(), points.end(), [](auto& a, auto& b) { return a.time < b.time; });
@@ -69,7 +64,7 @@ namespace {
     {
         double top = box.y - 2, bottom = box.y + box.height + 2, left = box.x - 2, right = box.x + box.width + 2;
         for (std::size_t i = 0; i < series.size(); ++i) {
-            double x0 = f.x(series[i].time), x1 = i + 1 < series.size() ? f.x(series[i + 1].time) : f.right;
+            double x0 = f.x(series[i].time), x1 = f.stepEnd(series, i);
             double y = f.y(series[i].value);
             if (y >= top && y <= bottom && x0 <= right && x1 >= left)
                 return true;
@@ -122,7 +117,7 @@ namespace {
                 cairo_move_to(c, x, y);
             else
                 cairo_line_to(c, x, y);
-            cairo_line_to(c, i + 1 < series.size() ? f.x(series[i + 1].time) : f.right, y);
+            cairo_line_to(c, f.stepEnd(series, i), y);
         }
     }
 
@@ -130,7 +125,7 @@ namespace {
     {
         cairo_t* c = p.cairo();
         for (const auto& call : timeline.calls()) {
-            double x0 = f.x(call.start), width = std::max(2.0, (call.end ? f.x(*call.end) : f.right) - x0);
+            double x0 = f.x(call.start), width = std::max(2.0, f.callEnd(call) - x0);
             p.color(kCall, kCallShade);
             cairo_rectangle(c, x0, f.top, width, f.bottom - f.top);
             cairo_fill(c);
@@ -140,14 +135,17 @@ namespace {
         }
     }
 
+    // Picture x from where to where.
+    using Spans = std::vector<std::pair<double, double>>;
+
     // Close Every App while it is on: a bar along the bottom of the plot.
-    std::vector<std::pair<double, double>> closeEveryAppSpans(const Frame& f, const Timeline& timeline)
+    Spans closeEveryAppSpans(const Frame& f, const Timeline& timeline)
     {
-        std::vector<std::pair<double, double>> spans;
+        Spans spans;
         auto series = sorted(timeline.closeEveryApp());
         for (std::size_t i = 0; i < series.size(); ++i)
             if (series[i].value != 0)
-                spans.emplace_back(f.x(series[i].time), i + 1 < series.size() ? f.x(series[i + 1].time) : f.right);
+                spans.emplace_back(f.x(series[i].time), f.stepEnd(series, i));
         return spans;
     }
 
@@ -225,13 +223,13 @@ namespace {
     {
         Rgb under = kWhite;
         for (const auto& call : timeline.calls())
-            if (box.x >= f.x(call.start) && box.x + box.width <= (call.end ? f.x(*call.end) : f.right))
+            if (box.x >= f.x(call.start) && box.x + box.width <= f.callEnd(call))
                 under = blend(under, kCall, kCallShade);
         if (free.empty() || f.x(free.front().time) > box.x)
             return under;
         double lowest = 0; // the line's lowest point (largest y) over the box
         for (std::size_t i = 0; i < free.size(); ++i) {
-            double x0 = f.x(free[i].time), x1 = i + 1 < free.size() ? f.x(free[i + 1].time) : f.right;
+            double x0 = f.x(free[i].time), x1 = f.stepEnd(free, i);
             if (x1 >= box.x && x0 <= box.x + box.width)
                 lowest = std::max(lowest, f.y(free[i].value));
         }
@@ -241,11 +239,11 @@ namespace {
     // Texts inside the plot, most wanted first: the threshold at the right end, each call, each
     // change of the threshold during the run, each time Close Every App was turned on.
     void plotLabels(Painter& p, const Frame& f, const Timeline& timeline, const std::vector<Timeline::Point>& free,
-                    const std::vector<Timeline::Point>& threshold)
+                    const std::vector<Timeline::Point>& threshold, const Spans& closeEveryApp)
     {
         auto put = [&](const std::optional<TimelineLabel>& place, double size, Rgb ink) {
             if (place)
-                p.patchedText(place->text, place->x, place->y + Painter::font(size, false).ascender(), size, ink,
+                p.patchedText(place->text, place->x, place->y + chartFont(size).ascender(), size, ink,
                               backgroundUnder(f, timeline, free, *place));
         };
         auto at = [](const std::string& s, double x, double baseline, double size, double alignX) {
@@ -273,7 +271,7 @@ namespace {
                             { &free, &threshold }),
                 11, kThreshold);
         }
-        for (const auto& [from, to] : closeEveryAppSpans(f, timeline))
+        for (const auto& [from, to] : closeEveryApp)
             put(placeInPlot(p, f, { at("Close Every App on", from + 4, f.bottom - 14, 11, 0) }, { &free }), 11, kClose);
     }
 
@@ -397,7 +395,7 @@ bool writeTimelinePicture(const Timeline& timeline, const std::string& hostPath,
     }
     closes(p, f, timeline, layout, free, leaders);
     legend(p, f, timeline, !closeEveryApp.empty());
-    plotLabels(p, f, timeline, free, threshold);
+    plotLabels(p, f, timeline, free, threshold, closeEveryApp);
     cairo_destroy(c);
     image->markDirty();
     if (out)
