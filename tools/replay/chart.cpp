@@ -150,7 +150,7 @@ bool writeChart(const Report& report, const std::string& path)
     for (const Recommendation& r : report.recommendations)
         if (r.policy == "parts" || !recommended)
             recommended = &r;
-    std::string subtitle = std::to_string(days) + (days == 1 ? " day" : " days") + " replayed; ";
+    std::string subtitle = device::counted(std::size_t(days), "day", "days") + " replayed; ";
     if (recommended && recommended->threshold)
         subtitle += "recommended threshold (" + recommended->policy + ", dotted): " + std::to_string(*recommended->threshold)
             + " MB, the lowest at which the system killed nothing on 95 % of the days";
