@@ -3,7 +3,7 @@
 // and the pick of the oldest one that may be closed.
 
 #include "closer/close_timer.h"
-#include "contract/suspects_symbol.h"
+#include "contract/sus_app_list.h"
 #include "platform/foundation/value.h"
 
 #include <memory>
