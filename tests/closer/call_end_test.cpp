@@ -18,14 +18,6 @@ struct Leaves {
 
 class CallEndTest : public CloserTest {
 protected:
-    Lines closes() const { return eventsStartingWith("closed "); }
-    static Lines suspects()
-    {
-        Lines names;
-        for (const sv::rt::Ref& app : *susApp)
-            names.push_back(sb::applicationState(app.get())->key);
-        return names;
-    }
     Lines timedCloses() const
     {
         Lines found;

@@ -30,16 +30,6 @@ protected:
             list.push_back(slv::identifierEntry(id));
         return list;
     }
-
-    // The suspect list by the names the scenario gave.
-    static Lines suspects()
-    {
-        Lines names;
-        for (const sv::rt::Ref& app : *susApp)
-            names.push_back(sb::applicationState(app.get())->key);
-        return names;
-    }
-    Lines closes() const { return eventsStartingWith("closed "); }
 };
 
 } // namespace

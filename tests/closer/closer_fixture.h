@@ -117,6 +117,17 @@ protected:
         return found;
     }
 
+    // The library's closes, in order.
+    std::vector<std::string> closes() const { return eventsStartingWith("closed "); }
+    // The suspect list by the names the scenario gave.
+    static std::vector<std::string> suspects()
+    {
+        std::vector<std::string> names;
+        for (const rt::Ref& app : *susApp)
+            names.push_back(sb::applicationState(app.get())->key);
+        return names;
+    }
+
     std::vector<std::string> events; // what the home screen reported and the posts it received
 
 private:

@@ -38,7 +38,6 @@ protected:
         events.clear();
     }
     void lowMemoryLeaveOfMaps() { play({ "home", "free 50", "state maps 2", "wait 1.5" }); }
-    Lines closes() const { return eventsStartingWith("closed "); }
     static std::string usagePath() { return sv::fs::resolve(slv::usage::Path); }
 };
 

@@ -98,4 +98,11 @@ std::string testCommand(const std::string& variables, const std::string& program
     return variables + " " + shellWord(sv::test::buildPath(program)) + " --gtest_filter=" + filter;
 }
 
+std::string chosenSeedsCommand(const std::string& prefix, std::uint64_t first, std::uint64_t count,
+                               const std::string& program, const std::string& filter)
+{
+    return testCommand(prefix + "FIRST=" + std::to_string(first) + " " + prefix + "COUNT=" + std::to_string(count),
+                       program, filter);
+}
+
 } // namespace referee

@@ -28,4 +28,8 @@ std::string shellWord(const std::string& text);
 // variables given ("NAME=value ...") and the filter.
 std::string testCommand(const std::string& variables, const std::string& program, const std::string& filter);
 
+// The same for the seeds a ChosenSeeds test plays: <prefix>FIRST and <prefix>COUNT set.
+std::string chosenSeedsCommand(const std::string& prefix, std::uint64_t first, std::uint64_t count,
+                               const std::string& program, const std::string& filter);
+
 } // namespace referee

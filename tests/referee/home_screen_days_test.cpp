@@ -26,14 +26,14 @@ namespace {
 constexpr int kBatches = 8;
 constexpr int kSeedsPerBatch = 25;
 
+constexpr const char* kPrefix = "SLEEPVANE_REFEREE_";
 const referee::Environment kEnvironment
-    = referee::readEnvironment("SLEEPVANE_REFEREE_", { "FIRST", "COUNT", "NO_SHRINK", "SCENARIO" });
+    = referee::readEnvironment(kPrefix, { "FIRST", "COUNT", "NO_SHRINK", "SCENARIO" });
+constexpr const char* kProgram = "tests/referee_tests/referee_tests";
 
 std::string chosenSeedsCommand(std::uint64_t first, std::uint64_t count)
 {
-    return referee::testCommand("SLEEPVANE_REFEREE_FIRST=" + std::to_string(first) + " SLEEPVANE_REFEREE_COUNT="
-                                    + std::to_string(count),
-                                "tests/referee_tests/referee_tests", "RefereeSeeds.ChosenSeeds");
+    return referee::chosenSeedsCommand(kPrefix, first, count, kProgram, "RefereeSeeds.ChosenSeeds");
 }
 
 // Answers how many disagreed.
@@ -184,7 +184,6 @@ TEST(RefereeMessages, TheCommandsAFailureNamesPlayTheSeedAndTheScenario)
 TEST(RefereeEnvironment, ABadValueIsRefusedBeforeAnythingIsPlayed)
 {
     sv::test::DeviceRoot folder;
-    std::string program = referee::shellWord(sv::test::buildPath("tests/referee_tests/referee_tests"));
     for (const std::string& settings : std::vector<std::string> {
              "SLEEPVANE_REFEREE_FIRST=5 SLEEPVANE_REFEREE_COUNT=0",
              "SLEEPVANE_REFEREE_FIRST=5 SLEEPVANE_REFEREE_COUNT=-1",
@@ -201,7 +200,7 @@ TEST(RefereeEnvironment, ABadValueIsRefusedBeforeAnythingIsPlayed)
              "SLEEPVANE_REFEREE_FRIST=5",
          }) {
         auto run = sv::test::runProcess(
-            { "/bin/sh", "-c", "env -i " + settings + " " + program + " --gtest_filter=RefereeSeeds.ChosenSeeds" });
+            { "/bin/sh", "-c", "env -i " + referee::testCommand(settings, kProgram, "RefereeSeeds.ChosenSeeds") });
         EXPECT_EQ(run.status, 2) << settings;
         EXPECT_EQ(run.out, "") << settings;
         EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << settings << ": " << run.err;

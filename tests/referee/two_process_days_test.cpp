@@ -38,14 +38,13 @@ using SteadyTime = std::chrono::steady_clock::time_point;
 
 using namespace twoprocess;
 
-const referee::Environment kEnvironment = referee::readEnvironment("SLEEPVANE_TWO_PROCESS_", { "FIRST", "COUNT" });
+constexpr const char* kPrefix = "SLEEPVANE_TWO_PROCESS_";
+const referee::Environment kEnvironment = referee::readEnvironment(kPrefix, { "FIRST", "COUNT" });
 constexpr const char* kProgram = "tests/two_process_day_tests/two_process_day_tests";
 
 std::string chosenSeedsCommand(std::uint64_t first, std::uint64_t count)
 {
-    return referee::testCommand("SLEEPVANE_TWO_PROCESS_FIRST=" + std::to_string(first) + " SLEEPVANE_TWO_PROCESS_COUNT="
-                                    + std::to_string(count),
-                                kProgram, "TwoProcessSeeds.ChosenSeeds");
+    return referee::chosenSeedsCommand(kPrefix, first, count, kProgram, "TwoProcessSeeds.ChosenSeeds");
 }
 
 struct Stamped {
@@ -397,8 +396,8 @@ TEST(TwoProcessSeeds, TheCommandAFailureNamesSelectsTheChosenSeedsAndBadValuesAr
     EXPECT_EQ(listed.out.find("\n  "), listed.out.rfind("\n  ")) << "one test only: " << listed.out;
     for (const char* settings : { "SLEEPVANE_TWO_PROCESS_FIRST=4 SLEEPVANE_TWO_PROCESS_COUNT=0",
                                   "SLEEPVANE_TWO_PROCESS_FIRST=four", "SLEEPVANE_TWO_PROCESS_SEED=4" }) {
-        auto run = sv::test::runProcess({ "/bin/sh", "-c", std::string("env -i ") + settings + " "
-                                              + referee::shellWord(sv::test::buildPath(kProgram)) + " --gtest_filter=TwoProcessSeeds.ChosenSeeds" });
+        auto run = sv::test::runProcess(
+            { "/bin/sh", "-c", "env -i " + referee::testCommand(settings, kProgram, "TwoProcessSeeds.ChosenSeeds") });
         EXPECT_EQ(run.status, 2) << settings;
         EXPECT_EQ(run.out, "") << settings;
         EXPECT_EQ(run.err.rfind("two_process_day_tests: SLEEPVANE_TWO_PROCESS_", 0), 0u) << settings << ": " << run.err;

@@ -7,7 +7,6 @@
 
 #include <cstdio>
 #include <fstream>
-#include <sstream>
 #include <sys/stat.h>
 #include <gtest/gtest.h>
 
@@ -168,14 +167,10 @@ namespace {
     std::vector<std::string> hostCloses(const std::string& scenario)
     {
         sv::test::DeviceRoot root;
-        sv::test::installLibrary(root.path());
-        auto run = sv::test::runProcess({ sv::test::buildPath("hosts/springboard/springboard-host"), "--root", root.path(),
-                                          "--virtual-clock" },
-                                        scenario);
+        auto run = playedByTheHost(root, scenario);
         EXPECT_EQ(run.status, 0) << run.err;
         std::vector<std::string> closes;
-        std::istringstream out(run.out);
-        for (std::string line; std::getline(out, line);)
+        for (const std::string& line : sv::test::splitLines(run.out))
             if (line.find("] closed ") != std::string::npos)
                 closes.push_back(line);
         return closes;

@@ -1,6 +1,7 @@
 // Diaries the real library wrote in the real home-screen host, on the virtual clock, replayed: what
 // they say of the applications' footprints, the threshold they recommend, and the closes they
 // recorded.
+#include "tests/replay/days.h"
 #include "tests/support/device_root.h"
 #include "tools/replay/check.h"
 #include "tools/replay/recommend.h"
@@ -79,10 +80,7 @@ namespace {
     {
         ::setenv("TZ", "UTC", 1); // the days are the virtual clock's dates
         sv::test::DeviceRoot root;
-        sv::test::installLibrary(root.path());
-        auto run = sv::test::runProcess({ sv::test::buildPath("hosts/springboard/springboard-host"), "--root",
-                                          root.path(), "--virtual-clock" },
-                                        scenario, 300);
+        auto run = playedByTheHost(root, scenario, 300);
         EXPECT_EQ(run.status, 0) << run.err;
         if (out)
             *out = run.out;
@@ -137,9 +135,8 @@ namespace {
         sv::test::DeviceRoot folder;
         std::string path = folder.path() + "/Diary.tsv";
         sv::test::writeHostFile(path, text);
-        auto tool = sv::test::runProcess({ sv::test::buildPath("tools/replay/sleepvane-replay"), "--trace", path,
-                                           "--policies", "learn-from-use", "--thresholds", joined(sliderValues()),
-                                           "--show-footprints" });
+        auto tool = replayTool({ "--trace", path, "--policies", "learn-from-use", "--thresholds",
+                                 joined(sliderValues()), "--show-footprints" });
         EXPECT_EQ(tool.status, 0) << tool.err;
         std::optional<int> picked;
         std::istringstream table(tool.out);
@@ -224,10 +221,8 @@ namespace {
         sv::test::DeviceRoot folder;
         std::string path = folder.path() + "/Diary.tsv";
         sv::test::writeHostFile(path, text);
-        auto tool = sv::test::runProcess({ sv::test::buildPath("tools/replay/sleepvane-replay"), "--trace", path,
-                                           "--policies", "learn-from-use", "--thresholds", "100,150,200",
-                                           "--check-library" },
-                                         "", 300);
+        auto tool = replayTool(
+            { "--trace", path, "--policies", "learn-from-use", "--thresholds", "100,150,200", "--check-library" }, 300);
         EXPECT_EQ(tool.status, 0) << tool.out << tool.err;
         EXPECT_NE(tool.out.find("every close agreed"), std::string::npos) << tool.out;
         EXPECT_NE(tool.out.find("check-library: the closes the diary recorded (" + std::to_string(recorded)

@@ -1,5 +1,6 @@
 // The library's diary as days to replay: its events by identifier, its calls and the library's
 // closes, the footprints and the phone its free memory shows, and the tool on a diary.
+#include "tests/replay/days.h"
 #include "tests/support/device_root.h"
 #include "tests/support/diary_lines.h"
 #include "tools/replay/diary_trace.h"
@@ -167,8 +168,8 @@ namespace {
         sv::test::writeHostFile(path,
                                 sv::test::openedInTurn({ "com.example.a", "com.example.b", "com.example.c" }, 150, 2));
         sv::test::writeHostFile(sizes, "com.example.c 90\n");
-        auto tool = sv::test::runProcess({ sv::test::buildPath("tools/replay/sleepvane-replay"), "--trace", path,
-                                           "--footprints", sizes, "--show-footprints", "--thresholds", "100,200" });
+        auto tool
+            = replayTool({ "--trace", path, "--footprints", sizes, "--show-footprints", "--thresholds", "100,200" });
         EXPECT_EQ(tool.status, 0) << tool.err;
         // a's first launch is the diary's first line: nothing before it to measure from.
         EXPECT_NE(tool.out.find("  com.example.a    150.0 MB  the diary (the median of 3 observations)\n"), std::string::npos)
@@ -184,13 +185,11 @@ namespace {
         EXPECT_NE(tool.out.find("recommended threshold (learn-from-use):"), std::string::npos) << tool.out;
 
         // With --device, the days are played on it.
-        auto given = sv::test::runProcess({ sv::test::buildPath("tools/replay/sleepvane-replay"), "--trace", path,
-                                            "--device", "total=2000,base=1000", "--thresholds", "100" });
+        auto given = replayTool({ "--trace", path, "--device", "total=2000,base=1000", "--thresholds", "100" });
         EXPECT_NE(given.out.find("device: 2000 MB, 1000 MB used by the system"), std::string::npos) << given.out;
         EXPECT_EQ(given.out.find("device of "), std::string::npos) << given.out;
         // --json keeps standard output JSON: the footprints go to standard error.
-        auto json = sv::test::runProcess({ sv::test::buildPath("tools/replay/sleepvane-replay"), "--trace", path,
-                                           "--json", "--show-footprints", "--thresholds", "100" });
+        auto json = replayTool({ "--trace", path, "--json", "--show-footprints", "--thresholds", "100" });
         EXPECT_EQ(json.out.rfind("[", 0), 0u) << json.out;
         EXPECT_NE(json.err.find("com.example.a"), std::string::npos) << json.err;
     }

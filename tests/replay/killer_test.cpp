@@ -10,12 +10,6 @@
 namespace replay {
 namespace {
 
-    sv::test::ProcessResult replayTool(std::vector<std::string> args)
-    {
-        args.insert(args.begin(), sv::test::buildPath("tools/replay/sleepvane-replay"));
-        return sv::test::runProcess(args, "", 120);
-    }
-
     std::string tiny(const char* file) { return std::string(SV_SOURCE_DIR) + "/tests/replay/tiny/" + file; }
 
     // tests/replay/tiny: a device of 1000 MB, 500 used by the system, the floor at 100 MB (so the

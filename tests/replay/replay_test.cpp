@@ -357,9 +357,8 @@ namespace {
     {
         sv::test::DeviceRoot folder;
         std::string chart = folder.path() + "/chart.png";
-        auto run = sv::test::runProcess({ sv::test::buildPath("tools/replay/sleepvane-replay"), "--people", "3", "--days",
-                                          "2", "--seed", "9", "--thresholds", "100,200", "--json", "--chart", chart },
-                                        "", 120);
+        auto run = replayTool(
+            { "--people", "3", "--days", "2", "--seed", "9", "--thresholds", "100,200", "--json", "--chart", chart });
         ASSERT_EQ(run.status, 0) << run.err;
         // Read back by Python: the JSON's keys, and the PNG's chunks, checksums and size.
         std::string script = R"(

@@ -1,17 +1,14 @@
 // The replay tool's command line as people use it: help, version, bad input, and runs that must
 // not depend on what they were not given.
 #include "sleepvane_version.h"
+#include "tests/replay/days.h"
 #include "tests/support/device_root.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
-sv::test::ProcessResult replayTool(std::vector<std::string> args, double timeout = 120)
-{
-    args.insert(args.begin(), sv::test::buildPath("tools/replay/sleepvane-replay"));
-    return sv::test::runProcess(args, "", timeout);
-}
+using replay::replayTool;
 
 std::size_t lines(const std::string& text)
 {

@@ -321,31 +321,22 @@ namespace {
     }
 
     // The tool's exit status and messages for what it cannot use.
-    struct Tool {
-        sv::test::ProcessResult run(std::vector<std::string> args)
-        {
-            args.insert(args.begin(), sv::test::buildPath("tools/replay/sleepvane-replay"));
-            return sv::test::runProcess(args, "", 120);
-        }
-    };
-
     TEST(ReplayTool, MissingUnreadableAndMalformedInputs)
     {
         sv::test::DeviceRoot folder;
-        Tool tool;
-        auto missing = tool.run({ "--trace", folder.path() + "/none.tsv" });
+        auto missing = replayTool({ "--trace", folder.path() + "/none.tsv" });
         EXPECT_EQ(missing.status, 2);
         EXPECT_NE(missing.err.find("cannot read " + folder.path() + "/none.tsv"), std::string::npos) << missing.err;
-        EXPECT_EQ(tool.run({ "--trace", folder.path() }).status, 2); // a folder
-        EXPECT_EQ(tool.run({ "--footprints", folder.path() + "/none" }).status, 2);
-        EXPECT_EQ(tool.run({ "--thresholds", "50,x" }).status, 2);
-        EXPECT_EQ(tool.run({ "--policies", "parts,random" }).status, 2);
+        EXPECT_EQ(replayTool({ "--trace", folder.path() }).status, 2); // a folder
+        EXPECT_EQ(replayTool({ "--footprints", folder.path() + "/none" }).status, 2);
+        EXPECT_EQ(replayTool({ "--thresholds", "50,x" }).status, 2);
+        EXPECT_EQ(replayTool({ "--policies", "parts,random" }).status, 2);
 
         std::string trace = folder.path() + "/t.tsv";
         sv::test::writeHostFile(trace, std::string(kHeader) + "1\t1\t2018-01-16 06:01:05\tChrome\tOpened\n"
                                                               "1\t1\t2018-01-16 06:01:0\tChrome\tClosed\n"
                                                               "1\t1\t2018-01-16 06:05:00\tChrome\tClosed\n");
-        auto bad = tool.run({ "--trace", trace, "--thresholds", "100" });
+        auto bad = replayTool({ "--trace", trace, "--thresholds", "100" });
         EXPECT_EQ(bad.status, 1);
         EXPECT_NE(bad.err.find(trace + ": line 3: timestamp"), std::string::npos) << bad.err;
         EXPECT_NE(bad.out.find("parts"), std::string::npos) << bad.out; // the figures still come
