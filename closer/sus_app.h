@@ -3,7 +3,7 @@
 // and the pick of the oldest one that may be closed.
 
 #include "closer/close_timer.h"
-#include "contract/suspect_list.h"
+#include "contract/suspects_symbol.h"
 #include "platform/foundation/value.h"
 
 #include <memory>

@@ -2,7 +2,7 @@
 // The simulated device behind the home screen's classes: memory (total, a base use, the footprint
 // of each running application), the app switcher, the telephone and the processes.
 
-#include "contract/suspect_list.h"
+#include "contract/suspects_symbol.h"
 #include "hosts/common/scenario.h"
 #include "platform/runtime/object.h"
 

@@ -1,7 +1,7 @@
 // springboard-host: the home-screen stand-in. Registers the home screen's classes, loads the
 // injected libraries, then plays a scenario on its main run loop.
 #include "contract/close_history.h"
-#include "contract/suspect_list.h"
+#include "contract/suspects_symbol.h"
 #include "contract/diary.h"
 #include "contract/usage.h"
 #include "hosts/common/host_main.h"
