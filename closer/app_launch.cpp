@@ -142,6 +142,8 @@ void resumeAfterCall()
 {
     if (!susApp || callInProgress())
         return;
+    // Everything the call held is decided with the settings file of this one moment.
+    OneSettingsRead oneRead;
     HeldBack::Work held = HeldBack::takeClosesAndRecheck();
     bool chainHeld = held.recheck;
     // A close that fell due is decided again, first of all; its application, taken off the

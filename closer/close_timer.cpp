@@ -103,7 +103,9 @@ void killApp(id self, SEL, id)
     stopCountingAsPending(state);
     state->application.reset();
     // A save may have put it on the Never list since the decision: then nothing is closed, but
-    // the chain goes on as after a close called off.
+    // the chain goes on as after a close called off. The diary's note of the close asks the same
+    // file for its switch.
+    OneSettingsRead oneRead;
     LibrarySettings settings = readLibrarySettings();
     bool neverListed = state->bundleID && settings
         && slv::listContains(sv::findArray(*settings, slv::key::NeverIdentifiers), *state->bundleID);

@@ -155,11 +155,11 @@ PlayResult playScenario(std::string_view text, double wallOrigin)
                 std::vector<std::string> ids(w.begin() + 2, w.end());
                 w[1] == "never" ? day.setNever(std::move(ids)) : day.setAlways(std::move(ids));
             } else if (w[1] == "ramValue" && w.size() == 3) {
-                auto value = number(w[2]);
-                if (value && *value == *value)
-                    value = std::clamp(*value, -9e18, 9e18);
-                day.setThreshold(value && *value == *value ? std::optional<std::int64_t>(static_cast<std::int64_t>(*value))
-                                                           : std::nullopt);
+                // A NaN is no number; any other stays within what a whole number holds.
+                std::optional<std::int64_t> stored;
+                if (auto value = number(w[2]); value && *value == *value)
+                    stored = static_cast<std::int64_t>(std::clamp(*value, -9e18, 9e18));
+                day.setThreshold(stored);
             } else if ((w[1] == "alwaysKill" || w[1] == "learnFromUse") && w.size() == 3) {
                 // Stored as a boolean (on, off) or as a number.
                 auto stored = w[2] == "on" ? std::optional<double>(1) : w[2] == "off" ? std::optional<double>(0) : number(w[2]);

@@ -139,11 +139,14 @@ void SLVAppDelegate::doneLoading()
 
 void SLVAppDelegate::showSuggestion()
 {
-    if (!suggestion_ || !suggestion_->shown() || specifierForID(kSuggestedGroup)) {
-        if (suggestion_ && !suggestion_->shown())
-            suggestion_.reset();
+    if (!suggestion_)
+        return;
+    if (!suggestion_->shown()) {
+        suggestion_.reset();
         return;
     }
+    if (specifierForID(kSuggestedGroup))
+        return;
     auto group = sv::prefs::PSSpecifier::preferenceSpecifierNamed("", sv::prefs::PSCellType::Group);
     group->setIdentifier(std::string(kSuggestedGroup));
     group->setProperty("footerText", sv::Value(suggestion_->footer()));

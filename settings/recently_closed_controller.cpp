@@ -46,7 +46,9 @@ bool SLVRecentlyClosedController::setUpForContentSize(Size size)
 
 void SLVRecentlyClosedController::reloadRows()
 {
-    rows_ = recentlyClosedRows(slv::history::read(), slv::readSettings().value_or(sv::Dictionary {}));
+    static const sv::Dictionary kNoSettings;
+    auto settings = slv::settingsSnapshot();
+    rows_ = recentlyClosedRows(slv::history::read(), settings ? *settings : kNoSettings);
     if (table_) {
         showFooter();
         table_->reloadData();
