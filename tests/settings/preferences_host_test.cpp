@@ -114,9 +114,11 @@ TEST_F(PreferencesHostTest, ShowsTheSuggestedThresholdWithItsFooterAndATapOnItSa
     EXPECT_EQ(result.status, 0) << result.err;
     // Not in the first frame (the slider's first fill); a second on, below the slider and its footer.
     EXPECT_TRUE(has(result.out, "[0.110] row RamSlider \"\", switch off (hidden), slider 175, label \"175 MB\"\n")) << result.out;
-    for (const std::string& line : splitLines(result.out))
-        if (line.rfind("[0.", 0) == 0)
+    for (const std::string& line : splitLines(result.out)) {
+        if (line.rfind("[0.", 0) == 0) {
             EXPECT_EQ(line.find("Suggested"), std::string::npos) << line;
+        }
+    }
     EXPECT_TRUE(has(result.out, "[1.110] label Suggested \"115 MB\"\n")) << result.out;
     EXPECT_TRUE(has(result.out, "[1.110] footer \"Apps that leave the screen are closed while free memory is at or below "
                                 "this amount.\"\n[1.110] row Suggested \"Suggested\", label \"115 MB\"\n[1.110] footer "
