@@ -27,7 +27,7 @@ public:
     bool add(const std::string& path);
     long people() const override;
     long days() const override;
-    bool next(std::vector<Day>& days) override;
+    std::unique_ptr<PersonDays> nextPerson() override;
     int badLines() const { return badLines_; }
     // The files that hold no day of use.
     const std::vector<std::string>& withoutUsage() const { return withoutUsage_; }
@@ -42,6 +42,8 @@ public:
     bool diariesOnly() const;
 
 private:
+    bool take(std::vector<Day>& days);
+
     struct File {
         std::unique_ptr<LsappFile> lsapp;
         Day scenario;
