@@ -71,15 +71,16 @@ namespace {
 
     TEST(BoundedRun, ALongRunSaysFromItsFirstSecondHowFarItIs)
     {
-        auto run = replayTool({ "--people", "1", "--days", "1500", "--thresholds", "100", "--policies",
-                                "parts,learn-from-use", "--json" });
+        auto run = replayTool({ "--people", "1", "--days", "2500", "--thresholds", "100", "--policies",
+                                "parts,learn-from-use", "--json" },
+                              240);
         ASSERT_EQ(run.status, 0) << run.err;
         // Half a second in, not once the one person's days are all done.
         auto first = run.err.find("sleepvane-replay: ");
         ASSERT_NE(first, std::string::npos) << "a run of seconds shows progress";
         long done = std::stol(run.err.substr(first + 18));
-        EXPECT_LT(done, 1500) << run.err;
-        EXPECT_NE(run.err.find(" of 1500 days replayed\n"), std::string::npos) << run.err;
+        EXPECT_LT(done, 2500) << run.err;
+        EXPECT_NE(run.err.find(" of 2500 days replayed\n"), std::string::npos) << run.err;
     }
 
     TEST(BoundedRun, TheLimitsTheHelpStatesAreHeld)
