@@ -362,8 +362,10 @@ int main(int argc, char** argv)
     }
     if (!options->timeline.empty()) {
         describeCloses(timeline, options->root);
+        errno = 0;
         if (!device::writeTimelinePicture(timeline, fs::absolute(options->timeline).string())) {
-            std::fprintf(stderr, "%s: cannot write %s\n", kProgram, options->timeline.c_str());
+            std::fprintf(stderr, "%s: cannot write %s%s%s\n", kProgram, options->timeline.c_str(), errno ? ": " : "",
+                         errno ? std::strerror(errno) : "");
             status = 1;
         }
     }

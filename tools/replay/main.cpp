@@ -217,8 +217,9 @@ int main(int argc, char** argv)
         replay::printTable(stdout, report);
         replay::printRecommendation(stdout, report);
     }
+    errno = 0;
     if (!o.chart.empty() && !replay::writeChart(report, o.chart))
-        return fail("cannot write " + o.chart);
+        return fail("cannot write " + o.chart + (errno ? std::string(": ") + std::strerror(errno) : ""));
     if (o.checkLibrary) {
         std::fprintf(o.json ? stderr : stdout,
                      "check-library: %ld day replays (days x thresholds x parts and learn-from-use, those played) by the library, %ld closes, %s\n",
