@@ -106,7 +106,7 @@ std::optional<Options> parse(int argc, char** argv, int& exitStatus)
     }
     if (options.root.empty())
         return mistake("--root is required");
-    // What the run reads and writes is checked before anything is laid out or played.
+    // What the run reads is checked before anything is laid out or played.
     for (const fs::path* scenario : { &options.springboard, &options.preferences }) {
         if (scenario->empty())
             continue;
@@ -120,11 +120,6 @@ std::optional<Options> parse(int argc, char** argv, int& exitStatus)
             return std::nullopt;
         }
     }
-    if (!options.timeline.empty())
-        if (auto why = sv::fs::hostFileUnwritable(options.timeline.string())) {
-            std::fprintf(stderr, "%s: cannot write %s: %s\n", kProgram, options.timeline.c_str(), why->c_str());
-            return std::nullopt;
-        }
     if (options.virtualClock && !options.springboard.empty() && !options.preferences.empty()) {
         // Only the home-screen host would be stopped in time: the two would drift apart at once.
         std::fprintf(stderr, "%s: --virtual-clock plays one host only: with both, each process would have its own "
@@ -305,6 +300,12 @@ int main(int argc, char** argv)
         }
         options->screens = fs::absolute(options->screens);
     }
+    // The picture may go into the screens folder just made.
+    if (!options->timeline.empty())
+        if (auto why = sv::fs::hostFileUnwritable(options->timeline.string())) {
+            std::fprintf(stderr, "%s: cannot write %s: %s\n", kProgram, options->timeline.c_str(), why->c_str());
+            return 2;
+        }
     if (!layOut(*options))
         return 1;
 
