@@ -33,8 +33,8 @@ public:
     const std::vector<std::string>& withoutUsage() const { return withoutUsage_; }
 
     // What the diaries say of the applications' footprints goes into footprints (below what a
-    // footprints file gives); with device, each diary's days are played on the device it shows.
-    // Before the days are asked for.
+    // footprints file gives); with device, each diary's days are played on the device it shows
+    // (a diary that shows none is said on standard error). Before the days are asked for.
     void useDiaries(Footprints& footprints, bool device);
     // Each diary's path and the device it shows (when useDiaries set them).
     const std::vector<std::pair<std::string, DeviceSize>>& diaryDevices() const { return devices_; }
