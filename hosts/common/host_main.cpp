@@ -42,11 +42,16 @@ CommandLine parseCommandLine(int argc, char** argv, const char* program, const c
     HostOptions options;
     const Usage usage(program, [&](std::FILE* to) { printUsage(to, program, memoryEvents); });
     auto mistake = [&](const std::string& problem) { return CommandLine { std::nullopt, usage.mistake(problem) }; };
+    bool rootGiven = false;
     for (int i = 1; i < argc; ++i) {
         std::string_view arg = argv[i];
         if (arg == "--root") {
             if (++i >= argc)
                 return mistake("--root needs a folder");
+            // Two roots are a mistake whichever was meant: the wrong device would be played on.
+            if (rootGiven)
+                return mistake("--root is given twice");
+            rootGiven = true;
             options.root = argv[i];
         } else if (arg == "--virtual-clock") {
             options.virtualClock = true;
@@ -62,8 +67,10 @@ CommandLine parseCommandLine(int argc, char** argv, const char* program, const c
             return mistake("only one scenario file can be given");
         }
     }
-    if (options.root.empty())
+    if (!rootGiven)
         return mistake("--root is required");
+    if (options.root.empty())
+        return mistake("--root is empty: it names the device root's folder");
     return { options, 0 };
 }
 

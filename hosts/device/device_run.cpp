@@ -18,6 +18,7 @@
 #include <filesystem>
 #include <optional>
 #include <poll.h>
+#include <sys/stat.h>
 #include <string>
 #include <string_view>
 #include <sys/wait.h>
@@ -72,6 +73,7 @@ std::optional<Options> parse(int argc, char** argv, int& exitStatus)
         exitStatus = usage.mistake(problem);
         return std::nullopt;
     };
+    std::vector<std::string_view> given;
     for (int i = 1; i < argc; ++i) {
         std::string_view arg = argv[i];
         fs::path* value = arg == "--root"            ? &options.root
@@ -83,6 +85,11 @@ std::optional<Options> parse(int argc, char** argv, int& exitStatus)
         if (value) {
             if (++i >= argc)
                 return mistake(std::string(arg) + " needs a value");
+            if (std::find(given.begin(), given.end(), arg) != given.end())
+                return mistake(std::string(arg) + " is given twice (it takes one value)");
+            given.push_back(arg);
+            if (*argv[i] == '\0')
+                return mistake(std::string(arg) + " is empty");
             *value = argv[i];
         } else if (arg == "--fresh") {
             options.fresh = true;
@@ -99,6 +106,20 @@ std::optional<Options> parse(int argc, char** argv, int& exitStatus)
     }
     if (options.root.empty())
         return mistake("--root is required");
+    // What the run reads is checked before anything is laid out or played.
+    for (const fs::path* scenario : { &options.springboard, &options.preferences }) {
+        if (scenario->empty())
+            continue;
+        int fd = ::open(scenario->c_str(), O_RDONLY | O_CLOEXEC);
+        struct stat info {};
+        int error = fd < 0 ? errno : ::fstat(fd, &info) != 0 ? errno : S_ISDIR(info.st_mode) ? EISDIR : 0;
+        if (fd >= 0)
+            ::close(fd);
+        if (error) {
+            std::fprintf(stderr, "%s: cannot read %s: %s\n", kProgram, scenario->c_str(), std::strerror(error));
+            return std::nullopt;
+        }
+    }
     if (options.virtualClock && !options.springboard.empty() && !options.preferences.empty()) {
         // Only the home-screen host would be stopped in time: the two would drift apart at once.
         std::fprintf(stderr, "%s: --virtual-clock plays one host only: with both, each process would have its own "
@@ -131,6 +152,11 @@ bool laidOutAsADevice(const fs::path& root)
 bool layOut(const Options& options)
 {
     std::error_code error;
+    if (fs::exists(options.root) && !fs::is_directory(options.root)) {
+        std::fprintf(stderr, "%s: cannot use %s as the device root: it is not a folder\n", kProgram,
+                     options.root.c_str());
+        return false;
+    }
     if (fs::exists(options.root)) {
         bool ours = fs::exists(options.root / kMarker);
         bool device = ours || laidOutAsADevice(options.root);
@@ -263,8 +289,23 @@ int main(int argc, char** argv)
     if (!options->screens.empty()) {
         std::error_code error;
         fs::create_directories(options->screens, error);
+        if (!error && !fs::is_directory(options->screens, error))
+            error = std::make_error_code(std::errc::not_a_directory);
+        if (!error && ::access(options->screens.c_str(), W_OK | X_OK) != 0)
+            error = std::error_code(errno, std::generic_category());
+        if (error) {
+            std::fprintf(stderr, "%s: cannot write into %s: %s\n", kProgram, options->screens.c_str(),
+                         error.message().c_str());
+            return 2;
+        }
         options->screens = fs::absolute(options->screens);
     }
+    // The picture may go into the screens folder just made.
+    if (!options->timeline.empty())
+        if (auto why = sv::fs::hostFileUnwritable(options->timeline.string())) {
+            std::fprintf(stderr, "%s: cannot write %s: %s\n", kProgram, options->timeline.c_str(), why->c_str());
+            return 2;
+        }
     if (!layOut(*options))
         return 1;
 
@@ -322,8 +363,10 @@ int main(int argc, char** argv)
     }
     if (!options->timeline.empty()) {
         describeCloses(timeline, options->root);
+        errno = 0;
         if (!device::writeTimelinePicture(timeline, fs::absolute(options->timeline).string())) {
-            std::fprintf(stderr, "%s: cannot write %s\n", kProgram, options->timeline.c_str());
+            std::fprintf(stderr, "%s: cannot write %s%s%s\n", kProgram, options->timeline.c_str(), errno ? ": " : "",
+                         errno ? std::strerror(errno) : "");
             status = 1;
         }
     }

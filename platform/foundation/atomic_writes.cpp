@@ -2,6 +2,7 @@
 #include "platform/foundation/files_detail.h"
 
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -96,6 +97,27 @@ bool writeHostFileAtomically(const std::string& hostPath, const void* bytes, std
     std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : hostPath.substr(0, slash);
     Folder parent(FileDescriptor(::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC)));
     return parent && writeAtomically(parent.fd(), hostPath.substr(slash + 1), bytes, size, durability);
+}
+
+std::optional<std::string> hostFileUnwritable(const std::string& hostPath)
+{
+    auto slash = hostPath.rfind('/');
+    std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : hostPath.substr(0, slash);
+    struct stat info;
+    int error = 0;
+    if (hostPath.empty())
+        error = ENOENT;
+    else if (slash + 1 == hostPath.size() || (::stat(hostPath.c_str(), &info) == 0 && S_ISDIR(info.st_mode)))
+        error = EISDIR;
+    else if (::stat(folder.c_str(), &info) != 0)
+        error = errno;
+    else if (!S_ISDIR(info.st_mode))
+        error = ENOTDIR;
+    else if (::access(folder.c_str(), W_OK | X_OK) != 0)
+        error = errno;
+    if (error == 0)
+        return std::nullopt;
+    return std::string(std::strerror(error));
 }
 
 bool writeDataAtomicallyIn(const Folder& folder, std::string_view name, const void* bytes, std::size_t size,

@@ -128,6 +128,10 @@ std::optional<std::vector<std::uint8_t>> readHostFile(const std::string& hostPat
                                                       std::size_t maximumSize = SIZE_MAX);
 bool writeHostFileAtomically(const std::string& hostPath, const void* bytes, std::size_t size,
                              Durability durability = Durability::Flushed);
+// Why a whole file could not be written at a host path as writeHostFileAtomically writes it (its
+// folder takes no new file, or a folder is in the way), as strerror says it; nothing when it
+// could. For programs that check where their output goes before the work that makes it.
+std::optional<std::string> hostFileUnwritable(const std::string& hostPath);
 
 // An exclusive advisory lock on the companion file "<file>.lock" of a device path, shared by
 // every process that writes that file. Waits at most timeoutSeconds, so that a holder that is

@@ -135,7 +135,10 @@ void RunLoop::runFor(double seconds)
     while (!stopped_ && nowSeconds() < deadline)
         runOnce(deadline - nowSeconds());
     drainSources();
-    while (!stopped_ && fireNextDueTimer(nowSeconds())) { }
+    // Only what fell due by the wait's end: work that re-arms itself from turn to turn would
+    // otherwise run to its end here, however long that takes.
+    double end = nowSeconds();
+    while (!stopped_ && fireNextDueTimer(end)) { }
 }
 
 void RunLoop::run()

@@ -45,7 +45,8 @@ public:
     void runOnce(double maxWait);
     // Runs for the given time: with a clock that moves by itself by waiting, with one that moves
     // only when moved by moving it from one due timer to the next and delivering every ready
-    // source before each move.
+    // source before each move. It returns on time: at the end, only timers due by then fire, not
+    // those they arm.
     void runFor(double seconds);
     // Runs until stop().
     void run();

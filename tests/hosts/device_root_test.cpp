@@ -119,3 +119,62 @@ TEST(DeviceRunner, TheVirtualClockWithBothHostsIsRefused)
 
 } // namespace
 } // namespace sv::test
+
+namespace sv::test {
+namespace {
+
+// What is wrong with a command line is said as it is, before anything is laid out or played.
+TEST(CommandLineMistakes, ARootThatIsEmptyGivenTwiceOrAFileIsSaidAsSuch)
+{
+    DeviceRoot scratch;
+    std::string file = scratch.path() + "/a-file";
+    writeHostFile(file, "not a folder");
+    for (const std::string& program : { kSpringboard, kPreferences, kDevice }) {
+        std::string name = program.substr(program.rfind('/') + 1);
+        auto empty = runProcess({ program, "--root", "" }, "quit\n");
+        EXPECT_EQ(empty.status, 2) << name;
+        EXPECT_EQ(empty.err.substr(0, empty.err.find('\n')).rfind(name + ": --root is empty", 0), 0u) << empty.err;
+
+        auto twice = runProcess({ program, "--root", scratch.path() + "/one", "--root", scratch.path() + "/two" }, "quit\n");
+        EXPECT_EQ(twice.status, 2) << name;
+        EXPECT_EQ(twice.err.rfind(name + ": --root is given twice", 0), 0u) << twice.err;
+        EXPECT_FALSE(std::filesystem::exists(scratch.path() + "/one")) << name;
+        EXPECT_FALSE(std::filesystem::exists(scratch.path() + "/two")) << name;
+
+        auto onAFile = runProcess({ program, "--root", file }, "quit\n");
+        EXPECT_NE(onAFile.status, 0) << name;
+        EXPECT_NE(onAFile.err.find(name + ": cannot use " + file + " as the device root: it is not a folder"),
+                  std::string::npos)
+            << onAFile.err;
+        EXPECT_EQ(readHostFile(file), "not a folder");
+    }
+    for (const char* option : { "--springboard", "--preferences", "--screens", "--timeline" }) {
+        auto twice = runProcess({ kDevice, "--root", scratch.path() + "/device", option, kFirstLight, option, kFirstLight });
+        EXPECT_EQ(twice.status, 2) << option;
+        EXPECT_EQ(twice.err.rfind(std::string("sleepvane-device: ") + option + " is given twice", 0), 0u) << twice.err;
+    }
+}
+
+TEST(CommandLineMistakes, TheDeviceRunnerRefusesAScenarioItCannotReadAndAPictureItCannotWriteBeforeItStarts)
+{
+    DeviceRoot scratch;
+    std::string root = scratch.path() + "/device";
+    auto missing = runProcess({ kDevice, "--root", root, "--virtual-clock", "--springboard", scratch.path() + "/nope.txt" });
+    EXPECT_EQ(missing.status, 2) << "as the hosts exit for a scenario they cannot read";
+    EXPECT_EQ(missing.err,
+              "sleepvane-device: cannot read " + scratch.path() + "/nope.txt: No such file or directory\n");
+    auto folder = runProcess({ kDevice, "--root", root, "--preferences", scratch.path() });
+    EXPECT_EQ(folder.status, 2);
+    EXPECT_NE(folder.err.find("Is a directory"), std::string::npos) << folder.err;
+
+    auto picture = runProcess({ kDevice, "--root", root, "--virtual-clock", "--springboard", kFirstLight, "--timeline",
+                                scratch.path() + "/no-folder/run.png" });
+    EXPECT_EQ(picture.status, 2);
+    EXPECT_EQ(picture.err, "sleepvane-device: cannot write " + scratch.path()
+                               + "/no-folder/run.png: No such file or directory\n");
+    EXPECT_EQ(picture.out, "") << "nothing played";
+    EXPECT_FALSE(std::filesystem::exists(root)) << "nothing laid out";
+}
+
+} // namespace
+} // namespace sv::test

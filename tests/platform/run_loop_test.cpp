@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <unistd.h>
@@ -72,6 +73,44 @@ TEST_F(RunLoopTest, SourcesAreDeliveredBeforeTimeMoves)
     EXPECT_EQ(order, (std::vector<std::string> { "byte@0.000000", "timer", "byte@1.000000" }));
     ::close(fds[0]);
     ::close(fds[1]);
+}
+
+// A clock that moves by itself, as the steady clock does, but by the test's reckoning: a tick at
+// each reading, and as long as the work a timer says it did.
+class WorkingClock final : public sv::Clock {
+public:
+    Duration now() const override { return now_ += Duration(0.0001); }
+    WallTime wallNow() const override { return {}; }
+    void work(double seconds) { now_ += Duration(seconds); }
+
+private:
+    mutable Duration now_ { 0 };
+};
+
+// Work spread over turns of the loop (a step a turn, each re-arming the next) goes on while a
+// wait lasts, and the wait still ends on time: at its end only what was due then runs.
+TEST(RunLoopWait, WorkThatReArmsItselfDoesNotHoldAWaitPastItsEnd)
+{
+    sv::RunLoop loop;
+    auto clock = std::make_shared<WorkingClock>();
+    loop.setClock(clock);
+    int steps = 0;
+    std::function<void()> step = [&] {
+        ++steps;
+        clock->work(0.1);
+        if (steps < 100)
+            loop.scheduleTimer(0, step);
+    };
+    loop.scheduleTimer(0, step);
+    double start = clock->now().count();
+    loop.runFor(1.0);
+    EXPECT_GE(steps, 10) << "the work went on during the wait";
+    EXPECT_LE(steps, 11) << "a second holds ten steps, and the one due at its end";
+    EXPECT_LT(clock->now().count() - start, 1.2);
+    EXPECT_EQ(loop.pendingTimers(), 1u) << "the rest waits for the next turn";
+    loop.runFor(1.0);
+    EXPECT_GE(steps, 20);
+    EXPECT_LE(steps, 22);
 }
 
 TEST(NotificationCenter, DeliversSynchronouslyWithUserInfoAndSurvivesRemovalDuringAPost)

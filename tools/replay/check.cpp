@@ -1,5 +1,7 @@
 #include "tools/replay/check.h"
 
+#include "tools/replay/printable.h"
+
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -204,12 +206,12 @@ bool LibraryCheck::check(const Day& day, int threshold, const Replay& replay, co
             : WIFEXITED(status)   ? "exit status " + std::to_string(WEXITSTATUS(status))
                                   : "ended by signal " + std::to_string(WTERMSIG(status));
         std::fprintf(stderr, "sleepvane-replay: --check-library: %s at threshold %d: the host failed (%s) (the scenario: %s)\n",
-                     day.label.c_str(), threshold, why.c_str(), keep(text).c_str());
+                     printable(day.label).c_str(), threshold, why.c_str(), keep(text).c_str());
         // What it said, a few lines of it.
         std::ifstream said(errors);
         std::string line;
         for (int shown = 0; shown < 5 && std::getline(said, line); ++shown)
-            std::fprintf(stderr, "  %s\n", line.c_str());
+            std::fprintf(stderr, "  %s\n", printable(line).c_str());
         return false;
     }
 
@@ -238,12 +240,12 @@ bool LibraryCheck::check(const Day& day, int threshold, const Replay& replay, co
         agree = host[i].id == day.apps[ours[i].app].bundleID && std::fabs(host[i].time - ours[i].time) <= kTolerance;
     if (!agree) {
         std::fprintf(stderr, "sleepvane-replay: --check-library: %s at threshold %d: the library closed",
-                     day.label.c_str(), threshold);
+                     printable(day.label).c_str(), threshold);
         for (const auto& c : host)
-            std::fprintf(stderr, " %s@%.3f", c.id.c_str(), c.time);
+            std::fprintf(stderr, " %s@%.3f", printable(c.id).c_str(), c.time);
         std::fprintf(stderr, "; the %s policy closed", policy.c_str());
         for (const auto& c : ours)
-            std::fprintf(stderr, " %s@%.3f", day.apps[c.app].bundleID.c_str(), c.time);
+            std::fprintf(stderr, " %s@%.3f", printable(day.apps[c.app].bundleID).c_str(), c.time);
         std::fprintf(stderr, " (the scenario: %s)\n", keep(text).c_str());
     }
     return agree;

@@ -3,6 +3,7 @@
 #include "tools/replay/lsapp.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <set>
 #include <unordered_map>
 
@@ -60,6 +61,13 @@ DiaryTrace DiaryTrace::read(std::string_view text, const std::string& person)
             trace.problems_.push_back({ trace.lines_, "not a line of the diary (8 tab-separated fields: user_id, "
                                                       "session_id, timestamp, app_name, event_type, time_ms, free_mb, "
                                                       "detail)" });
+            continue;
+        }
+        if (parsed->entry.freeMB < 0 || double(parsed->entry.freeMB) > kPhoneMaximumMB) {
+            char why[96];
+            std::snprintf(why, sizeof why, "free memory of %lld MB lies outside 0 to %.0f MB",
+                          static_cast<long long>(parsed->entry.freeMB), kPhoneMaximumMB);
+            trace.implausible_.push_back({ trace.lines_, why });
             continue;
         }
         lines.push_back({ *parsed, secondOfDay(line, parsed->entry.timeMs) });

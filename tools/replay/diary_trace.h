@@ -37,7 +37,8 @@ class DiaryTrace {
 public:
     // The diary's text whole; its days belong to person. A last line without its line break was
     // cut short by a lost write and is passed over; every other line that is no diary line is a
-    // problem, passed over too.
+    // problem, passed over too. A diary line whose free memory lies outside 0 to kPhoneMaximumMB
+    // is passed over as implausible: a figure no phone shows would make any advice a guess.
     static DiaryTrace read(std::string_view text, const std::string& person);
 
     struct Problem {
@@ -47,6 +48,9 @@ public:
     const std::vector<Day>& days() const { return days_; }
     std::vector<Day>& days() { return days_; }
     const std::vector<Problem>& problems() const { return problems_; }
+    // The lines passed over for their free memory (the library writes no such line, so the pane
+    // still reads the rest).
+    const std::vector<Problem>& implausible() const { return implausible_; }
     long lines() const { return lines_; }
     // Days on which an application came to the foreground.
     long daysOfUse() const;
@@ -56,7 +60,7 @@ public:
     // Sets the estimates of the applications observed often enough.
     void estimateInto(Footprints& footprints) const;
     // Total less base, by the footprints given (estimates, the table or drawn figures); nothing
-    // for a diary without lines.
+    // for a diary without a line whose free memory is above 0.
     std::optional<double> applicationsMB(const Footprints& footprints) const;
     // The device the diary shows, by the footprints given.
     std::optional<DeviceSize> device(const Footprints& footprints) const;
@@ -70,7 +74,7 @@ private:
         std::int64_t freeMB = 0;
     };
     std::vector<Day> days_;
-    std::vector<Problem> problems_;
+    std::vector<Problem> problems_, implausible_;
     long lines_ = 0;
     std::vector<std::string> names_;
     std::vector<Line> sequence_;

@@ -1,11 +1,14 @@
 #include "tools/replay/footprints.h"
 
+#include "tools/replay/printable.h"
+
 #include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <set>
 #include <sstream>
 
 namespace replay {
@@ -85,14 +88,40 @@ int Footprints::read(std::istream& in, const std::string& source, double maxMB)
             why = "the footprint is below 0";
         else if (megabytes > maxMB)
             why = "the footprint is over the device's total memory";
+        auto earlier = read_.find(lower(name));
+        std::string twice;
+        if (!why && earlier != read_.end()) {
+            // Which of the two was meant is anyone's guess.
+            twice = printable(name) + " is given twice (first on line " + std::to_string(earlier->second.line) + ")";
+            why = twice.c_str();
+        }
         if (why) {
             std::fprintf(stderr, "%s: line %d: %s\n", source.c_str(), number, why);
             ++bad;
             continue;
         }
         given_[lower(name)] = megabytes;
+        read_[lower(name)] = { number, name };
     }
+    source_ = source;
     return bad;
+}
+
+std::vector<std::string> Footprints::unmatched(const std::vector<std::string>& names) const
+{
+    std::set<std::string, std::less<>> met;
+    for (const std::string& name : names)
+        met.insert(lower(name));
+    std::vector<std::pair<int, std::string>> lines;
+    for (const auto& [key, read] : read_)
+        if (!met.count(key))
+            lines.emplace_back(read.line, source_ + ": line " + std::to_string(read.line) + ": "
+                                              + printable(read.name) + " matches no application of the run");
+    std::sort(lines.begin(), lines.end());
+    std::vector<std::string> said;
+    for (auto& line : lines)
+        said.push_back(std::move(line.second));
+    return said;
 }
 
 void Footprints::estimate(const std::string& bundleID, double megabytes, int observations)

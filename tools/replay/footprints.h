@@ -8,15 +8,20 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace replay {
 
 class Footprints {
 public:
-    // Reads `name MB` lines (the name may hold spaces; # starts a comment). Each bad line (no
-    // name, a figure that is no finite number, below 0 or over maxMB) is reported on standard error
-    // as "<source>: line N: why"; answers how many there were.
+    // Reads `name MB` lines (the name may hold spaces; # starts a comment; names compare without
+    // case). Each bad line (no name, a figure that is no finite number, below 0 or over maxMB, a
+    // name given on an earlier line) is reported on standard error as "<source>: line N: why";
+    // answers how many there were.
     int read(std::istream& in, const std::string& source, double maxMB = kNoLimit);
+    // The names read that none of the names given (applications' names and identifiers) matches,
+    // each as "<source>: line N: ..." in the file's order: a typo, or a name a run never met.
+    std::vector<std::string> unmatched(const std::vector<std::string>& names) const;
     void set(const std::string& name, double megabytes) { given_[name] = megabytes; }
     // What a diary says an application (by its identifier) holds, from so many observations.
     void estimate(const std::string& bundleID, double megabytes, int observations);
@@ -41,6 +46,12 @@ public:
 
 private:
     std::map<std::string, double, std::less<>> given_;
+    struct Read {
+        int line;
+        std::string name; // as written
+    };
+    std::map<std::string, Read, std::less<>> read_; // by the name as given_ holds it
+    std::string source_;
     std::map<std::string, std::pair<double, int>, std::less<>> estimated_;
 };
 

@@ -2,6 +2,7 @@
 // closing policies and thresholds side by side, says what each would have cost, and recommends
 // a threshold.
 #include "platform/foundation/clock.h"
+#include "platform/foundation/files.h"
 #include "sleepvane_version.h"
 #include "tools/replay/check.h"
 #include "tools/replay/options.h"
@@ -24,13 +25,14 @@ namespace {
 
 constexpr const char* kProgram = "sleepvane-replay";
 
-// Progress on standard error, about once a second, once the work has taken a second.
+// Progress on standard error, about once a second: the first line half a second in, so that a
+// long run shows within its first second that it is at work (a short one says nothing).
 class Progress {
 public:
     Progress(const char* what, long total)
         : what_(what)
         , total_(total)
-        , last_(clock_.now())
+        , last_(clock_.now() - std::chrono::milliseconds(500))
     {
     }
     void step(long done)
@@ -100,6 +102,11 @@ int main(int argc, char** argv)
         std::printf("%s %s\n", kProgram, SLEEPVANE_VERSION);
         return 0;
     }
+    // Where the output goes is known before a run that may take long.
+    for (const std::string* path : { &o.writeTrace, &o.chart })
+        if (!path->empty())
+            if (auto why = sv::fs::hostFileUnwritable(*path))
+                return fail("cannot write " + *path + ": " + *why);
     if (!o.writeTrace.empty())
         return o.traces.empty() ? writeTrace(o) : fail("--write-trace writes synthetic days and takes no --trace");
 
@@ -162,14 +169,17 @@ int main(int argc, char** argv)
         run.emplace(o.policies, o.thresholds);
         replay::Player player(replayer, o.policies, o.thresholds);
         replay::LibraryCheck check(SV_SPRINGBOARD_HOST, SV_SLEEPWRIGHT_LIBRARY);
-        std::vector<replay::Day> days;
-        while (source->next(days)) {
-            run->saw(days);
-            run->add(days.empty() ? "" : days.front().whose(), player.play(days));
+        long played = 0;
+        while (auto days = source->nextPerson()) {
+            player.start();
+            std::string person;
             // The rules, and Learn From Use's rule when it is played (each day learned from nothing,
             // as the host starts); a diary's recorded closes against Learn From Use's.
             bool learning = std::find(o.policies.begin(), o.policies.end(), "learn-from-use") != o.policies.end();
-            for (const replay::Day& day : days) {
+            for (replay::Day day; days->next(day);) {
+                person = person.empty() ? day.whose() : person;
+                run->saw(day);
+                player.playDay(day);
                 diaryDays += day.diary && learning;
                 recordedCloses += day.diary && learning ? static_cast<long>(day.recordedCloses.size()) : 0;
                 for (int threshold : o.thresholds)
@@ -183,8 +193,9 @@ int main(int argc, char** argv)
                         if (day.diary && policy == std::string("learn-from-use"))
                             recordedAlike[threshold] += replay::sameAsRecorded(day, closes);
                     }
+                progress.step(++played);
             }
-            progress.step(run->days());
+            run->add(person, player.sums());
         }
     }
 
@@ -194,6 +205,11 @@ int main(int argc, char** argv)
         report.rules = "learn-from-use";
     if (o.showFootprints)
         replay::printFootprints(o.json ? stderr : stdout, run->apps(), footprints);
+    std::vector<std::string> names;
+    for (const auto& [id, app] : run->apps())
+        names.insert(names.end(), { app.name, app.bundleID });
+    for (const std::string& line : footprints.unmatched(names))
+        std::fprintf(stderr, "%s\n", line.c_str());
     if (o.json) {
         replay::printJson(stdout, report);
     } else {
@@ -201,8 +217,9 @@ int main(int argc, char** argv)
         replay::printTable(stdout, report);
         replay::printRecommendation(stdout, report);
     }
+    errno = 0;
     if (!o.chart.empty() && !replay::writeChart(report, o.chart))
-        return fail("cannot write " + o.chart);
+        return fail("cannot write " + o.chart + (errno ? std::string(": ") + std::strerror(errno) : ""));
     if (o.checkLibrary) {
         std::fprintf(o.json ? stderr : stdout,
                      "check-library: %ld day replays (days x thresholds x parts and learn-from-use, those played) by the library, %ld closes, %s\n",

@@ -27,7 +27,9 @@ Days
                        applications by their identifiers, with its calls and the library's own
                        closes, played on the device its free-memory figures show (unless
                        --device is given), under the rules of Learn From Use
-  --days N, --people P synthetic days when no trace is given: P people, N days each (7 and 50)
+  --days N, --people P synthetic days when no trace is given: P people, N days each (7 and 50);
+                       --days 1 to 100000, --people 1 to 100000, at most 1000000 days in all
+                       (made and replayed a day at a time, so a long run takes time, not memory)
   --seed S             the synthetic days' seed (1); a trace run does not depend on it
   --habits <list>      habits of the synthetic days, comma-separated, or all (the default) or
                        none: returns (back to the application before the previous one),
@@ -46,11 +48,13 @@ Device
                        launch takes free memory below the floor, the system closes the largest
                        backgrounded application in the lowest band (every backgrounded one but
                        the one left last, then that one), and, with none left, the one in front.
+                       Each figure lies from 0 to 65536 (64 GB: more than any phone has).
   --footprints <file>  "name MB" lines: what each application holds while it runs (otherwise
                        what a diary's free memory says: the median of its falls at the launches
                        that start the application and its rises at the library's closes of it,
                        from 3 of them at least; then a small table of well-known applications;
-                       then a figure drawn from the name)
+                       then a figure drawn from the name); a name given twice is refused, and
+                       each that matches no application of the run is said on standard error
   --show-footprints    prints what each application was taken to hold, and where from (on
                        standard error with --json)
 
@@ -122,9 +126,14 @@ when every trace is a diary, for learn-from-use (the rules a diary is kept under
 
 Days are replayed on every core, each person's days together; the figures do not depend on it.
 
+A diary line whose free memory lies outside 0 to 65536 MB is a bad line; a diary with no free
+memory above 0 is played on the run's device, and says so.
+
 Exit status: 0; 1 when lines of a trace were bad (each reported, the figures still come) or a
-trace holds no usage; 2 for a bad command line, a bad line in the footprints file, or a file
-that cannot be read; 3 when --check-library found a difference.
+trace holds no usage; 2 for a bad command line (an option of one value given twice among them),
+a bad line in the footprints file, a file that cannot be read, or an output (--chart,
+--write-trace) that cannot be written, checked before the run; 3 when --check-library found a
+difference.
 )";
 
 namespace {
@@ -168,8 +177,12 @@ namespace {
             double value = -1;
             if (equals != std::string_view::npos)
                 value = number<double>(part.substr(equals + 1)).value_or(-1);
-            if (!std::isfinite(value) || value < 0)
-                return "--device " + std::string(key) + "= takes megabytes, a number 0 or more";
+            if (!std::isfinite(value) || value < 0 || value > kPhoneMaximumMB) {
+                char range[96];
+                std::snprintf(range, sizeof range, "megabytes from 0 to %.0f (64 GB, more than any phone has)",
+                              kPhoneMaximumMB);
+                return "--device " + std::string(key) + "= takes " + range;
+            }
             if (key == "floor")
                 device.floorMB = value;
             else
@@ -189,6 +202,7 @@ namespace {
 std::optional<CommandLineProblem> parseCommandLine(int argc, char** argv, Options& o)
 {
     auto problem = [](std::string text) { return CommandLineProblem { std::move(text), false }; };
+    std::vector<std::string_view> given;
     for (int i = 1; i < argc; ++i) {
         std::string_view arg = argv[i];
         std::optional<std::string_view> v;
@@ -199,6 +213,10 @@ std::optional<CommandLineProblem> parseCommandLine(int argc, char** argv, Option
             if (i + 1 >= argc)
                 return problem(std::string(arg) + " takes a value (see --help)");
             v = argv[++i];
+            // Of two values, the one meant is anyone's guess: only --trace adds up.
+            if (arg != "--trace" && std::find(given.begin(), given.end(), arg) != given.end())
+                return problem(std::string(arg) + " is given twice (it takes one value)");
+            given.push_back(arg);
         }
         if (arg == "--help") {
             o.help = true;
@@ -219,8 +237,9 @@ std::optional<CommandLineProblem> parseCommandLine(int argc, char** argv, Option
                 (arg == "--footprints" ? o.footprints : arg == "--chart" ? o.chart : o.writeTrace) = *v;
         } else if (arg == "--days" || arg == "--people") {
             auto n = number<long>(*v);
-            if (!n || *n < 1 || *n > 1000000)
-                return problem(std::string(arg) + " takes a whole number from 1 to 1000000");
+            long most = arg == "--days" ? kMostDays : kMostPeople;
+            if (!n || *n < 1 || *n > most)
+                return problem(std::string(arg) + " takes a whole number from 1 to " + std::to_string(most));
             (arg == "--days" ? o.days : o.people) = static_cast<int>(*n);
         } else if (arg == "--seed") {
             auto n = number<unsigned long>(*v);
@@ -259,6 +278,9 @@ std::optional<CommandLineProblem> parseCommandLine(int argc, char** argv, Option
             return CommandLineProblem { "unknown option " + std::string(arg), true };
         }
     }
+    if (long(o.people) * o.days > kMostSyntheticDays)
+        return problem("--people " + std::to_string(o.people) + " x --days " + std::to_string(o.days) + " is over "
+                       + std::to_string(kMostSyntheticDays) + " days in all");
     return std::nullopt;
 }
 

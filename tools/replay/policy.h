@@ -27,8 +27,9 @@ public:
     virtual double totalMB() const = 0;
     virtual double baseMB() const = 0;
     virtual double floorMB() const = 0;
-    // Free memory in whole megabytes, as the library reads it.
-    virtual int freeMB() const = 0;
+    // Free memory in whole megabytes, as the library reads it (whole, held in a double so that no
+    // figure of a hostile trace wraps round).
+    virtual double freeMB() const = 0;
     // The same, exact (never below 0).
     virtual double freeMemoryMB() const = 0;
     virtual double footprintMB(AppId app) const = 0;

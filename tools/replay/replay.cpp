@@ -81,7 +81,7 @@ namespace {
         double totalMB() const override { return total_; }
         double baseMB() const override { return base_; }
         double floorMB() const override { return floor_; }
-        int freeMB() const override { return static_cast<int>(std::floor(free())); }
+        double freeMB() const override { return std::floor(free()); }
         double freeMemoryMB() const override { return free(); }
         double footprintMB(AppId app) const override { return sizes_[app]; }
         std::vector<AppId> background() const override

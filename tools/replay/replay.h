@@ -32,6 +32,10 @@ inline constexpr double kLowMarginMB = 100;
 // system (docs/replay.md says why).
 inline constexpr double kDefaultTotalMB = 3072, kDefaultBaseMB = 1024;
 
+// The most memory a phone has, in MB (64 GB, well above any phone made): a device said to
+// have more, or a free-memory figure above it, is a mistake or a lie, never a phone.
+inline constexpr double kPhoneMaximumMB = 64 * 1024;
+
 // How long after the last event a day's pending closes and re-checks still play out (the check
 // against the library plays its host on as long).
 inline constexpr double kTail = 60;

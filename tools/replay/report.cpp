@@ -1,5 +1,7 @@
 #include "tools/replay/report.h"
 
+#include "tools/replay/printable.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -43,24 +45,6 @@ namespace {
         return report.recommendations.empty() ? nullptr : &report.recommendations.front();
     }
 
-    // A JSON string: quotes, backslashes and control characters escaped.
-    std::string jsonString(const std::string& text)
-    {
-        std::string out = "\"";
-        for (unsigned char c : text) {
-            if (c == '"' || c == '\\') {
-                out.push_back('\\');
-                out.push_back(static_cast<char>(c));
-            } else if (c < 0x20) {
-                char escaped[8];
-                std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-                out += escaped;
-            } else
-                out.push_back(static_cast<char>(c));
-        }
-        return out + "\"";
-    }
-
     std::string orNull(std::optional<double> value, const char* format = "%.4f")
     {
         if (!value)
@@ -85,10 +69,10 @@ void printParameters(std::FILE* out, const RunParameters& p)
                      mb(d.totalMB).c_str(), mb(d.baseMB).c_str(), floor.c_str(),
                      mb(d.floorFor(d.totalMB) + kLowMarginMB).c_str());
     };
-    if (!p.diariesOnly || p.diaryDevices.empty())
+    if (!p.diariesOnly || p.diaryDevices.size() < p.traces.size())
         device("device", p.device);
     for (const auto& [path, shown] : p.diaryDevices)
-        device(("device of " + path + " (from its free memory: applications have " + mb(shown.totalMB - shown.baseMB)
+        device(("device of " + printable(path) + " (from its free memory: applications have " + mb(shown.totalMB - shown.baseMB)
                 + ", the system taken to hold as much)").c_str(),
                shown);
     if (p.traces.empty()) {
@@ -99,7 +83,7 @@ void printParameters(std::FILE* out, const RunParameters& p)
     } else {
         std::string files;
         for (const std::string& trace : p.traces)
-            files += (files.empty() ? "" : ", ") + trace;
+            files += (files.empty() ? "" : ", ") + printable(trace);
         std::fprintf(out, "days: trace %s, %s, %s\n", files.c_str(), count(p.people, "person", "people").c_str(),
                      count(p.days, "day", "days").c_str());
     }
@@ -110,7 +94,7 @@ void printFootprints(std::FILE* out, const std::map<std::string, App>& apps, con
     std::fprintf(out, "footprints: what each application holds while it runs, and where the figure comes from\n");
     int width = 12;
     for (const auto& [id, app] : apps)
-        width = std::max(width, static_cast<int>(app.name.size()));
+        width = std::max(width, static_cast<int>(printable(app.name).size()));
     for (const auto& [id, app] : apps) {
         Footprints::Figure figure = footprints.figure(app.name, app.bundleID);
         std::string from;
@@ -128,7 +112,7 @@ void printFootprints(std::FILE* out, const std::map<std::string, App>& apps, con
         }
         char megabytes[32];
         std::snprintf(megabytes, sizeof megabytes, "%.1f", figure.megabytes);
-        std::fprintf(out, "  %-*s %8s MB  %s\n", width, app.name.c_str(), megabytes, from.c_str());
+        std::fprintf(out, "  %-*s %8s MB  %s\n", width, printable(app.name).c_str(), megabytes, from.c_str());
     }
 }
 

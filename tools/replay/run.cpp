@@ -18,37 +18,45 @@ Player::Player(const Replay& replay, const std::vector<std::string>& policies, c
 
 std::vector<Figures> Player::play(const std::vector<Day>& days)
 {
-    std::vector<Figures> sums;
+    start();
+    for (const Day& day : days)
+        playDay(day);
+    return sums_;
+}
+
+void Player::start()
+{
+    sums_.clear();
     for (const auto& policy : policies_)
         for (int threshold : thresholds_) {
             Figures sum;
             sum.policy = policy->name();
             sum.threshold = threshold;
-            sums.push_back(sum);
+            sums_.push_back(sum);
         }
-    // The rules' play of each threshold, for the foresight bound to plan on.
-    std::vector<std::pair<Figures, std::vector<Closed>>> rules(thresholds_.size());
-    for (const Day& given : days) {
-        Day day = withFootprints(given, replay_.footprints());
-        std::size_t row = 0;
-        bool ruled = false;
-        for (const auto& policy : policies_) {
-            bool rulesToKeep = policy->name() == "parts";
-            auto* planner = dynamic_cast<PlansOnTheRules*>(policy.get());
-            for (std::size_t t = 0; t < thresholds_.size(); ++t) {
-                if (planner && ruled)
-                    planner->rulesPlayed(rules[t].first, rules[t].second);
-                if (rulesToKeep)
-                    rules[t].second.clear();
-                Figures figures = replay_.play(day, *policy, thresholds_[t], rulesToKeep ? &rules[t].second : nullptr);
-                if (rulesToKeep)
-                    rules[t].first = figures;
-                sums[row++].add(figures);
-            }
-            ruled = ruled || rulesToKeep;
+    rules_.assign(thresholds_.size(), {});
+}
+
+void Player::playDay(const Day& given)
+{
+    Day day = withFootprints(given, replay_.footprints());
+    std::size_t row = 0;
+    bool ruled = false;
+    for (const auto& policy : policies_) {
+        bool rulesToKeep = policy->name() == "parts";
+        auto* planner = dynamic_cast<PlansOnTheRules*>(policy.get());
+        for (std::size_t t = 0; t < thresholds_.size(); ++t) {
+            if (planner && ruled)
+                planner->rulesPlayed(rules_[t].first, rules_[t].second);
+            if (rulesToKeep)
+                rules_[t].second.clear();
+            Figures figures = replay_.play(day, *policy, thresholds_[t], rulesToKeep ? &rules_[t].second : nullptr);
+            if (rulesToKeep)
+                rules_[t].first = figures;
+            sums_[row++].add(figures);
         }
+        ruled = ruled || rulesToKeep;
     }
-    return sums;
 }
 
 Run::Run(const std::vector<std::string>& policies, const std::vector<int>& thresholds)
@@ -80,8 +88,19 @@ void Run::add(const std::string& person, const std::vector<Figures>& figures)
 void Run::saw(const std::vector<Day>& days)
 {
     for (const Day& day : days)
-        for (const App& app : day.apps)
-            apps_.try_emplace(app.bundleID, app);
+        saw(day);
+}
+
+void Run::saw(const Day& day)
+{
+    for (const App& app : day.apps)
+        apps_.try_emplace(app.bundleID, app);
+}
+
+void Run::saw(const std::map<std::string, App>& apps)
+{
+    for (const auto& [id, app] : apps)
+        apps_.try_emplace(id, app);
 }
 
 std::vector<Recommendation> Run::recommendations() const
@@ -97,31 +116,47 @@ Run playAll(DaySource& source, const Replay& replay, const std::vector<std::stri
 {
     Run run(policies, thresholds);
     std::mutex mutex;
-    long taken = 0, merged = 0;
-    std::map<long, std::pair<std::string, std::vector<Figures>>> waiting; // done, not yet summed
+    long taken = 0, merged = 0, played = 0;
+    struct Done {
+        std::string person;
+        std::vector<Figures> figures;
+        std::map<std::string, App> apps;
+    };
+    std::map<long, Done> waiting; // played, not yet summed
     auto work = [&] {
         Player player(replay, policies, thresholds);
-        std::vector<Day> days;
         for (;;) {
+            std::unique_ptr<PersonDays> days;
             long index;
             {
                 std::lock_guard lock(mutex);
-                if (!source.next(days))
+                days = source.nextPerson();
+                if (!days)
                     return;
                 index = taken++;
-                run.saw(days);
             }
-            std::string person = days.empty() ? "" : days.front().whose();
-            auto figures = player.play(days);
+            Done done;
+            player.start();
+            for (Day day; days->next(day);) {
+                if (done.person.empty())
+                    done.person = day.whose();
+                for (const App& app : day.apps)
+                    done.apps.try_emplace(app.bundleID, app);
+                player.playDay(day);
+                if (progress) {
+                    std::lock_guard lock(mutex);
+                    progress(++played);
+                }
+            }
+            done.figures = player.sums();
             std::lock_guard lock(mutex);
-            waiting.emplace(index, std::pair(person, std::move(figures)));
+            waiting.emplace(index, std::move(done));
             for (auto next = waiting.find(merged); next != waiting.end(); next = waiting.find(merged)) {
-                run.add(next->second.first, next->second.second);
+                run.saw(next->second.apps);
+                run.add(next->second.person, next->second.figures);
                 waiting.erase(next);
                 ++merged;
             }
-            if (progress)
-                progress(run.days());
         }
     };
     std::vector<std::thread> workers;

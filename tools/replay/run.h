@@ -22,11 +22,19 @@ public:
     Player(const Replay& replay, const std::vector<std::string>& policies, const std::vector<int>& thresholds);
     // Policy by policy, the thresholds in the order given: the days' figures summed.
     std::vector<Figures> play(const std::vector<Day>& days);
+    // The same a day at a time: start() before a person's first day, playDay() each day in order,
+    // then sums().
+    void start();
+    void playDay(const Day& day);
+    const std::vector<Figures>& sums() const { return sums_; }
 
 private:
     const Replay& replay_;
     std::vector<int> thresholds_;
     std::vector<std::unique_ptr<Policy>> policies_;
+    std::vector<Figures> sums_;
+    // The rules' play of each threshold, for the foresight bound to plan on.
+    std::vector<std::pair<Figures, std::vector<Closed>>> rules_;
 };
 
 // The figures of every person, summed, and a recommendation for each policy.
@@ -38,6 +46,8 @@ public:
     // The applications of a person's days, by identifier (the first met of each), for what
     // their footprints were.
     void saw(const std::vector<Day>& days);
+    void saw(const Day& day);
+    void saw(const std::map<std::string, App>& apps);
     const std::map<std::string, App>& apps() const { return apps_; }
     const std::vector<Figures>& rows() const { return rows_; }
     std::vector<Recommendation> recommendations() const;
@@ -51,9 +61,10 @@ private:
     long days_ = 0;
 };
 
-// Plays every person the source gives on up to `threads` threads, each with policies of its own;
-// the sums are made in the source's order, so the figures do not depend on the threads. progress
-// is told the days done after each person.
+// Plays every person the source gives on up to `threads` threads, each with policies of its own,
+// a day at a time (what the run holds does not grow with the days); the sums are made in the
+// source's order, so the figures do not depend on the threads. progress is told the days played
+// after each day.
 Run playAll(DaySource& source, const Replay& replay, const std::vector<std::string>& policies,
             const std::vector<int>& thresholds, unsigned threads, const std::function<void(long)>& progress = {});
 

@@ -34,9 +34,12 @@ bool TraceDays::add(const std::string& path)
         std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
         file.isDiary = true;
         file.diary = std::make_unique<DiaryTrace>(DiaryTrace::read(text, "diary " + path));
-        for (const DiaryTrace::Problem& problem : file.diary->problems())
+        std::vector<DiaryTrace::Problem> bad = file.diary->problems();
+        bad.insert(bad.end(), file.diary->implausible().begin(), file.diary->implausible().end());
+        std::stable_sort(bad.begin(), bad.end(), [](const auto& a, const auto& b) { return a.line < b.line; });
+        for (const DiaryTrace::Problem& problem : bad)
             std::fprintf(stderr, "%s: line %ld: %s\n", path.c_str(), problem.line, problem.why.c_str());
-        badLines_ += static_cast<int>(file.diary->problems().size());
+        badLines_ += static_cast<int>(bad.size());
         if (file.diary->daysOfUse() == 0)
             withoutUsage_.push_back(path);
         else
@@ -91,12 +94,20 @@ void TraceDays::useDiaries(Footprints& footprints, bool device)
             file.diary->estimateInto(footprints);
     if (!device)
         return;
-    for (File& file : files_)
-        if (file.diary)
-            if (auto shown = file.diary->device(footprints)) {
-                file.diary->setDevice(*shown);
-                devices_.emplace_back(file.path, *shown);
-            }
+    for (File& file : files_) {
+        if (!file.diary)
+            continue;
+        if (auto shown = file.diary->device(footprints)) {
+            file.diary->setDevice(*shown);
+            devices_.emplace_back(file.path, *shown);
+        } else {
+            // Played all the same, but on a device the diary does not show: the reader is told.
+            std::fprintf(stderr,
+                         "sleepvane-replay: %s: no free-memory figure above 0 to tell its device by: its days are "
+                         "played on the run's device\n",
+                         file.path.c_str());
+        }
+    }
 }
 
 bool TraceDays::diariesOnly() const
@@ -104,7 +115,13 @@ bool TraceDays::diariesOnly() const
     return !files_.empty() && std::all_of(files_.begin(), files_.end(), [](const File& file) { return file.isDiary; });
 }
 
-bool TraceDays::next(std::vector<Day>& days)
+std::unique_ptr<PersonDays> TraceDays::nextPerson()
+{
+    std::vector<Day> days;
+    return take(days) ? std::make_unique<HeldDays>(std::move(days)) : nullptr;
+}
+
+bool TraceDays::take(std::vector<Day>& days)
 {
     days.clear();
     while (file_ < files_.size()) {

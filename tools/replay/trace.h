@@ -27,14 +27,14 @@ public:
     bool add(const std::string& path);
     long people() const override;
     long days() const override;
-    bool next(std::vector<Day>& days) override;
+    std::unique_ptr<PersonDays> nextPerson() override;
     int badLines() const { return badLines_; }
     // The files that hold no day of use.
     const std::vector<std::string>& withoutUsage() const { return withoutUsage_; }
 
     // What the diaries say of the applications' footprints goes into footprints (below what a
-    // footprints file gives); with device, each diary's days are played on the device it shows.
-    // Before the days are asked for.
+    // footprints file gives); with device, each diary's days are played on the device it shows
+    // (a diary that shows none is said on standard error). Before the days are asked for.
     void useDiaries(Footprints& footprints, bool device);
     // Each diary's path and the device it shows (when useDiaries set them).
     const std::vector<std::pair<std::string, DeviceSize>>& diaryDevices() const { return devices_; }
@@ -42,6 +42,8 @@ public:
     bool diariesOnly() const;
 
 private:
+    bool take(std::vector<Day>& days);
+
     struct File {
         std::unique_ptr<LsappFile> lsapp;
         Day scenario;
