@@ -364,7 +364,8 @@ namespace {
         std::string script = R"(
 import json, struct, sys, zlib
 rows = json.loads(sys.stdin.read())
-keys = ["policy", "threshold", "switches", "launches", "cold_launches", "closes", "regretted_60s",
+keys = ["policy", "threshold", "switches", "launches", "cold_launches", "closes", "restarts_60s", "restarts_10min",
+        "restarts_60s_count", "restarts_10min_count", "regretted_60s",
         "regretted_10min", "minutes_under_threshold", "lowest_free", "days", "days_without_system_kill",
         "regretted_60s_count", "regretted_10min_count", "system_kills", "foreground_kills", "system_reopened_60s",
         "system_reopened_10min", "system_reopened_60s_count", "system_reopened_10min_count", "minutes_low",

@@ -100,6 +100,11 @@ Figures, per policy and threshold, summed over the days
   switches             an application left the foreground: each a decision of the rules
   launches, cold       an application came to the foreground; cold: it had to start anew
   closes               applications the policy closed
+  restarts_60s, restarts_10min
+                       applications opened again within 60 s or 10 minutes after the policy
+                       closed them or the system killed them, per 100 switches: the restarts
+                       a person feels, whoever caused them (the 10-minute figure holds the 60 s
+                       one); the table's first cost columns
   regretted_60s, regretted_10min
                        closes whose application was opened again within 60 s or 10 minutes,
                        per 100 switches (the 10-minute figure holds the 60 s one)
