@@ -9,7 +9,7 @@ namespace replay {
 
 const char* const kUsage
     = "usage: sleepvane-replay [--trace <file>]... [--days N] [--people P] [--seed S]\n"
-      "                        [--habits returns,successions,dayparts,bursts|all|none]\n"
+      "                        [--habits returns,successions,dayparts,bursts,shifts|all|none]\n"
       "                        [--device total=<MB>,base=<MB>,floor=<MB>] [--footprints <file>] [--show-footprints]\n"
       "                        [--thresholds 50,100,...] [--policies parts,largest-first,oracle,learn-from-use[:<knobs>]]\n"
       "                        [--json] [--chart <file.png>] [--check-library] [--write-trace <file.tsv>]\n"
@@ -32,7 +32,8 @@ Days
   --habits <list>      habits of the synthetic days, comma-separated, or all (the default) or
                        none: returns (back to the application before the previous one),
                        successions (B usually follows A), dayparts (favourites change with the
-                       time of day), bursts (one application reopened every few minutes)
+                       time of day), bursts (one application reopened every few minutes),
+                       shifts (another set of favourites by time of day, a newcomer mid-week)
   --write-trace <file> writes the synthetic days as an LSApp-format trace instead of replaying
                        them (replay it with --trace)
 
