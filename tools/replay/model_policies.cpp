@@ -176,8 +176,19 @@ namespace {
         }
 
     private:
-        // Free memory as the model is to read it, on the slider's side of the shift.
-        double free() const { return std::max(0.0, stage_->freeMemoryMB() - slider_.shiftMB); }
+        // Free memory as the model is to read it, on the slider's side of the shift: the device's
+        // figure moved, and only then kept from going below 0, as the host's moved device has it
+        // (what a close frees is learned from it).
+        double free() const
+        {
+            if (slider_.shiftMB == 0)
+                return stage_->freeMemoryMB();
+            double held = 0;
+            for (std::size_t i = 0; i < stage_->day().apps.size(); ++i)
+                if (stage_->running(static_cast<AppId>(i)))
+                    held += stage_->footprintMB(static_cast<AppId>(i));
+            return std::max(0.0, stage_->totalMB() - stage_->baseMB() - held - slider_.shiftMB);
+        }
 
         void keepWhatWasLearned()
         {
