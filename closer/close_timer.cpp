@@ -4,6 +4,7 @@
 #include "closer/close_history.h"
 #include "closer/diary.h"
 #include "closer/exemptions.h"
+#include "closer/free_memory.h"
 #include "closer/held_back.h"
 #include "closer/library_settings.h"
 #include "closer/selectors.h"
@@ -125,9 +126,12 @@ void killApp(id self, SEL, id)
                 continue;
             if (state->bundleID && *identifier == *state->bundleID) {
                 if (!state->DoNotRun && !neverListed) {
+                    std::int32_t freeBefore = freeMebibytes();
                     sv::rt::msgSend<void>(switcher, sv::home::sel::iconCloseBoxTapped, entry.get());
                     CloseHistory::shared().recordClose(*state->bundleID, state->reason.text, state->reason.freeMemory);
                     Usage::shared().noteClose(*state->bundleID);
+                    if (slv::learnFromUse(settings.get()))
+                        Usage::shared().noteFreed(*state->bundleID, freeBefore, freeMebibytes());
                     Diary::shared().noteClose(*state->bundleID, state->reason.text);
                 }
                 break;

@@ -30,7 +30,10 @@ void Usage::load()
     scores_.clear();
     next_.clear();
     front_.reset();
+    footprint_.clear();
+    trials_.clear();
     uses_ = 0;
+    setHalvings(0, kHeadStart);
     // Regular files only, and small: a FIFO, a link or a huge file reads as nothing.
     auto bytes = sv::fs::readData(slv::usage::Path, kMaximumFileSize);
     auto value = bytes ? sv::plist::parse(bytes->data(), bytes->size()) : std::nullopt;
@@ -50,6 +53,10 @@ void Usage::load()
         // A score that is no finite positive figure, or from a future count, is not learned.
         if (value && when && std::isfinite(*value) && *value > 0 && *when >= 0 && *when <= uses_)
             scores_[bundleID] = Score { *value, *when };
+        const sv::Value* footprint = record ? sv::find(*record, key::Footprint) : nullptr;
+        const auto* megabytes = footprint ? std::get_if<std::int64_t>(&footprint->storage()) : nullptr;
+        if (megabytes && *megabytes > 0 && *megabytes <= kLargestFootprint)
+            footprint_[bundleID] = *megabytes;
         // Successors: a file of an earlier library has none; a row we would never write is not learned.
         const sv::Dictionary* next = record ? sv::findDictionary(*record, key::Next) : nullptr;
         if (!next || next->size() > kSuccessorsKept)
@@ -66,6 +73,14 @@ void Usage::load()
     const sv::Value* front = sv::find(*file, key::Front);
     if (const auto* text = front ? std::get_if<std::string>(&front->storage()) : nullptr)
         front_ = *text;
+    // Weights a library before the experts never wrote, or no two whole numbers: a new phone's.
+    const sv::Dictionary* weights = sv::findDictionary(*file, key::Weights);
+    const sv::Value* rules = weights ? sv::find(*weights, key::RulesExpert) : nullptr;
+    const sv::Value* score = weights ? sv::find(*weights, key::ScoreExpert) : nullptr;
+    const auto* rulesHalvings = rules ? std::get_if<std::int64_t>(&rules->storage()) : nullptr;
+    const auto* scoreHalvings = score ? std::get_if<std::int64_t>(&score->storage()) : nullptr;
+    if (rulesHalvings && scoreHalvings && *rulesHalvings >= 0 && *scoreHalvings >= 0)
+        setHalvings(*rulesHalvings, *scoreHalvings);
 }
 
 double Usage::likelihood(const std::string& bundleID) const
@@ -95,6 +110,15 @@ void Usage::noteForeground(const std::string& bundleID)
         }
     }
     front_ = bundleID;
+    // Back within the window after an expert named it: that expert would have regretted it.
+    auto now = sv::RunLoop::main().now();
+    std::erase_if(trials_, [&](const Trial& trial) { return (now - trial.at).count() > kRegretWindow; });
+    for (Trial& trial : trials_)
+        for (int expert = 0; expert < 2; ++expert)
+            if (trial.name[expert] && *trial.name[expert] == bundleID) {
+                regret(expert);
+                trial.name[expert].reset();
+            }
     double earned = 1;
     auto closed = lastClose_.find(bundleID);
     if (closed != lastClose_.end()) {
@@ -124,8 +148,41 @@ void Usage::noteClose(const std::string& bundleID)
     lastClose_[bundleID] = sv::RunLoop::main().now();
 }
 
-std::optional<std::size_t> Usage::pick(const std::vector<std::string>& closable) const
+void Usage::noteFreed(const std::string& bundleID, std::int64_t freeBefore, std::int64_t freeAfter)
 {
+    if (freeAfter <= freeBefore)
+        return;
+    std::int64_t rise = freeAfter - freeBefore;
+    auto [found, first] = footprint_.try_emplace(bundleID, rise);
+    if (!first)
+        found->second = found->second / 2 + rise / 2 + (found->second % 2 + rise % 2) / 2;
+    changed();
+}
+
+std::int64_t Usage::footprint(const std::string& bundleID) const
+{
+    auto found = footprint_.find(bundleID);
+    return found == footprint_.end() ? 0 : found->second;
+}
+
+void Usage::setHalvings(std::int64_t rules, std::int64_t score)
+{
+    std::int64_t least = std::min(rules, score);
+    halvings_[0] = std::min(rules - least, kMostHalvings);
+    halvings_[1] = std::min(score - least, kMostHalvings);
+}
+
+void Usage::regret(int expert)
+{
+    ++halvings_[expert];
+    setHalvings(halvings_[0], halvings_[1]);
+    changed();
+}
+
+std::optional<std::size_t> Usage::pick(const std::vector<std::string>& closable)
+{
+    if (closable.empty())
+        return std::nullopt;
     // What tends to follow the application last in front, as a share of its successors.
     static const std::map<std::string, std::int64_t> kNone;
     auto found = front_ ? next_.find(*front_) : next_.end();
@@ -133,21 +190,35 @@ std::optional<std::size_t> Usage::pick(const std::vector<std::string>& closable)
     std::int64_t total = 0;
     for (const auto& entry : row)
         total += entry.second;
-    // The two left last stay while another may go.
+    // An application none of our closes has measured counts as the mean of those measured.
+    std::int64_t sum = 0;
+    for (const auto& entry : footprint_)
+        sum += entry.second;
+    std::int64_t unmeasured = footprint_.empty() ? 1 : sum / std::int64_t(footprint_.size());
+    // The score's: the two left last stay while another may go; of the others the least likely
+    // per megabyte freed.
     std::size_t n = closable.size();
     std::size_t open = n > kRecentKept ? n - kRecentKept : std::min<std::size_t>(n, 1);
-    std::optional<std::size_t> chosen;
+    std::size_t score = 0;
     double lowest = 0;
     for (std::size_t i = 0; i < open; ++i) {
         double likely = likelihood(closable[i]);
         if (auto next = row.find(closable[i]); next != row.end())
-            likely += kFollowWeight * double(next->second) / double(total);
-        if (!chosen || likely < lowest) {
-            chosen = i;
+            likely += kFollowWeight * (double(next->second) / double(total));
+        std::int64_t megabytes = footprint(closable[i]);
+        likely = (likely + 1) / double(std::max<std::int64_t>(1, megabytes > 0 ? megabytes : unmeasured));
+        if (i == 0 || likely < lowest) {
+            score = i;
             lowest = likely;
         }
     }
-    return chosen;
+    // The rules' is the oldest. Where the two differ, each name waits for its regret.
+    if (score != 0) {
+        auto now = sv::RunLoop::main().now();
+        std::erase_if(trials_, [&](const Trial& trial) { return (now - trial.at).count() > kRegretWindow; });
+        trials_.push_back(Trial { now, { closable[0], closable[score] } });
+    }
+    return trustsTheScore() ? score : 0;
 }
 
 std::vector<std::pair<std::string, double>> Usage::ranked() const
@@ -180,6 +251,8 @@ std::vector<std::uint8_t> Usage::fileOf(const std::vector<std::pair<std::string,
         const Score& score = scores_.at(bundleID);
         sv::Dictionary record { { std::string(key::Score), sv::Value(score.value) },
                                 { std::string(key::At), sv::Value(score.at) } };
+        if (std::int64_t megabytes = footprint(bundleID); megabytes > 0)
+            record[std::string(key::Footprint)] = sv::Value(megabytes);
         if (auto row = next_.find(bundleID); row != next_.end()) {
             sv::Dictionary next;
             for (const auto& [successor, counted] : row->second)
@@ -192,6 +265,8 @@ std::vector<std::uint8_t> Usage::fileOf(const std::vector<std::pair<std::string,
                           { std::string(key::Applications), sv::Value(std::move(apps)) } };
     if (front_)
         file[std::string(key::Front)] = sv::Value(*front_);
+    file[std::string(key::Weights)] = sv::Value(sv::Dictionary { { std::string(key::RulesExpert), sv::Value(halvings_[0]) },
+                                                                 { std::string(key::ScoreExpert), sv::Value(halvings_[1]) } });
     return sv::plist::serializeForFile(sv::Value(std::move(file)));
 }
 
@@ -226,6 +301,9 @@ void Usage::reset()
     next_.clear();
     front_.reset();
     lastClose_.clear();
+    footprint_.clear();
+    trials_.clear();
+    setHalvings(0, kHeadStart);
     uses_ = 0;
     reportedTrouble_ = false;
 }

@@ -6,9 +6,11 @@
 // Each return to the foreground earns a use, two when it comes within 60 s of one of our closes;
 // older uses count less, halving every kHalfLifeUses uses learned since. The count of uses is the
 // clock: what was learned does not fade while the phone is not used, and the file holds no date.
-// Each application also keeps a few applications that came to the foreground right after it. The
-// pick keeps the two suspects left last and closes the least likely of the others (model/usage.h
-// states the rule; the referee holds this to it).
+// Each application also keeps a few applications that came to the foreground right after it, and
+// the memory our closes of it freed. Two experts name the suspect to close, the rules (the oldest)
+// and the score (the two left last kept, then the least likely per megabyte), and the one whose
+// names came back less often within ten minutes is followed; a new phone follows the rules
+// (model/usage.h states the rule and why; the referee holds this to it).
 //
 // What was learned is read from its file at start (a missing, unreadable or hostile file: start
 // empty) and written back by a run-loop timer at most once a minute after a change, never on
@@ -35,6 +37,11 @@ public:
     inline static constexpr std::size_t kSuccessorsKept = 4;
     inline static constexpr std::int64_t kSuccessorLimit = 64;
     inline static constexpr std::size_t kRecentKept = 2;
+    inline static constexpr double kRegretWindow = 600;
+    inline static constexpr std::int64_t kHeadStart = 2;
+    inline static constexpr std::int64_t kMostHalvings = 6;
+    // A footprint read from the file is believed up to this (MB).
+    inline static constexpr std::int64_t kLargestFootprint = std::int64_t(1) << 31;
     inline static constexpr double kSaveDelay = 60;
     // The file is read only up to this size.
     inline static constexpr std::size_t kMaximumFileSize = 256 * 1024;
@@ -54,11 +61,20 @@ public:
     void noteForegroundUnlearned(const std::string& bundleID);
     // One of our closes was performed.
     void noteClose(const std::string& bundleID);
+    // It freed memory: the free figures (whole MB) just before and just after it, switch on.
+    void noteFreed(const std::string& bundleID, std::int64_t freeBefore, std::int64_t freeAfter);
     // The decayed uses: higher is more likely to come to the foreground again soon; 0 for one
     // never seen.
     double likelihood(const std::string& bundleID) const;
-    // Of the closable suspects (oldest first), the one to close; nothing for none.
-    std::optional<std::size_t> pick(const std::vector<std::string>& closable) const;
+    // Of the closable suspects (oldest first), the one to close; nothing for none. Remembers what
+    // each expert named, for its regrets.
+    std::optional<std::size_t> pick(const std::vector<std::string>& closable);
+    // Whether the score's expert is followed now, and each expert's halvings (its weight is
+    // 2^-halvings of the heavier's).
+    bool trustsTheScore() const { return halvings_[1] < halvings_[0]; }
+    std::int64_t rulesHalvings() const { return halvings_[0]; }
+    std::int64_t scoreHalvings() const { return halvings_[1]; }
+    std::int64_t footprint(const std::string& bundleID) const;
     // Every application learned, most likely first.
     std::vector<std::pair<std::string, double>> ranked() const;
     // Forgets everything and calls off a pending write (tests starting afresh).
@@ -80,6 +96,17 @@ private:
     std::unordered_map<std::string, std::map<std::string, std::int64_t>> next_;
     std::optional<std::string> front_; // the application last in front
     std::unordered_map<std::string, sv::Clock::Duration> lastClose_; // run-loop time of our last close of each
+    void regret(int expert);
+    void setHalvings(std::int64_t rules, std::int64_t score);
+    std::int64_t halvings_[2] = { 0, kHeadStart }; // the rules', the score's
+    std::unordered_map<std::string, std::int64_t> footprint_; // MB
+    // Picks where the experts named different suspects, while the home screen runs and for the
+    // regret window: what each named, until it came back.
+    struct Trial {
+        sv::Clock::Duration at;
+        std::optional<std::string> name[2];
+    };
+    std::vector<Trial> trials_;
     std::optional<sv::RunLoop::TimerId> saveTimer_;
     bool reportedTrouble_ = false;
 };

@@ -4,8 +4,11 @@
 // "Applications" (a dictionary by bundle identifier of {"Score": real, "At": integer}: the
 // application's score as it stood when "Uses" was "At"; and "Next", a dictionary by bundle
 // identifier of integer counts: what came to the foreground right after it, at most 4 of them),
-// and "Front" (string, the application last in front). Written only by the library; a library
-// that knows only "Uses", "Score" and "At" reads the file as well, and this one reads theirs.
+// and "Footprint", integer, the megabytes our closes of it freed), "Front" (string, the application
+// last in front) and "Weights" (a dictionary of two integers, "Rules" and "Score": the halvings of
+// each expert's weight, 0 for the heavier). Written only by the library; a library that knows
+// only "Uses", "Score" and "At" reads the file as well, and this one reads theirs (with the
+// weights of a new phone).
 
 #include <string_view>
 
@@ -24,6 +27,10 @@ namespace key {
     inline constexpr std::string_view At = "At";
     inline constexpr std::string_view Next = "Next";
     inline constexpr std::string_view Front = "Front";
+    inline constexpr std::string_view Footprint = "Footprint";
+    inline constexpr std::string_view Weights = "Weights";
+    inline constexpr std::string_view RulesExpert = "Rules";
+    inline constexpr std::string_view ScoreExpert = "Score";
 }
 
 } // namespace slv::usage

@@ -216,7 +216,7 @@ void Day::stateChanged(const std::string& key, int state)
             auto last = lastClose_.find(*id);
             bool returned = last != lastClose_.end() && now_ - last->second <= kReopenWindow;
             if (settingsExist_ && learnFromUse_)
-                usage_.foreground(*id, returned);
+                usage_.foreground(*id, returned, now_);
             if (last != lastClose_.end()) {
                 double after = now_ - last->second;
                 lastClose_.erase(last);
@@ -294,7 +294,7 @@ bool Day::closeOldestSuspect(std::int64_t figure)
                 closable.push_back(*it);
             ++it;
         }
-        std::optional<std::size_t> chosen = usage_.pick(closable);
+        std::optional<std::size_t> chosen = usage_.pick(closable, now_);
         if (!chosen)
             return false;
         std::string key = closable[*chosen];

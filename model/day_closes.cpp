@@ -51,8 +51,12 @@ void Day::closeDue(std::uint64_t order)
     // chain goes on.
     if (entry != switcher_.end() && !close.calledOff && !listed(never_, close.bundleID)) {
         std::string key = *entry;
+        std::int64_t before = freeFigure();
         switcher_.erase(entry);
         emit(Event::Kind::Closed, key);
+        // What the close freed shows the application's footprint (the listener may pin memory anew).
+        if (settingsExist_ && learnFromUse_)
+            usage_.closed(close.bundleID, before, freeFigure());
         history_.push_back(HistoryRecord { close.bundleID, wallOrigin_ + now_, close.reason, close.freeMemory, {} });
         if (history_.size() > kHistoryLimit)
             history_.erase(history_.begin(), history_.end() - kHistoryLimit);

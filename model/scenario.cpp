@@ -75,7 +75,7 @@ std::string formatLine(double time, std::string_view text)
     return stamp + std::string(text);
 }
 
-PlayResult playScenario(std::string_view text, double wallOrigin)
+PlayResult playScenario(std::string_view text, double wallOrigin, Usage learned)
 {
     PlayResult result;
     Day day(wallOrigin, [&](const Event& event) {
@@ -84,6 +84,7 @@ PlayResult playScenario(std::string_view text, double wallOrigin)
         else if (event.what.rfind("norv.swr.", 0) == 0)
             result.lines.push_back(formatLine(event.time, "posted " + event.what));
     });
+    day.setUsage(std::move(learned));
     auto say = [&](const std::string& line) { result.lines.push_back(formatLine(day.now(), line)); };
 
     int number_ = 0;

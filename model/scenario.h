@@ -18,7 +18,8 @@ struct PlayResult {
     std::vector<std::string> problems; // "line N: ..." for lines the model could not read
 };
 
-PlayResult playScenario(std::string_view text, double wallOrigin = 0);
+// learned: what Learn From Use knows when the day starts.
+PlayResult playScenario(std::string_view text, double wallOrigin = 0, Usage learned = Usage());
 
 // One event or answer as the host prints it.
 std::string formatLine(double time, std::string_view text);

@@ -47,8 +47,17 @@ double Usage::uses(const std::string& id) const
     return found->second.value * std::exp2(-double(uses_ - found->second.at) / kHalfLifeUses);
 }
 
-void Usage::foreground(const std::string& id, bool returned)
+void Usage::foreground(const std::string& id, bool returned, double now)
 {
+    std::erase_if(named_, [&](const Trial& trial) { return now - trial.at > kRegretWindow; });
+    for (Trial& trial : named_)
+        for (Expert expert : { Expert::Rules, Expert::Score }) {
+            std::optional<std::string>& name = trial.name[static_cast<int>(expert)];
+            if (name && *name == id) {
+                regret(expert);
+                name.reset();
+            }
+        }
     if (last_ && *last_ != id)
         learnSuccessor(follows_[*last_], id);
     last_ = id;
@@ -64,20 +73,79 @@ double Usage::likelihood(const std::string& id) const
     return uses(id) + kFollowWeight * successorShare(row != follows_.end() ? &row->second : nullptr, id);
 }
 
-std::optional<std::size_t> Usage::pick(const std::vector<std::string>& closable) const
+void Usage::closed(const std::string& id, std::int64_t freeBefore, std::int64_t freeAfter)
 {
-    if (answer_)
-        return answer_(closable);
+    if (freeAfter <= freeBefore)
+        return;
+    std::int64_t rise = freeAfter - freeBefore;
+    auto [found, first] = footprint_.try_emplace(id, rise);
+    if (!first)
+        found->second = found->second / 2 + rise / 2 + (found->second % 2 + rise % 2) / 2;
+}
+
+std::int64_t Usage::footprint(const std::string& id) const
+{
+    auto found = footprint_.find(id);
+    return found == footprint_.end() ? 0 : found->second;
+}
+
+void Usage::setHalvings(std::int64_t rules, std::int64_t score)
+{
+    std::int64_t least = std::min(rules, score);
+    halvings_[0] = std::min(rules - least, kMostHalvings);
+    halvings_[1] = std::min(score - least, kMostHalvings);
+}
+
+void Usage::regret(Expert expert)
+{
+    int e = static_cast<int>(expert);
+    halvings_[e] += 1;
+    setHalvings(halvings_[0], halvings_[1]);
+}
+
+Expert Usage::trusted() const { return halvings_[1] < halvings_[0] ? Expert::Score : Expert::Rules; }
+
+std::int64_t Usage::megabytes(const std::string& id) const
+{
+    if (std::int64_t learned = footprint(id))
+        return learned;
+    std::int64_t sum = 0;
+    for (const auto& entry : footprint_)
+        sum += entry.second;
+    return footprint_.empty() ? 1 : std::max<std::int64_t>(1, sum / std::int64_t(footprint_.size()));
+}
+
+std::optional<std::size_t> Usage::named(Expert expert, const std::vector<std::string>& closable) const
+{
+    if (closable.empty())
+        return std::nullopt;
+    if (expert == Expert::Rules)
+        return 0;
+    if (scorer_)
+        return scorer_(closable);
     std::optional<std::size_t> chosen;
     double lowest = 0;
     for (std::size_t i = 0; i < pickable(closable.size()); ++i) {
-        double likely = likelihood(closable[i]);
+        double likely = (likelihood(closable[i]) + 1) / double(megabytes(closable[i]));
         if (!chosen || likely < lowest) {
             chosen = i;
             lowest = likely;
         }
     }
     return chosen;
+}
+
+std::optional<std::size_t> Usage::pick(const std::vector<std::string>& closable, double now)
+{
+    if (answer_)
+        return answer_(closable);
+    std::optional<std::size_t> rules = named(Expert::Rules, closable), score = named(Expert::Score, closable);
+    if (!rules)
+        return std::nullopt;
+    if (*rules != *score) {
+        named_.push_back(Trial { now, { closable[*rules], closable[*score] } });
+    }
+    return trusted() == Expert::Score ? score : rules;
 }
 
 std::vector<std::pair<std::string, double>> Usage::ranked() const

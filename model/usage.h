@@ -13,12 +13,37 @@
 //    kSuccessorLimit, every count of that application halves, rounded down, and those at 0 leave).
 //  - The likelihood of an application: its decayed uses plus kFollowWeight times the share of
 //    the successors of the application last in front that it took.
-//  - The pick, among the closable suspects (oldest first): the newest (the application just left)
-//    is kept while another may be closed, and so is the one before it; of the rest, the one with
-//    the lowest likelihood goes, the oldest of equals.
+//  - Footprints. At each close of ours the free memory just before and just after it (the whole
+//    MB the library compares) shows what the application held: a rise is its footprint, averaged
+//    with the one learned before (half each, rounded down). No rise teaches nothing.
+//  - Two experts, each naming a suspect among the closable ones (oldest first):
+//    the rules: the oldest;
+//    the score: the newest (the application just left) is kept while another may be closed, and
+//    so is the one before it; of the rest, the one with the lowest likelihood per megabyte
+//    goes, (likelihood + 1) / footprint, the oldest of equals (an application without a learned
+//    footprint counts as the mean of those learned, rounded down; with none learned, all count
+//    alike).
+//  - Weights, learned from regrets. Each expert's weight is 2^-h, h its halvings, kept so that
+//    the heavier has h = 0. Each pick where the two name different suspects is a trial of both:
+//    when the suspect an expert named comes to the foreground within kRegretWindow of the pick,
+//    that expert would have regretted closing it, whether or not it was closed, and its weight
+//    halves (h + 1, once a trial; never more than kMostHalvings below the other). The score
+//    starts kHeadStart halvings below the rules.
+//  - The pick: the suspect the heavier expert names; of equal weights, the rules'. The trials
+//    live only as long as the home screen runs.
 //
-// Recency guards what a plain count gets wrong, the return to the application just left (A, B,
-// A); the count and the successors order the rest.
+// Why this shape (the way of regret-minimising caches with two experts, kept deterministic): no
+// fixed blend of frequency and recency suits every person and every hour, so whom to follow is
+// learned on the phone from what comes back. Both experts are tried at every pick where they
+// differ, the one not followed too (what it named came back or did not), so learning never
+// waits for the one followed to err; a suspect named again at each pick counts at each, as the
+// closes it stands for would have. The head start makes a new phone play as the rules until the
+// rules' names have come back three times more than the score's; the bound on the halvings is how
+// far the loser can fall behind, so that favourites that change are followed again after a few
+// regrets. Heavier wins (no sampling) and the halvings are integers: the library and the model
+// agree to the millisecond with no rounding between them. Recency guards what a plain count gets
+// wrong, the return to the application just left (A, B, A); dividing by the footprint has the
+// score close, of two alike, the one that frees more, so memory is low no longer than needed.
 
 #include <cstdint>
 #include <functional>
@@ -36,6 +61,11 @@ inline constexpr double kFollowWeight = 20;
 inline constexpr std::size_t kSuccessorsKept = 4;
 inline constexpr std::int64_t kSuccessorLimit = 64;
 inline constexpr std::size_t kRecentKept = 2;
+inline constexpr double kRegretWindow = 600;
+inline constexpr std::int64_t kHeadStart = 2;
+inline constexpr std::int64_t kMostHalvings = 6;
+
+enum class Expert { Rules = 0, Score = 1 };
 
 // Of n closable suspects (oldest first), how many from the oldest the pick may take: all but the
 // newest `kept`, at least one.
@@ -53,16 +83,36 @@ public:
     // Which of the closable suspects (oldest first) to close; nothing for none.
     using Picker = std::function<std::optional<std::size_t>(const std::vector<std::string>& closable)>;
 
-    // The application came to the foreground; returned: within 60 s of a close of ours.
-    void foreground(const std::string& id, bool returned);
+    // The application came to the foreground at `now`; returned: within 60 s of a close of ours.
+    void foreground(const std::string& id, bool returned, double now = 0);
+    // One of our closes, with the free memory (whole MB) just before and just after it.
+    void closed(const std::string& id, std::int64_t freeBefore, std::int64_t freeAfter);
+    // The home screen started again: what the experts named is forgotten, the rest kept.
+    void restarted() { named_.clear(); }
     // Higher is more likely to be opened again soon.
     double likelihood(const std::string& id) const;
     // The decayed uses alone.
     double uses(const std::string& id) const;
-    std::optional<std::size_t> pick(const std::vector<std::string>& closable) const;
-    // What picks in the rule's place: the replay's foresight bound and its predictor experiments
+    // The suspect to close, at `now`; remembers what each expert named.
+    std::optional<std::size_t> pick(const std::vector<std::string>& closable, double now = 0);
+    // The suspect each expert names, without remembering it.
+    std::optional<std::size_t> named(Expert expert, const std::vector<std::string>& closable) const;
+    // The expert followed now.
+    Expert trusted() const;
+    // An expert's halvings: its weight is 2^-halvings of the heavier's.
+    std::int64_t halvings(Expert expert) const { return halvings_[static_cast<int>(expert)]; }
+    void setHalvings(std::int64_t rules, std::int64_t score);
+    // The footprint learned of an application (MB), 0 for none.
+    std::int64_t footprint(const std::string& id) const;
+    const std::map<std::string, std::int64_t>& footprints() const { return footprint_; }
+    // What picks in the rule's place, experts and all: the replay's foresight bound
     // (tools/replay). Nothing: the rule.
     void answerWith(Picker picker) { answer_ = std::move(picker); }
+    // What names the score's suspect in its place: the replay's predictor experiments.
+    void scoreWith(Picker picker) { scorer_ = std::move(picker); }
+    // The megabytes a close of the application is taken to free: its learned footprint, else the
+    // mean of those learned (rounded down), else 1.
+    std::int64_t megabytes(const std::string& id) const;
     // Every application learned, most likely first (ties by identifier).
     std::vector<std::pair<std::string, double>> ranked() const;
     bool empty() const { return score_.empty(); }
@@ -79,6 +129,16 @@ private:
     std::map<std::string, Successors> follows_;
     std::optional<std::string> last_; // the application last in front
     Picker answer_;
+    Picker scorer_;
+    std::int64_t halvings_[2] = { 0, kHeadStart }; // the rules', the score's
+    std::map<std::string, std::int64_t> footprint_;
+    // A pick where the experts differed: what each named, until it came back or the window passed.
+    struct Trial {
+        double at = 0;
+        std::optional<std::string> name[2];
+    };
+    std::vector<Trial> named_;
+    void regret(Expert expert);
 };
 
 } // namespace model

@@ -50,8 +50,17 @@ TEST_F(LearnFromUseHost, WhatWasLearnedOutlivesARestartAndOrdersTheCloses)
     EXPECT_TRUE(learned[0].starts_with("usage maps ")) << learned[0];
     EXPECT_TRUE(learned[2].starts_with("usage radio ")) << learned[2];
 
-    // A new home screen: radio left after news but is the least used, so it goes first (books and
-    // maps, left last, are kept).
+    // A phone whose score has proved itself (its weights as the file keeps them), started anew:
+    // radio left after news but is the least used, so it goes first (books and maps, left last,
+    // are kept).
+    auto trust = sv::test::runProcess({ "/usr/bin/env", "python3", "-c",
+                                        "import plistlib,sys\n"
+                                        "f=plistlib.load(open(sys.argv[1],'rb'))\n"
+                                        "f['Weights']={'Rules':1,'Score':0}\n"
+                                        "plistlib.dump(f,open(sys.argv[1],'wb'))\n",
+                                        root.host("/var/mobile/Library/Sleepvane/Usage.plist") },
+                                      "");
+    ASSERT_EQ(trust.status, 0) << trust.err;
     auto second = run(std::string(kApps) + "app books \"Books\" mem=20\nshow usage\nlaunch news\nlaunch radio\n"
                                           "launch books\nlaunch maps\nstate news 2\nstate radio 2\nstate books 2\n"
                                           "launch top\nfree 50\nstate maps 2\nwait 2\n");

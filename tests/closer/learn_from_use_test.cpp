@@ -38,11 +38,25 @@ protected:
         events.clear();
     }
     void lowMemoryLeaveOfMaps() { play({ "home", "free 50", "state maps 2", "wait 1.5" }); }
+    // A phone whose score has proved itself: the weights as a file of an earlier start keeps them.
+    static void trustTheScore()
+    {
+        namespace key = slv::usage::key;
+        sv::Dictionary file { { std::string(key::Uses), sv::Value(std::int64_t(0)) },
+                              { std::string(key::Applications), sv::Value(sv::Dictionary {}) },
+                              { std::string(key::Weights),
+                                sv::Value(sv::Dictionary { { std::string(key::RulesExpert), sv::Value(std::int64_t(1)) },
+                                                           { std::string(key::ScoreExpert), sv::Value(std::int64_t(0)) } }) } };
+        ASSERT_TRUE(sv::plist::writeFile(slv::usage::Path, sv::Value(file)));
+        Usage::shared().load();
+        ASSERT_TRUE(Usage::shared().trustsTheScore());
+    }
     static std::string usagePath() { return sv::fs::resolve(slv::usage::Path); }
 };
 
 TEST_F(LearnFromUseTest, OnTheOftenUsedOlderSuspectIsKeptAndTheRarelyUsedNewerOneClosed)
 {
+    trustTheScore();
     play({ "settings learnFromUse on" });
     useNewsOftenThenRadioOnce();
     EXPECT_GT(Usage::shared().likelihood("news"), Usage::shared().likelihood("radio"));
@@ -59,6 +73,7 @@ TEST_F(LearnFromUseTest, OnTheOftenUsedOlderSuspectIsKeptAndTheRarelyUsedNewerOn
 
 TEST_F(LearnFromUseTest, TheApplicationJustLeftAndTheOneBeforeItAreKeptHoweverRarelyUsed)
 {
+    trustTheScore();
     // A, B, A: radio, used once, is left just before maps; news, used often, is the only other.
     play({ "settings learnFromUse on" });
     for (int i = 0; i < 4; ++i)
@@ -71,6 +86,7 @@ TEST_F(LearnFromUseTest, TheApplicationJustLeftAndTheOneBeforeItAreKeptHoweverRa
 
 TEST_F(LearnFromUseTest, OfTwoAlikeTheOneThatTendsToFollowTheApplicationInFrontIsKept)
 {
+    trustTheScore();
     play({ "settings learnFromUse on", "app clock \"Clock\" mem=20" });
     // weather and radio, used twice each, weather earlier (so a little less); after maps comes weather.
     play({ "launch maps", "state maps 4", "launch weather", "state weather 4", "launch maps", "state maps 4",
@@ -123,7 +139,9 @@ TEST_F(LearnFromUseTest, AFileWithoutSuccessorsAsEarlierLibrariesWroteItIsRead)
     Usage::shared().load();
     EXPECT_NEAR(Usage::shared().likelihood("news"), 9.0, 1e-9);
     EXPECT_GT(Usage::shared().likelihood("radio"), 0.9);
-    EXPECT_EQ(Usage::shared().pick({ "news", "radio", "maps", "weather" }), std::optional<std::size_t>(1));
+    // Without weights, a new phone's: the rules' oldest until the score has proved itself.
+    EXPECT_FALSE(Usage::shared().trustsTheScore());
+    EXPECT_EQ(Usage::shared().pick({ "news", "radio", "maps", "weather" }), std::optional<std::size_t>(0));
 }
 
 TEST_F(LearnFromUseTest, OffTheOldestGoesAndNothingIsLearned)
@@ -352,7 +370,7 @@ TEST_F(LearnFromUseTest, AHostileFileStartsEmptyAndNeverStopsAClose)
     play({ "settings learnFromUse on" });
     useNewsOftenThenRadioOnce();
     lowMemoryLeaveOfMaps();
-    EXPECT_EQ(closes(), Lines { "closed radio" });
+    EXPECT_EQ(closes(), Lines { "closed news" }) << "the rules' pick, on a new phone's weights";
 }
 
 } // namespace

@@ -105,6 +105,28 @@ TEST(RefereeScenarios, ChosenScenario)
                 verdict.agree ? "the host and the model agree" : "the host and the model disagree");
 }
 
+// A fault planted in the model's weights, the score's head start one halving short, so that the
+// model follows the score one regret of the rules too soon: the seeded days must reach where the
+// weights decide, and there the library must side with the faithful model, against the planted one.
+TEST(RefereeFaults, AWeightPlantedOneHalvingOffIsSeen)
+{
+    model::Usage planted;
+    planted.setHalvings(0, model::kHeadStart - 1);
+    std::vector<std::uint64_t> seen;
+    for (std::uint64_t seed = 1; seed <= kBatches * kSeedsPerBatch; ++seed) {
+        std::string day = referee::homeScreenDay(seed);
+        if (referee::playOnModel(day, planted) != referee::playOnModel(day))
+            seen.push_back(seed);
+    }
+    ASSERT_GE(seen.size(), 3u) << "too few of the seeded days reach what the weights decide";
+    for (std::uint64_t seed : { seen.front(), seen.back() }) {
+        std::string day = referee::homeScreenDay(seed);
+        referee::HostRun host = referee::playOnHost(day);
+        EXPECT_EQ(host.lines, referee::playOnModel(day)) << "seed " << seed;
+        EXPECT_NE(host.lines, referee::playOnModel(day, planted)) << "seed " << seed << ": the planted fault passes";
+    }
+}
+
 TEST(RefereeGenerator, ASeedGivesTheSameDayAndSeedsGiveDifferentDays)
 {
     EXPECT_EQ(referee::homeScreenDay(7), referee::homeScreenDay(7));

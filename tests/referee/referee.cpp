@@ -106,11 +106,11 @@ HostRun playOnHost(const std::string& scenario)
     return run;
 }
 
-Lines playOnModel(const std::string& scenario)
+Lines playOnModel(const std::string& scenario, const model::Usage& learned)
 {
     // Dated as the host's virtual clock dates: the diary's moments are wall time.
     double origin = std::chrono::duration<double>(sv::ManualClock::kWallOrigin.time_since_epoch()).count();
-    return model::playScenario(scenario, origin).lines;
+    return model::playScenario(scenario, origin, learned).lines;
 }
 
 Verdict judge(const std::string& scenario, int maxTries)

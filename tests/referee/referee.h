@@ -2,6 +2,8 @@
 // The referee: a scenario played by the real home-screen host and by the model, and the lines
 // of both that must agree (`closed`, `posted norv.swr.*`, `suspects`, `history`, `diary`).
 
+#include "model/usage.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -19,7 +21,8 @@ struct HostRun {
 
 // Plays the scenario on a fresh device root with the library installed, on the virtual clock.
 HostRun playOnHost(const std::string& scenario);
-Lines playOnModel(const std::string& scenario);
+// learned: what the model's Learn From Use knows when the day starts (a new phone's by default).
+Lines playOnModel(const std::string& scenario, const model::Usage& learned = model::Usage());
 
 struct Verdict {
     bool agree = true;

@@ -282,6 +282,25 @@ namespace {
         EXPECT_EQ(byPart(Habits::none()), std::pair(std::size_t(1), std::size_t(1)));
         EXPECT_EQ(byPart(only).first, 1u);
         EXPECT_GT(byPart(only).second, 1u);
+        // Shifts: each part of the day has a favourite of its own; from the fourth day the first
+        // favourite is gone and an application unused before is used most.
+        only = Habits::none();
+        only.shifts = true;
+        EXPECT_EQ(byPart(only).first, 3u);
+        auto usesOf = [&](Habits habits, int from, int to) {
+            std::map<AppId, int> uses;
+            Synthetic generator(3, habits);
+            for (int day = from; day < to; ++day)
+                for (const Session& s : generator.sessions(0, day))
+                    for (AppId app : s.apps)
+                        ++uses[app];
+            return uses;
+        };
+        auto early = usesOf(only, 0, Synthetic::kShiftNewcomerDay), late = usesOf(only, Synthetic::kShiftNewcomerDay, 7);
+        AppId dropped = favourite(early, 0), newcomer = favourite(late, 0);
+        EXPECT_EQ(late.count(dropped), 0u);
+        EXPECT_EQ(early.count(newcomer), 0u);
+        EXPECT_EQ(usesOf(Habits::none(), Synthetic::kShiftNewcomerDay, 7).count(dropped), 1u);
     }
 
     TEST(Synthetic, HabitsAreNamedOnTheCommandLine)
@@ -289,7 +308,8 @@ namespace {
         EXPECT_EQ(Habits::parse("all", nullptr)->text(), "all");
         EXPECT_EQ(Habits::parse("none", nullptr)->text(), "none");
         EXPECT_EQ(Habits::parse("bursts,returns", nullptr)->text(), "returns,bursts");
-        EXPECT_EQ(Habits::parse("returns,successions,dayparts,bursts", nullptr)->text(), "all");
+        EXPECT_EQ(Habits::parse("returns,successions,dayparts,bursts,shifts", nullptr)->text(), "all");
+        EXPECT_EQ(Habits::parse("shifts", nullptr)->text(), "shifts");
         std::string why;
         EXPECT_FALSE(Habits::parse("returns,,bursts", &why));
         EXPECT_FALSE(Habits::parse("", &why));
@@ -364,7 +384,8 @@ namespace {
         std::string script = R"(
 import json, struct, sys, zlib
 rows = json.loads(sys.stdin.read())
-keys = ["policy", "threshold", "switches", "launches", "cold_launches", "closes", "regretted_60s",
+keys = ["policy", "threshold", "switches", "launches", "cold_launches", "closes", "restarts_60s", "restarts_10min",
+        "restarts_60s_count", "restarts_10min_count", "regretted_60s",
         "regretted_10min", "minutes_under_threshold", "lowest_free", "days", "days_without_system_kill",
         "regretted_60s_count", "regretted_10min_count", "system_kills", "foreground_kills", "system_reopened_60s",
         "system_reopened_10min", "system_reopened_60s_count", "system_reopened_10min_count", "minutes_low",

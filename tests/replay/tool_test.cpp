@@ -28,7 +28,8 @@ TEST(ReplayCommandLine, HelpGoesToStandardOutputWithEveryOptionAndFigure)
                               "--footprints", "--thresholds", "--policies", "--habits", "--write-trace", "--json",
                               "--chart", "--check-library", "--help", "--version", "parts", "largest-first", "oracle",
                               "learn-from-use", "returns", "successions", "dayparts", "bursts", "switches",
-                              "system_kills", "foreground_kills", "minutes_low", "lowest_free", "regretted_10min" })
+                              "system_kills", "foreground_kills", "minutes_low", "lowest_free", "regretted_10min",
+                              "restarts_10min" })
         EXPECT_NE(help.out.find(word), std::string::npos) << word;
 }
 

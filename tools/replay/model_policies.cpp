@@ -76,13 +76,14 @@ namespace {
                 auto found = learned_.find(threshold_);
                 // What was learned goes into the day; it comes back out at the next day's start.
                 model::Usage usage = found != learned_.end() ? std::move(found->second) : model::Usage();
+                usage.restarted();
                 lastClose_.clear();
                 if (knobs_) {
                     Predictor& predictor = predictors_.try_emplace(threshold_, *knobs_).first->second;
-                    usage.answerWith([this, &predictor](const std::vector<std::string>& closable) {
+                    // In the score's place: the experts and their weights stay the rule's.
+                    usage.scoreWith([this, &predictor](const std::vector<std::string>& closable) {
                         return predictor.pick(closable, [this](const std::string& id) {
-                            auto app = ids_.find(id);
-                            return app == ids_.end() ? 0.0 : stage_->footprintMB(app->second);
+                            return double(model_->usage().megabytes(id));
                         });
                     });
                 }
@@ -162,7 +163,11 @@ namespace {
                 break;
             }
             }
+            if (watch_)
+                watch_(event.time, m.usage());
         }
+
+        UsageWatch watch_;
 
         void advanceTo(double time) override
         {
@@ -171,8 +176,19 @@ namespace {
         }
 
     private:
-        // Free memory as the model is to read it, on the slider's side of the shift.
-        double free() const { return std::max(0.0, stage_->freeMemoryMB() - slider_.shiftMB); }
+        // Free memory as the model is to read it, on the slider's side of the shift: the device's
+        // figure moved, and only then kept from going below 0, as the host's moved device has it
+        // (what a close frees is learned from it).
+        double free() const
+        {
+            if (slider_.shiftMB == 0)
+                return stage_->freeMemoryMB();
+            double held = 0;
+            for (std::size_t i = 0; i < stage_->day().apps.size(); ++i)
+                if (stage_->running(static_cast<AppId>(i)))
+                    held += stage_->footprintMB(static_cast<AppId>(i));
+            return std::max(0.0, stage_->totalMB() - stage_->baseMB() - held - slider_.shiftMB);
+        }
 
         void keepWhatWasLearned()
         {
@@ -204,6 +220,13 @@ std::unique_ptr<Policy> makeLearnFromUsePolicy(const std::string& name, const Kn
     // With no knob given, the rule itself.
     bool rule = name == "learn-from-use";
     return std::make_unique<Parts>(name, rule ? std::nullopt : std::optional<Knobs>(knobs));
+}
+
+std::unique_ptr<Policy> makeWatchedLearnFromUsePolicy(UsageWatch watch)
+{
+    auto policy = std::make_unique<Parts>("learn-from-use", std::nullopt);
+    policy->watch_ = std::move(watch);
+    return policy;
 }
 
 std::unique_ptr<Policy> makeForesightPolicy(std::string name, Foresight foresight)

@@ -2,6 +2,7 @@
 // The policies the library's model plays: its rules, Learn From Use, and the rules choosing with
 // foresight.
 
+#include "model/usage.h"
 #include "tools/replay/policy.h"
 
 #include <functional>
@@ -16,6 +17,10 @@ using Foresight = std::function<double(const Stage& stage, AppId app, double now
 
 std::unique_ptr<Policy> makePartsPolicy();
 std::unique_ptr<Policy> makeLearnFromUsePolicy(const std::string& name, const Knobs& knobs);
+// Learn From Use's rule, showing what it has learned to `watch` after each event it is told of
+// (at that event's time): the weights' course.
+using UsageWatch = std::function<void(double time, const model::Usage& usage)>;
+std::unique_ptr<Policy> makeWatchedLearnFromUsePolicy(UsageWatch watch);
 std::unique_ptr<Policy> makeForesightPolicy(std::string name, Foresight foresight);
 
 } // namespace replay

@@ -9,7 +9,7 @@ namespace replay {
 
 const char* const kUsage
     = "usage: sleepvane-replay [--trace <file>]... [--days N] [--people P] [--seed S]\n"
-      "                        [--habits returns,successions,dayparts,bursts|all|none]\n"
+      "                        [--habits returns,successions,dayparts,bursts,shifts|all|none]\n"
       "                        [--device total=<MB>,base=<MB>,floor=<MB>] [--footprints <file>] [--show-footprints]\n"
       "                        [--thresholds 50,100,...] [--policies parts,largest-first,oracle,learn-from-use[:<knobs>]]\n"
       "                        [--json] [--chart <file.png>] [--check-library] [--write-trace <file.tsv>]\n"
@@ -34,7 +34,8 @@ Days
   --habits <list>      habits of the synthetic days, comma-separated, or all (the default) or
                        none: returns (back to the application before the previous one),
                        successions (B usually follows A), dayparts (favourites change with the
-                       time of day), bursts (one application reopened every few minutes)
+                       time of day), bursts (one application reopened every few minutes),
+                       shifts (another set of favourites by time of day, a newcomer mid-week)
   --write-trace <file> writes the synthetic days as an LSApp-format trace instead of replaying
                        them (replay it with --trace)
 
@@ -104,6 +105,11 @@ Figures, per policy and threshold, summed over the days
   switches             an application left the foreground: each a decision of the rules
   launches, cold       an application came to the foreground; cold: it had to start anew
   closes               applications the policy closed
+  restarts_60s, restarts_10min
+                       applications opened again within 60 s or 10 minutes after the policy
+                       closed them or the system killed them, per 100 switches: the restarts
+                       a person feels, whoever caused them (the 10-minute figure holds the 60 s
+                       one); the table's first cost columns
   regretted_60s, regretted_10min
                        closes whose application was opened again within 60 s or 10 minutes,
                        per 100 switches (the 10-minute figure holds the 60 s one)

@@ -11,7 +11,7 @@ Predictor::Predictor(const Knobs& knobs)
     : half_(knobs.half.value_or(model::kHalfLifeUses))
     , extra_(knobs.extra.value_or(model::kReturnExtra))
     , follow_(knobs.follow.value_or(model::kFollowWeight))
-    , size_(knobs.size.value_or(0))
+    , size_(knobs.size.value_or(1))
     , window_(knobs.window.value_or(0))
     , recency_(knobs.recency)
     , keep_(static_cast<std::size_t>(knobs.keep.value_or(int(model::kRecentKept))))
@@ -63,9 +63,8 @@ std::optional<std::size_t> Predictor::pick(const std::vector<std::string>& closa
     double lowest = 0;
     for (std::size_t i = 0; i < model::pickable(closable.size(), keep_); ++i) {
         double likely = likelihood(closable[i]);
-        // Weighed by the memory a close frees: the least likely per megabyte.
-        if (size_ > 0)
-            likely = (likely + 1) / std::pow(std::max(megabytes(closable[i]), 1.0), size_);
+        // Weighed by the memory a close frees, as learned: the least likely per megabyte.
+        likely = (likely + 1) / std::pow(std::max(megabytes(closable[i]), 1.0), size_);
         if (!chosen || likely < lowest) {
             chosen = i;
             lowest = likely;

@@ -14,6 +14,8 @@ void Figures::add(const Figures& other)
     launches += other.launches;
     coldLaunches += other.coldLaunches;
     closes += other.closes;
+    restarts60s += other.restarts60s;
+    restarts10min += other.restarts10min;
     regretted60s += other.regretted60s;
     regretted10min += other.regretted10min;
     systemKills += other.systemKills;
@@ -140,6 +142,8 @@ namespace {
                     figures_.regretted10min += closed <= 600;
                     figures_.systemReopened60s += killed <= 60;
                     figures_.systemReopened10min += killed <= 600;
+                    figures_.restarts60s += std::min(closed, killed) <= 60;
+                    figures_.restarts10min += std::min(closed, killed) <= 600;
                 } else {
                     std::erase(switcher_, event.app);
                 }

@@ -76,6 +76,10 @@ struct Figures {
     long launches = 0;     // an application came to the foreground
     long coldLaunches = 0; // ... and had to start anew
     long closes = 0;       // the policy's
+    // Opened again within 60 s (10 minutes, the 60 s ones included) after the policy closed it or
+    // the system killed it: the restarts a person feels, whoever caused them.
+    long restarts60s = 0;
+    long restarts10min = 0;
     long regretted60s = 0; // closed, then opened again within 60 s
     long regretted10min = 0; // ... within 10 minutes (the 60 s ones included)
     long systemKills = 0;  // the system's own killer closed an application, in front or not

@@ -121,22 +121,23 @@ void printTable(std::FILE* out, const Report& report)
     int width = 14;
     for (const Figures& f : report.rows)
         width = std::max(width, static_cast<int>(f.policy.size()));
-    std::fprintf(out, "%-*s %9s %8s %8s %7s %7s %10s %12s %9s %8s %15s %10s %9s %11s %12s\n", width, "policy",
-                 "threshold", "switches", "launches", "cold", "closes", "regret 60s", "regret 10min", "sys kills",
-                 "fg kills", "sys reopen 10min", "min under", "min low", "lowest free", "days no kill");
+    std::fprintf(out, "%-*s %9s %8s %8s %7s %7s %11s %13s %9s %8s %10s %9s %11s %12s\n", width, "policy",
+                 "threshold", "switches", "launches", "cold", "closes", "restart 60s", "restart 10min", "sys kills",
+                 "fg kills", "min under", "min low", "lowest free", "days no kill");
     bool beyond = false;
     for (const Figures& f : report.rows) {
         std::string lowest = f.days ? mb(f.lowestFree) : "-";
         std::string threshold = std::to_string(f.threshold) + (sliderHolds(f.threshold) ? "" : "*");
         beyond = beyond || !sliderHolds(f.threshold);
-        std::fprintf(out, "%-*s %9s %8ld %8ld %7ld %7ld %10.2f %12.2f %9ld %8ld %15.2f %10.1f %9.1f %11s %12s\n", width,
+        std::fprintf(out, "%-*s %9s %8ld %8ld %7ld %7ld %11.2f %13.2f %9ld %8ld %10.1f %9.1f %11s %12s\n", width,
                      f.policy.c_str(), threshold.c_str(), f.switches, f.launches, f.coldLaunches, f.closes,
-                     f.per100Switches(f.regretted60s), f.per100Switches(f.regretted10min), f.systemKills,
-                     f.foregroundKills, f.per100Switches(f.systemReopened10min), f.secondsUnderThreshold / 60,
-                     f.secondsLow / 60, lowest.c_str(), percent(f.daysWithoutSystemKill, f.days).c_str());
+                     f.per100Switches(f.restarts60s), f.per100Switches(f.restarts10min), f.systemKills,
+                     f.foregroundKills, f.secondsUnderThreshold / 60, f.secondsLow / 60, lowest.c_str(),
+                     percent(f.daysWithoutSystemKill, f.days).c_str());
     }
-    std::fprintf(out, "(regretted closes and reopened system kills per 100 switches; minutes under: free memory at "
-                      "or below the threshold; minutes low: under the floor plus %.0f MB)\n",
+    std::fprintf(out, "(restarts: applications opened again within 60 s or 10 minutes after the policy closed them or "
+                      "the system killed them, per 100 switches; minutes under: free memory at or below the threshold; "
+                      "minutes low: under the floor plus %.0f MB)\n",
                  kLowMarginMB);
     if (beyond)
         std::fprintf(out, "(*: beyond the pane's slider, %d to %d MB: the rules as they would compare, which no setting "
@@ -210,7 +211,8 @@ void printJson(std::FILE* out, const Report& report)
         std::fprintf(
             out,
             "%s\n  {\"policy\": %s, \"threshold\": %d, \"switches\": %ld, \"launches\": %ld, \"cold_launches\": %ld, "
-            "\"closes\": %ld, \"regretted_60s\": %.4f, \"regretted_10min\": %.4f, \"minutes_under_threshold\": %.2f, "
+            "\"closes\": %ld, \"restarts_60s\": %.4f, \"restarts_10min\": %.4f, \"restarts_60s_count\": %ld, "
+            "\"restarts_10min_count\": %ld, \"regretted_60s\": %.4f, \"regretted_10min\": %.4f, \"minutes_under_threshold\": %.2f, "
             "\"lowest_free\": %s, \"days\": %ld, \"days_without_system_kill\": %ld, \"regretted_60s_count\": %ld, "
             "\"regretted_10min_count\": %ld, \"system_kills\": %ld, \"foreground_kills\": %ld, "
             "\"system_reopened_60s\": %.4f, \"system_reopened_10min\": %.4f, \"system_reopened_60s_count\": %ld, "
@@ -218,6 +220,7 @@ void printJson(std::FILE* out, const Report& report)
             "\"share_of_gap_10min\": %s, \"recommended_threshold\": %s, \"recommended\": %s, \"people\": %ld, "
             "\"people_within_one_step\": %ld, \"slider_holds\": %s}",
             i ? "," : "", jsonString(f.policy).c_str(), f.threshold, f.switches, f.launches, f.coldLaunches, f.closes,
+            f.per100Switches(f.restarts60s), f.per100Switches(f.restarts10min), f.restarts60s, f.restarts10min,
             f.per100Switches(f.regretted60s), f.per100Switches(f.regretted10min), f.secondsUnderThreshold / 60,
             orNull(f.days ? std::optional(f.lowestFree) : std::nullopt, "%.2f").c_str(), f.days,
             f.daysWithoutSystemKill, f.regretted60s, f.regretted10min, f.systemKills, f.foregroundKills,

@@ -16,7 +16,7 @@ namespace {
         "Clock", "Calculator", "Calendar", "Contacts", "Photos", "Play Store", "Weather", "News",
     };
 
-    const char* const kHabitNames[] = { "returns", "successions", "dayparts", "bursts" };
+    const char* const kHabitNames[] = { "returns", "successions", "dayparts", "bursts", "shifts" };
 
     std::mt19937_64 engine(unsigned seed, int person, int day)
     {
@@ -26,7 +26,7 @@ namespace {
 
     bool* habit(Habits& habits, std::size_t i)
     {
-        bool* all[] = { &habits.returns, &habits.successions, &habits.dayparts, &habits.bursts };
+        bool* all[] = { &habits.returns, &habits.successions, &habits.dayparts, &habits.bursts, &habits.shifts };
         return all[i];
     }
 
@@ -45,7 +45,34 @@ namespace {
         return weights;
     }
 
-    Profile profile(unsigned seed, int person, std::size_t count, const Habits& habits)
+    // Favourites that change: each part of the day turns the order by a quarter of the
+    // applications, and from the newcomer's day the last one, unused before, takes the first
+    // one's place.
+    void shift(Profile& p, std::size_t count, int day)
+    {
+        p.weights.resize(std::size_t(Synthetic::kDayparts), p.weights[0]);
+        for (std::size_t part = 1; part < p.weights.size(); ++part) {
+            std::vector<double> turned(count);
+            for (std::size_t app = 0; app < count; ++app)
+                turned[app] = p.weights[part][(app + part * count / 4) % count];
+            p.weights[part] = std::move(turned);
+        }
+        AppId dropped = 0, newcomer = AppId(count - 1);
+        bool arrived = day >= Synthetic::kShiftNewcomerDay;
+        for (auto& weights : p.weights) {
+            weights[std::size_t(newcomer)] = arrived ? weights[std::size_t(dropped)] : 0;
+            if (arrived)
+                weights[std::size_t(dropped)] = 0;
+        }
+        // What followed the one gone follows the newcomer; before, nothing leads to the newcomer.
+        if (arrived)
+            p.successor[std::size_t(newcomer)] = p.successor[std::size_t(dropped)];
+        for (AppId& next : p.successor)
+            if (next == (arrived ? dropped : newcomer))
+                next = arrived ? newcomer : dropped;
+    }
+
+    Profile profile(unsigned seed, int person, std::size_t count, const Habits& habits, int day)
     {
         auto random = engine(seed, person, -2);
         std::vector<AppId> ranks(count);
@@ -67,6 +94,8 @@ namespace {
                 next = pick(random);
             p.successor.push_back(next == AppId(app) ? AppId((app + 1) % count) : next);
         }
+        if (habits.shifts)
+            shift(p, count, day);
         return p;
     }
 
@@ -102,7 +131,7 @@ std::optional<Habits> Habits::parse(std::string_view text, std::string* why)
 
 std::string Habits::text() const
 {
-    const bool on[] = { returns, successions, dayparts, bursts };
+    const bool on[] = { returns, successions, dayparts, bursts, shifts };
     std::string list;
     for (std::size_t i = 0; i < std::size(kHabitNames); ++i)
         if (on[i])
@@ -130,7 +159,7 @@ std::vector<App> Synthetic::catalogue(int person) const
 std::vector<Session> Synthetic::sessions(int person, int day) const
 {
     std::size_t count = catalogue(person).size();
-    Profile usual = profile(seed_, person, count, habits_);
+    Profile usual = profile(seed_, person, count, habits_, day);
     auto random = engine(seed_, person, day);
     std::vector<std::discrete_distribution<int>> pick;
     for (const auto& weights : usual.weights)
@@ -147,7 +176,7 @@ std::vector<Session> Synthetic::sessions(int person, int day) const
     int burstLeft = 0;
     double time = std::round(kDayStart + std::uniform_real_distribution<double>(0, 3600)(random));
     while (time < kDayEnd) {
-        auto& choose = pick[habits_.dayparts ? std::size_t(daypart(time)) : 0];
+        auto& choose = pick[pick.size() > 1 ? std::size_t(daypart(time)) : 0];
         Session session;
         session.start = time;
         double duration = std::max(2.0, std::round(length(random)));

@@ -18,9 +18,10 @@ struct Habits {
     bool successions = true; // B usually follows A
     bool dayparts = true;    // favourites change with the time of day
     bool bursts = true;      // an application reopened every few minutes for a while
+    bool shifts = true;      // favourites that change: another set by time of day, a newcomer mid-week
 
-    static Habits none() { return { false, false, false, false }; }
-    // A comma-separated list of returns, successions, dayparts, bursts; or "all", or "none".
+    static Habits none() { return { false, false, false, false, false }; }
+    // A comma-separated list of returns, successions, dayparts, bursts, shifts; or "all", or "none".
     static std::optional<Habits> parse(std::string_view text, std::string* why);
     // "all", "none", or the list of those on.
     std::string text() const;
@@ -58,6 +59,11 @@ public:
     static constexpr double kBurstShare = 0.1;
     static constexpr int kBurstMin = 2, kBurstMax = 6;
     static constexpr double kBurstGapMedianSeconds = 180, kBurstGapSigma = 0.5;
+    // shifts: from 07:00, 11:00, 17:00 and 21:00 the whole order of popularity turns by a quarter
+    // of the applications (the favourites of each part of the day are others), and from the
+    // fourth day on an application never used before takes the place of the person's first
+    // favourite, which is used no more (and what followed it follows the newcomer).
+    static constexpr int kShiftNewcomerDay = 3;
 
     explicit Synthetic(unsigned seed, Habits habits = {})
         : seed_(seed)
