@@ -150,22 +150,24 @@ int main(int argc, char** argv)
     replay::Replay replayer(o.device, footprints);
     Progress progress("replayed", parameters.days);
     std::optional<replay::Run> run;
+    run.emplace(o.policies, o.thresholds, o.costs, o.holdout);
     long checked = 0, disagreed = 0, checkedCloses = 0;
     // A diary's recorded closes: at each threshold, the days whose closes the policy made alike.
     long diaryDays = 0, recordedCloses = 0;
     std::map<int, long> recordedAlike;
     if (!o.checkLibrary) {
-        run = replay::playAll(*source, replayer, o.policies, o.thresholds, std::thread::hardware_concurrency(),
-                              [&](long days) { progress.step(days); });
+        replay::playAll(*source, replayer, *run, std::thread::hardware_concurrency(),
+                        [&](long days) { progress.step(days); });
     } else {
         // One host at a time, beside the days as they are played.
-        run.emplace(o.policies, o.thresholds);
-        replay::Player player(replayer, o.policies, o.thresholds);
+        replay::Player player(replayer, run->policies(), run->played());
         replay::LibraryCheck check(SV_SPRINGBOARD_HOST, SV_SLEEPWRIGHT_LIBRARY);
         std::vector<replay::Day> days;
         while (source->next(days)) {
             run->saw(days);
-            run->add(days.empty() ? "" : days.front().whose(), player.play(days));
+            std::vector<replay::Figures> later;
+            auto figures = player.play(days, o.holdout ? &later : nullptr, std::size_t(o.holdout));
+            run->add(days.empty() ? "" : days.front().whose(), figures, later);
             // The rules, and Learn From Use's rule when it is played (each day learned from nothing,
             // as the host starts); a diary's recorded closes against Learn From Use's.
             bool learning = std::find(o.policies.begin(), o.policies.end(), "learn-from-use") != o.policies.end();
@@ -188,10 +190,17 @@ int main(int argc, char** argv)
         }
     }
 
-    replay::Report report { parameters, run->rows(), run->recommendations() };
+    replay::Report report;
+    report.parameters = parameters;
+    report.rows = run->rows();
+    report.recommendations = run->recommendations();
+    report.costs = o.costs;
     report.parameters.days = run->days();
     if (parameters.diariesOnly)
         report.rules = "learn-from-use";
+    if (o.holdout)
+        if (const replay::Holdout* holdout = run->holdout(report.rulesPlayed()))
+            report.holdout = *holdout;
     if (o.showFootprints)
         replay::printFootprints(o.json ? stderr : stdout, run->apps(), footprints);
     if (o.json) {
@@ -200,6 +209,7 @@ int main(int argc, char** argv)
         replay::printParameters(stdout, report.parameters);
         replay::printTable(stdout, report);
         replay::printRecommendation(stdout, report);
+        replay::printHoldout(stdout, report);
     }
     if (!o.chart.empty() && !replay::writeChart(report, o.chart))
         return fail("cannot write " + o.chart);

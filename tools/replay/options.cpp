@@ -12,6 +12,7 @@ const char* const kUsage
       "                        [--habits returns,successions,dayparts,bursts|all|none]\n"
       "                        [--device total=<MB>,base=<MB>,floor=<MB>] [--footprints <file>] [--show-footprints]\n"
       "                        [--thresholds 50,100,...] [--policies parts,largest-first,oracle,learn-from-use[:<knobs>]]\n"
+      "                        [--costs restart=<s>,low-launch=<s>,front-kill=<s>] [--holdout N]\n"
       "                        [--json] [--chart <file.png>] [--check-library] [--write-trace <file.tsv>]\n"
       "       sleepvane-replay --help | --version\n";
 
@@ -199,7 +200,7 @@ std::optional<CommandLineProblem> parseCommandLine(int argc, char** argv, Option
         std::optional<std::string_view> v;
         static const std::string_view takesValue[] = { "--trace", "--footprints", "--chart", "--write-trace", "--days",
                                                        "--people", "--seed", "--device", "--thresholds",
-                                                       "--policies", "--habits" };
+                                                       "--policies", "--habits", "--costs", "--holdout" };
         if (std::find(std::begin(takesValue), std::end(takesValue), arg) != std::end(takesValue)) {
             if (i + 1 >= argc)
                 return problem(std::string(arg) + " takes a value (see --help)");
@@ -254,6 +255,14 @@ std::optional<CommandLineProblem> parseCommandLine(int argc, char** argv, Option
                     return problem("--policies: " + why);
                 o.policies.emplace_back(part);
             }
+        } else if (arg == "--costs") {
+            if (auto why = parseCosts(*v, o.costs))
+                return problem(*why);
+        } else if (arg == "--holdout") {
+            auto n = number<long>(*v);
+            if (!n || *n < 1 || *n > 1000000)
+                return problem("--holdout takes a whole number of days from 1 to 1000000");
+            o.holdout = *n;
         } else if (arg == "--habits") {
             std::string why;
             auto habits = Habits::parse(*v, &why);
