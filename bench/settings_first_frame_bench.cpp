@@ -14,6 +14,7 @@
 #include "contract/settings_contract.h"
 #include "platform/foundation/bundle.h"
 #include "platform/foundation/files.h"
+#include "platform/foundation/plist/property_list.h"
 #include "platform/foundation/run_loop.h"
 #include "platform/prefs/controller_registry.h"
 #include "platform/ui/application.h"
@@ -264,9 +265,14 @@ void SuggestionOpeningWorkedOutAndReadBack(benchmark::State& state)
         sv::fs::removeFile(kept);
         workedOut += openingSeconds(clock);
         readBack += openingSeconds(clock);
+        // One parse of that file's bytes, as scripts/bench's unit (a read through the pane's
+        // cache of the file would parse nothing).
+        auto bytes = sv::plist::serializeXml(catalogueSettings(300));
+        constexpr int kParses = 20;
         double started = threadSeconds();
-        benchmark::DoNotOptimize(slv::readSettings());
-        parse += threadSeconds() - started;
+        for (int i = 0; i < kParses; ++i)
+            benchmark::DoNotOptimize(sv::plist::parse(bytes.data(), bytes.size()));
+        parse += (threadSeconds() - started) / kParses;
     }
     auto n = static_cast<double>(state.iterations());
     state.counters["worked_out_ms"] = 1000 * workedOut / n;
@@ -275,6 +281,6 @@ void SuggestionOpeningWorkedOutAndReadBack(benchmark::State& state)
     state.counters["worked_out_ratio"] = parse > 0 ? workedOut / parse : 0;
     state.counters["read_back_ratio"] = parse > 0 ? readBack / parse : 0;
 }
-BENCHMARK(SuggestionOpeningWorkedOutAndReadBack)->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK(SuggestionOpeningWorkedOutAndReadBack)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 } // namespace
