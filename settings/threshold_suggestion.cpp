@@ -140,7 +140,9 @@ std::string SLVThresholdSuggestion::footer() const
     double perDay = 1.0 / double(std::max(1L, here->days));
     std::string restarts = restartsWeek(7 * double(here->restarts - there->restarts) * perDay);
     std::string low = lowDay((here->minutesLow - there->minutesLow) * perDay);
-    std::string felt = restarts.empty() ? low : low.empty() ? restarts : restarts + " and " + low;
+    // "and" when both go the same way, "but" when one is paid for the other.
+    bool sameWay = (here->restarts >= there->restarts) == (here->minutesLow >= there->minutesLow);
+    std::string felt = restarts.empty() ? low : low.empty() ? restarts : restarts + (sameWay ? " and " : " but ") + low;
     if (felt.empty())
         felt = "a little less waiting";
     return text + "at " + std::to_string(best) + " MB, " + felt + " than at " + std::to_string(current_) + " MB.";

@@ -123,12 +123,14 @@ TEST_F(SuggestionTest, ThreeDaysOfDiaryPutTheRowBelowTheSliderAndTheFooterSaysWh
     std::string footer = footerOf(*pane);
     EXPECT_EQ(footer.rfind("From your last 3 whole days: at " + std::to_string(best) + " MB, ", 0), 0u) << footer;
     EXPECT_NE(footer.find(" than at 175 MB."), std::string::npos) << footer;
-    if (std::lround(std::fabs(restarts)) >= 1)
+    if (std::lround(std::fabs(restarts)) >= 1) {
         EXPECT_NE(footer.find("about " + std::to_string(std::lround(std::fabs(restarts)))), std::string::npos)
             << footer << " " << restarts;
-    if (std::fabs(low) >= 5)
+    }
+    if (std::fabs(low) >= 5) {
         EXPECT_NE(footer.find(low > 0 ? " less a day with memory low" : " more a day with memory low"), std::string::npos)
             << footer << " " << low;
+    }
     EXPECT_EQ(RunLoop::main().pendingTimers(), 0u) << "the work leaves no timer behind";
     EXPECT_FALSE(slv::settingsExist()) << "showing the suggestion saves nothing";
     navigation->popViewControllerAnimated(false);
