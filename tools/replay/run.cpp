@@ -1,7 +1,6 @@
 #include "tools/replay/run.h"
 
 #include <algorithm>
-
 #include <map>
 #include <mutex>
 #include <system_error>
