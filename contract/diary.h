@@ -231,6 +231,7 @@ inline bool remove()
     gone = sv::fs::removeFile(SetAsidePath) && gone;
     gone = sv::fs::removeFile(SuggestionPath) && gone;
     sv::fs::removeLeftoverTemporary(Path);
+    sv::fs::removeLeftoverTemporary(SuggestionPath);
     return gone;
 }
 
