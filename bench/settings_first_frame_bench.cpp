@@ -4,13 +4,17 @@
 // suggestion is worked out after that frame, never in it. Beside it, the suggestion worked out
 // whole from that diary, its first step (reading the diary) and its longest other step (a day at
 // a threshold): the longest a turn of the run loop is held.
+// Then what an opening of the pane spends on the suggestion, worked out and read back from what an
+// earlier opening kept, each as a ratio to one parse of the settings file.
 // Frames and steps are counted in processor time of the thread, which the machine's other work
 // does not move.
+#include "bench/catalogue_settings.h"
 #include "contract/close_history.h"
 #include "contract/diary.h"
 #include "contract/settings_contract.h"
 #include "platform/foundation/bundle.h"
 #include "platform/foundation/files.h"
+#include "platform/foundation/plist/property_list.h"
 #include "platform/foundation/run_loop.h"
 #include "platform/prefs/controller_registry.h"
 #include "platform/ui/application.h"
@@ -228,5 +232,55 @@ void SuggestionFromAFullDiary(benchmark::State& state)
     state.counters["longest_play_step_ms"] = 1000 * longest;
 }
 BENCHMARK(SuggestionFromAFullDiary)->Unit(benchmark::kMillisecond);
+
+// The suggestion's whole work in one opening (a timer step after another on the manual clock),
+// with nothing kept (worked out) or with the result of an earlier opening kept (read back).
+double openingSeconds(const std::shared_ptr<sv::ManualClock>& clock)
+{
+    double started = threadSeconds();
+    bool done = false;
+    auto suggestion = SLVThresholdSuggestion::start(175, [&] { done = true; });
+    while (!done) {
+        clock->advanceTo(clock->now() + std::chrono::duration_cast<sv::Clock::Duration>(Seconds(0.1)));
+        sv::RunLoop::main().runOnce(0);
+    }
+    benchmark::DoNotOptimize(suggestion->footer());
+    return threadSeconds() - started;
+}
+
+void SuggestionOpeningWorkedOutAndReadBack(benchmark::State& state)
+{
+    Settings& settings = Settings::shared();
+    settings.withDiary(true);
+    auto clock = std::make_shared<sv::ManualClock>();
+    sv::RunLoop::main().setClock(clock);
+    std::string kept(slv::diary::SuggestionPath);
+    // A settings file of a full catalogue, its never list among the lists the work replays with.
+    slv::updateSettings([](sv::Dictionary& file) {
+        file = catalogueSettings(300);
+        return true;
+    });
+    double workedOut = 0, readBack = 0, parse = 0;
+    for (auto _ : state) {
+        sv::fs::removeFile(kept);
+        workedOut += openingSeconds(clock);
+        readBack += openingSeconds(clock);
+        // One parse of that file's bytes, as scripts/bench's unit (a read through the pane's
+        // cache of the file would parse nothing).
+        auto bytes = sv::plist::serializeXml(catalogueSettings(300));
+        constexpr int kParses = 20;
+        double started = threadSeconds();
+        for (int i = 0; i < kParses; ++i)
+            benchmark::DoNotOptimize(sv::plist::parse(bytes.data(), bytes.size()));
+        parse += (threadSeconds() - started) / kParses;
+    }
+    auto n = static_cast<double>(state.iterations());
+    state.counters["worked_out_ms"] = 1000 * workedOut / n;
+    state.counters["read_back_ms"] = 1000 * readBack / n;
+    state.counters["settings_parse_ms"] = 1000 * parse / n;
+    state.counters["worked_out_ratio"] = parse > 0 ? workedOut / parse : 0;
+    state.counters["read_back_ratio"] = parse > 0 ? readBack / parse : 0;
+}
+BENCHMARK(SuggestionOpeningWorkedOutAndReadBack)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 } // namespace

@@ -59,6 +59,9 @@ namespace slv::diary {
 
 inline constexpr std::string_view Path = "/var/mobile/Library/Sleepvane/Diary.tsv";
 inline constexpr std::string_view SetAsidePath = "/var/mobile/Library/Sleepvane/Diary.tsv.set-aside";
+// The pane's suggestion worked out from the diary's whole days, kept so that it is not worked out
+// again at every opening; it goes with the diary.
+inline constexpr std::string_view SuggestionPath = "/var/mobile/Library/Sleepvane/Diary.tsv.suggestion";
 inline constexpr std::string_view Header = "user_id\tsession_id\ttimestamp\tapp_name\tevent_type\ttime_ms\tfree_mb\tdetail";
 inline constexpr std::string_view Person = "1";
 inline constexpr std::string_view NoApplication = "-";
@@ -226,7 +229,9 @@ inline bool remove()
 {
     bool gone = sv::fs::removeFile(Path);
     gone = sv::fs::removeFile(SetAsidePath) && gone;
+    gone = sv::fs::removeFile(SuggestionPath) && gone;
     sv::fs::removeLeftoverTemporary(Path);
+    sv::fs::removeLeftoverTemporary(SuggestionPath);
     return gone;
 }
 

@@ -11,6 +11,9 @@
 
 namespace {
 
+// A saved suggestion is a few kilobytes; anything larger is none.
+constexpr std::size_t kMaximumSaved = 64 * 1024;
+
 // A list of the settings file as the library reads it.
 std::vector<std::string> identifiers(const sv::Dictionary* settings, std::string_view key)
 {
@@ -22,18 +25,39 @@ std::vector<std::string> identifiers(const sv::Dictionary* settings, std::string
     return ids;
 }
 
-// Apps a day: whole from 10, else to a tenth ("0.4", "3", "2.5").
-std::string perDay(double count)
+// "about 3 fewer restarts a week", "1 more restart a week"; empty when it rounds to none.
+std::string restartsWeek(double fewer)
 {
-    char text[32];
-    double tenths = std::round(count * 10) / 10;
-    std::snprintf(text, sizeof text, tenths >= 10 || tenths == std::floor(tenths) ? "%.0f" : "%.1f", tenths);
-    return text;
+    long n = std::lround(std::fabs(fewer));
+    if (n == 0)
+        return {};
+    return "about " + std::to_string(n) + (fewer > 0 ? " fewer" : " more") + (n == 1 ? " restart" : " restarts")
+        + " a week";
+}
+
+// "an hour less a day with memory low", "20 minutes more ..."; empty when under 5 minutes.
+std::string lowDay(double lessMinutes)
+{
+    double m = std::fabs(lessMinutes);
+    if (m < 5)
+        return {};
+    std::string amount;
+    if (m < 50)
+        amount = std::to_string(long(std::lround(m / 5) * 5)) + " minutes";
+    else if (m < 90)
+        amount = "an hour";
+    else {
+        double hours = std::round(m / 30) / 2;
+        char text[16];
+        std::snprintf(text, sizeof text, hours == std::floor(hours) ? "%.0f" : "%.1f", hours);
+        amount = std::string(text) + " hours";
+    }
+    return amount + (lessMinutes > 0 ? " less" : " more") + " a day with memory low";
 }
 
 std::string days(long count)
 {
-    return count == 1 ? "your last day" : "your last " + std::to_string(count) + " days";
+    return count == 1 ? "your last whole day" : "your last " + std::to_string(count) + " whole days";
 }
 
 } // namespace
@@ -67,11 +91,25 @@ void SLVThresholdSuggestion::step()
         lists.never = identifiers(settings.get(), slv::key::NeverIdentifiers);
         lists.always = identifiers(settings.get(), slv::key::AlwaysIdentifiers);
         lists.alwaysKill = slv::closeEveryApp(settings.get());
-        work_ = std::make_unique<replay::Suggestion>(std::move(text), kSlider, current_, std::move(lists));
+        key_ = replay::Suggestion::key(text, kSlider, lists);
+        if (auto saved = sv::fs::readData(slv::diary::SuggestionPath, kMaximumSaved)) {
+            std::string_view kept(reinterpret_cast<const char*>(saved->data()), saved->size());
+            std::string line = "key " + std::to_string(key_) + "\n";
+            if (kept.substr(0, line.size()) == line)
+                work_ = replay::Suggestion::fromSaved(kept.substr(line.size()), kSlider, current_);
+            fromSaved_ = work_ != nullptr;
+        }
+        if (!work_)
+            work_ = std::make_unique<replay::Suggestion>(std::move(text), kSlider, current_, std::move(lists));
     }
     if (work_->step()) {
         scheduleStep();
         return;
+    }
+    // Kept for the next opening, only beside a diary (a diary deleted meanwhile takes it along).
+    if (!fromSaved_ && sv::fs::exists(slv::diary::Path)) {
+        std::string kept = "key " + std::to_string(key_) + "\n" + work_->saved();
+        sv::fs::writeDataAtomically(slv::diary::SuggestionPath, kept.data(), kept.size());
     }
     if (auto done = std::exchange(done_, {}))
         done();
@@ -84,14 +122,9 @@ bool SLVThresholdSuggestion::shown() const
 
 std::optional<int> SLVThresholdSuggestion::rowThreshold() const
 {
-    if (!finished())
+    if (!shown())
         return std::nullopt;
-    switch (work_->outcome()) {
-    case replay::Suggestion::Outcome::Within: return work_->threshold();
-    // The most the slider holds, said as such in the footer.
-    case replay::Suggestion::Outcome::AboveSlider: return kSlider.maximum;
-    default: return std::nullopt;
-    }
+    return work_->threshold();
 }
 
 std::string SLVThresholdSuggestion::footer() const
@@ -100,22 +133,17 @@ std::string SLVThresholdSuggestion::footer() const
         return {};
     const replay::Suggestion& work = *work_;
     std::string text = "From " + days(work.days()) + ": ";
-    auto at = [&](int threshold) { return work.regrettedPerDay(threshold); };
-    // ", 9 at 250 MB": what the slider's own setting costs, when it is elsewhere.
-    auto beside = [&](int threshold) {
-        auto regretted = at(current_);
-        if (current_ == threshold || !regretted)
-            return std::string(".");
-        return ", " + perDay(*regretted) + " at " + std::to_string(current_) + " MB.";
-    };
-    if (work.outcome() == replay::Suggestion::Outcome::None)
-        return text + "the phone ran out of memory and closed apps itself at every threshold up to "
-            + std::to_string(work.highestPlayed()) + " MB; no setting would have spared it.";
-    int shown = *rowThreshold();
-    double regretted = at(shown).value_or(0);
-    std::string apps = perDay(regretted) + (perDay(regretted) == "1" ? " app" : " apps");
-    if (work.outcome() == replay::Suggestion::Outcome::AboveSlider)
-        text += "even at " + std::to_string(kSlider.maximum) + " MB, the most the slider holds, the phone ran out of "
-            "memory and closed apps itself; " + std::to_string(work.threshold()) + " MB would have spared it. ";
-    return text + apps + " a day closed and opened again soon at " + std::to_string(shown) + " MB" + beside(shown);
+    int best = work.threshold();
+    const auto *there = work.at(best), *here = work.at(current_);
+    if (!there || !here || here->cost <= there->cost || best == current_)
+        return text + std::to_string(current_) + " MB, the slider's value, is already the best setting.";
+    double perDay = 1.0 / double(std::max(1L, here->days));
+    std::string restarts = restartsWeek(7 * double(here->restarts - there->restarts) * perDay);
+    std::string low = lowDay((here->minutesLow - there->minutesLow) * perDay);
+    // "and" when both go the same way, "but" when one is paid for the other.
+    bool sameWay = (here->restarts >= there->restarts) == (here->minutesLow >= there->minutesLow);
+    std::string felt = restarts.empty() ? low : low.empty() ? restarts : restarts + (sameWay ? " and " : " but ") + low;
+    if (felt.empty())
+        felt = "a little less waiting";
+    return text + "at " + std::to_string(best) + " MB, " + felt + " than at " + std::to_string(current_) + " MB.";
 }

@@ -3,12 +3,15 @@
 // core (tools/replay/suggestion.h, the code of sleepvane-replay) on the main run loop, one step a
 // turn so that the pane answers touches meanwhile: a one-shot timer a step, the first kFirstStep
 // after the start (the pane's first frame is on the screen by then), none once the work is done
-// or its owner is gone. Nothing is read before the first step. What the pane shows of it (the
-// row's figure and the footer) is worded here.
+// or its owner is gone. Nothing is read before the first step. What it found is kept beside the
+// diary (slv::diary::SuggestionPath) under a key of the diary's whole days and the lists, and read
+// back instead of worked out again while they stay the same. What the pane shows of it (the row's
+// figure and the footer) is worded here.
 
 #include "contract/threshold.h"
 #include "tools/replay/suggestion.h"
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -25,12 +28,14 @@ public:
     static std::shared_ptr<SLVThresholdSuggestion> start(int current, std::function<void()> done);
 
     bool finished() const { return work_ && work_->done(); }
-    // Once finished: nothing to show (too little diary, or none); else the figure of the row (none
-    // when no threshold would do) and the footer, beside the threshold the slider showed at the
-    // start.
+    // Once finished: nothing to show (too little diary, or none); else the figure of the row (the
+    // slider's value that would have cost least) and the footer, beside the threshold the slider
+    // showed at the start.
     bool shown() const;
     std::optional<int> rowThreshold() const;
     std::string footer() const;
+    // Whether the result was read back from what an earlier opening worked out.
+    bool readBack() const { return fromSaved_; }
 
 private:
     SLVThresholdSuggestion() = default;
@@ -38,6 +43,8 @@ private:
     void step();
 
     int current_ = 0;
+    std::uint64_t key_ = 0;
+    bool fromSaved_ = false;
     std::unique_ptr<replay::Suggestion> work_;
     std::function<void()> done_;
 };

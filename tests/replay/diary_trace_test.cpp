@@ -132,33 +132,59 @@ namespace {
         EXPECT_FALSE(median({}));
     }
 
-    TEST(Suggestion, TheSlidersValuesUpwardsToTheFirstThatQualifiesGiveTheToolsRecommendation)
+    TEST(Suggestion, EverySliderValueOnTheWholeDaysGivesTheToolsRecommendationAndReadsBackAlike)
     {
-        const std::string diary = sv::test::twoDaysOfFiveApplications();
+        const std::string diary = sv::test::openedInTurn(
+            { "com.example.a", "com.example.b", "com.example.c", "com.example.d", "com.example.e" }, 100, 3);
+        // The newest date is still going on: its lines are left out, and a line cut short is none.
+        std::string_view whole = Suggestion::wholeDays(diary);
+        EXPECT_EQ(DiaryTrace::read(whole, "me").days().size(), 2u);
+        EXPECT_EQ(DiaryTrace::read(diary, "me").days().size(), 3u);
+        EXPECT_EQ(Suggestion::wholeDays(diary + "1\t9\t2031"), whole);
+        EXPECT_EQ(Suggestion::wholeDays(std::string(slv::diary::Header) + "\n"), "");
+
         Suggestion work(diary, {}, 250, {});
         int steps = 0;
         while (work.step())
             ++steps;
         EXPECT_EQ(work.outcome(), Suggestion::Outcome::Within);
-        EXPECT_EQ(work.threshold(), 115);
         EXPECT_EQ(work.days(), 2);
-        // The reading, then two days at each of 30, 35, ... 115, then at 250.
-        EXPECT_EQ(steps + 1, 1 + 2 * (18 + 1));
-        EXPECT_TRUE(work.regrettedPerDay(115));
-        EXPECT_TRUE(work.regrettedPerDay(250));
-        EXPECT_FALSE(work.regrettedPerDay(120));
+        // The reading, then two days at each of the slider's 55 values.
+        EXPECT_EQ(steps + 1, 1 + 2 * 55);
+        EXPECT_TRUE(work.at(120) && work.at(250));
+        EXPECT_FALSE(work.at(33));
 
-        // The tool's own: every value played.
-        DiaryTrace trace = DiaryTrace::read(diary, "this phone");
+        // The tool's own on the same whole days.
+        DiaryTrace trace = DiaryTrace::read(whole, "this phone");
         Footprints footprints;
         trace.estimateInto(footprints);
         trace.setDevice(*trace.device(footprints));
-        std::vector<int> values;
-        for (int t = 30; t <= 300; t += 5)
-            values.push_back(t);
-        auto all = recommend(trace.days(), Replay({}, footprints), Suggestion::kPolicy, values);
+        auto all = recommend(trace.days(), Replay({}, footprints), Suggestion::kPolicy, sliderValues());
         ASSERT_TRUE(all && all->threshold);
         EXPECT_EQ(*all->threshold, work.threshold());
+
+        // Saved and read back: the same answer; text of another making, or a current value not
+        // played, is none.
+        auto back = Suggestion::fromSaved(work.saved(), {}, 250);
+        ASSERT_TRUE(back);
+        EXPECT_TRUE(back->done());
+        EXPECT_EQ(back->threshold(), work.threshold());
+        EXPECT_EQ(back->days(), 2);
+        EXPECT_EQ(back->at(250)->cost, work.at(250)->cost);
+        EXPECT_EQ(back->at(250)->restarts, work.at(250)->restarts);
+        EXPECT_FALSE(Suggestion::fromSaved("key 1\n" + work.saved(), {}, 250));
+        EXPECT_FALSE(Suggestion::fromSaved(work.saved(), {}, 33));
+
+        // The key holds while only the newest date grows; a whole day or the lists change it.
+        std::uint64_t key = Suggestion::key(diary, {}, {});
+        std::string later = diary + std::string(diary.substr(diary.rfind('\n', diary.size() - 2) + 1));
+        EXPECT_EQ(Suggestion::key(later, {}, {}), key);
+        std::string changed = diary;
+        changed[whole.size() / 2] = changed[whole.size() / 2] == '1' ? '2' : '1';
+        EXPECT_NE(Suggestion::key(changed, {}, {}), key);
+        Lists never;
+        never.never = { "com.example.a" };
+        EXPECT_NE(Suggestion::key(diary, {}, never), key);
     }
 
     TEST(ReplayTool, ADiaryShowsItsFootprintsAndItsPhoneAndIsRecommendedForLearnFromUse)

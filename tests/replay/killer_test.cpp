@@ -34,6 +34,12 @@ namespace {
     //    no kill, Small's leave closes Small at 08:02:01 (200); 08:03 Big's leave closes Big at
     //    08:03:01 (500); 08:04 Mid again, 179 s after its close: regretted within 10 min. No kill,
     //    3 closes; under the threshold 1 + 1 + 59 + 1 = 62 s, under the low line 1 s.
+    //  Low launches (waiting for the system to free memory): at 50 and 150, Big's launch at 08:02
+    //    and Mid's at 08:04 (each made the system kill; at 150 Mid's found 200, not under the low
+    //    line, but killed Big); at 250 none. Below 250 Mid is never closed at 08:01, so Big's launch
+    //    makes the system kill: 250 is the lowest slider value at the least cost, (3 + 0) / 2 =
+    //    1.5 s a day against (3 + 2 * 0.25) / 2 at 50. Person 2's day costs nothing anywhere: own
+    //    best 30.
     //  Restarts, whoever caused them: Mid's return at 08:04 is one at every threshold (killed by
     //    the system at 50 and 150, closed by the rules at 250), none within 60 s.
     // tiny.tsv, person 2 (day C): Small opened at 09:00 and left at 09:01: nothing happens.
@@ -55,12 +61,15 @@ def expect(threshold, **figures):
         assert (abs(got - value) < 0.006 if isinstance(value, float) else got == value), (threshold, key, got, value)
 common = dict(days=2, switches=5, launches=5, cold_launches=5, foreground_kills=0, system_reopened_60s_count=0,
               restarts_60s_count=0, restarts_10min_count=1, restarts_10min=20.0,
-              lowest_free=100.0, recommended_threshold=250, people=2, people_within_one_step=1)
-expect(50, closes=0, regretted_10min_count=0, system_kills=3, system_reopened_10min_count=1,
+              lowest_free=100.0, recommended_threshold=250, people=2, own_best_lowest=30, own_best_highest=250)
+expect(50, closes=0, regretted_10min_count=0, system_kills=3, system_reopened_10min_count=1, low_launches_count=2,
+       cost_per_day=1.75,
        minutes_under_threshold=0.0, minutes_low=2.0, days_without_system_kill=1, recommended=False, **common)
-expect(150, closes=1, regretted_10min_count=0, system_kills=2, system_reopened_10min_count=1,
+expect(150, closes=1, regretted_10min_count=0, system_kills=2, system_reopened_10min_count=1, low_launches_count=2,
+       cost_per_day=1.75,
        minutes_under_threshold=5.6 / 60, minutes_low=5.6 / 60, days_without_system_kill=1, recommended=False, **common)
 expect(250, closes=3, regretted_10min_count=1, regretted_60s_count=0, regretted_10min=20.0, system_kills=0,
+       low_launches_count=0, cost_per_day=1.5,
        system_reopened_10min_count=0, minutes_under_threshold=62 / 60, minutes_low=1 / 60, days_without_system_kill=2,
        recommended=True, **common)
 print("ok")
@@ -76,36 +85,38 @@ print("ok")
                                  "under 200 MB\ndays: trace " + tiny("tiny.tsv") + ", 2 people, 2 days\n", 0),
                   0u)
             << text.out;
-        EXPECT_NE(text.out.find("recommended threshold (parts): 250 MB: the system killed nothing on 100.0 % of the 2 "
-                                "days (95 % needed); it costs 20.00 regretted closes within 10 minutes per 100 switches "
-                                "(1 regretted close); for 1 of 2 people their own such threshold lies within one step of it\n"),
+        EXPECT_NE(text.out.find("recommended threshold (parts): 250 MB, the slider's value at which the 2 days cost "
+                                "least: 1.5 s a day spent waiting (20.00 restarts within 10 minutes per 100 switches, 0.0 "
+                                "minutes a day with memory low); the 2 people's own best values lie from 30 to 250 MB, "
+                                "half of them from 30 to 250 MB, 1 within 25 MB of it\n"),
                   std::string::npos)
             << text.out;
     }
 
-    TEST(TinyTrace, TheApplicationInFrontIsKilledWhenNoOtherIsLeftAndThenNoThresholdQualifies)
+    TEST(TinyTrace, TheApplicationInFrontIsKilledWhateverTheThresholdAndStillThereIsAnAnswer)
     {
         auto run = replayTool({ "--trace", tiny("tiny.tsv"), "--trace", tiny("foreground.tsv"), "--footprints",
                                 tiny("footprints.txt"), "--device", "total=1000,base=500,floor=100", "--thresholds",
                                 "50,150,250", "--policies", "parts" });
         ASSERT_EQ(run.status, 0) << run.err;
-        // At 250: person 1's day and person 2's are free of kills, person 3's is not.
-        EXPECT_NE(run.out.find("parts                250        7        7       7       3        0.00         14.29         1"
-                               "        1"),
+        // At 250: person 3's launch of Huge is one low launch, one kill, in front: (3 + 0.25 + 30) / 3.
+        EXPECT_NE(run.out.find("parts                250        7        7       7       3        0.00         14.29"
+                               "            1         1        1        1.0       0.0      100 MB       11.1\n"),
                   std::string::npos)
             << run.out;
-        EXPECT_NE(run.out.find("recommended threshold (parts): none of 50 to 250 MB qualifies: the system killed nothing "
-                               "on at most 66.7 % of the 3 days (at 250 MB; 95 % needed)\n"),
+        EXPECT_NE(run.out.find("recommended threshold (parts): 250 MB, the slider's value at which the 3 days cost "
+                               "least: 11.1 s a day spent waiting"),
                   std::string::npos)
             << run.out;
 
-        // One person, one day, one threshold: said as such.
+        // One person, one day the same at every threshold: the lowest of the slider's values.
         auto one = replayTool({ "--trace", tiny("foreground.tsv"), "--footprints", tiny("footprints.txt"), "--device",
                                 "total=1000,base=500,floor=100", "--thresholds", "250", "--policies", "parts" });
         EXPECT_NE(one.out.find("days: trace " + tiny("foreground.tsv") + ", 1 person, 1 day\n"), std::string::npos)
             << one.out;
-        EXPECT_NE(one.out.find("recommended threshold (parts): 250 MB does not qualify: the system killed nothing on "
-                               "0.0 % of the 1 day (95 % needed)\n"),
+        EXPECT_NE(one.out.find("recommended threshold (parts): 30 MB, the slider's value at which the 1 day cost least: "
+                               "30.2 s a day spent waiting (0.00 restarts within 10 minutes per 100 switches, 0.0 minutes "
+                               "a day with memory low); the one person's own best value is 30 MB\n"),
                   std::string::npos)
             << one.out;
     }
@@ -164,50 +175,59 @@ print("ok")
         EXPECT_EQ(none.daysWithoutSystemKill, 1);
     }
 
-    TEST(Recommendation, TheLowestThresholdWithoutKillsOnNineteenDaysOfTwentyAndWhoIsNear)
+    TEST(Recommendation, TheSliderValueWithTheLeastCostTheLowerOfEqualsAndWhatLiesBeyond)
     {
-        Recommender r("parts", { 300, 100, 200, 50 });
-        auto day = [](int threshold, bool killed, long regretted = 0) {
+        Costs costs; // restart 3 s, a low launch 0.25 s, the application in front killed 30 s
+        costs.restart = 3;
+        costs.lowLaunch = 0.25;
+        costs.frontKill = 30;
+        Recommender r("parts", { 300, 100, 200, 50, 400 }, costs);
+        auto day = [](int threshold, long restarts, long low, long front = 0) {
             Figures f;
             f.threshold = threshold;
             f.days = 1;
-            f.daysWithoutSystemKill = !killed;
             f.switches = 10;
-            f.regretted10min = regretted;
+            f.restarts10min = restarts;
+            f.lowLaunches = low;
+            f.foregroundKills = front;
             return f;
         };
-        // 20 days of 4 people: at 50 kills on 3 days, at 100 on 1 (95 %), at 200 and 300 none.
+        // 4 people, 5 days each. A day costs: at 50, 3 + 5 = 8 s; at 100, 3 + 1 = 4 s; at 200,
+        // 0 + 4 = 4 s (as 100: the lower is taken); at 300, 6 s (p3: 0 s); at 400, beyond the
+        // slider, 1 s. Summed at 300: (15 * 6 + 0) / 20 = 4.5 s a day, more than 4.
         for (int d = 0; d < 20; ++d) {
             std::string person = "p" + std::to_string(d % 4);
-            r.add(person, 50, day(50, d < 3));
-            r.add(person, 100, day(100, d == 1, 2));
-            r.add(person, 200, day(200, false, 3));
-            r.add(person, 300, day(300, false, 4));
-            r.add(person, 150, day(150, true)); // not a threshold of the run: left out
+            r.add(person, 50, day(50, 1, 20));
+            r.add(person, 100, day(100, 1, 4));
+            r.add(person, 200, day(200, 0, 16));
+            r.add(person, 300, person == "p3" ? day(300, 0, 0) : day(300, 2, 0));
+            r.add(person, 400, day(400, 0, 4));
+            r.add(person, 150, day(150, 0, 0)); // not a threshold of the run: left out
         }
         Recommendation got = r.result();
         ASSERT_TRUE(got.threshold);
         EXPECT_EQ(*got.threshold, 100);
+        EXPECT_DOUBLE_EQ(got.costPerDay, 4);
         EXPECT_EQ(got.figures.days, 20);
-        EXPECT_EQ(got.figures.daysWithoutSystemKill, 19);
-        EXPECT_EQ(got.figures.regretted10min, 40);
-        // Own thresholds: p0 (days 0, 4, ...: killed at 50 on day 0) 100; p1 (day 1 killed at 50 and
-        // 100) 200; p2 (day 2 killed at 50) 100; p3 50. All within one step of 100.
-        EXPECT_EQ(got.people, 4);
-        EXPECT_EQ(got.peopleWithin, 4);
+        ASSERT_TRUE(got.beyond);
+        EXPECT_EQ(*got.beyond, 400);
+        EXPECT_DOUBLE_EQ(got.beyondSaves, 3);
+        // Own values: p0 to p2 100 (the lower of 100 and 200), p3 300.
+        EXPECT_EQ(got.own.people, 4);
+        EXPECT_EQ(got.own.lowest, 100);
+        EXPECT_EQ(got.own.median, 100);
+        EXPECT_EQ(got.own.highest, 300);
+        EXPECT_EQ(got.own.near, 3);
 
-        Recommender far("parts", { 50, 100, 200, 300 });
-        for (int d = 0; d < 10; ++d)
-            for (int threshold : { 50, 100, 200, 300 }) {
-                far.add("near", threshold, day(threshold, false));
-                far.add("far", threshold, day(threshold, threshold < 300 || d < 5));
-            }
-        got = far.result();
-        EXPECT_FALSE(got.threshold) << "a quarter of the days have kills at 300";
-        EXPECT_EQ(got.figures.threshold, 300) << "the nearest miss";
-        EXPECT_EQ(got.figures.daysWithoutSystemKill, 15);
-        EXPECT_EQ(got.people, 2);
-        EXPECT_EQ(got.peopleWithin, 0);
+        // Beyond the slider costing more is not said; a value off the slider's steps is never the answer.
+        Recommender within("parts", { 50, 102, 300 }, costs);
+        within.add("me", 50, day(50, 1, 0));
+        within.add("me", 102, day(102, 0, 0));
+        within.add("me", 300, day(300, 2, 0));
+        got = within.result();
+        ASSERT_TRUE(got.threshold);
+        EXPECT_EQ(*got.threshold, 50);
+        EXPECT_FALSE(got.beyond);
     }
 
     TEST(Recommendation, ForASetOfDaysCalledAsTheDiaryWillBe)
@@ -225,10 +245,11 @@ print("ok")
         Footprints footprints;
         Replay replay({ 1000, 500, 50 }, footprints);
         auto got = recommend(days, replay, "parts", { 100, 200 });
+        // Every set of days with a day gets a slider value, kills or not.
         ASSERT_TRUE(got);
-        EXPECT_FALSE(got->threshold);
+        ASSERT_TRUE(got->threshold);
         EXPECT_EQ(got->figures.days, 2);
-        EXPECT_EQ(got->figures.daysWithoutSystemKill, 1);
+        EXPECT_FALSE(recommend({}, replay, "parts", { 100, 200 })->threshold) << "no day, no answer";
         EXPECT_FALSE(recommend(days, replay, "nothing", { 100 }));
     }
 

@@ -370,7 +370,7 @@ namespace {
             EXPECT_EQ(a.secondsLow, b.secondsLow);
             EXPECT_EQ(a.secondsUnderThreshold, b.secondsUnderThreshold);
         }
-        EXPECT_EQ(one.recommendations()[0].people, 12);
+        EXPECT_EQ(one.recommendations()[0].own.people, 12);
     }
 
     TEST(ReplayTool, JsonHasExactlyTheFieldsAndTheChartIsAPng)
@@ -390,7 +390,8 @@ keys = ["policy", "threshold", "switches", "launches", "cold_launches", "closes"
         "regretted_60s_count", "regretted_10min_count", "system_kills", "foreground_kills", "system_reopened_60s",
         "system_reopened_10min", "system_reopened_60s_count", "system_reopened_10min_count", "minutes_low",
         "share_of_gap_60s", "share_of_gap_10min", "recommended_threshold", "recommended", "people",
-        "people_within_one_step", "slider_holds"]
+        "slider_holds", "low_launches_count", "cost_per_day", "own_best_lowest", "own_best_median", "own_best_highest",
+        "people_near", "beyond_threshold", "beyond_saves_per_day"]
 assert len(rows) == 8, rows
 assert all(list(r.keys()) == keys for r in rows), rows[0].keys()
 assert [r["policy"] for r in rows] == ["parts"] * 2 + ["largest-first"] * 2 + ["oracle"] * 2 + ["learn-from-use"] * 2

@@ -29,7 +29,7 @@ TEST(ReplayCommandLine, HelpGoesToStandardOutputWithEveryOptionAndFigure)
                               "--chart", "--check-library", "--help", "--version", "parts", "largest-first", "oracle",
                               "learn-from-use", "returns", "successions", "dayparts", "bursts", "switches",
                               "system_kills", "foreground_kills", "minutes_low", "lowest_free", "regretted_10min",
-                              "restarts_10min" })
+                              "restarts_10min", "--costs", "--holdout", "cost_per_day", "low_launches_count" })
         EXPECT_NE(help.out.find(word), std::string::npos) << word;
 }
 
@@ -69,6 +69,10 @@ TEST(ReplayCommandLine, BadValuesAreOneLineEachAndExitTwo)
         { "--policies", "learn-from-use:half=0" },
         { "--policies", "learn-from-use:recency=1" },
         { "--habits", "returns,naps" },
+        { "--costs", "restart=-1" },
+        { "--costs", "restart=2,wait=1" },
+        { "--costs", "front-kill=" },
+        { "--holdout", "0" },
         { "--days" },
     };
     for (const auto& args : bad) {
@@ -157,6 +161,44 @@ TEST(ReplayCommandLine, AWrittenTraceReplaysLikeTheDaysItWasWrittenFrom)
     ASSERT_EQ(fromTrace.status, 0) << fromTrace.err;
     EXPECT_EQ(fromDays.out, fromTrace.out);
     EXPECT_EQ(replayTool({ "--trace", trace, "--write-trace", trace + "2" }).status, 2);
+}
+
+// Every set of days with a day gets a slider value; the holdout's advice, default and hindsight
+// are made of the same people's later days, hindsight costing no more than either.
+TEST(ReplayCommandLine, EveryRunWithADayRecommendsASliderValueAndTheHoldoutAddsUp)
+{
+    sv::test::DeviceRoot folder;
+    std::string script = R"(
+import json, sys
+data = json.loads(sys.stdin.read())
+rows, h = (data["rows"], data["holdout"]) if isinstance(data, dict) else (data, None)
+for r in rows:
+    t = r["recommended_threshold"]
+    assert t is not None and 30 <= t <= 300 and t % 5 == 0, r
+if h is not None:
+    assert h["policy"] == "parts" and h["days"] == 2 and h["default_threshold"] == 175, h
+    assert 0 < h["people"] <= 4 and 0 <= h["people_no_worse_count"] <= h["people"], h
+    assert all(h[k]["days"] == h["people"] for k in ("advice", "default", "hindsight")), h
+    assert h["hindsight"]["cost"] <= min(h["advice"]["cost"], h["default"]["cost"]) + 1e-6, h
+print("ok")
+)";
+    sv::test::writeHostFile(folder.path() + "/check.py", script);
+    for (const char* seed : { "1", "2", "3" }) {
+        auto one = replayTool({ "--people", "1", "--days", "1", "--seed", seed, "--policies", "parts,learn-from-use",
+                                "--thresholds", "100,400", "--json" });
+        ASSERT_EQ(one.status, 0) << one.err;
+        auto checked = sv::test::runProcess({ "/usr/bin/python3", folder.path() + "/check.py" }, one.out, 60);
+        EXPECT_EQ(checked.out, "ok\n") << checked.err << one.out;
+    }
+    auto held = replayTool({ "--people", "4", "--days", "3", "--policies", "parts", "--thresholds", "175",
+                             "--holdout", "2", "--json" });
+    ASSERT_EQ(held.status, 0) << held.err;
+    auto checked = sv::test::runProcess({ "/usr/bin/python3", folder.path() + "/check.py" }, held.out, 60);
+    EXPECT_EQ(checked.out, "ok\n") << checked.err << held.out;
+    auto text = replayTool({ "--people", "4", "--days", "3", "--policies", "parts", "--thresholds", "175",
+                             "--holdout", "2" });
+    EXPECT_NE(text.out.find("holdout (parts): each person's advice drawn from their first 2 days"), std::string::npos)
+        << text.out;
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <regex>
 
 namespace sv::test {
 namespace {
@@ -109,7 +110,10 @@ TEST_F(PreferencesHostTest, ATouchThatKeepsTheValueIsNoFailedSaveAndACancelledDr
 
 TEST_F(PreferencesHostTest, ShowsTheSuggestedThresholdWithItsFooterAndATapOnItSaves)
 {
-    writeHostFile(root.host("/var/mobile/Library/Sleepvane/Diary.tsv"), twoDaysOfFiveApplications());
+    // Three dates: two whole days, the third still going on.
+    writeHostFile(root.host("/var/mobile/Library/Sleepvane/Diary.tsv"),
+                  openedInTurn({ "com.example.a", "com.example.b", "com.example.c", "com.example.d", "com.example.e" },
+                               100, 3));
     auto result = play("open\nwait 0.11\nshow\nwait 1\nshow\ntap Suggested\nshow\n");
     EXPECT_EQ(result.status, 0) << result.err;
     // Not in the first frame (the slider's first fill); a second on, below the slider and its footer.
@@ -119,16 +123,20 @@ TEST_F(PreferencesHostTest, ShowsTheSuggestedThresholdWithItsFooterAndATapOnItSa
             EXPECT_EQ(line.find("Suggested"), std::string::npos) << line;
         }
     }
-    EXPECT_TRUE(has(result.out, "[1.110] label Suggested \"115 MB\"\n")) << result.out;
-    EXPECT_TRUE(has(result.out, "[1.110] footer \"Apps that leave the screen are closed while free memory is at or below "
-                                "this amount.\"\n[1.110] row Suggested \"Suggested\", label \"115 MB\"\n[1.110] footer "
-                                "\"From your last 2 days: "))
+    std::smatch found;
+    ASSERT_TRUE(std::regex_search(result.out, found, std::regex(R"(\[1\.110\] label Suggested "(\d+) MB"\n)")))
         << result.out;
-    EXPECT_TRUE(has(result.out, "[1.110] saved ramValue 115\n[1.110] slider RamSlider 115\n[1.110] label RamSlider \"115 MB\"\n"))
+    std::string value = found[1];
+    EXPECT_TRUE(has(result.out, "[1.110] footer \"Apps that leave the screen are closed while free memory is at or below "
+                                "this amount.\"\n[1.110] row Suggested \"Suggested\", label \"" + value + " MB\"\n[1.110] footer "
+                                "\"From your last 2 whole days: "))
+        << result.out;
+    EXPECT_TRUE(has(result.out, "[1.110] saved ramValue " + value + "\n[1.110] slider RamSlider " + value
+                                    + "\n[1.110] label RamSlider \"" + value + " MB\"\n"))
         << result.out;
     auto settings = plist::readDictionary(slv::settingsPath());
     ASSERT_TRUE(settings);
-    EXPECT_EQ(findInteger(*settings, "ramValue"), 115);
+    EXPECT_EQ(findInteger(*settings, "ramValue"), std::stoi(value));
 }
 
 TEST_F(PreferencesHostTest, ReportsBadLinesAndGoesOn)

@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include <array>
+#include <cmath>
 #include <cstdio>
 
 using namespace sv::ui;
@@ -76,19 +77,16 @@ protected:
         return ids;
     }
 
-    // The figures the tool's own code makes of the diary at a threshold.
+    // The tool's own recommendation from the diary's whole days, and its figures at a threshold.
     static replay::Figures figuresAt(const std::string& text, int threshold, replay::Recommendation* recommended = nullptr)
     {
-        replay::DiaryTrace diary = replay::DiaryTrace::read(text, "me");
+        replay::DiaryTrace diary = replay::DiaryTrace::read(replay::Suggestion::wholeDays(text), "me");
         replay::Footprints footprints;
         diary.estimateInto(footprints);
         diary.setDevice(*diary.device(footprints));
         replay::Replay replayer({}, footprints);
-        std::vector<int> values;
-        for (int t = 30; t <= 300; t += 5)
-            values.push_back(t);
         if (recommended)
-            *recommended = *replay::recommend(diary.days(), replayer, "learn-from-use", values);
+            *recommended = *replay::recommend(diary.days(), replayer, "learn-from-use", replay::sliderValues());
         replay::Recommender recommender("learn-from-use", { threshold });
         replay::Figures figures;
         replay::playThreshold(diary.days(), replayer, "learn-from-use", threshold, recommender, &figures);
@@ -96,9 +94,10 @@ protected:
     }
 };
 
-TEST_F(SuggestionTest, ThreeDaysOfDiaryPutTheRowBelowTheSliderWithWhatItRestsOn)
+TEST_F(SuggestionTest, ThreeDaysOfDiaryPutTheRowBelowTheSliderAndTheFooterSaysWhatTheToolSays)
 {
-    std::string text = fiveAppDays(3);
+    // Four dates: the newest is still going on, so three whole days.
+    std::string text = fiveAppDays(4);
     writeDiary(text);
     auto pane = openAndWorkOut();
     std::vector<std::string> order = rows(*pane);
@@ -108,62 +107,119 @@ TEST_F(SuggestionTest, ThreeDaysOfDiaryPutTheRowBelowTheSliderWithWhatItRestsOn)
     EXPECT_EQ(slider[1], SLVAppDelegate::kSuggestedGroup);
     EXPECT_EQ(slider[2], SLVAppDelegate::kSuggestedRow);
 
-    // The tool's recommendation from all the slider's values, and its figures.
+    // The tool's recommendation from all the slider's values on the same days, and its figures
+    // against the slider's 175 MB, said in restarts a week and minutes low a day.
     replay::Recommendation recommended;
     figuresAt(text, 30, &recommended);
     ASSERT_TRUE(recommended.threshold);
-    // The fifth launch must find more than the floor (51 MB): a close before it, so free memory at
-    // the fourth switch (112 MB) must be at or below the threshold.
-    EXPECT_EQ(*recommended.threshold, 115);
-    EXPECT_EQ(valueOf(*pane), "115 MB");
-    replay::Figures at115 = figuresAt(text, 115), at175 = figuresAt(text, 175);
-    ASSERT_EQ(at115.days, 3);
-    char expected[200];
-    std::snprintf(expected, sizeof expected,
-                  "From your last 3 days: %g apps a day closed and opened again soon at 115 MB, %g at 175 MB.",
-                  double(at115.regretted10min) / 3, double(at175.regretted10min) / 3);
-    EXPECT_EQ(footerOf(*pane), expected);
+    int best = *recommended.threshold;
+    EXPECT_EQ(valueOf(*pane), std::to_string(best) + " MB");
+    replay::Figures there = figuresAt(text, best), here = figuresAt(text, 175);
+    ASSERT_EQ(there.days, 3);
+    replay::Costs costs;
+    ASSERT_LT(costs.of(there), costs.of(here)) << "this diary must cost less elsewhere than at 175 MB";
+    double restarts = 7 * double(here.restarts10min - there.restarts10min) / 3;
+    double low = (here.secondsLow - there.secondsLow) / 60 / 3;
+    std::string footer = footerOf(*pane);
+    EXPECT_EQ(footer.rfind("From your last 3 whole days: at " + std::to_string(best) + " MB, ", 0), 0u) << footer;
+    EXPECT_NE(footer.find(" than at 175 MB."), std::string::npos) << footer;
+    if (std::lround(std::fabs(restarts)) >= 1) {
+        EXPECT_NE(footer.find("about " + std::to_string(std::lround(std::fabs(restarts)))), std::string::npos)
+            << footer << " " << restarts;
+    }
+    if (std::fabs(low) >= 5) {
+        EXPECT_NE(footer.find(low > 0 ? " less a day with memory low" : " more a day with memory low"), std::string::npos)
+            << footer << " " << low;
+    }
     EXPECT_EQ(RunLoop::main().pendingTimers(), 0u) << "the work leaves no timer behind";
     EXPECT_FALSE(slv::settingsExist()) << "showing the suggestion saves nothing";
+    navigation->popViewControllerAnimated(false);
+
+    // At the best value already: said so.
+    writeSettings({ { "ramValue", Value(best) } });
+    auto atBest = openAndWorkOut();
+    EXPECT_EQ(footerOf(*atBest), "From your last 3 whole days: " + std::to_string(best)
+                                     + " MB, the slider's value, is already the best setting.");
+}
+
+TEST_F(SuggestionTest, WhatWasWorkedOutIsKeptUntilAWholeDayOrTheListsChangeAndGoesWithTheDiary)
+{
+    std::string text = fiveAppDays(3);
+    writeDiary(text);
+    std::string kept = root().host(std::string(slv::diary::SuggestionPath));
+    auto first = openAndWorkOut();
+    EXPECT_FALSE(first->suggestion()->readBack());
+    ASSERT_TRUE((::access(kept.c_str(), F_OK) == 0));
+    std::string answer = valueOf(*first);
+    navigation->popViewControllerAnimated(false);
+
+    // Lines of the newest date added: read back, the same answer.
+    writeDiary(text + text.substr(text.rfind('\n', text.size() - 2) + 1));
+    auto again = openAndWorkOut();
+    EXPECT_TRUE(again->suggestion()->readBack());
+    EXPECT_EQ(valueOf(*again), answer);
+    navigation->popViewControllerAnimated(false);
+
+    // The lists changed: worked out anew.
+    writeSettings({ { "NeverIdentifiers", Array { slv::identifierEntry("com.example.a") } } });
+    auto lists = openAndWorkOut();
+    EXPECT_FALSE(lists->suggestion()->readBack());
+    navigation->popViewControllerAnimated(false);
+
+    // Another diary: worked out anew, never the old answer read back.
+    writeDiary(fiveAppDays(3, 1024, 200));
+    auto other = openAndWorkOut();
+    EXPECT_FALSE(other->suggestion()->readBack());
+    navigation->popViewControllerAnimated(false);
+
+    // The diary deleted (Learn From Use off): what was kept goes with it.
+    slv::diary::remove();
+    EXPECT_FALSE((::access(kept.c_str(), F_OK) == 0));
 }
 
 TEST_F(SuggestionTest, TappingTheRowMovesTheSliderAndSavesAsADragDoes)
 {
-    writeDiary(fiveAppDays(2));
+    writeDiary(fiveAppDays(3));
     writeSettings({ { "ramValue", Value(250) }, { "NeverIdentifiers", Array { slv::identifierEntry("x") } } });
     auto pane = openAndWorkOut();
     auto row = pane->specifierForID(SLVAppDelegate::kSuggestedRow);
     ASSERT_TRUE(row);
+    std::string shown = valueOf(*pane);
+    int value = std::stoi(shown);
     EXPECT_TRUE(pane->selectSpecifier(row));
-    EXPECT_EQ(pane->ramSlider->value(), 115);
+    EXPECT_EQ(pane->ramSlider->value(), value);
     auto cell = pane->cachedCellForSpecifierID("RamSlider");
     auto label = std::dynamic_pointer_cast<UILabel>(cell->viewWithTag(SLVAppDelegate::kMemoryLabelTag));
-    EXPECT_EQ(label->text(), "115 MB");
+    EXPECT_EQ(label->text(), shown);
     auto saved = slv::readSettings();
     ASSERT_TRUE(saved);
-    EXPECT_EQ(findInteger(*saved, "ramValue"), 115);
+    EXPECT_EQ(findInteger(*saved, "ramValue"), value);
     ASSERT_TRUE(findArray(*saved, "NeverIdentifiers"));
     EXPECT_EQ(findArray(*saved, "NeverIdentifiers")->size(), 1u) << "the rest of the file is kept";
 }
 
 TEST_F(SuggestionTest, ItIsWorkedOutAfterTheFirstFrameOnceAnOpeningAndStopsWithThePane)
 {
-    writeDiary(fiveAppDays(2));
+    writeDiary(fiveAppDays(3));
+    std::string expected = valueOf(*openAndWorkOut());
+    navigation->popViewControllerAnimated(false);
+    std::remove(root().host(std::string(slv::diary::SuggestionPath)).c_str());
     auto pane = openPane();
     advance(kFirstFill);
     ASSERT_TRUE(pane->ramSlider);
     EXPECT_FALSE(pane->specifierForID(SLVAppDelegate::kSuggestedGroup)) << "nothing of it in the first frame";
     EXPECT_EQ(RunLoop::main().pendingTimers(), 1u) << "one step waits";
     advance(SLVThresholdSuggestion::kFirstStep);
-    EXPECT_EQ(valueOf(*pane), "115 MB");
+    EXPECT_EQ(valueOf(*pane), expected);
     EXPECT_EQ(RunLoop::main().pendingTimers(), 0u);
 
     // Back from a chooser, with another diary: the same suggestion, nothing worked out again.
-    writeDiary(fiveAppDays(2, 1024, 200));
+    std::string other = fiveAppDays(3, 1024, 200);
+    writeDiary(other);
     navigation->pushViewController(UIViewController::init(), true);
     navigation->popViewControllerAnimated(true);
     advance(1);
-    EXPECT_EQ(valueOf(*pane), "115 MB");
+    EXPECT_EQ(valueOf(*pane), expected);
     EXPECT_EQ(RunLoop::main().pendingTimers(), 0u);
     EXPECT_EQ(std::count(pane->specifiers().begin(), pane->specifiers().end(), pane->specifierForID(SLVAppDelegate::kSuggestedRow)), 1);
 
@@ -171,7 +227,9 @@ TEST_F(SuggestionTest, ItIsWorkedOutAfterTheFirstFrameOnceAnOpeningAndStopsWithT
     navigation->popViewControllerAnimated(true);
     pane.reset();
     auto again = openAndWorkOut();
-    EXPECT_EQ(valueOf(*again), "225 MB");
+    replay::Recommendation recommended;
+    figuresAt(other, 30, &recommended);
+    EXPECT_EQ(valueOf(*again), std::to_string(*recommended.threshold) + " MB");
 
     // A pane closed before its work is done leaves nothing running.
     navigation->popViewControllerAnimated(true);
@@ -194,8 +252,8 @@ TEST_F(SuggestionTest, TooLittleDiaryOrOneThatIsNoDiaryShowsNoRow)
         navigation->popViewControllerAnimated(false);
     };
     noRow("no diary");
-    writeDiary(fiveAppDays(1));
-    noRow("one day");
+    writeDiary(fiveAppDays(2));
+    noRow("one whole day");
     std::string path = root().host(std::string(slv::diary::Path));
     std::string garbage = fiveAppDays(3);
     garbage.insert(garbage.size() / 2, "not a line\n");
@@ -213,57 +271,12 @@ TEST_F(SuggestionTest, TooLittleDiaryOrOneThatIsNoDiaryShowsNoRow)
     std::remove(path.c_str());
 
     // A last line cut short by a lost write is no line; the rest is a diary.
-    std::string torn = fiveAppDays(2);
+    std::string torn = fiveAppDays(3);
     writeDiary(torn + torn.substr(torn.find('\n') + 1, 30));
     auto pane = openAndWorkOut();
-    EXPECT_EQ(valueOf(*pane), "115 MB");
-}
-
-TEST_F(SuggestionTest, AboveTheSliderIsSaidAsSuchAndNoThresholdIsAPlainSentence)
-{
-    // Three applications of 330 MB on a phone that leaves 1 024 MB (floor 102 MB), opened one after
-    // another from the home screen: the third launch needs two closed before it. Each round ends
-    // at the home screen with one of them running (694 MB free), and the next round's first
-    // launch is no switch: only a threshold at or above 694 MB closes that one in time.
-    DiaryLines big(1024);
-    const char* apps[] = { "com.example.x", "com.example.y", "com.example.z" };
-    big.installEach(apps, 330);
-    big.onDays(3, [&] {
-        for (int round = 0; round < 3; ++round) {
-            big.openInTurn(apps, 30);
-            big.home();
-            big.wait(600);
-            big.closeEach(apps);
-            big.wait(600);
-        }
-    });
-    writeDiary(big.text());
-    auto pane = openAndWorkOut();
-    EXPECT_EQ(valueOf(*pane), "300 MB") << "the most the slider holds";
-    EXPECT_EQ(footerOf(*pane).rfind("From your last 3 days: even at 300 MB, the most the slider holds, the phone ran "
-                                    "out of memory and closed apps itself; 700 MB would have spared it. ",
-                                    0),
-              0u)
-        << footerOf(*pane);
-    ASSERT_TRUE(pane->selectSpecifier(pane->specifierForID(SLVAppDelegate::kSuggestedRow)));
-    EXPECT_EQ(pane->ramSlider->value(), 300);
-    navigation->popViewControllerAnimated(false);
-
-    // One application that alone leaves less than the floor: whatever the threshold.
-    DiaryLines huge(1024);
-    huge.install("com.example.huge", 1000);
-    huge.install("com.example.small", 10);
-    huge.onDays(3, [&] {
-        huge.openInTurn(std::array { "com.example.small", "com.example.huge" }, 30);
-        huge.home();
-        huge.close("com.example.huge");
-        huge.close("com.example.small");
-    });
-    writeDiary(huge.text());
-    auto none = openAndWorkOut();
-    EXPECT_FALSE(none->specifierForID(SLVAppDelegate::kSuggestedRow)) << "no figure the slider could be moved to";
-    EXPECT_EQ(footerOf(*none), "From your last 3 days: the phone ran out of memory and closed apps itself at every "
-                               "threshold up to 1000 MB; no setting would have spared it.");
+    replay::Recommendation recommended;
+    figuresAt(torn, 30, &recommended);
+    EXPECT_EQ(valueOf(*pane), std::to_string(*recommended.threshold) + " MB");
 }
 
 } // namespace

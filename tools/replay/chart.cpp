@@ -1,5 +1,5 @@
-// The replay's chart: three panels against the threshold, a line a policy, the recommended
-// threshold marked across them.
+// The replay's chart: three panels against the threshold (spaced by megabytes), a line a policy,
+// the recommended threshold marked across them.
 #include "tools/replay/report.h"
 
 #include "hosts/device/chart_text.h"
@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cairo.h>
 #include <cmath>
+#include <functional>
 
 namespace replay {
 namespace {
@@ -39,7 +40,7 @@ namespace {
         return buffer;
     }
 
-    using Get = double (*)(const Figures&);
+    using Get = std::function<double(const Figures&)>;
 
     struct Panel {
         double left, top, right, bottom;
@@ -66,6 +67,9 @@ namespace {
         double step = top > 0 ? top / 4 : device::niceStep(std::max(highest, 1e-3) * 1.1, 5);
         p.y1 = top > 0 ? top : std::ceil(std::max(highest, 1e-3) * 1.1 / step) * step;
         cairo_set_line_width(c, 1);
+        double widest = 0; // of the tick labels, so that the axis title keeps clear of them
+        for (double v = 0; v <= p.y1 + 1e-9; v += step)
+            widest = std::max(widest, double(sv::ui::detail::shapedWidth(number(v), device::chartFont(13))));
         for (double v = 0; v <= p.y1 + 1e-9; v += step) {
             color(c, kGrid);
             cairo_move_to(c, p.left, std::round(p.y(v)) + 0.5);
@@ -74,14 +78,22 @@ namespace {
             color(c, kInk);
             text(c, number(v), p.left - 8, p.y(v) + 5, 13, 1);
         }
-        for (int t : thresholds)
-            text(c, std::to_string(t), p.x(t), p.bottom + 20, 13, 0.5);
+        // Tick labels by megabytes; one too near the last drawn is left out.
+        double lastRight = -1e9;
+        for (int t : thresholds) {
+            std::string label = std::to_string(t);
+            double half = double(sv::ui::detail::shapedWidth(label, device::chartFont(13))) / 2;
+            if (p.x(t) - half < lastRight + 6)
+                continue;
+            text(c, label, p.x(t), p.bottom + 20, 13, 0.5);
+            lastRight = p.x(t) + half;
+        }
         cairo_rectangle(c, p.left + 0.5, p.top + 0.5, p.right - p.left - 1, p.bottom - p.top - 1);
         cairo_stroke(c);
         text(c, title, p.left, p.top - 12, 14, 0, true);
         text(c, "threshold (MB)", (p.left + p.right) / 2, p.bottom + 44, 13, 0.5);
         cairo_save(c);
-        cairo_translate(c, p.left - 48, (p.top + p.bottom) / 2);
+        cairo_translate(c, p.left - 8 - widest - 10, (p.top + p.bottom) / 2);
         cairo_rotate(c, -M_PI / 2);
         text(c, unit, 0, 0, 13, 0.5);
         cairo_restore(c);
@@ -141,47 +153,47 @@ bool writeChart(const Report& report, const std::string& path)
     }
     std::sort(thresholds.begin(), thresholds.end());
     double lowT = thresholds.empty() ? 0 : thresholds.front(), highT = thresholds.empty() ? 1 : thresholds.back();
+    for (const Recommendation& r : report.recommendations)
+        if (r.policy == report.rulesPlayed() && r.threshold) {
+            lowT = std::min(lowT, double(*r.threshold));
+            highT = std::max(highT, double(*r.threshold));
+        }
     double pad = highT > lowT ? (highT - lowT) * 0.06 : 10;
     cairo_t* c = cairo_create(static_cast<cairo_surface_t*>(image->cairoSurface()));
     cairo_set_source_rgb(c, 1, 1, 1);
     cairo_paint(c);
 
+    std::string rules = report.rulesPlayed();
     const Recommendation* recommended = nullptr;
     for (const Recommendation& r : report.recommendations)
-        if (r.policy == "parts" || !recommended)
+        if (r.policy == rules)
             recommended = &r;
     std::string subtitle = device::counted(std::size_t(days), "day", "days") + " replayed; ";
-    if (recommended && recommended->threshold)
+    if (recommended && recommended->threshold) {
+        char cost[32];
+        std::snprintf(cost, sizeof cost, "%.1f", recommended->costPerDay);
         subtitle += "recommended threshold (" + recommended->policy + ", dotted): " + std::to_string(*recommended->threshold)
-            + " MB, the lowest at which the system killed nothing on 95 % of the days";
-    else if (recommended)
-        subtitle += "no threshold kept the system from killing on 95 % of the days (" + recommended->policy + ")";
+            + " MB, the slider's value that cost least, " + cost + " s a day spent waiting";
+    }
     color(c, kInk);
     text(c, "What each threshold would have cost", 60, 34, 20, 0, true);
     text(c, subtitle, 60, 56, 13);
 
-    const double width = (kWidth - 60 - 3 * 80.0) / 3;
+    const double width = (kWidth - 60 - 3 * 100.0) / 3;
     std::vector<Panel> panels;
     for (int i = 0; i < 3; ++i) {
-        double left = 90 + i * (width + 80);
+        double left = 110 + i * (width + 100);
         panels.push_back(Panel { left, 120, left + width, kHeight - 80.0, lowT - pad, highT + pad });
     }
-    panel(c, panels[0], rows, policies, thresholds, "Regretted closes (solid: 10 min, dashed: 60 s)", "per 100 switches",
-          { { [](const Figures& f) { return f.per100Switches(f.regretted10min); }, false },
-            { [](const Figures& f) { return f.per100Switches(f.regretted60s); }, true } });
-    panel(c, panels[1], rows, policies, thresholds, "Days on which the system killed", "% of days",
-          { { [](const Figures& f) { return f.days ? 100.0 * double(f.days - f.daysWithoutSystemKill) / double(f.days) : 0; },
-              false } },
-          100);
-    panel(c, panels[2], rows, policies, thresholds, "Minutes with free memory low", "minutes",
-          { { [](const Figures& f) { return f.secondsLow / 60; }, false } });
-    // The 5 % of days with a kill the recommendation allows.
-    color(c, kMark);
-    cairo_set_dash(c, kDots, 2, 0);
-    cairo_move_to(c, panels[1].left + 1, std::round(panels[1].y(100 * (1 - kKillFreeShare))) + 0.5);
-    cairo_line_to(c, panels[1].right - 1, std::round(panels[1].y(100 * (1 - kKillFreeShare))) + 0.5);
-    cairo_stroke(c);
-    cairo_set_dash(c, nullptr, 0, 0);
+    auto perDay = [](double value, const Figures& f) { return f.days ? value / double(f.days) : 0; };
+    Costs costs = report.costs;
+    panel(c, panels[0], rows, policies, thresholds, "Cost: seconds a day spent waiting", "s a day",
+          { { [costs](const Figures& f) { return costs.perDay(f); }, false } });
+    panel(c, panels[1], rows, policies, thresholds, "Restarts (solid: 10 min, dashed: 60 s)", "per 100 switches",
+          { { [](const Figures& f) { return f.per100Switches(f.restarts10min); }, false },
+            { [](const Figures& f) { return f.per100Switches(f.restarts60s); }, true } });
+    panel(c, panels[2], rows, policies, thresholds, "Minutes a day with free memory low", "minutes a day",
+          { { [perDay](const Figures& f) { return perDay(f.secondsLow / 60, f); }, false } });
     if (recommended && recommended->threshold)
         for (const Panel& p : panels)
             vertical(c, p, p.x(*recommended->threshold), kMark, kDots);

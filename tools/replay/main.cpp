@@ -157,29 +157,30 @@ int main(int argc, char** argv)
     replay::Replay replayer(o.device, footprints);
     Progress progress("replayed", parameters.days);
     std::optional<replay::Run> run;
+    run.emplace(o.policies, o.thresholds, o.costs, o.holdout);
     long checked = 0, disagreed = 0, checkedCloses = 0;
     // A diary's recorded closes: at each threshold, the days whose closes the policy made alike.
     long diaryDays = 0, recordedCloses = 0;
     std::map<int, long> recordedAlike;
     if (!o.checkLibrary) {
-        run = replay::playAll(*source, replayer, o.policies, o.thresholds, std::thread::hardware_concurrency(),
-                              [&](long days) { progress.step(days); });
+        replay::playAll(*source, replayer, *run, std::thread::hardware_concurrency(),
+                        [&](long days) { progress.step(days); });
     } else {
         // One host at a time, beside the days as they are played.
-        run.emplace(o.policies, o.thresholds);
-        replay::Player player(replayer, o.policies, o.thresholds);
+        replay::Player player(replayer, run->policies(), run->played());
         replay::LibraryCheck check(SV_SPRINGBOARD_HOST, SV_SLEEPWRIGHT_LIBRARY);
         long played = 0;
         while (auto days = source->nextPerson()) {
             player.start();
             std::string person;
+            long d = 0;
             // The rules, and Learn From Use's rule when it is played (each day learned from nothing,
             // as the host starts); a diary's recorded closes against Learn From Use's.
             bool learning = std::find(o.policies.begin(), o.policies.end(), "learn-from-use") != o.policies.end();
-            for (replay::Day day; days->next(day);) {
+            for (replay::Day day; days->next(day); ++d) {
                 person = person.empty() ? day.whose() : person;
                 run->saw(day);
-                player.playDay(day);
+                player.playDay(day, o.holdout && d >= o.holdout);
                 diaryDays += day.diary && learning;
                 recordedCloses += day.diary && learning ? static_cast<long>(day.recordedCloses.size()) : 0;
                 for (int threshold : o.thresholds)
@@ -195,14 +196,21 @@ int main(int argc, char** argv)
                     }
                 progress.step(++played);
             }
-            run->add(person, player.sums());
+            run->add(person, player.sums(), o.holdout ? player.later() : std::vector<replay::Figures>());
         }
     }
 
-    replay::Report report { parameters, run->rows(), run->recommendations() };
+    replay::Report report;
+    report.parameters = parameters;
+    report.rows = run->rows();
+    report.recommendations = run->recommendations();
+    report.costs = o.costs;
     report.parameters.days = run->days();
     if (parameters.diariesOnly)
         report.rules = "learn-from-use";
+    if (o.holdout)
+        if (const replay::Holdout* holdout = run->holdout(report.rulesPlayed()))
+            report.holdout = *holdout;
     if (o.showFootprints)
         replay::printFootprints(o.json ? stderr : stdout, run->apps(), footprints);
     std::vector<std::string> names;
@@ -216,6 +224,7 @@ int main(int argc, char** argv)
         replay::printParameters(stdout, report.parameters);
         replay::printTable(stdout, report);
         replay::printRecommendation(stdout, report);
+        replay::printHoldout(stdout, report);
     }
     errno = 0;
     if (!o.chart.empty() && !replay::writeChart(report, o.chart))

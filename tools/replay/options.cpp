@@ -12,6 +12,7 @@ const char* const kUsage
       "                        [--habits returns,successions,dayparts,bursts,shifts|all|none]\n"
       "                        [--device total=<MB>,base=<MB>,floor=<MB>] [--footprints <file>] [--show-footprints]\n"
       "                        [--thresholds 50,100,...] [--policies parts,largest-first,oracle,learn-from-use[:<knobs>]]\n"
+      "                        [--costs restart=<s>,low-launch=<s>,front-kill=<s>] [--holdout N]\n"
       "                        [--json] [--chart <file.png>] [--check-library] [--write-trace <file.tsv>]\n"
       "       sleepvane-replay --help | --version\n";
 
@@ -90,10 +91,15 @@ Output
   above it and the recommendation below it; or --json: a list of one object a policy and
   threshold holding every figure below, the counts behind each per-100 figure (_count), the
   share of the gap between parts and the oracle a policy closes (share_of_gap_60s, _10min) and
-  the policy's recommendation (recommended_threshold, recommended, people,
-  people_within_one_step)
-  --chart <file.png>   regretted closes, days with a system kill and minutes low against the
-                       threshold, a line a policy, the recommended threshold marked
+  the policy's recommendation (recommended_threshold, recommended, people, own_best_*,
+  people_near, beyond_threshold, beyond_saves_per_day); with --holdout an object of the rows
+  and "holdout"
+  --chart <file.png>   the cost a day, restarts and minutes low a day against the threshold
+                       (spaced by MB), a line a policy, the recommended threshold marked
+  --costs restart=<s>,low-launch=<s>,front-kill=<s>
+                       what each event costs, in seconds spent waiting (3, 0.25 and 30)
+  --holdout N          each person's advice drawn from their first N days, scored on the rest
+                       against 175 MB and against the best slider value in hindsight
   --check-library      also plays each day at each threshold in the real home-screen host with
                        the library, without the system's killer (the host has none), and
                        compares every close with parts' and, with the switch on and each day
@@ -124,11 +130,16 @@ Figures, per policy and threshold, summed over the days
   lowest_free          the lowest free memory once the system had acted (MB)
   days_without_system_kill
                        days on which the system's killer closed nothing
+  low_launches_count   launches that waited for the system to free memory: they found free
+                       memory under the floor plus 100 MB, or made the system's killer act
+  cost_per_day         seconds a day spent waiting: restarts within 10 minutes, low launches
+                       and kills of the application in front, each at its cost (--costs)
 
-Recommended threshold: the lowest at which the system killed nothing on at least 95 % of the
-days, with the regretted closes it costs, and how many people's own such threshold lies within
-one step of it (a neighbour in the list); or that none qualifies. It is given for parts, or,
-when every trace is a diary, for learn-from-use (the rules a diary is kept under).
+Recommended threshold: the value the pane's slider can be set to (30 to 300 MB in steps of 5,
+all played beside the rows) at which the days cost least, the lower of equal costs; said with
+what it costs, how spread the people's own best values are, and, when a threshold beyond the
+slider was played and costs less, by how much. It is given for parts, or, when every trace is a
+diary, for learn-from-use (the rules a diary is kept under).
 
 Days are replayed on every core, each person's days together; the figures do not depend on it.
 
@@ -214,7 +225,7 @@ std::optional<CommandLineProblem> parseCommandLine(int argc, char** argv, Option
         std::optional<std::string_view> v;
         static const std::string_view takesValue[] = { "--trace", "--footprints", "--chart", "--write-trace", "--days",
                                                        "--people", "--seed", "--device", "--thresholds",
-                                                       "--policies", "--habits" };
+                                                       "--policies", "--habits", "--costs", "--holdout" };
         if (std::find(std::begin(takesValue), std::end(takesValue), arg) != std::end(takesValue)) {
             if (i + 1 >= argc)
                 return problem(std::string(arg) + " takes a value (see --help)");
@@ -274,6 +285,14 @@ std::optional<CommandLineProblem> parseCommandLine(int argc, char** argv, Option
                     return problem("--policies: " + why);
                 o.policies.emplace_back(part);
             }
+        } else if (arg == "--costs") {
+            if (auto why = parseCosts(*v, o.costs))
+                return problem(*why);
+        } else if (arg == "--holdout") {
+            auto n = number<long>(*v);
+            if (!n || *n < 1 || *n > 1000000)
+                return problem("--holdout takes a whole number of days from 1 to 1000000");
+            o.holdout = *n;
         } else if (arg == "--habits") {
             std::string why;
             auto habits = Habits::parse(*v, &why);

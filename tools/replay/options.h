@@ -1,6 +1,7 @@
 #pragma once
 // sleepvane-replay's command line: what it takes, its usage and its help.
 
+#include "tools/replay/cost.h"
 #include "tools/replay/replay.h"
 #include "tools/replay/synthetic.h"
 
@@ -25,6 +26,8 @@ struct Options {
     bool showFootprints = false;
     std::vector<int> thresholds = { 50, 100, 150, 200, 250, 300 };
     std::vector<std::string> policies = policyNames();
+    Costs costs;
+    long holdout = 0; // days; 0: none
     bool json = false;
     std::string chart;
     bool checkLibrary = false;

@@ -1,10 +1,11 @@
 #pragma once
-// Which threshold to recommend. We close early so that the system's own killer, which picks
-// without regard to the user and may take the application in front, never has to act: the
-// recommendation is the lowest threshold at which the system killed nothing on at least 95 % of
-// the days, with what it costs in regretted closes. Each person's own such threshold says how far
-// one setting fits everyone.
+// Which threshold to recommend: the value the pane's slider can be set to (kSliderMinimumMB to
+// kSliderMaximumMB in steps of kSliderStepMB) at which the days cost the least, by the one felt
+// cost of cost.h (of equal costs the lower). Thresholds beyond the slider are told apart: when one
+// played would cost less, by how much. Each person's own least-cost value says how far one setting
+// fits everyone.
 
+#include "tools/replay/cost.h"
 #include "tools/replay/replay.h"
 
 #include <map>
@@ -15,38 +16,59 @@
 
 namespace replay {
 
-inline constexpr double kKillFreeShare = 0.95;
+inline constexpr int kSliderStepMB = 5;
+// The slider's values, ascending.
+std::vector<int> sliderValues();
+inline bool onSlider(int threshold)
+{
+    return sliderHolds(threshold) && (threshold - kSliderMinimumMB) % kSliderStepMB == 0;
+}
+
+// The index of the least-cost slider value among figures (any order); of equal costs the lower
+// threshold. Nothing when no slider value has a day.
+std::optional<std::size_t> leastCost(const std::vector<Figures>& figures, const Costs& costs);
+
+struct Spread {
+    long people = 0; // people with days
+    int lowest = 0, quarter = 0, median = 0, threeQuarters = 0, highest = 0;
+    long near = 0; // people whose own value lies within kNearMB of the recommendation
+    static constexpr int kNearMB = 25;
+};
 
 struct Recommendation {
     std::string policy;
-    std::optional<int> threshold; // nothing: no threshold qualifies
-    Figures figures;              // at it; when none qualifies, at the one with the most days without a kill
-    long people = 0;              // people with days
-    long peopleWithin = 0;        // ... whose own threshold lies within one step of it (a neighbour in the list)
+    std::optional<int> threshold; // nothing only when no day was played
+    Figures figures;              // at it
+    double costPerDay = 0;
+    // A threshold beyond the slider that was played and costs less (the least-cost such one), and
+    // the seconds a day it would save.
+    std::optional<int> beyond;
+    double beyondSaves = 0;
+    Spread own; // the people's own least-cost slider values
 };
 
 // The days' figures of one policy, threshold by threshold and person by person.
 class Recommender {
 public:
-    // Thresholds in any order; one step is between neighbours once they are sorted.
-    Recommender(std::string policy, std::vector<int> thresholds);
+    // Thresholds in any order.
+    Recommender(std::string policy, std::vector<int> thresholds, Costs costs = {});
     void add(const std::string& person, int threshold, const Figures& day);
     Recommendation result() const;
     const std::vector<int>& thresholds() const { return thresholds_; }
+    // The summed figures at a threshold played; nothing for another.
+    const Figures* at(int threshold) const;
 
 private:
     std::size_t index(int threshold) const;
     std::string policy_;
     std::vector<int> thresholds_; // ascending
+    Costs costs_;
     std::vector<Figures> sums_;
-    struct Days {
-        long all = 0, withoutKill = 0;
-    };
-    std::map<std::string, std::vector<Days>> people_;
+    std::map<std::string, std::vector<double>> people_; // seconds at each threshold
 };
 
-// The lowest of the thresholds (ascending) whose days are without a system kill often enough.
-std::optional<std::size_t> lowestQualifying(const std::vector<long>& days, const std::vector<long>& withoutKill);
+// The figures of a spread of people's own values.
+Spread spreadOf(std::vector<int> own, std::optional<int> recommended);
 
 // One threshold played under a new policy of that name, day after day (a person's days together,
 // in order: what the policy learns is carried over them, as in a run), each day's figures told to
@@ -72,6 +94,6 @@ bool playThreshold(const std::vector<Day>& days, const Replay& replay, const std
 // Plays the days (a person's days together, in order) under the policy at each threshold and
 // recommends one; nothing when the policy is unknown.
 std::optional<Recommendation> recommend(const std::vector<Day>& days, const Replay& replay, const std::string& policy,
-                                        const std::vector<int>& thresholds);
+                                        const std::vector<int>& thresholds, const Costs& costs = {});
 
 } // namespace replay

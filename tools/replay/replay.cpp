@@ -13,6 +13,7 @@ void Figures::add(const Figures& other)
     lowLeaves += other.lowLeaves;
     launches += other.launches;
     coldLaunches += other.coldLaunches;
+    lowLaunches += other.lowLaunches;
     closes += other.closes;
     restarts60s += other.restarts60s;
     restarts10min += other.restarts10min;
@@ -130,11 +131,15 @@ namespace {
         void apply(const Event& event, Policy& policy)
         {
             advance(event.time);
+            bool waited = false;
+            long kills = 0;
             switch (event.kind) {
             case Event::Kind::Launch:
                 if (top_ == event.app)
                     break;
                 ++figures_.launches;
+                waited = free() < floor_ + kLowMarginMB;
+                kills = figures_.systemKills;
                 if (!running(event.app)) {
                     ++figures_.coldLaunches;
                     double closed = event.time - closedAt_[event.app], killed = event.time - killedAt_[event.app];
@@ -151,6 +156,7 @@ namespace {
                 switcher_.insert(switcher_.begin(), event.app);
                 top_ = event.app;
                 changed();
+                figures_.lowLaunches += waited || figures_.systemKills > kills;
                 break;
             case Event::Kind::Home:
                 top_ = kNoApp;

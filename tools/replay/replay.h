@@ -75,6 +75,9 @@ struct Figures {
     long lowLeaves = 0;    // ... finding free memory (whole MB) at or below the threshold
     long launches = 0;     // an application came to the foreground
     long coldLaunches = 0; // ... and had to start anew
+    // ... and waited for the system to free memory: found free memory under the floor plus
+    // kLowMarginMB, or took it under the floor (the system's killer acted for it)
+    long lowLaunches = 0;
     long closes = 0;       // the policy's
     // Opened again within 60 s (10 minutes, the 60 s ones included) after the policy closed it or
     // the system killed it: the restarts a person feels, whoever caused them.

@@ -38,11 +38,11 @@ namespace {
 
     const Recommendation* libraryRecommendation(const Report& report)
     {
-        for (const std::string& rules : { report.rules, std::string("parts") })
-            for (const Recommendation& r : report.recommendations)
-                if (r.policy == rules)
-                    return &r;
-        return report.recommendations.empty() ? nullptr : &report.recommendations.front();
+        std::string rules = report.rulesPlayed();
+        for (const Recommendation& r : report.recommendations)
+            if (r.policy == rules)
+                return &r;
+        return nullptr;
     }
 
     std::string orNull(std::optional<double> value, const char* format = "%.4f")
@@ -54,7 +54,22 @@ namespace {
         return text;
     }
 
+    // A person's own best value, of a recommendation with people.
+    std::string own(const Recommendation* r, int Spread::*which)
+    {
+        return r && r->own.people ? std::to_string(r->own.*which) : "null";
+    }
+
 } // namespace
+
+std::string Report::rulesPlayed() const
+{
+    for (const std::string& name : { rules, std::string("parts") })
+        for (const Recommendation& r : recommendations)
+            if (r.policy == name)
+                return name;
+    return recommendations.empty() ? rules : recommendations.front().policy;
+}
 
 void printParameters(std::FILE* out, const RunParameters& p)
 {
@@ -121,24 +136,25 @@ void printTable(std::FILE* out, const Report& report)
     int width = 14;
     for (const Figures& f : report.rows)
         width = std::max(width, static_cast<int>(f.policy.size()));
-    std::fprintf(out, "%-*s %9s %8s %8s %7s %7s %11s %13s %9s %8s %10s %9s %11s %12s\n", width, "policy",
-                 "threshold", "switches", "launches", "cold", "closes", "restart 60s", "restart 10min", "sys kills",
-                 "fg kills", "min under", "min low", "lowest free", "days no kill");
+    std::fprintf(out, "%-*s %9s %8s %8s %7s %7s %11s %13s %12s %9s %8s %10s %9s %11s %10s\n", width, "policy",
+                 "threshold", "switches", "launches", "cold", "closes", "restart 60s", "restart 10min", "low launches",
+                 "sys kills", "fg kills", "min under", "min low", "lowest free", "cost s/day");
     bool beyond = false;
     for (const Figures& f : report.rows) {
         std::string lowest = f.days ? mb(f.lowestFree) : "-";
         std::string threshold = std::to_string(f.threshold) + (sliderHolds(f.threshold) ? "" : "*");
         beyond = beyond || !sliderHolds(f.threshold);
-        std::fprintf(out, "%-*s %9s %8ld %8ld %7ld %7ld %11.2f %13.2f %9ld %8ld %10.1f %9.1f %11s %12s\n", width,
+        std::fprintf(out, "%-*s %9s %8ld %8ld %7ld %7ld %11.2f %13.2f %12ld %9ld %8ld %10.1f %9.1f %11s %10.1f\n", width,
                      f.policy.c_str(), threshold.c_str(), f.switches, f.launches, f.coldLaunches, f.closes,
-                     f.per100Switches(f.restarts60s), f.per100Switches(f.restarts10min), f.systemKills,
+                     f.per100Switches(f.restarts60s), f.per100Switches(f.restarts10min), f.lowLaunches, f.systemKills,
                      f.foregroundKills, f.secondsUnderThreshold / 60, f.secondsLow / 60, lowest.c_str(),
-                     percent(f.daysWithoutSystemKill, f.days).c_str());
+                     report.costs.perDay(f));
     }
     std::fprintf(out, "(restarts: applications opened again within 60 s or 10 minutes after the policy closed them or "
-                      "the system killed them, per 100 switches; minutes under: free memory at or below the threshold; "
-                      "minutes low: under the floor plus %.0f MB)\n",
-                 kLowMarginMB);
+                      "the system killed them, per 100 switches; low launches: launches that waited for the system to "
+                      "free memory; minutes under: free memory at or below the threshold; minutes low: under the floor "
+                      "plus %.0f MB; cost: seconds a day spent waiting, at %s)\n",
+                 kLowMarginMB, report.costs.text().c_str());
     if (beyond)
         std::fprintf(out, "(*: beyond the pane's slider, %d to %d MB: the rules as they would compare, which no setting "
                           "of the phone gives)\n",
@@ -148,51 +164,55 @@ void printTable(std::FILE* out, const Report& report)
 void printRecommendation(std::FILE* out, const Report& report)
 {
     const Recommendation* r = libraryRecommendation(report);
-    if (!r)
+    if (!r || !r->threshold)
         return;
     const Figures& f = r->figures;
-    char needed[16];
-    std::snprintf(needed, sizeof needed, "%.0f %%", kKillFreeShare * 100);
-    std::string days = count(f.days, "day", "days");
-    if (r->threshold) {
-        std::string people = r->people != 1
-            ? "for " + std::to_string(r->peopleWithin) + " of " + std::to_string(r->people)
-                + " people their own such threshold lies"
-            : r->peopleWithin ? "the one person's own such threshold lies" : "the one person's own such threshold does not lie";
-        std::string beyond = sliderHolds(*r->threshold) ? ""
-            : "; the pane's slider cannot be set to it (" + std::to_string(kSliderMinimumMB) + " to "
-                + std::to_string(kSliderMaximumMB) + " MB)";
+    double days = double(std::max(1L, f.days));
+    std::fprintf(out,
+                 "recommended threshold (%s): %d MB, the slider's value at which the %s cost least: %.1f s a day spent "
+                 "waiting (%.2f restarts within 10 minutes per 100 switches, %.1f minutes a day with memory low)",
+                 r->policy.c_str(), *r->threshold, count(f.days, "day", "days").c_str(), r->costPerDay,
+                 f.per100Switches(f.restarts10min), f.secondsLow / 60 / days);
+    if (r->beyond)
+        std::fprintf(out, "; %d MB, beyond the slider (%d to %d MB), would cost %.1f s a day less", *r->beyond,
+                     kSliderMinimumMB, kSliderMaximumMB, r->beyondSaves);
+    const Spread& own = r->own;
+    if (own.people == 1)
+        std::fprintf(out, "; the one person's own best value is %d MB\n", own.median);
+    else if (own.people > 1)
         std::fprintf(out,
-                     "recommended threshold (%s): %d MB: the system killed nothing on %s of the %s (%s needed); it "
-                     "costs %.2f regretted closes within 10 minutes per 100 switches (%s); %s within one step of "
-                     "it%s\n",
-                     r->policy.c_str(), *r->threshold, percent(f.daysWithoutSystemKill, f.days).c_str(), days.c_str(),
-                     needed, f.per100Switches(f.regretted10min),
-                     count(f.regretted10min, "regretted close", "regretted closes").c_str(), people.c_str(),
-                     beyond.c_str());
-        return;
-    }
-    std::vector<int> thresholds;
-    for (const Figures& row : report.rows)
-        if (row.policy == r->policy)
-            thresholds.push_back(row.threshold);
-    int low = thresholds.empty() ? 0 : *std::min_element(thresholds.begin(), thresholds.end());
-    int high = thresholds.empty() ? 0 : *std::max_element(thresholds.begin(), thresholds.end());
-    if (low == high)
-        std::fprintf(out, "recommended threshold (%s): %d MB does not qualify: the system killed nothing on %s of the %s "
-                          "(%s needed)\n",
-                     r->policy.c_str(), low, percent(f.daysWithoutSystemKill, f.days).c_str(), days.c_str(), needed);
+                     "; the %ld people's own best values lie from %d to %d MB, half of them from %d to %d MB, %ld "
+                     "within %d MB of it\n",
+                     own.people, own.lowest, own.highest, own.quarter, own.threeQuarters, own.near, Spread::kNearMB);
     else
-        std::fprintf(out,
-                     "recommended threshold (%s): none of %d to %d MB qualifies: the system killed nothing on at most %s "
-                     "of the %s (at %d MB; %s needed)\n",
-                     r->policy.c_str(), low, high, percent(f.daysWithoutSystemKill, f.days).c_str(), days.c_str(),
-                     f.threshold, needed);
+        std::fprintf(out, "\n");
+}
+
+void printHoldout(std::FILE* out, const Report& report)
+{
+    if (!report.holdout)
+        return;
+    const Holdout& h = *report.holdout;
+    std::fprintf(out,
+                 "holdout (%s): each person's advice drawn from their first %s, scored on the rest of their days "
+                 "(%s with more days), summed:\n",
+                 report.rulesPlayed().c_str(), count(h.days, "day", "days").c_str(),
+                 count(h.people, "person", "people").c_str());
+    auto line = [&](const std::string& what, const Figures& f, double cost) {
+        std::fprintf(out, "  %-22s %6ld restarts within 10 minutes, %9.1f minutes low, %9.0f s waiting (%.1f a day)\n",
+                     what.c_str(), f.restarts10min, f.secondsLow / 60, cost, f.days ? cost / double(f.days) : 0.0);
+    };
+    line("advice", h.advice, h.adviceCost);
+    line(std::to_string(Holdout::kDefaultThreshold) + " MB (the default)", h.byDefault, h.defaultCost);
+    line("best in hindsight", h.hindsight, h.hindsightCost);
+    std::fprintf(out, "  people whose advice did no worse than %d MB on both restarts and minutes low: %ld of %ld (%s)\n",
+                 Holdout::kDefaultThreshold, h.peopleNoWorse, h.people, percent(h.peopleNoWorse, h.people).c_str());
 }
 
 void printJson(std::FILE* out, const Report& report)
 {
-    std::fprintf(out, "[");
+    const char* indent = report.holdout ? "  " : "";
+    std::fprintf(out, report.holdout ? "{\"rows\": [" : "[");
     for (std::size_t i = 0; i < report.rows.size(); ++i) {
         const Figures& f = report.rows[i];
         const Recommendation* r = nullptr;
@@ -210,7 +230,7 @@ void printJson(std::FILE* out, const Report& report)
             recommended = *r->threshold;
         std::fprintf(
             out,
-            "%s\n  {\"policy\": %s, \"threshold\": %d, \"switches\": %ld, \"launches\": %ld, \"cold_launches\": %ld, "
+            "%s\n%s  {\"policy\": %s, \"threshold\": %d, \"switches\": %ld, \"launches\": %ld, \"cold_launches\": %ld, "
             "\"closes\": %ld, \"restarts_60s\": %.4f, \"restarts_10min\": %.4f, \"restarts_60s_count\": %ld, "
             "\"restarts_10min_count\": %ld, \"regretted_60s\": %.4f, \"regretted_10min\": %.4f, \"minutes_under_threshold\": %.2f, "
             "\"lowest_free\": %s, \"days\": %ld, \"days_without_system_kill\": %ld, \"regretted_60s_count\": %ld, "
@@ -218,8 +238,10 @@ void printJson(std::FILE* out, const Report& report)
             "\"system_reopened_60s\": %.4f, \"system_reopened_10min\": %.4f, \"system_reopened_60s_count\": %ld, "
             "\"system_reopened_10min_count\": %ld, \"minutes_low\": %.2f, \"share_of_gap_60s\": %s, "
             "\"share_of_gap_10min\": %s, \"recommended_threshold\": %s, \"recommended\": %s, \"people\": %ld, "
-            "\"people_within_one_step\": %ld, \"slider_holds\": %s}",
-            i ? "," : "", jsonString(f.policy).c_str(), f.threshold, f.switches, f.launches, f.coldLaunches, f.closes,
+            "\"slider_holds\": %s, \"low_launches_count\": %ld, \"cost_per_day\": %.4f, \"own_best_lowest\": %s, "
+            "\"own_best_median\": %s, \"own_best_highest\": %s, \"people_near\": %ld, \"beyond_threshold\": %s, "
+            "\"beyond_saves_per_day\": %s}",
+            i ? "," : "", indent, jsonString(f.policy).c_str(), f.threshold, f.switches, f.launches, f.coldLaunches, f.closes,
             f.per100Switches(f.restarts60s), f.per100Switches(f.restarts10min), f.restarts60s, f.restarts10min,
             f.per100Switches(f.regretted60s), f.per100Switches(f.regretted10min), f.secondsUnderThreshold / 60,
             orNull(f.days ? std::optional(f.lowestFree) : std::nullopt, "%.2f").c_str(), f.days,
@@ -227,9 +249,33 @@ void printJson(std::FILE* out, const Report& report)
             f.per100Switches(f.systemReopened60s), f.per100Switches(f.systemReopened10min), f.systemReopened60s,
             f.systemReopened10min, f.secondsLow / 60, orNull(gap60).c_str(), orNull(gap10).c_str(),
             orNull(recommended, "%.0f").c_str(), recommended && *recommended == f.threshold ? "true" : "false",
-            r ? r->people : 0, r && r->threshold ? r->peopleWithin : 0, sliderHolds(f.threshold) ? "true" : "false");
+            r ? r->own.people : 0, sliderHolds(f.threshold) ? "true" : "false", f.lowLaunches, report.costs.perDay(f),
+            own(r, &Spread::lowest).c_str(), own(r, &Spread::median).c_str(), own(r, &Spread::highest).c_str(),
+            r ? r->own.near : 0, orNull(r && r->beyond ? std::optional<double>(*r->beyond) : std::nullopt, "%.0f").c_str(),
+            orNull(r && r->beyond ? std::optional(r->beyondSaves) : std::nullopt).c_str());
     }
-    std::fprintf(out, "\n]\n");
+    if (!report.holdout) {
+        std::fprintf(out, "\n]\n");
+        return;
+    }
+    const Holdout& h = *report.holdout;
+    auto figures = [](const Figures& f, double cost) {
+        char text[200];
+        std::snprintf(text, sizeof text,
+                      "{\"restarts_10min_count\": %ld, \"restarts_60s_count\": %ld, \"minutes_low\": %.2f, \"cost\": %.2f, "
+                      "\"days\": %ld}",
+                      f.restarts10min, f.restarts60s, f.secondsLow / 60, cost, f.days);
+        return std::string(text);
+    };
+    std::fprintf(out,
+                 "\n  ],\n  \"holdout\": {\"policy\": %s, \"days\": %ld, \"people\": %ld, \"default_threshold\": %d,\n"
+                 "    \"advice\": %s,\n    \"default\": %s,\n    \"hindsight\": %s,\n    \"people_no_worse\": %s, "
+                 "\"people_no_worse_count\": %ld}\n}\n",
+                 jsonString(report.rulesPlayed()).c_str(), h.days, h.people, Holdout::kDefaultThreshold,
+                 figures(h.advice, h.adviceCost).c_str(), figures(h.byDefault, h.defaultCost).c_str(),
+                 figures(h.hindsight, h.hindsightCost).c_str(),
+                 orNull(h.people ? std::optional(double(h.peopleNoWorse) / double(h.people)) : std::nullopt).c_str(),
+                 h.peopleNoWorse);
 }
 
 } // namespace replay

@@ -3,11 +3,13 @@
 // recommendation, as JSON, and as a chart.
 
 #include "tools/replay/recommend.h"
+#include "tools/replay/run.h"
 #include "tools/replay/replay.h"
 #include "tools/replay/synthetic.h"
 
 #include <cstdio>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -31,6 +33,10 @@ struct Report {
     // The policy whose recommendation is printed (when it was played): the rules the days were
     // lived under (learn-from-use for diaries: there is a diary only while it is on).
     std::string rules = "parts";
+    Costs costs;
+    std::optional<Holdout> holdout; // the rules', with --holdout
+    // The policy whose recommendation is printed: rules, or parts, or the first played.
+    std::string rulesPlayed() const;
 };
 
 void printParameters(std::FILE* out, const RunParameters& parameters);
@@ -39,8 +45,11 @@ void printFootprints(std::FILE* out, const std::map<std::string, App>& apps, con
 void printTable(std::FILE* out, const Report& report);
 // The recommendation for the rules (Report::rules, or parts, or the first policy played).
 void printRecommendation(std::FILE* out, const Report& report);
+// With --holdout: the advice from each person's first days against the default and hindsight.
+void printHoldout(std::FILE* out, const Report& report);
+// A list of rows; with --holdout, an object of the rows and the holdout.
 void printJson(std::FILE* out, const Report& report);
-// Regretted closes, days with a system kill and minutes low against the threshold, a line a
+// The cost a day, restarts and minutes low against the threshold (spaced by megabytes), a line a
 // policy, the recommended threshold marked; a PNG written atomically to a host path. False when
 // it cannot be written.
 bool writeChart(const Report& report, const std::string& path);
