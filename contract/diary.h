@@ -11,10 +11,10 @@
 // and every other line is one event, oldest first, with these eight fields:
 //
 //   user_id     1: the diary is one person's.
-//   session_id  a whole number from 1. It goes up by one when an application comes to the
-//               foreground after kNewSession (300 s) or more with none there (the home screen's
-//               start counts as none there since the diary's last line). Every line carries the
-//               session it falls in.
+//   session_id  a whole number from 1 to kMaximumSession. It goes up by one when an application
+//               comes to the foreground after kNewSession (300 s) or more with none there (the
+//               home screen's start counts as none there since the diary's last line), and after
+//               kMaximumSession begins again at 1. Every line carries the session it falls in.
 //   timestamp   the local time of the event, YYYY-MM-DD HH:MM:SS: the whole second of time_ms.
 //               Days are the dates of this field.
 //   app_name    the application's bundle identifier, as the home screen reports it (never
@@ -40,13 +40,15 @@
 // Lines are appended at most once a minute (a minute's events at a time; those of the last minute
 // before the home screen stops are lost). Bounds: at most kMaximumSize (2 MB) in all, the oldest
 // date's lines going first (and of the newest date, its oldest lines); and by date, trimmed so
-// that no clock, set back or forward, for a while or for good, and no local date going back (a
-// trip west), ever drops a line that a correct clock all along would have kept. The date a line
-// is measured against is the present's, taken as the earlier of two readings: the date of the
-// event being written, and the date by the clock the home screen started with, carried on by its
-// steady clock (so that a clock moved since its start moves nothing). Dropped are only the lines
-// dated more than kDays - 1 (6) dates before that; a line dated after it (written before the clock
-// went back) stays. Trimming rewrites the file whole and atomically. A last line without its "\n"
+// that a clock set back or forward while the home screen runs, for a while or for good, and local
+// dates going back (a trip west), never drop a line that a correct clock all along would have
+// kept. The date a line is measured against is the present's, taken as the earlier of two
+// readings: the date of the event being written, and the date by the clock the home screen
+// started with, carried on by its steady clock (so that a clock moved since its start moves
+// nothing). Dropped are only the lines dated more than kDays - 1 (6) dates before that; a line
+// dated after it (written before the clock went back) stays. The limit of this: a clock already
+// wrong when the home screen starts keeps more dates (never fewer) until its next start, when
+// lines it dated more than six days back go. Trimming rewrites the file whole and atomically. A last line without its "\n"
 // was cut short by a lost write: it is no line, and is cut before the next lines are added. A
 // diary that is a link (symbolic or hard), no regular file, over kMaximumSize, or holds anything
 // that is not a line as above (a session or time_ms beyond its bounds included), is set aside as
