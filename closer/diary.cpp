@@ -22,6 +22,11 @@ std::int64_t nowMs()
 
 } // namespace
 
+extern "C" [[gnu::visibility("default")]] void SleepwrightWriteDiaryNow()
+{
+    Diary::shared().writeNow();
+}
+
 Diary& Diary::shared()
 {
     static Diary diary;
@@ -35,22 +40,39 @@ void Diary::start()
                                                         [](const sv::Notification&) { Diary::shared().callChanged(); });
 }
 
+void Diary::drop()
+{
+    waiting_.clear();
+    if (timer_)
+        sv::RunLoop::main().cancelTimer(*timer_);
+    timer_.reset();
+}
+
 bool Diary::kept()
 {
-    bool on = slv::learnFromUse(readLibrarySettings().get());
-    if (!on) {
-        waiting_.clear();
-        if (timer_)
-            sv::RunLoop::main().cancelTimer(*timer_);
-        timer_.reset();
-        // Switched off since we last looked, or perhaps before this start: the diary goes. The
-        // settings pane deletes it as the user turns the switch off; this catches a write of
-        // ours that crossed that, and a switch turned off some other way.
-        if (switchSeen_.value_or(false)
-            || (!switchSeen_ && (sv::fs::exists(diary::Path) || sv::fs::exists(diary::SetAsidePath))))
-            DiaryWriter::shared().remove();
+    auto settings = readLibrarySettings();
+    diary::Switch state = diary::diarySwitch(settings.get());
+    // A settings file that cannot be read says nothing of the switch: nothing is noted, nothing
+    // deleted.
+    if (state == diary::Switch::Unknown) {
+        drop();
+        return false;
     }
+    bool on = state == diary::Switch::On;
+    std::int64_t stamp = diary::offStamp(settings.get());
+    // Off since the last look, even if on again by now: what was noted before it goes nowhere.
+    bool offSince = stampSeen_ && *stampSeen_ != stamp;
+    if (!on || offSince)
+        drop();
+    // The settings pane deletes the diary as the user turns the switch off; this catches a write
+    // of ours that crossed that, a switch turned off some other way, and a delete that failed.
+    if (offSince
+        || (!on
+            && (switchSeen_.value_or(false) || DiaryWriter::shared().removeFailed()
+                || (!switchSeen_ && (sv::fs::exists(diary::Path) || sv::fs::exists(diary::SetAsidePath))))))
+        DiaryWriter::shared().remove();
     switchSeen_ = on;
+    stampSeen_ = stamp;
     return on;
 }
 
@@ -101,8 +123,21 @@ void Diary::note(DiaryEvent event)
 
 void Diary::hand()
 {
-    if (kept())
-        DiaryWriter::shared().append(std::exchange(waiting_, {}));
+    if (!kept())
+        return;
+    const sv::RunLoop& loop = sv::RunLoop::main();
+    DiaryWriter::Present present { nowMs(),
+                                   std::chrono::round<std::chrono::milliseconds>(loop.now()).count() };
+    DiaryWriter::shared().append(std::exchange(waiting_, {}), *stampSeen_, present);
+}
+
+void Diary::writeNow()
+{
+    if (!timer_)
+        return;
+    sv::RunLoop::main().cancelTimer(*timer_);
+    timer_.reset();
+    hand();
 }
 
 void Diary::reset()
@@ -112,6 +147,7 @@ void Diary::reset()
     timer_.reset();
     waiting_.clear();
     switchSeen_.reset();
+    stampSeen_.reset();
     inCall_ = false;
     DiaryWriter::shared().reset();
 }

@@ -3,13 +3,16 @@
 // each of our closes and each call's start and end, with its time and the free memory then,
 // noted only while Learn From Use is on. Notes wait for a run-loop timer that hands them to the
 // diary's writer thread a minute after the first of them, so at most once a minute, and no
-// timer is armed while nothing was noted. The switch is read at each note and again when the
-// timer fires; found off, what waits is dropped and the diary deleted.
+// timer is armed while nothing was noted. The switch and its off stamp are read at each note and
+// again when the timer fires (contract/diary.h, "Off means gone"): found off, or the stamp moved
+// since the last look, what waits is dropped and the diary deleted; found neither on nor off,
+// nothing is noted and nothing deleted.
 
 #include "closer/diary_writer.h"
 #include "platform/foundation/run_loop.h"
 #include "platform/runtime/object.h"
 
+#include <cstdint>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -29,12 +32,15 @@ public:
     void noteStateChange(id application, int state);
     // One of our closes was performed, for this reason.
     void noteClose(std::string_view bundleID, std::string_view reason);
+    // The minute's write, now, if anything waits for it.
+    void writeNow();
     // Drops what waits and forgets the switch and the call (tests starting afresh).
     void reset();
 
 private:
     Diary() = default;
     bool kept();
+    void drop();
     void note(DiaryEvent event);
     void hand();
     void callChanged();
@@ -42,5 +48,6 @@ private:
     std::vector<DiaryEvent> waiting_;
     std::optional<sv::RunLoop::TimerId> timer_;
     std::optional<bool> switchSeen_; // the switch as last read; nothing before the first read
+    std::optional<std::int64_t> stampSeen_; // the off stamp as last read, which waiting events carry
     bool inCall_ = false;
 };

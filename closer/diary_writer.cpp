@@ -1,5 +1,6 @@
 #include "closer/diary_writer.h"
 
+#include "closer/library_settings.h"
 #include "platform/foundation/log.h"
 
 #include <algorithm>
@@ -23,15 +24,15 @@ DiaryWriter::DiaryWriter()
 {
 }
 
-void DiaryWriter::append(std::vector<DiaryEvent> events)
+void DiaryWriter::append(std::vector<DiaryEvent> events, std::int64_t stamp, Present present)
 {
     if (!events.empty())
-        hand({ false, std::move(events) });
+        hand({ false, std::move(events), stamp, present });
 }
 
 void DiaryWriter::remove()
 {
-    hand({ true, {} });
+    hand({ true, {}, 0, {} });
 }
 
 void DiaryWriter::hand(Job job)
@@ -53,23 +54,53 @@ void DiaryWriter::reset()
     file_.reset();
     sessions_ = {};
     reportedTrouble_ = false;
+    reportedRemove_ = false;
+    startOffset_.reset();
+    removeFailed_ = false;
 }
 
 void DiaryWriter::work(std::vector<Job>& jobs)
 {
+    // Under the lock an off has either not moved the stamp yet (and deletes after this write) or
+    // has moved it (and what was noted before it goes nowhere).
+    auto held = diary::lock(kLockTimeout);
+    const std::int64_t stamp = diary::offStamp(slv::settingsSnapshot().get());
     // Events handed over meanwhile go out in one write.
     std::vector<DiaryEvent> events;
+    Present present;
     for (Job& job : jobs) {
-        if (!job.remove) {
-            std::move(job.events.begin(), job.events.end(), std::back_inserter(events));
+        if (job.remove) {
+            events.clear();
+            removeNow();
             continue;
         }
-        events.clear();
-        diary::remove();
-        file_.reset();
+        if (!startOffset_)
+            startOffset_ = job.present.wallMs - job.present.steadyMs;
+        if (job.stamp != stamp) {
+            file_.reset();
+            continue;
+        }
+        std::move(job.events.begin(), job.events.end(), std::back_inserter(events));
+        present = job.present;
     }
-    if (!events.empty())
-        write(events);
+    if (events.empty())
+        return;
+    if (held)
+        write(events, present);
+    else
+        trouble();
+}
+
+void DiaryWriter::removeNow()
+{
+    bool gone = diary::remove();
+    file_.reset();
+    removeFailed_ = !gone;
+    if (gone) {
+        reportedRemove_ = false;
+    } else if (!std::exchange(reportedRemove_, true)) {
+        sv::log("Sleep Vane: cannot delete the diary in %s; tried again at the next use", std::string(diary::Path).c_str());
+    }
 }
 
 void DiaryWriter::trouble()
@@ -83,9 +114,9 @@ void DiaryWriter::trouble()
 
 bool DiaryWriter::setAside(const std::string& why)
 {
-    // A folder set aside before may stand in the way of a file, and the other way round.
-    bool moved = sv::fs::renameFile(diary::Path, diary::SetAsidePath)
-        || (sv::fs::removeFile(diary::SetAsidePath) && sv::fs::renameFile(diary::Path, diary::SetAsidePath));
+    // One is kept: whatever was set aside before, file or folder (which a rename would not
+    // replace), gives way.
+    bool moved = sv::fs::removeTree(diary::SetAsidePath) && sv::fs::renameFile(diary::Path, diary::SetAsidePath);
     if (moved)
         sv::log("Sleep Vane: the diary in %s was %s; set aside as %s and begun anew", std::string(diary::Path).c_str(),
                 why.c_str(), std::string(diary::SetAsidePath).c_str());
@@ -191,7 +222,7 @@ std::vector<DiaryWriter::Stored> DiaryWriter::linesOf(const std::vector<DiaryEve
         if (first)
             next.session = 1;
         else if (event.kind == diary::Kind::Opened && !next.front && event.timeMs - next.emptySince >= diary::kNewSession)
-            ++next.session;
+            next.session = next.session >= diary::kMaximumSession ? 1 : next.session + 1;
         if (event.kind == diary::Kind::Opened) {
             next.front = event.app;
         } else if (event.kind == diary::Kind::Closed && next.front == event.app) {
@@ -211,30 +242,45 @@ std::vector<DiaryWriter::Stored> DiaryWriter::linesOf(const std::vector<DiaryEve
     return fresh;
 }
 
-bool DiaryWriter::rewrite(const std::vector<Stored>& old, const std::vector<Stored>& fresh, long today)
+long DiaryWriter::trimDay(const std::vector<Stored>& fresh, const Present& present)
 {
-    // The last kDays dates up to today's; a date after it came from a clock set back since.
+    long day = fresh.back().day;
+    // The date by the clock the home screen started with: a clock moved since moves it not.
+    std::int64_t offset = startOffset_.value_or(present.wallMs - present.steadyMs);
+    auto started = diary::timestampOf(present.steadyMs + offset);
+    auto stamp = started ? diary::parseTimestamp(*started) : std::nullopt;
+    return stamp ? std::min(day, stamp->day) : day;
+}
+
+bool DiaryWriter::rewrite(const std::vector<Stored>& old, const std::vector<Stored>& fresh, long present)
+{
+    // Dated after the present: written before the clock went back, kept.
     std::vector<const Stored*> kept;
     for (const auto* lines : { &old, &fresh })
         for (const Stored& line : *lines)
-            if (line.day <= today && line.day > today - diary::kDays)
+            if (line.day > present - diary::kDays)
                 kept.push_back(&line);
     std::size_t size = diary::Header.size() + 1;
-    for (const Stored* line : kept)
+    long newest = present;
+    for (const Stored* line : kept) {
         size += line->text.size();
-    // Over the size: the oldest date goes first; of today's, the oldest lines.
+        newest = std::max(newest, line->day);
+    }
+    // Over the size: the oldest date goes first; of the newest, the oldest lines.
     std::size_t from = 0;
     while (size > diary::kMaximumSize && from < kept.size()) {
-        long oldest = today;
-        for (const Stored* line : kept)
-            oldest = std::min(oldest, line->day);
-        if (oldest == today) {
+        long oldest = newest;
+        for (std::size_t i = from; i < kept.size(); ++i)
+            oldest = std::min(oldest, kept[i]->day);
+        if (oldest == newest) {
             size -= kept[from++]->text.size();
             continue;
         }
-        for (const Stored* line : kept)
-            size -= line->day == oldest ? line->text.size() : 0;
-        std::erase_if(kept, [oldest](const Stored* line) { return line->day == oldest; });
+        for (std::size_t i = from; i < kept.size(); ++i)
+            size -= kept[i]->day == oldest ? kept[i]->text.size() : 0;
+        kept.erase(std::remove_if(kept.begin() + static_cast<std::ptrdiff_t>(from), kept.end(),
+                                  [oldest](const Stored* line) { return line->day == oldest; }),
+                   kept.end());
     }
     std::string text = std::string(diary::Header) + "\n";
     text.reserve(size);
@@ -254,7 +300,7 @@ bool DiaryWriter::rewrite(const std::vector<Stored>& old, const std::vector<Stor
     return true;
 }
 
-void DiaryWriter::write(const std::vector<DiaryEvent>& events)
+void DiaryWriter::write(const std::vector<DiaryEvent>& events, const Present& present)
 {
     for (int attempt = 0; attempt < 3; ++attempt) {
         std::optional<std::vector<Stored>> old;
@@ -269,15 +315,13 @@ void DiaryWriter::write(const std::vector<DiaryEvent>& events)
         std::vector<Stored> fresh = linesOf(events, sessions);
         if (fresh.empty())
             return;
-        long today = fresh.back().day;
+        long day = trimDay(fresh, present);
         std::string bytes;
         for (const Stored& line : fresh)
             bytes += line.text;
         FileState& file = *file_;
         bool trim = file.missing || file.torn || file.info.size + bytes.size() > diary::kMaximumSize
-            || (file.hasLines && (file.oldestDay <= today - diary::kDays || file.newestDay > today));
-        for (const Stored& line : fresh)
-            trim = trim || line.day > today;
+            || (file.hasLines && file.oldestDay <= day - diary::kDays);
         if (!trim) {
             switch (sv::fs::appendData(diary::Path, bytes.data(), bytes.size(), file.info)) {
             case sv::fs::AppendResult::Written:
@@ -311,7 +355,7 @@ void DiaryWriter::write(const std::vector<DiaryEvent>& events)
             }
             old = std::move(read);
         }
-        if (!rewrite(old ? *old : std::vector<Stored> {}, fresh, today))
+        if (!rewrite(old ? *old : std::vector<Stored> {}, fresh, day))
             break;
         sessions_ = std::move(sessions);
         return;

@@ -7,6 +7,7 @@
 #include "closer/batch_writer.h"
 #include "contract/diary.h"
 
+#include <atomic>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -27,10 +28,19 @@ public:
     DiaryWriter(const DiaryWriter&) = delete;
     DiaryWriter& operator=(const DiaryWriter&) = delete;
 
-    // Hands events over to be appended, in order.
-    void append(std::vector<DiaryEvent> events);
+    // The home screen's clocks at a hand-over: the wall clock the events are dated by, and the
+    // steady clock that no change of the time moves.
+    struct Present {
+        std::int64_t wallMs = 0;
+        std::int64_t steadyMs = 0;
+    };
+    // Hands events over to be appended, in order: those noted under the off stamp given, which
+    // the writer checks again under the diary's lock.
+    void append(std::vector<DiaryEvent> events, std::int64_t stamp, Present present);
     // Hands over the diary's deletion, done after what was handed over before it.
     void remove();
+    // The last deletion failed (the home screen's thread asks it again at its next look).
+    bool removeFailed() const { return removeFailed_.load(); }
     // Returns once everything handed over so far is done.
     void flush();
     // Waits for the writer, then forgets the file it knew (tests starting afresh).
@@ -45,7 +55,11 @@ private:
     struct Job {
         bool remove = false;
         std::vector<DiaryEvent> events;
+        std::int64_t stamp = 0;
+        Present present;
     };
+    // How long the writer waits for an off's delete to let go of the lock.
+    inline static constexpr double kLockTimeout = 2;
     void hand(Job job);
     void work(std::vector<Job>& jobs);
 
@@ -70,17 +84,23 @@ private:
         std::int64_t emptySince = 0;      // when the foreground last became empty
     };
     enum class Load { Ready, Retry, Trouble };
-    void write(const std::vector<DiaryEvent>& events);
+    void write(const std::vector<DiaryEvent>& events, const Present& present);
+    void removeNow();
+    long trimDay(const std::vector<Stored>& fresh, const Present& present);
     Load load(std::optional<std::vector<Stored>>& lines);
     bool readLines(std::vector<Stored>& lines, sv::fs::FileInfo& info, bool& torn, std::string& hostile);
     std::vector<Stored> linesOf(const std::vector<DiaryEvent>& events, Sessions& sessions) const;
-    bool rewrite(const std::vector<Stored>& old, const std::vector<Stored>& fresh, long today);
+    bool rewrite(const std::vector<Stored>& old, const std::vector<Stored>& fresh, long present);
     bool setAside(const std::string& why);
     void trouble();
 
     std::optional<FileState> file_;
     Sessions sessions_;
     bool reportedTrouble_ = false;
+    bool reportedRemove_ = false;
+    // Wall minus steady at the first hand-over this writer saw: the home screen's own time.
+    std::optional<std::int64_t> startOffset_;
+    std::atomic<bool> removeFailed_ { false };
 
     using Writer = BatchWriter<Job>;
     Writer writer_; // last: its thread ends before the members it uses go

@@ -11,10 +11,10 @@
 // and every other line is one event, oldest first, with these eight fields:
 //
 //   user_id     1: the diary is one person's.
-//   session_id  a whole number from 1. It goes up by one when an application comes to the
-//               foreground after kNewSession (300 s) or more with none there (the home screen's
-//               start counts as none there since the diary's last line). Every line carries the
-//               session it falls in.
+//   session_id  a whole number from 1 to kMaximumSession. It goes up by one when an application
+//               comes to the foreground after kNewSession (300 s) or more with none there (the
+//               home screen's start counts as none there since the diary's last line), and after
+//               kMaximumSession begins again at 1. Every line carries the session it falls in.
 //   timestamp   the local time of the event, YYYY-MM-DD HH:MM:SS: the whole second of time_ms.
 //               Days are the dates of this field.
 //   app_name    the application's bundle identifier, as the home screen reports it (never
@@ -38,17 +38,44 @@
 // and the event types of our own (Sleepvane Close, Call Start, Call End).
 //
 // Lines are appended at most once a minute (a minute's events at a time; those of the last minute
-// before the home screen stops are lost). Bounds: only the lines dated on the newest line's date
-// and the kDays - 1 (6) dates before it, and at most kMaximumSize (2 MB) in all, the oldest date's
-// lines going first (and of the newest date, its oldest lines); trimming rewrites the file whole
-// and atomically. A last line without its "\n" was cut short by a lost write: it is no line, and
-// is cut before the next lines are added. A diary that is a link (symbolic or hard), no regular
-// file, over kMaximumSize, or holds anything that is not a line as above, is set aside as
-// SetAsidePath (one kept: the one set aside last) and a new one begun.
+// before the home screen stops are lost). Bounds: at most kMaximumSize (2 MB) in all, the oldest
+// date's lines going first (and of the newest date, its oldest lines); and by date, trimmed so
+// that a clock set back or forward while the home screen runs, for a while or for good, and local
+// dates going back (a trip west), never drop a line that a correct clock all along would have
+// kept. The date a line is measured against is the present's, taken as the earlier of two
+// readings: the date of the event being written, and the date by the clock the home screen
+// started with, carried on by its steady clock (so that a clock moved since its start moves
+// nothing). Dropped are only the lines dated more than kDays - 1 (6) dates before that; a line
+// dated after it (written before the clock went back) stays. The limit of this: a clock already
+// wrong when the home screen starts keeps more dates (never fewer) until its next start, when
+// lines it dated more than six days back go. Trimming rewrites the file whole and atomically. A last line without its "\n"
+// was cut short by a lost write: it is no line, and is cut before the next lines are added. A
+// diary that is a link (symbolic or hard), no regular file, over kMaximumSize, or holds anything
+// that is not a line as above (a session or time_ms beyond its bounds included), is set aside as
+// SetAsidePath and a new one begun; one is kept, the one set aside last, replacing a file or a
+// folder set aside before.
+//
+// Off means gone. Nothing noted while Learn From Use was on before it went off is ever written,
+// whatever happens after, and a diary deleted is never brought back:
+//  - the diary's switch is read by diarySwitch(): on or off only for a boolean or a number under
+//    "LearnFromUse"; a settings file that is missing or cannot be read, no such key, or any other
+//    value is neither (Unknown): nothing is noted then, and nothing deleted;
+//  - every save that turns the switch off also moves the stamp OffsKey ("LearnFromUseOffs", a
+//    whole number) on by one, in the same write; then, holding the diary's lock ("Diary.tsv.lock"
+//    beside it), deletes the diary (removeUnderLock);
+//  - the library notes each event with the stamp it read with the switch; a note, a close, a call
+//    or the minute's write that finds the stamp moved drops every event still waiting and deletes
+//    the diary, even when the switch is on again by then;
+//  - the library's writer, holding the same lock, reads the stamp again and writes only the events
+//    noted under it, so that a write that crosses an off never lands after its deletion.
+// A delete that fails is said (the pane: an alert; the library: its log, once) and tried again at
+// the library's next look while the switch stays off.
 
+#include "contract/settings_contract.h"
 #include "platform/foundation/files.h"
 
 #include <charconv>
+#include <climits>
 #include <cstdint>
 #include <ctime>
 #include <optional>
@@ -68,9 +95,20 @@ inline constexpr std::string_view NoApplication = "-";
 inline constexpr int kDays = 7;
 inline constexpr std::size_t kMaximumSize = 2 * 1024 * 1024;
 inline constexpr std::int64_t kNewSession = 300 * 1000; // ms
+// Bounds of a line's numbers, so that nothing read from a file overflows what is done with it: a
+// session beyond kMaximumSession (a million a day for longer than the phone lasts) and a time_ms
+// outside the years 0000 to 9999 make no line.
+inline constexpr std::int64_t kMaximumSession = std::int64_t { 1 } << 50;
+inline constexpr std::int64_t kEarliestMs = -62167219200000;
+inline constexpr std::int64_t kLatestMs = 253402300799999;
+inline constexpr std::string_view OffsKey = "LearnFromUseOffs";
 // A library function, exported under this name, that returns once everything the library has
 // handed to its writer is in the file (the home-screen host's `show diary`).
 inline constexpr const char* kFlushSymbol = "SleepwrightFlushDiary";
+// A library function, exported under this name and called on the home screen's thread, that hands
+// what waits for the minute's write to the writer at once, as the minute's timer would (the
+// home-screen host's `show diary now`).
+inline constexpr const char* kWriteNowSymbol = "SleepwrightWriteDiaryNow";
 
 enum class Kind { Opened, Closed, OurClose, CallStart, CallEnd };
 
@@ -104,12 +142,34 @@ struct Entry {
     friend bool operator==(const Entry&, const Entry&) = default;
 };
 
-// A field that stays one field of one line: no tab, line break or other control character.
+// A field that stays one field of one line, in every reader's eyes: well-formed UTF-8 without a
+// tab, line break (U+2028 and U+2029 and NEL among them) or other control character (C0, DEL, C1).
 inline bool plainField(std::string_view text)
 {
-    for (unsigned char c : text)
-        if (c < 0x20 || c == 0x7f)
+    static constexpr char32_t kShortest[] = { 0, 0, 0x80, 0x800, 0x10000 };
+    for (std::size_t at = 0; at < text.size();) {
+        auto lead = static_cast<unsigned char>(text[at]);
+        if (lead < 0x80) {
+            if (lead < 0x20 || lead == 0x7f)
+                return false;
+            ++at;
+            continue;
+        }
+        std::size_t length = lead >= 0xf0 ? 4 : lead >= 0xe0 ? 3 : lead >= 0xc0 ? 2 : 0;
+        if (length == 0 || lead > 0xf4 || text.size() - at < length)
             return false;
+        char32_t code = lead & (0x7fu >> length);
+        for (std::size_t k = 1; k < length; ++k) {
+            auto next = static_cast<unsigned char>(text[at + k]);
+            if ((next & 0xc0) != 0x80)
+                return false;
+            code = code << 6 | (next & 0x3fu);
+        }
+        if (code < kShortest[length] || code <= 0x9f || (code >= 0xd800 && code <= 0xdfff) || code > 0x10ffff
+            || code == 0x2028 || code == 0x2029)
+            return false;
+        at += length;
+    }
     return true;
 }
 
@@ -141,7 +201,7 @@ inline std::optional<std::string> timestampOf(std::int64_t timeMs)
 inline std::optional<std::string> lineOf(const Entry& entry)
 {
     auto timestamp = timestampOf(entry.timeMs);
-    if (!timestamp || entry.session < 1 || entry.app.empty() || !plainField(entry.app) || !plainField(entry.detail))
+    if (!timestamp || entry.session < 1 || entry.session > kMaximumSession || entry.app.empty() || !plainField(entry.app) || !plainField(entry.detail))
         return std::nullopt;
     std::string line;
     line.reserve(96 + entry.app.size() + entry.detail.size());
@@ -212,7 +272,9 @@ inline std::optional<Line> parseLine(std::string_view text)
     auto kind = count == 8 ? kindNamed(fields[4]) : std::nullopt;
     auto stamp = count == 8 ? parseTimestamp(fields[2]) : std::nullopt;
     if (!kind || !stamp || !detail::wholeNumber(fields[0], person) || !detail::wholeNumber(fields[1], line.entry.session)
-        || line.entry.session < 1 || !detail::wholeNumber(fields[5], line.entry.timeMs, true)
+        || line.entry.session < 1 || line.entry.session > kMaximumSession
+        || !detail::wholeNumber(fields[5], line.entry.timeMs, true) || line.entry.timeMs < kEarliestMs
+        || line.entry.timeMs > kLatestMs
         || !detail::wholeNumber(fields[6], line.entry.freeMB, true) || fields[3].empty() || !plainField(fields[3])
         || !plainField(fields[7]))
         return std::nullopt;
@@ -223,16 +285,60 @@ inline std::optional<Line> parseLine(std::string_view text)
     return line;
 }
 
-// Deletes the diary and what was set aside of it (and a temporary a killed rewrite left); true
-// when none is left.
+// The diary's switch, as the diary reads it (see "Off means gone" above).
+enum class Switch { On, Off, Unknown };
+inline Switch diarySwitch(const sv::Dictionary* settings)
+{
+    const sv::Value* value = settings ? sv::find(*settings, slv::key::LearnFromUse) : nullptr;
+    if (!value)
+        return Switch::Unknown;
+    const auto& stored = value->storage();
+    if (const bool* flag = std::get_if<bool>(&stored))
+        return *flag ? Switch::On : Switch::Off;
+    if (const std::int64_t* integer = std::get_if<std::int64_t>(&stored))
+        return *integer != 0 ? Switch::On : Switch::Off;
+    if (const double* real = std::get_if<double>(&stored); real && *real == *real)
+        return *real != 0 ? Switch::On : Switch::Off;
+    return Switch::Unknown;
+}
+
+// The stamp the switch's offs move; 0 while there is none (or it is no whole number).
+inline std::int64_t offStamp(const sv::Dictionary* settings)
+{
+    auto stamp = settings ? sv::findInteger(*settings, OffsKey) : std::nullopt;
+    return stamp.value_or(0);
+}
+
+// The stamp after one more off, never overflowing.
+inline std::int64_t nextOffStamp(std::int64_t stamp)
+{
+    return stamp < 0 || stamp == INT64_MAX ? 1 : stamp + 1;
+}
+
+// The lock the writer holds while it checks the stamp and writes, and an off while it deletes.
+inline std::optional<sv::fs::FileLock> lock(double timeoutSeconds)
+{
+    return sv::fs::FileLock::acquire(Path, timeoutSeconds);
+}
+
+// Deletes the diary and what was set aside of it, file or folder (and a temporary a killed rewrite
+// left); true when none is left. Holding the lock is the caller's part.
 inline bool remove()
 {
-    bool gone = sv::fs::removeFile(Path);
-    gone = sv::fs::removeFile(SetAsidePath) && gone;
-    gone = sv::fs::removeFile(SuggestionPath) && gone;
+    bool gone = sv::fs::removeTree(Path);
+    gone = sv::fs::removeTree(SetAsidePath) && gone;
+    gone = sv::fs::removeTree(SuggestionPath) && gone;
     sv::fs::removeLeftoverTemporary(Path);
     sv::fs::removeLeftoverTemporary(SuggestionPath);
     return gone;
+}
+
+// The delete of an off: under the lock, waited for at most timeoutSeconds (and done all the same
+// without it: the stamp, moved before, keeps the writer from writing over it).
+inline bool removeUnderLock(double timeoutSeconds = 0.25)
+{
+    auto held = lock(timeoutSeconds);
+    return remove();
 }
 
 } // namespace slv::diary

@@ -11,13 +11,31 @@
 namespace model {
 namespace {
 
-    // A field that stays one field of one diary line.
+    // A field that stays one field of one diary line: UTF-8 without control characters (C0,
+    // DEL, C1) or the line and paragraph separators.
     bool plain(const std::string& text)
     {
-        for (unsigned char c : text)
-            if (c < 0x20 || c == 0x7f)
+        if (text.empty())
+            return false;
+        for (std::size_t i = 0; i < text.size();) {
+            auto c = static_cast<unsigned char>(text[i]);
+            int extra = c < 0x80 ? 0 : (c & 0xe0) == 0xc0 ? 1 : (c & 0xf0) == 0xe0 ? 2 : (c & 0xf8) == 0xf0 ? 3 : -1;
+            if (extra < 0 || i + static_cast<std::size_t>(extra) >= text.size())
                 return false;
-        return !text.empty();
+            std::uint32_t code = extra == 0 ? c : c & (0x3fu >> extra);
+            for (int k = 1; k <= extra; ++k) {
+                auto next = static_cast<unsigned char>(text[i + static_cast<std::size_t>(k)]);
+                if ((next & 0xc0) != 0x80)
+                    return false;
+                code = (code << 6) | (next & 0x3fu);
+            }
+            const std::uint32_t least[] = { 0, 0x80, 0x800, 0x10000 };
+            if (code < least[extra] || code < 0x20 || (code >= 0x7f && code <= 0x9f) || code == 0x2028 || code == 0x2029
+                || (code >= 0xd800 && code <= 0xdfff) || code > 0x10ffff)
+                return false;
+            i += static_cast<std::size_t>(extra) + 1;
+        }
+        return true;
     }
 
     bool fixedNeverClosed(const std::string& id)
@@ -133,10 +151,17 @@ void Day::setAlwaysKill(bool on)
     alwaysKill_ = on;
 }
 
-void Day::setLearnFromUse(bool on)
+void Day::setLearnFromUse(bool on, bool readable)
 {
     settingsExist_ = true;
     learnFromUse_ = on;
+    learnFromUseReadable_ = readable;
+    if (readable && !on) {
+        ++diaryOffs_;
+        diary_.clear();
+        diaryFront_.reset();
+        diaryEmptySince_ = 0;
+    }
 }
 
 void Day::touchSettings()

@@ -70,8 +70,13 @@
 //     free memory the library reads then (just after a close). The switch is read at each of them
 //     (a state change of 4, 2 or 3 of any application, a close, a call's start or end) and when
 //     the write falls due: found off, what waits is dropped, and the diary is deleted if the
-//     switch was seen on at the read before. (The diary's bounds, 7 dates and 2 MB, are no part of
-//     the model: the referee's days stay within one date and far below 2 MB.)
+//     switch was seen on at the read before. Off means gone: every save of the switch as off
+//     deletes the diary at once and moves an off stamp, and a read that finds the stamp moved
+//     since the read before drops what waits and deletes the diary, even with the switch on
+//     again. Only the switch turns the diary off: with no settings file, no "LearnFromUse" or one
+//     that is neither a boolean nor a number (a NaN included), nothing is noted (what waits is
+//     dropped) and nothing deleted. (The diary's bounds, 7 dates and 2 MB, are no part of the
+//     model: the referee's days stay within one date and far below 2 MB.)
 //
 // Mechanics kept for fidelity with the library (no user sees them; the referee compares them):
 //  - Free memory: the kernel's whole 4 KB pages, read as MB with four decimals ("%.4f") and the
@@ -193,7 +198,9 @@ public:
     void setAlways(std::vector<std::string> ids);
     void setThreshold(std::optional<std::int64_t> ramValue); // nothing: present but no number
     void setAlwaysKill(bool on);
-    void setLearnFromUse(bool on);
+    // readable: a boolean or a number (a NaN is neither, and reads as off but says nothing to the
+    // diary).
+    void setLearnFromUse(bool on, bool readable = true);
     // What Learn From Use has learned: carried from day to day as the library's file carries it.
     const Usage& usage() const { return usage_; }
     void setUsage(Usage usage) { usage_ = std::move(usage); }
@@ -202,6 +209,8 @@ public:
     // What is to be seen.
     std::vector<std::string> suspects() const;
     const std::vector<HistoryRecord>& history() const { return history_; }
+    // The minute's write, now, if anything waits for it (`show diary now`).
+    void writeDiaryNow();
     // The diary's lines as written so far (what waits for the write is not in it).
     const std::vector<DiaryLine>& diary() const { return diary_; }
     std::vector<std::string> switcher() const { return switcher_; }
@@ -287,6 +296,9 @@ private:
     std::vector<DiaryLine> diaryWaiting_;  // noted, their session still to come
     std::optional<Due> diaryWrite_;
     std::optional<bool> diarySwitchSeen_;
+    bool learnFromUseReadable_ = false;        // the diary's switch is on or off, not unknown
+    std::int64_t diaryOffs_ = 0;               // the off stamp in the settings file
+    std::optional<std::int64_t> diaryOffsSeen_; // as last read
     std::optional<std::string> diaryFront_; // the writer's sessions
     std::int64_t diaryEmptySince_ = 0;
 };

@@ -14,19 +14,27 @@ namespace {
 
 bool Day::diaryKept()
 {
-    bool on = settingsExist_ && learnFromUse_;
-    if (!on) {
+    auto dropWaiting = [this] {
         diaryWaiting_.clear();
         if (diaryWrite_)
             due_.erase(*diaryWrite_);
         diaryWrite_.reset();
-        if (diarySwitchSeen_.value_or(false) || (!diarySwitchSeen_ && !diary_.empty())) {
-            diary_.clear();
-            diaryFront_.reset();
-            diaryEmptySince_ = 0;
-        }
+    };
+    if (!settingsExist_ || !learnFromUseReadable_) {
+        dropWaiting();
+        return false;
+    }
+    bool on = learnFromUse_;
+    bool offSince = diaryOffsSeen_ && *diaryOffsSeen_ != diaryOffs_;
+    if (!on || offSince)
+        dropWaiting();
+    if (offSince || (!on && (diarySwitchSeen_.value_or(false) || (!diarySwitchSeen_ && !diary_.empty())))) {
+        diary_.clear();
+        diaryFront_.reset();
+        diaryEmptySince_ = 0;
     }
     diarySwitchSeen_ = on;
+    diaryOffsSeen_ = diaryOffs_;
     return on;
 }
 
@@ -38,6 +46,14 @@ void Day::diaryNote(const char* kind, const std::string& app, std::string detail
         diaryWrite_ = Due { now_ + kDiaryWriteDelay, nextOrder_++ };
         due_[*diaryWrite_] = { Job::DiaryWrite, 0 };
     }
+}
+
+void Day::writeDiaryNow()
+{
+    if (!diaryWrite_)
+        return;
+    due_.erase(*diaryWrite_);
+    diaryWrite();
 }
 
 void Day::diaryWrite()

@@ -167,7 +167,7 @@ PlayResult playScenario(std::string_view text, double wallOrigin, Usage learned)
                 if (!stored)
                     problem("settings " + w[1] + " takes on, off or a number");
                 else
-                    w[1] == "alwaysKill" ? day.setAlwaysKill(switchOn(stored)) : day.setLearnFromUse(switchOn(stored));
+                    w[1] == "alwaysKill" ? day.setAlwaysKill(switchOn(stored)) : day.setLearnFromUse(switchOn(stored), *stored == *stored);
             } else {
                 problem("settings: " + w[1]);
             }
@@ -185,7 +185,9 @@ PlayResult playScenario(std::string_view text, double wallOrigin, Usage learned)
             for (const HistoryRecord& record : day.history())
                 say("history " + record.bundleID + " \"" + record.reason + "\""
                     + (record.reopenedAfter ? " reopened " + g(*record.reopenedAfter) : ""));
-        } else if (command == "show" && w.size() == 2 && w[1] == "diary") {
+        } else if (command == "show" && (w.size() == 2 || (w.size() == 3 && w[2] == "now")) && w[1] == "diary") {
+            if (w.size() == 3)
+                day.writeDiaryNow();
             if (day.diary().empty())
                 say("diary (none)");
             for (const DiaryLine& line : day.diary())

@@ -5,6 +5,7 @@
 #include "contract/threshold.h"
 #include "platform/foundation/make_set_up.h"
 #include "platform/foundation/run_loop.h"
+#include "platform/ui/alert_view.h"
 #include "platform/ui/application.h"
 #include "platform/ui/label.h"
 #include "settings/always_apps_controller.h"
@@ -44,6 +45,17 @@ long long countOf(const std::optional<sv::Value>& value)
 {
     const sv::Array* list = value ? value->asArray() : nullptr;
     return list ? static_cast<long long>(list->size()) : 0;
+}
+
+// Deletes the library's diary, saying so when it cannot.
+void deleteDiary()
+{
+    if (slv::diary::removeUnderLock())
+        return;
+    if (auto alert = UIAlertView::initWithTitle(std::string(SLVAppDelegate::kDeleteFailedTitle),
+                                                std::string(SLVAppDelegate::kDeleteFailedMessage), {},
+                                                std::string("Dismiss"), {}))
+        alert->show();
 }
 
 std::shared_ptr<UILabel> labelWithTag(UIView& cell, int tag)
@@ -126,7 +138,13 @@ void SLVAppDelegate::doneLoading()
             cell->addSubview(label);
         }
 
-        if (ramSlider && !suggestion_) {
+        // The switch off: a diary left behind is deleted, and nothing is suggested from it. (One
+        // neither on nor off, in a settings file that cannot be read, deletes nothing.)
+        auto state = slv::diary::diarySwitch(slv::settingsSnapshot().get());
+        if (state == slv::diary::Switch::Off
+            && (sv::fs::exists(slv::diary::Path) || sv::fs::exists(slv::diary::SetAsidePath)))
+            deleteDiary();
+        if (ramSlider && !suggestion_ && state != slv::diary::Switch::Off) {
             std::weak_ptr<SLVAppDelegate> weak = std::static_pointer_cast<SLVAppDelegate>(shared_from_this());
             suggestion_ = SLVThresholdSuggestion::start(static_cast<int>(ramSlider->value()), [weak] {
                 if (auto self = weak.lock())
@@ -141,7 +159,7 @@ void SLVAppDelegate::showSuggestion()
 {
     if (!suggestion_)
         return;
-    if (!suggestion_->shown()) {
+    if (!suggestion_->shown() || slv::diary::diarySwitch(slv::settingsSnapshot().get()) == slv::diary::Switch::Off) {
         suggestion_.reset();
         return;
     }
@@ -178,6 +196,13 @@ void SLVAppDelegate::showSuggestion()
     cell->addSubview(label);
 }
 
+void SLVAppDelegate::hideSuggestion()
+{
+    suggestion_.reset();
+    removeSpecifier(kSuggestedRow);
+    removeSpecifier(kSuggestedGroup);
+}
+
 void SLVAppDelegate::applySuggestion()
 {
     auto figure = suggestion_ ? suggestion_->rowThreshold() : std::nullopt;
@@ -210,11 +235,24 @@ void SLVAppDelegate::valueIsUpdating(const std::string& text, std::int32_t numbe
 
 bool SLVAppDelegate::setPreferenceValue(const sv::Value& value, const sv::prefs::PSSpecifier& specifier)
 {
-    bool saved = PSListController::setPreferenceValue(value, specifier);
-    // The library reads the switch only at its next decision; the diary must not wait for that.
-    if (saved && specifier.key() == slv::key::LearnFromUse && !slv::learnFromUse(slv::settingsSnapshot().get()))
-        slv::diary::remove();
-    return saved;
+    namespace diary = slv::diary;
+    sv::Dictionary saving { { std::string(slv::key::LearnFromUse), value } };
+    if (specifier.key() != slv::key::LearnFromUse || specifier.defaults() != slv::kSettingsDomain
+        || diary::diarySwitch(&saving) != diary::Switch::Off)
+        return PSListController::setPreferenceValue(value, specifier);
+    // The stamp moves with the switch, in one write, so that the library never reads the one
+    // without the other.
+    auto result = slv::updateSettings([&](sv::Dictionary& settings) {
+        settings[std::string(slv::key::LearnFromUse)] = value;
+        settings[std::string(diary::OffsKey)] = diary::nextOffStamp(diary::offStamp(&settings));
+        return true;
+    });
+    if (result != sv::plist::UpdateResult::Written && result != sv::plist::UpdateResult::AlreadyCurrent)
+        return false;
+    hideSuggestion();
+    // The library reads the switch only at its next look; the diary must not wait for that.
+    deleteDiary();
+    return true;
 }
 
 std::optional<sv::Value> SLVAppDelegate::readPreferenceValue(const sv::prefs::PSSpecifier& specifier) const

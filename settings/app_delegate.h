@@ -38,7 +38,9 @@ public:
     void finishLoad();
     // From the slider, at every update: save the number, show the text.
     void valueIsUpdating(const std::string& text, std::int32_t numberToSave) override;
-    // A switch's save; Learn From Use saved off deletes the library's diary of use at once.
+    // A switch's save. Learn From Use turned off moves the diary's off stamp in the same write,
+    // then deletes the library's diary of use at once (saying so when it cannot) and takes the
+    // suggestion's rows away.
     bool setPreferenceValue(const sv::Value& value, const sv::prefs::PSSpecifier& specifier) override;
 
     // The switch rows bound to the settings file show the reading the library decides by.
@@ -52,6 +54,13 @@ public:
     // slider there and saves it as a drag does.
     void showSuggestion();
     void applySuggestion();
+    // The suggestion and its rows go (with the diary they came from).
+    void hideSuggestion();
+
+    static constexpr std::string_view kDeleteFailedTitle = "Could Not Delete the Diary";
+    static constexpr std::string_view kDeleteFailedMessage =
+        "Your diary of use is still on this phone. Sleepvane tries again as you use your apps; if this "
+        "stays, delete Diary.tsv in /var/mobile/Library/Sleepvane.";
     const std::shared_ptr<SLVThresholdSuggestion>& suggestion() const { return suggestion_; }
 
     std::shared_ptr<ZEVValueTrackingSlider> ramSlider;

@@ -33,11 +33,13 @@ void Device::reset()
     std::function<void()> changed = std::move(changed_);
     std::function<void()> historyFlush = std::move(historyFlush_);
     std::function<void()> diaryFlush = std::move(diaryFlush_);
+    std::function<void()> diaryWriteNow = std::move(diaryWriteNow_);
     *this = Device();
     suspects_ = std::move(suspects);
     changed_ = std::move(changed);
     historyFlush_ = std::move(historyFlush);
     diaryFlush_ = std::move(diaryFlush);
+    diaryWriteNow_ = std::move(diaryWriteNow);
 }
 
 void Device::setCall(Call call)

@@ -83,6 +83,14 @@ public:
             diaryFlush_();
     }
 
+    // Makes the library hand over what waits for its minute's write at once (`show diary now`).
+    void setDiaryWriteNow(std::function<void()> write) { diaryWriteNow_ = std::move(write); }
+    void writeDiaryNow() const
+    {
+        if (diaryWriteNow_)
+            diaryWriteNow_();
+    }
+
     // What the library learned from use, most likely first (`show usage`); nothing without a library.
     using UsageSource = std::function<std::vector<std::pair<std::string, double>>()>;
     void setUsageSource(UsageSource source) { usage_ = std::move(source); }
@@ -106,6 +114,7 @@ private:
     std::function<void()> changed_;
     std::function<void()> historyFlush_;
     std::function<void()> diaryFlush_;
+    std::function<void()> diaryWriteNow_;
     UsageSource usage_;
 };
 

@@ -109,7 +109,9 @@ namespace {
     Result show(const Words& words)
     {
         const Device& device = Device::shared();
-        std::string what = words.size() == 2 ? words[1] : "";
+        // `show diary now`: the library's minute's write first.
+        bool now = words.size() == 3 && words[1] == "diary" && words[2] == "now";
+        std::string what = words.size() == 2 || now ? words[1] : "";
         std::string line;
         if (what == "suspects") {
             const SuspectList* suspects = device.suspects();
@@ -141,6 +143,8 @@ namespace {
                                             + (record.reopenedAfter ? " reopened " + number(*record.reopenedAfter) : ""));
             return std::nullopt;
         } else if (what == "diary") {
+            if (now)
+                device.writeDiaryNow();
             device.flushDiary();
             auto bytes = sv::fs::readData(slv::diary::Path, slv::diary::kMaximumSize);
             std::string_view text = bytes ? std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size())
@@ -176,6 +180,7 @@ namespace {
     {
         const std::string what = words.size() >= 2 ? words[1] : "";
         std::function<bool(sv::Dictionary&)> change;
+        bool offDiary = false;
         if (what == "never" || what == "always") {
             sv::Array entries;
             for (std::size_t i = 2; i < words.size(); ++i)
@@ -198,8 +203,16 @@ namespace {
             if (!stored)
                 return "settings " + what + " takes on, off or a number";
             std::string key(what == "alwaysKill" ? slv::key::AlwaysKill : slv::key::LearnFromUse);
-            change = [key, value = *stored](sv::Dictionary& settings) {
+            sv::Dictionary saving { { key, *stored } };
+            offDiary = what == "learnFromUse" && slv::diary::diarySwitch(&saving) == slv::diary::Switch::Off;
+            // As the pane turns it off: what the library handed its writer before is in, then the
+            // off stamp moves with the switch, and the diary goes.
+            if (offDiary)
+                Device::shared().flushDiary();
+            change = [key, value = *stored, offDiary](sv::Dictionary& settings) {
                 settings[key] = value;
+                if (offDiary)
+                    settings[std::string(slv::diary::OffsKey)] = slv::diary::nextOffStamp(slv::diary::offStamp(&settings));
                 return true;
             };
         } else {
@@ -208,6 +221,8 @@ namespace {
         auto result = slv::updateSettings(change);
         if (result != sv::plist::UpdateResult::Written && result != sv::plist::UpdateResult::AlreadyCurrent)
             return "the settings file could not be written";
+        if (offDiary)
+            slv::diary::removeUnderLock();
         return std::nullopt;
     }
 
@@ -220,7 +235,7 @@ void addDeviceCommands(sv::host::Scenario& scenario)
     scenario.addCommand("memory", "memory total=<MB> base=<MB>", memory);
     scenario.addCommand("free", "free <MB> | free auto", pinFree);
     scenario.addCommand("call", "call active|incoming|outgoing|none", call);
-    scenario.addCommand("show", "show suspects|switcher|memory|history|usage|diary", show);
+    scenario.addCommand("show", "show suspects|switcher|memory|history|usage|diary [now]", show);
     scenario.addCommand("settings",
                         "settings never|always <bundle-id>... | settings ramValue <n> | settings alwaysKill|learnFromUse on|off|<number>",
                         settings);

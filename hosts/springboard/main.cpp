@@ -102,6 +102,7 @@ int main(int argc, char** argv)
         sb::Device::shared().setSuspectSource(suspectListOf(loaded));
         sb::Device::shared().setHistoryFlush(flushOf(loaded, slv::history::kFlushSymbol));
         sb::Device::shared().setDiaryFlush(flushOf(loaded, slv::diary::kFlushSymbol));
+        sb::Device::shared().setDiaryWriteNow(flushOf(loaded, slv::diary::kWriteNowSymbol));
         sb::Device::shared().setUsageSource(usageOf(loaded));
     };
     return sv::host::runHost(argc, argv, "springboard-host", parts);

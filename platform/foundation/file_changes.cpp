@@ -3,7 +3,10 @@
 #include "platform/foundation/files_detail.h"
 
 #include <cerrno>
+#include <dirent.h>
 #include <fcntl.h>
+#include <string>
+#include <vector>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -23,6 +26,37 @@ namespace {
         file.device = info.st_dev;
         file.inode = info.st_ino;
         return file;
+    }
+
+    // Empties the folder leaf of parent and removes it, following no link; depth bounds the
+    // nesting a planted tree can make us walk.
+    bool removeTreeAt(int parent, const char* leaf, int depth)
+    {
+        if (::unlinkat(parent, leaf, 0) == 0 || errno == ENOENT)
+            return true;
+        if ((errno != EISDIR && errno != EPERM) || depth == 0)
+            return false;
+        FileDescriptor folder(::openat(parent, leaf, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        if (!folder)
+            return errno == ENOENT;
+        std::vector<std::string> names;
+        {
+            int copy = ::dup(folder.get());
+            DIR* listing = copy < 0 ? nullptr : ::fdopendir(copy);
+            if (!listing) {
+                if (copy >= 0)
+                    ::close(copy);
+                return false;
+            }
+            while (const dirent* entry = ::readdir(listing))
+                if (isPlainName(entry->d_name))
+                    names.emplace_back(entry->d_name);
+            ::closedir(listing);
+        }
+        bool emptied = true;
+        for (const std::string& name : names)
+            emptied = removeTreeAt(folder.get(), name.c_str(), depth - 1) && emptied;
+        return emptied && (::unlinkat(parent, leaf, AT_REMOVEDIR) == 0 || errno == ENOENT);
     }
 }
 
@@ -75,6 +109,17 @@ bool removeFile(std::string_view devicePath)
         return detail::rootSet() && error == ENOENT;
     }
     return ::unlinkat(parent->fd(), leaf.c_str(), 0) == 0 || errno == ENOENT;
+}
+
+bool removeTree(std::string_view devicePath)
+{
+    std::string leaf;
+    auto parent = detail::walkToParent(devicePath, leaf);
+    if (!parent) {
+        int error = errno;
+        return detail::rootSet() && error == ENOENT;
+    }
+    return removeTreeAt(parent->fd(), leaf.c_str(), 32);
 }
 
 } // namespace sv::fs

@@ -122,6 +122,9 @@ bool renameFile(std::string_view from, std::string_view to);
 // Removes what is at a device path, a link itself (never what it points to), a folder not; true
 // when nothing is there afterwards.
 bool removeFile(std::string_view devicePath);
+// removeFile that also removes a folder with everything in it (links themselves, none followed,
+// 32 folders deep at most); true when nothing is there afterwards.
+bool removeTree(std::string_view devicePath);
 
 // The same two for host paths.
 std::optional<std::vector<std::uint8_t>> readHostFile(const std::string& hostPath,

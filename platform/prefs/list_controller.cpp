@@ -84,6 +84,22 @@ bool PSListController::insertSpecifier(std::shared_ptr<PSSpecifier> specifier, s
     return true;
 }
 
+bool PSListController::removeSpecifier(std::string_view identifier)
+{
+    auto found = std::find_if(specifiers_.begin(), specifiers_.end(),
+                              [&](const auto& row) { return row->identifier() == identifier; });
+    if (found == specifiers_.end())
+        return false;
+    if (auto cell = cells_.find(found->get()); cell != cells_.end()) {
+        cell->second->removeFromSuperview();
+        cells_.erase(cell);
+    }
+    specifiers_.erase(found);
+    if (isViewLoaded())
+        view()->setNeedsLayout();
+    return true;
+}
+
 std::shared_ptr<PSSpecifier> PSListController::specifierForID(std::string_view identifier) const
 {
     for (const auto& specifier : specifiers_)

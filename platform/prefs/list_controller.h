@@ -26,6 +26,8 @@ public:
     // Puts a row after the row of that identifier, the cells made so far kept; false (nothing
     // put) when there is no such row.
     bool insertSpecifier(std::shared_ptr<PSSpecifier> specifier, std::string_view afterIdentifier);
+    // Takes the row of that identifier away, its cell with it; false when there is none.
+    bool removeSpecifier(std::string_view identifier);
     const Specifiers& specifiers() const { return specifiers_; }
     std::shared_ptr<PSSpecifier> specifierForID(std::string_view identifier) const;
 
