@@ -45,7 +45,7 @@ namespace {
 
     TEST(ImplausibleFigures, ALineWhoseFreeMemoryNoPhoneShowsIsPassedOverAndTheRestStillSuggests)
     {
-        std::string clean = sv::test::twoDaysOfFiveApplications();
+        std::string clean = sv::test::twoWholeDaysOfFiveApplications();
         std::string hostile = withFreeMemory(clean, "9223372036854775807", { 3 });
         hostile = withFreeMemory(hostile, "-1000000000000", { 5 });
         hostile = withFreeMemory(hostile, "65537", { 7 });
@@ -69,7 +69,7 @@ namespace {
     // the pane suggested its lowest setting; a diary of zeros fell back on the default phone.
     TEST(ImplausibleFigures, ADiaryWithNoUsableFigureSuggestsNothing)
     {
-        std::string clean = sv::test::twoDaysOfFiveApplications();
+        std::string clean = sv::test::twoWholeDaysOfFiveApplications();
         for (const char* figure : { "9223372036854775807", "-9223372036854775808", "1000000000000", "0" }) {
             EXPECT_EQ(suggested(withFreeMemory(clean, figure))->outcome(), Suggestion::Outcome::TooLittle) << figure;
         }

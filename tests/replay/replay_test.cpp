@@ -297,7 +297,10 @@ namespace {
             return uses;
         };
         auto early = usesOf(only, 0, Synthetic::kShiftNewcomerDay), late = usesOf(only, Synthetic::kShiftNewcomerDay, 7);
-        AppId dropped = favourite(early, 0), newcomer = favourite(late, 0);
+        // The first favourite (rank 0) goes; the last application, unused till then, comes.
+        AppId dropped = 0, newcomer = AppId(Synthetic(3, only).catalogue(0).size() - 1);
+        EXPECT_GT(early.count(dropped), 0u);
+        EXPECT_GT(late.count(newcomer), 0u);
         EXPECT_EQ(late.count(dropped), 0u);
         EXPECT_EQ(early.count(newcomer), 0u);
         EXPECT_EQ(usesOf(Habits::none(), Synthetic::kShiftNewcomerDay, 7).count(dropped), 1u);

@@ -61,13 +61,13 @@ TEST_F(DiarySwitchTest, TurnedOffTheDiaryAndWhatWasSetAsideAreDeletedAtOnce)
     EXPECT_TRUE(ui::UIApplication::sharedApplication().visibleAlerts().empty());
 }
 
-// Two days of five applications, enough for a suggestion.
-std::string twoDaysOfDiary()
+// Three dates of five applications: two whole days, enough for a suggestion.
+std::string twoWholeDaysOfDiary()
 {
     DiaryLines diary(512);
     const char* apps[] = { "com.example.a", "com.example.b", "com.example.c", "com.example.d", "com.example.e" };
     diary.installEach(apps, 100);
-    diary.onDays(2, [&] {
+    diary.onDays(3, [&] {
         for (int round = 0; round < 3; ++round) {
             diary.openInTurn(apps, 30);
             diary.home();
@@ -80,7 +80,7 @@ std::string twoDaysOfDiary()
 
 TEST_F(DiarySwitchTest, TheSuggestedRowGoesWithItsDiary)
 {
-    writeHostFile(root().host(std::string(slv::diary::Path)), twoDaysOfDiary());
+    writeHostFile(root().host(std::string(slv::diary::Path)), twoWholeDaysOfDiary());
     writeSettings({ { std::string(slv::key::LearnFromUse), Value(true) } });
     auto pane = openPane();
     advance(kFirstFill + 1);
@@ -96,7 +96,7 @@ TEST_F(DiarySwitchTest, TheSuggestedRowGoesWithItsDiary)
 
     // With the switch off, a pane opened on a diary left behind deletes it and suggests nothing.
     navigation->popViewControllerAnimated(false);
-    writeHostFile(root().host(std::string(slv::diary::Path)), twoDaysOfDiary());
+    writeHostFile(root().host(std::string(slv::diary::Path)), twoWholeDaysOfDiary());
     auto again = openPane();
     advance(kFirstFill + 1);
     EXPECT_FALSE(diaryThere());

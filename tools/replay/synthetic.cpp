@@ -118,7 +118,7 @@ std::optional<Habits> Habits::parse(std::string_view text, std::string* why)
         auto found = std::find(std::begin(kHabitNames), std::end(kHabitNames), word);
         if (found == std::end(kHabitNames)) {
             if (why)
-                *why = "--habits takes returns, successions, dayparts and bursts, comma-separated, or all or none (not '"
+                *why = "--habits takes returns, successions, dayparts, bursts and shifts, comma-separated, or all or none (not '"
                     + std::string(word) + "')";
             return std::nullopt;
         }
