@@ -100,26 +100,34 @@ bool renameFile(std::string_view from, std::string_view to)
     return fromParent && toParent && ::renameat(fromParent->fd(), fromLeaf.c_str(), toParent->fd(), toLeaf.c_str()) == 0;
 }
 
+namespace {
+
+    // Removes the leaf of a device path with `remove` (given its parent folder and name); a path
+    // whose folders are missing is already gone.
+    template<typename Remove>
+    bool removeLeaf(std::string_view devicePath, Remove remove)
+    {
+        std::string leaf;
+        auto parent = detail::walkToParent(devicePath, leaf);
+        if (!parent) {
+            int error = errno;
+            return detail::rootSet() && error == ENOENT;
+        }
+        return remove(parent->fd(), leaf.c_str());
+    }
+
+} // namespace
+
 bool removeFile(std::string_view devicePath)
 {
-    std::string leaf;
-    auto parent = detail::walkToParent(devicePath, leaf);
-    if (!parent) {
-        int error = errno;
-        return detail::rootSet() && error == ENOENT;
-    }
-    return ::unlinkat(parent->fd(), leaf.c_str(), 0) == 0 || errno == ENOENT;
+    return removeLeaf(devicePath, [](int parent, const char* leaf) {
+        return ::unlinkat(parent, leaf, 0) == 0 || errno == ENOENT;
+    });
 }
 
 bool removeTree(std::string_view devicePath)
 {
-    std::string leaf;
-    auto parent = detail::walkToParent(devicePath, leaf);
-    if (!parent) {
-        int error = errno;
-        return detail::rootSet() && error == ENOENT;
-    }
-    return removeTreeAt(parent->fd(), leaf.c_str(), 32);
+    return removeLeaf(devicePath, [](int parent, const char* leaf) { return removeTreeAt(parent, leaf, 32); });
 }
 
 } // namespace sv::fs
