@@ -135,7 +135,7 @@ std::string SLVThresholdSuggestion::footer() const
     std::string text = "From " + days(work.days()) + ": ";
     int best = work.threshold();
     const auto *there = work.at(best), *here = work.at(current_);
-    if (!there || !here || here->cost <= there->cost || best == current_)
+    if (!there || !here || best == current_)
         return text + std::to_string(current_) + " MB, the slider's value, is already the best setting.";
     double perDay = 1.0 / double(std::max(1L, here->days));
     std::string restarts = restartsWeek(7 * double(here->restarts - there->restarts) * perDay);
@@ -143,7 +143,10 @@ std::string SLVThresholdSuggestion::footer() const
     // "and" when both go the same way, "but" when one is paid for the other.
     bool sameWay = (here->restarts >= there->restarts) == (here->minutesLow >= there->minutesLow);
     std::string felt = restarts.empty() ? low : low.empty() ? restarts : restarts + (sameWay ? " and " : " but ") + low;
-    if (felt.empty())
+    std::string than = " than at ";
+    if (felt.empty() && there->cost < here->cost)
         felt = "a little less waiting";
-    return text + "at " + std::to_string(best) + " MB, " + felt + " than at " + std::to_string(current_) + " MB.";
+    else if (felt.empty())
+        felt = "much the same", than = " as at ";
+    return text + "at " + std::to_string(best) + " MB, " + felt + than + std::to_string(current_) + " MB.";
 }

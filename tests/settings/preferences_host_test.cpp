@@ -110,14 +110,16 @@ TEST_F(PreferencesHostTest, ATouchThatKeepsTheValueIsNoFailedSaveAndACancelledDr
 
 TEST_F(PreferencesHostTest, ShowsTheSuggestedThresholdWithItsFooterAndATapOnItSaves)
 {
-    // Three dates: two whole days, the third still going on.
+    // Three dates: two whole days, the third still going on; the slider at 30 MB, where the
+    // advice is not.
     writeHostFile(root.host("/var/mobile/Library/Sleepvane/Diary.tsv"),
                   openedInTurn({ "com.example.a", "com.example.b", "com.example.c", "com.example.d", "com.example.e" },
                                100, 3));
+    ASSERT_TRUE(plist::writeFile(slv::settingsPath(), Value(Dictionary { { "ramValue", Value(std::int64_t(30)) } })));
     auto result = play("open\nwait 0.11\nshow\nwait 1\nshow\ntap Suggested\nshow\n");
     EXPECT_EQ(result.status, 0) << result.err;
     // Not in the first frame (the slider's first fill); a second on, below the slider and its footer.
-    EXPECT_TRUE(has(result.out, "[0.110] row RamSlider \"\", switch off (hidden), slider 175, label \"175 MB\"\n")) << result.out;
+    EXPECT_TRUE(has(result.out, "[0.110] row RamSlider \"\", switch off (hidden), slider 30, label \"30 MB\"\n")) << result.out;
     for (const std::string& line : splitLines(result.out)) {
         if (line.rfind("[0.", 0) == 0) {
             EXPECT_EQ(line.find("Suggested"), std::string::npos) << line;

@@ -30,6 +30,86 @@ std::optional<std::size_t> leastCost(const std::vector<Figures>& figures, const 
     return best;
 }
 
+Weighed weigh(const Figures& figures, const Costs& costs)
+{
+    return Weighed { figures.threshold, figures.days, costs.of(figures), figures.secondsLow };
+}
+
+std::optional<Advice> advise(const std::vector<Weighed>& values)
+{
+    std::vector<std::size_t> order;
+    for (std::size_t i = 0; i < values.size(); ++i)
+        if (onSlider(values[i].threshold) && values[i].days > 0)
+            order.push_back(i);
+    if (order.empty())
+        return std::nullopt;
+    std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+        return values[a].threshold < values[b].threshold;
+    });
+    // Per day, averaged over the values within kNeighbourMB.
+    std::vector<double> cost(order.size()), low(order.size());
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        int n = 0;
+        for (std::size_t j : order) {
+            const Weighed& w = values[j];
+            if (std::abs(w.threshold - values[order[i]].threshold) > Advice::kNeighbourMB)
+                continue;
+            cost[i] += w.cost / double(w.days);
+            low[i] += w.secondsLow / double(w.days);
+            ++n;
+        }
+        cost[i] /= n;
+        low[i] /= n;
+    }
+    // The least cost of those qualifying from the first that does, each MB above it costing more.
+    auto leastFrom = [&](auto qualifies, double perMB) {
+        std::optional<std::size_t> best, first;
+        double bestCost = 0;
+        for (std::size_t i = 0; i < order.size(); ++i) {
+            if (!qualifies(i))
+                continue;
+            if (!first)
+                first = i;
+            double above = values[order[i]].threshold - values[order[*first]].threshold;
+            double c = cost[i] * (1 + perMB * above);
+            if (!best || c < bestCost) {
+                best = i;
+                bestCost = c;
+            }
+        }
+        return best;
+    };
+    auto all = [](std::size_t) { return true; };
+    auto at = [&](std::size_t i, Advice::Why why) { return Advice { order[i], why }; };
+    auto byDefault = std::find_if(order.begin(), order.end(), [&](std::size_t i) {
+        return values[i].threshold == int(model::kDefaultThreshold);
+    });
+    if (byDefault == order.end())
+        return at(*leastFrom(all, 0), Advice::Why::LeastCost);
+    std::size_t d = std::size_t(byDefault - order.begin());
+    const Weighed& atDefault = values[*byDefault];
+    if (atDefault.secondsLow / double(atDefault.days) >= 60 * Advice::kLowMinutesADay) {
+        auto cuts = leastFrom([&](std::size_t i) { return low[i] <= Advice::kLowShare * low[d]; }, Advice::kPerMB);
+        if (cuts)
+            return at(*cuts, Advice::Why::CutsLow);
+        std::size_t least = std::size_t(std::min_element(low.begin(), low.end()) - low.begin());
+        return at(least, Advice::Why::NoneCutsLow);
+    }
+    std::size_t best = *leastFrom(all, 0);
+    double saves = cost[d] - cost[best];
+    if (saves >= Advice::kClearSaving * cost[d] && saves >= Advice::kClearSecondsADay)
+        return at(best, Advice::Why::SavesClearly);
+    return at(d, Advice::Why::Default);
+}
+
+std::optional<Advice> advise(const std::vector<Figures>& figures, const Costs& costs)
+{
+    std::vector<Weighed> values;
+    for (const Figures& f : figures)
+        values.push_back(weigh(f, costs));
+    return advise(values);
+}
+
 Recommender::Recommender(std::string policy, std::vector<int> thresholds, Costs costs)
     : policy_(std::move(policy))
     , thresholds_(std::move(thresholds))
@@ -62,10 +142,14 @@ void Recommender::add(const std::string& person, int threshold, const Figures& d
     if (i >= thresholds_.size() || thresholds_[i] != threshold)
         return;
     sums_[i].add(day);
-    auto& costs = people_[person];
-    costs.resize(thresholds_.size(), -1);
-    if (day.days)
-        costs[i] = std::max(0.0, costs[i]) + costs_.of(day);
+    auto& weighed = people_[person];
+    if (weighed.empty())
+        for (int threshold : thresholds_)
+            weighed.push_back(Weighed { threshold, 0, 0, 0 });
+    Weighed add = weigh(day, costs_);
+    weighed[i].days += add.days;
+    weighed[i].cost += add.cost;
+    weighed[i].secondsLow += add.secondsLow;
 }
 
 Spread spreadOf(std::vector<int> own, std::optional<int> recommended)
@@ -91,10 +175,11 @@ Recommendation Recommender::result() const
 {
     Recommendation r;
     r.policy = policy_;
-    auto chosen = leastCost(sums_, costs_);
+    auto chosen = advise(sums_, costs_);
     if (chosen) {
-        r.threshold = thresholds_[*chosen];
-        r.figures = sums_[*chosen];
+        r.threshold = thresholds_[chosen->index];
+        r.why = chosen->why;
+        r.figures = sums_[chosen->index];
         r.costPerDay = costs_.perDay(r.figures);
         for (const Figures& f : sums_)
             if (!sliderHolds(f.threshold) && f.days && costs_.perDay(f) < r.costPerDay
@@ -104,14 +189,9 @@ Recommendation Recommender::result() const
             }
     }
     std::vector<int> own;
-    for (const auto& [person, costs] : people_) {
-        std::optional<std::size_t> best;
-        for (std::size_t i = 0; i < costs.size(); ++i)
-            if (costs[i] >= 0 && onSlider(thresholds_[i]) && (!best || costs[i] < costs[*best]))
-                best = i;
-        if (best)
-            own.push_back(thresholds_[*best]);
-    }
+    for (const auto& [person, weighed] : people_)
+        if (auto best = advise(weighed))
+            own.push_back(thresholds_[best->index]);
     r.own = spreadOf(std::move(own), r.threshold);
     return r;
 }

@@ -1,10 +1,17 @@
 #pragma once
-// Which threshold to recommend: the value the pane's slider can be set to (kSliderMinimumMB to
-// kSliderMaximumMB in steps of kSliderStepMB) at which the days cost the least, by the one felt
-// cost of cost.h (of equal costs the lower). Thresholds beyond the slider are told apart: when one
-// played would cost less, by how much. Each person's own least-cost value says how far one setting
-// fits everyone.
-
+// Which threshold to advise, among the values the pane's slider can be set to (kSliderMinimumMB to
+// kSliderMaximumMB in steps of kSliderStepMB). A person feels two things: applications that start
+// anew when they come back to them (and the other waits priced in cost.h), and a phone short of
+// memory. Measured against the slider's default (model::kDefaultThreshold):
+// - when the default leaves memory low an hour a day or more, the advice is among the values that
+//   cut that time to at most kLowShare of the default's; of those, the least cost;
+// - otherwise it is the least-cost value when it saves clearly against the default (kClearSaving
+//   of its cost, and kClearSecondsADay), else the default itself.
+// One value's figures are noisy (a few MB more closes another application, and the day plays
+// out otherwise), so costs and times low are compared averaged over the values within
+// kNeighbourMB; and each MB above the lowest value that qualifies adds kPerMB to its cost, since
+// a higher value closes more on days not yet seen. Of equal costs the lower value. Thresholds
+// beyond the slider are told apart: when one played would cost less, by how much.
 #include "tools/replay/cost.h"
 #include "tools/replay/replay.h"
 
@@ -28,6 +35,41 @@ inline bool onSlider(int threshold)
 // threshold. Nothing when no slider value has a day.
 std::optional<std::size_t> leastCost(const std::vector<Figures>& figures, const Costs& costs);
 
+// What the advice weighs at one threshold, over the days played there.
+struct Weighed {
+    int threshold = 0;
+    long days = 0;
+    double cost = 0;       // seconds spent waiting
+    double secondsLow = 0; // with free memory low
+};
+Weighed weigh(const Figures& figures, const Costs& costs);
+
+struct Advice {
+    static constexpr double kLowMinutesADay = 60; // at the default, the time low that must be cut
+    static constexpr double kLowShare = 0.3;      // ... to at most this share (half is promised)
+    // A lighter phone moves off the default only for a saving of this share of its cost and at
+    // least kClearSecondsADay (a restart a day): less is within what one week differs from the next.
+    static constexpr double kClearSaving = 0.1;
+    static constexpr double kClearSecondsADay = 3;
+    static constexpr int kNeighbourMB = 10;
+    static constexpr double kPerMB = 0.005;
+
+    enum class Why {
+        LeastCost,   // the default was not played: the least cost
+        CutsLow,     // the least cost of the values that cut the default's time low
+        NoneCutsLow, // none cuts it enough: the value that leaves memory low the least
+        SavesClearly,
+        Default,     // nothing saves clearly against the default
+    };
+    std::size_t index = 0; // into the values given
+    Why why = Why::LeastCost;
+};
+
+// The value to advise among values (any order; those off the slider or without a day are passed
+// over), by the rule above; nothing when no slider value has a day.
+std::optional<Advice> advise(const std::vector<Weighed>& values);
+std::optional<Advice> advise(const std::vector<Figures>& figures, const Costs& costs);
+
 struct Spread {
     long people = 0; // people with days
     int lowest = 0, quarter = 0, median = 0, threeQuarters = 0, highest = 0;
@@ -38,13 +80,14 @@ struct Spread {
 struct Recommendation {
     std::string policy;
     std::optional<int> threshold; // nothing only when no day was played
+    Advice::Why why = Advice::Why::LeastCost;
     Figures figures;              // at it
     double costPerDay = 0;
     // A threshold beyond the slider that was played and costs less (the least-cost such one), and
     // the seconds a day it would save.
     std::optional<int> beyond;
     double beyondSaves = 0;
-    Spread own; // the people's own least-cost slider values
+    Spread own; // the values each person would be advised on their own days
 };
 
 // The days' figures of one policy, threshold by threshold and person by person.
@@ -64,7 +107,7 @@ private:
     std::vector<int> thresholds_; // ascending
     Costs costs_;
     std::vector<Figures> sums_;
-    std::map<std::string, std::vector<double>> people_; // seconds at each threshold
+    std::map<std::string, std::vector<Weighed>> people_; // at each threshold
 };
 
 // The figures of a spread of people's own values.

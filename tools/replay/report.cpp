@@ -161,6 +161,30 @@ void printTable(std::FILE* out, const Report& report)
                      kSliderMinimumMB, kSliderMaximumMB);
 }
 
+namespace {
+
+// Why the recommendation is what it is, after "the slider's value".
+std::string why(const Recommendation& r, const std::string& days)
+{
+    const std::string byDefault = std::to_string(Holdout::kDefaultThreshold) + " MB";
+    switch (r.why) {
+    case Advice::Why::LeastCost:
+        return "at which the " + days + " cost least";
+    case Advice::Why::CutsLow:
+        return "that cuts the time " + byDefault + " leaves memory low over the " + days + " to "
+            + std::to_string(int(Advice::kLowShare * 100)) + " % or less, at the least cost";
+    case Advice::Why::NoneCutsLow:
+        return "that leaves memory low the least over the " + days;
+    case Advice::Why::SavesClearly:
+        return "at which the " + days + " cost least, clearly less than at " + byDefault;
+    case Advice::Why::Default:
+        return "by default, as no other saves clearly against it over the " + days;
+    }
+    return {};
+}
+
+} // namespace
+
 void printRecommendation(std::FILE* out, const Report& report)
 {
     const Recommendation* r = libraryRecommendation(report);
@@ -169,19 +193,19 @@ void printRecommendation(std::FILE* out, const Report& report)
     const Figures& f = r->figures;
     double days = double(std::max(1L, f.days));
     std::fprintf(out,
-                 "recommended threshold (%s): %d MB, the slider's value at which the %s cost least: %.1f s a day spent "
-                 "waiting (%.2f restarts within 10 minutes per 100 switches, %.1f minutes a day with memory low)",
-                 r->policy.c_str(), *r->threshold, count(f.days, "day", "days").c_str(), r->costPerDay,
+                 "recommended threshold (%s): %d MB, the slider's value %s: %.1f s a day spent waiting (%.2f restarts "
+                 "within 10 minutes per 100 switches, %.1f minutes a day with memory low)",
+                 r->policy.c_str(), *r->threshold, why(*r, count(f.days, "day", "days")).c_str(), r->costPerDay,
                  f.per100Switches(f.restarts10min), f.secondsLow / 60 / days);
     if (r->beyond)
         std::fprintf(out, "; %d MB, beyond the slider (%d to %d MB), would cost %.1f s a day less", *r->beyond,
                      kSliderMinimumMB, kSliderMaximumMB, r->beyondSaves);
     const Spread& own = r->own;
     if (own.people == 1)
-        std::fprintf(out, "; the one person's own best value is %d MB\n", own.median);
+        std::fprintf(out, "; the one person's own value is %d MB\n", own.median);
     else if (own.people > 1)
         std::fprintf(out,
-                     "; the %ld people's own best values lie from %d to %d MB, half of them from %d to %d MB, %ld "
+                     "; the %ld people's own values lie from %d to %d MB, half of them from %d to %d MB, %ld "
                      "within %d MB of it\n",
                      own.people, own.lowest, own.highest, own.quarter, own.threeQuarters, own.near, Spread::kNearMB);
     else
@@ -207,6 +231,11 @@ void printHoldout(std::FILE* out, const Report& report)
     line("best in hindsight", h.hindsight, h.hindsightCost);
     std::fprintf(out, "  people whose advice did no worse than %d MB on both restarts and minutes low: %ld of %ld (%s)\n",
                  Holdout::kDefaultThreshold, h.peopleNoWorse, h.people, percent(h.peopleNoWorse, h.people).c_str());
+    std::fprintf(out,
+                 "  people whose advice restarted at most 10 %% more than %d MB and, where %d MB left memory low an "
+                 "hour a day or more, left it low at most half as long: %ld of %ld (%s)\n",
+                 Holdout::kDefaultThreshold, Holdout::kDefaultThreshold, h.peopleHeld, h.people,
+                 percent(h.peopleHeld, h.people).c_str());
 }
 
 void printJson(std::FILE* out, const Report& report)
@@ -270,12 +299,14 @@ void printJson(std::FILE* out, const Report& report)
     std::fprintf(out,
                  "\n  ],\n  \"holdout\": {\"policy\": %s, \"days\": %ld, \"people\": %ld, \"default_threshold\": %d,\n"
                  "    \"advice\": %s,\n    \"default\": %s,\n    \"hindsight\": %s,\n    \"people_no_worse\": %s, "
-                 "\"people_no_worse_count\": %ld}\n}\n",
+                 "\"people_no_worse_count\": %ld,\n    \"people_held\": %s, \"people_held_count\": %ld}\n}\n",
                  jsonString(report.rulesPlayed()).c_str(), h.days, h.people, Holdout::kDefaultThreshold,
                  figures(h.advice, h.adviceCost).c_str(), figures(h.byDefault, h.defaultCost).c_str(),
                  figures(h.hindsight, h.hindsightCost).c_str(),
                  orNull(h.people ? std::optional(double(h.peopleNoWorse) / double(h.people)) : std::nullopt).c_str(),
-                 h.peopleNoWorse);
+                 h.peopleNoWorse,
+                 orNull(h.people ? std::optional(double(h.peopleHeld) / double(h.people)) : std::nullopt).c_str(),
+                 h.peopleHeld);
 }
 
 } // namespace replay

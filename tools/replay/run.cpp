@@ -113,11 +113,12 @@ void Run::add(const std::string& person, const std::vector<Figures>& figures, co
         // The advice from the first days, against the default and hindsight on the rest.
         std::vector<Figures> first(figures.begin() + long(p * n), figures.begin() + long((p + 1) * n));
         std::vector<Figures> rest(later.begin() + long(p * n), later.begin() + long((p + 1) * n));
-        auto advice = leastCost(first, costs_), best = leastCost(rest, costs_);
+        auto advice = advise(first, costs_);
+        auto best = leastCost(rest, costs_);
         auto byDefault = std::find(played_.begin(), played_.end(), Holdout::kDefaultThreshold);
         if (!advice || !best || byDefault == played_.end())
             continue;
-        const Figures &a = rest[*advice], &d = rest[std::size_t(byDefault - played_.begin())], &h = rest[*best];
+        const Figures &a = rest[advice->index], &d = rest[std::size_t(byDefault - played_.begin())], &h = rest[*best];
         Holdout& o = holdouts_[p];
         o.advice.add(a);
         o.byDefault.add(d);
@@ -127,6 +128,9 @@ void Run::add(const std::string& person, const std::vector<Figures>& figures, co
         o.hindsightCost += costs_.of(h);
         ++o.people;
         o.peopleNoWorse += a.restarts10min <= d.restarts10min && a.secondsLow <= d.secondsLow;
+        bool low = d.days && d.secondsLow / double(d.days) >= 60 * Holdout::kHeldLowMinutesADay;
+        o.peopleHeld += double(a.restarts10min) <= Holdout::kHeldRestarts * double(d.restarts10min)
+            && (!low || a.secondsLow <= Holdout::kHeldLowShare * d.secondsLow);
     }
     if (!figures.empty())
         days_ += figures.front().days + (split ? later.front().days : 0);

@@ -52,6 +52,10 @@ struct Holdout {
     long people = 0;     // people with days after the first ones
     long peopleNoWorse = 0; // ... whose advice restarted no more within 10 minutes and left memory low
                             // no longer than the default
+    // ... whose advice restarted at most kHeldRestarts as many as the default and, where the default
+    // left memory low kHeldLowMinutesADay or more, left it low at most kHeldLowShare as long
+    long peopleHeld = 0;
+    static constexpr double kHeldRestarts = 1.1, kHeldLowMinutesADay = 60, kHeldLowShare = 0.5;
 };
 
 // The figures of every person, summed, and a recommendation for each policy: the rows at the

@@ -19,7 +19,7 @@ namespace {
     }
 
     // Saved results begin with this line; a result of another making is not read.
-    constexpr std::string_view kSavedHeader = "sleepvane suggestion 1";
+    constexpr std::string_view kSavedHeader = "sleepvane suggestion 2";
 
 } // namespace
 
@@ -133,14 +133,14 @@ void Suggestion::finish()
 {
     done_ = true;
     if (recommender_) {
-        // The least-cost value of the slider's own (a current value off its steps is not one).
+        // The advice among the slider's own values (a current value off its steps is not one).
         std::vector<Figures> values;
         for (int threshold = slider_.minimum; threshold <= slider_.maximum; threshold += std::max(1, slider_.step))
             if (const Figures* f = recommender_->at(threshold))
                 values.push_back(*f);
-        if (auto best = leastCost(values, costs_)) {
+        if (auto best = advise(values, costs_)) {
             outcome_ = Outcome::Within;
-            threshold_ = values[*best].threshold;
+            threshold_ = values[best->index].threshold;
         }
     }
     // What was replayed is no longer needed.
