@@ -43,9 +43,10 @@ namespace {
         EXPECT_EQ(advised(values, &why), 300);
         EXPECT_EQ(why, Advice::Why::NoneCutsLow);
         // Just under the hour a day, memory low is not the matter: the cost decides, and 100 and 200
-        // save clearly against 175.
+        // save clearly against 175; 100 would leave memory low more than 3 hours a day, 200 about
+        // as long as 175 does.
         values[2] = week(175, 10, 59);
-        EXPECT_EQ(advised(values, &why), 100) << "the lower of equal costs";
+        EXPECT_EQ(advised(values, &why), 200);
         EXPECT_EQ(why, Advice::Why::SavesClearly);
     }
 
@@ -63,6 +64,13 @@ namespace {
         // 4 s of 100: over a restart a day, under a tenth.
         values = { week(175, 100, 0), week(250, 96, 0) };
         EXPECT_EQ(advised(values), 175);
+        // 30 MB, where the rules never act, waits least but leaves memory low 2 hours a day where
+        // 175 leaves it low 2 minutes: not a saving a person would feel as one. 150 within 5
+        // minutes more is.
+        values = { week(30, 2, 120), week(175, 10, 2), week(250, 8, 0) };
+        EXPECT_EQ(advised(values), 175);
+        values.push_back(week(150, 5, 6.9));
+        EXPECT_EQ(advised(values), 150);
     }
 
     TEST(Advice, OneLuckyValueAmongItsNeighboursIsNotTheAdvice)

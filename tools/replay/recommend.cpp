@@ -95,7 +95,7 @@ std::optional<Advice> advise(const std::vector<Weighed>& values)
         std::size_t least = std::size_t(std::min_element(low.begin(), low.end()) - low.begin());
         return at(least, Advice::Why::NoneCutsLow);
     }
-    std::size_t best = *leastFrom(all, 0);
+    std::size_t best = *leastFrom([&](std::size_t i) { return low[i] <= low[d] + 60 * Advice::kLowSlackMinutesADay; }, 0);
     double saves = cost[d] - cost[best];
     if (saves >= Advice::kClearSaving * cost[d] && saves >= Advice::kClearSecondsADay)
         return at(best, Advice::Why::SavesClearly);

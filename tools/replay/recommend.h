@@ -5,8 +5,9 @@
 // memory. Measured against the slider's default (model::kDefaultThreshold):
 // - when the default leaves memory low an hour a day or more, the advice is among the values that
 //   cut that time to at most kLowShare of the default's; of those, the least cost;
-// - otherwise it is the least-cost value when it saves clearly against the default (kClearSaving
-//   of its cost, and kClearSecondsADay), else the default itself.
+// - otherwise it is the least-cost value of those leaving memory low no longer than the default
+//   (within kLowSlackMinutesADay) when it saves clearly against the default (kClearSaving of its
+//   cost, and kClearSecondsADay), else the default itself.
 // One value's figures are noisy (a few MB more closes another application, and the day plays
 // out otherwise), so costs and times low are compared averaged over the values within
 // kNeighbourMB; and each MB above the lowest value that qualifies adds kPerMB to its cost, since
@@ -51,6 +52,7 @@ struct Advice {
     // least kClearSecondsADay (a restart a day): less is within what one week differs from the next.
     static constexpr double kClearSaving = 0.1;
     static constexpr double kClearSecondsADay = 3;
+    static constexpr double kLowSlackMinutesADay = 5; // less is not told (the pane's footer neither)
     static constexpr int kNeighbourMB = 10;
     static constexpr double kPerMB = 0.005;
 
