@@ -170,10 +170,12 @@ bool writeChart(const Report& report, const std::string& path)
             recommended = &r;
     std::string subtitle = device::counted(std::size_t(days), "day", "days") + " replayed; ";
     if (recommended && recommended->threshold) {
-        char cost[32];
-        std::snprintf(cost, sizeof cost, "%.1f", recommended->costPerDay);
+        char figures[96];
+        std::snprintf(figures, sizeof figures, "%.1f s a day spent waiting, %.1f minutes a day with memory low",
+                      recommended->costPerDay,
+                      recommended->figures.secondsLow / 60 / double(std::max(1L, recommended->figures.days)));
         subtitle += "recommended threshold (" + recommended->policy + ", dotted): " + std::to_string(*recommended->threshold)
-            + " MB, the slider's value that cost least, " + cost + " s a day spent waiting";
+            + " MB: " + figures;
     }
     color(c, kInk);
     text(c, "What each threshold would have cost", 60, 34, 20, 0, true);
