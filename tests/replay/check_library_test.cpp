@@ -2,7 +2,7 @@
 #include "tests/replay/days.h"
 #include "tests/support/device_root.h"
 #include "tools/replay/check.h"
-#include "tools/replay/synthetic.h"
+#include "playback/synthetic.h"
 #include "tools/replay/trace.h"
 
 #include <cstdio>

@@ -4,7 +4,7 @@
 // host that play them.
 
 #include "tests/support/device_root.h"
-#include "tools/replay/day.h"
+#include "playback/day.h"
 #include "tools/replay/trace.h"
 
 #include <gtest/gtest.h>

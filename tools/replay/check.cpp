@@ -1,6 +1,6 @@
 #include "tools/replay/check.h"
 
-#include "tools/replay/printable.h"
+#include "playback/printable.h"
 
 #include <cerrno>
 #include <cmath>

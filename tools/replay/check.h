@@ -2,7 +2,7 @@
 // Holds the parts policy to the real library: a day is written as a scenario, played by the real
 // home-screen host on the virtual clock, and every close it prints is compared with the policy's.
 
-#include "tools/replay/replay.h"
+#include "playback/replay.h"
 
 #include <string>
 #include <vector>

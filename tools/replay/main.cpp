@@ -7,7 +7,7 @@
 #include "tools/replay/check.h"
 #include "tools/replay/options.h"
 #include "tools/replay/report.h"
-#include "tools/replay/run.h"
+#include "playback/run.h"
 #include "tools/replay/trace.h"
 
 #include <algorithm>

@@ -1,9 +1,9 @@
 #pragma once
 // sleepvane-replay's command line: what it takes, its usage and its help.
 
-#include "tools/replay/cost.h"
-#include "tools/replay/replay.h"
-#include "tools/replay/synthetic.h"
+#include "playback/cost.h"
+#include "playback/replay.h"
+#include "playback/synthetic.h"
 
 #include <optional>
 #include <string>

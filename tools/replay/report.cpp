@@ -1,6 +1,6 @@
 #include "tools/replay/report.h"
 
-#include "tools/replay/printable.h"
+#include "playback/printable.h"
 
 #include <algorithm>
 #include <cmath>

@@ -2,10 +2,10 @@
 // What the replay prints and draws: the run's parameters, the figures as a table with the
 // recommendation, as JSON, and as a chart.
 
-#include "tools/replay/recommend.h"
-#include "tools/replay/run.h"
-#include "tools/replay/replay.h"
-#include "tools/replay/synthetic.h"
+#include "playback/recommend.h"
+#include "playback/run.h"
+#include "playback/replay.h"
+#include "playback/synthetic.h"
 
 #include <cstdio>
 #include <map>

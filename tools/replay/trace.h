@@ -3,9 +3,9 @@
 // them), or the home-screen host's scenarios, one day a file. Scenarios are read with the hosts'
 // own words, so this part of the replay is the tool's alone.
 
-#include "tools/replay/day_source.h"
-#include "tools/replay/diary_trace.h"
-#include "tools/replay/lsapp.h"
+#include "playback/day_source.h"
+#include "playback/diary_trace.h"
+#include "playback/lsapp.h"
 
 #include <istream>
 #include <memory>

@@ -1,4 +1,4 @@
-#include "tools/replay/recommend.h"
+#include "playback/recommend.h"
 
 #include <algorithm>
 #include <cstdlib>

@@ -1,4 +1,4 @@
-#include "tools/replay/cost.h"
+#include "playback/cost.h"
 
 #include <charconv>
 #include <cmath>

@@ -8,9 +8,9 @@
 // its run loop; what it found can be saved and read back whole while the whole days and the lists
 // stay the same (key()).
 
-#include "tools/replay/cost.h"
-#include "tools/replay/diary_trace.h"
-#include "tools/replay/recommend.h"
+#include "playback/cost.h"
+#include "playback/diary_trace.h"
+#include "playback/recommend.h"
 
 #include <cstdint>
 #include <map>

@@ -3,11 +3,11 @@
 // the switch on, what was learned carried from one day of a person to the next at each threshold,
 // as the library's file carries it. The foresight bound is the same rules again, choosing with
 // knowledge of the day ahead where Learn From Use chooses by what it learned.
-#include "tools/replay/model_policies.h"
+#include "playback/model_policies.h"
 
 #include "model/day.h"
-#include "tools/replay/predictors.h"
-#include "tools/replay/replay.h"
+#include "playback/predictors.h"
+#include "playback/replay.h"
 
 #include <algorithm>
 #include <map>

@@ -15,9 +15,9 @@
 //   half, as on the replay's default device), so the floor is kFloorShare of it.
 
 #include "contract/diary.h"
-#include "tools/replay/day.h"
-#include "tools/replay/footprints.h"
-#include "tools/replay/replay.h"
+#include "playback/day.h"
+#include "playback/footprints.h"
+#include "playback/replay.h"
 
 #include <cstdint>
 #include <map>

@@ -9,9 +9,9 @@
 // band). When none is left, it closes the application in front. It kills until free memory is at
 // the floor again; nothing is closed at a leave, on a timer or by the policy's doing.
 
-#include "tools/replay/day.h"
-#include "tools/replay/footprints.h"
-#include "tools/replay/policy.h"
+#include "playback/day.h"
+#include "playback/footprints.h"
+#include "playback/policy.h"
 
 #include <optional>
 #include <string>

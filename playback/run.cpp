@@ -1,4 +1,4 @@
-#include "tools/replay/run.h"
+#include "playback/run.h"
 
 #include <algorithm>
 #include <map>

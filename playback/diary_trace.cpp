@@ -1,6 +1,6 @@
-#include "tools/replay/diary_trace.h"
+#include "playback/diary_trace.h"
 
-#include "tools/replay/lsapp.h"
+#include "playback/lsapp.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "tools/replay/day.h"
+#include "playback/day.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,4 +1,4 @@
-#include "tools/replay/printable.h"
+#include "playback/printable.h"
 
 #include <cstdio>
 

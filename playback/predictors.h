@@ -3,7 +3,7 @@
 // learning with other knobs, played through the model's pick in the rule's place. The rule itself
 // is model::Usage's; with no knob turned these predict as it does.
 
-#include "tools/replay/policy.h"
+#include "playback/policy.h"
 
 #include <cstdint>
 #include <functional>

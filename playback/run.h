@@ -2,10 +2,10 @@
 // One replay run: every day under every policy at every threshold, summed, with a recommended
 // threshold for each policy.
 
-#include "tools/replay/cost.h"
-#include "tools/replay/recommend.h"
-#include "tools/replay/replay.h"
-#include "tools/replay/day_source.h"
+#include "playback/cost.h"
+#include "playback/recommend.h"
+#include "playback/replay.h"
+#include "playback/day_source.h"
 
 #include <functional>
 #include <map>

@@ -1,4 +1,4 @@
-#include "tools/replay/suggestion.h"
+#include "playback/suggestion.h"
 
 #include <algorithm>
 #include <cmath>

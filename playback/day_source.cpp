@@ -1,4 +1,4 @@
-#include "tools/replay/day_source.h"
+#include "playback/day_source.h"
 
 namespace replay {
 

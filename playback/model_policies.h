@@ -3,7 +3,7 @@
 // foresight.
 
 #include "model/usage.h"
-#include "tools/replay/policy.h"
+#include "playback/policy.h"
 
 #include <functional>
 #include <memory>

@@ -1,6 +1,6 @@
-#include "tools/replay/footprints.h"
+#include "playback/footprints.h"
 
-#include "tools/replay/printable.h"
+#include "playback/printable.h"
 
 #include <algorithm>
 #include <cctype>

@@ -4,7 +4,7 @@
 // 1 min 46 s holding a median of 2 applications. On top, four habits of real days, each of
 // which can be switched off; their rates are our own choices (see the constants).
 
-#include "tools/replay/day.h"
+#include "playback/day.h"
 
 #include <optional>
 #include <string>

@@ -4,7 +4,7 @@
 // person, one day a calendar date. Columns after the fifth, and event types other than Opened,
 // Closed and User Interaction (Broken, and those of diaries that log more), are passed over.
 
-#include "tools/replay/day.h"
+#include "playback/day.h"
 
 #include <fstream>
 #include <iosfwd>

@@ -12,8 +12,8 @@
 // Neither is optimal: a small close that leaves memory low forces more closes later, and the
 // system's killer answers to memory, not to regret. It is a bound on these plans, not a proven
 // optimum, and a policy may beat it on some days.
-#include "tools/replay/model_policies.h"
-#include "tools/replay/replay.h"
+#include "playback/model_policies.h"
+#include "playback/replay.h"
 
 #include <algorithm>
 #include <tuple>

@@ -1,4 +1,4 @@
-#include "tools/replay/synthetic.h"
+#include "playback/synthetic.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,8 +1,8 @@
 #pragma once
 // Where replayed days come from, one person's days at a time, and the seeded generator's days.
 
-#include "tools/replay/day.h"
-#include "tools/replay/synthetic.h"
+#include "playback/day.h"
+#include "playback/synthetic.h"
 
 #include <memory>
 #include <vector>

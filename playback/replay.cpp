@@ -1,4 +1,4 @@
-#include "tools/replay/replay.h"
+#include "playback/replay.h"
 
 #include <algorithm>
 #include <cmath>

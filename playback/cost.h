@@ -5,7 +5,7 @@
 // while memory is low waits for the system to free memory; a kill of the application in front
 // costs most, for what was being done in it. docs/replay.md says where each default comes from.
 
-#include "tools/replay/replay.h"
+#include "playback/replay.h"
 
 #include <optional>
 #include <string>

@@ -5,8 +5,8 @@
 // played would cost less, by how much. Each person's own least-cost value says how far one setting
 // fits everyone.
 
-#include "tools/replay/cost.h"
-#include "tools/replay/replay.h"
+#include "playback/cost.h"
+#include "playback/replay.h"
 
 #include <map>
 #include <memory>

@@ -1,4 +1,4 @@
-#include "tools/replay/lsapp.h"
+#include "playback/lsapp.h"
 
 #include "contract/diary.h"
 

@@ -1,6 +1,6 @@
 // largest-first, the timing it shares with the library, and the policies by name.
-#include "tools/replay/policy.h"
-#include "tools/replay/model_policies.h"
+#include "playback/policy.h"
+#include "playback/model_policies.h"
 
 #include "model/day.h"
 

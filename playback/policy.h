@@ -5,7 +5,7 @@
 // timing: a close one second after a leave finds memory low, then one more every 4.6 s while it
 // stays low) and only chooses which application goes.
 
-#include "tools/replay/day.h"
+#include "playback/day.h"
 
 #include <limits>
 #include <memory>

@@ -1,4 +1,4 @@
-#include "tools/replay/predictors.h"
+#include "playback/predictors.h"
 
 #include "model/usage.h"
 
