@@ -19,27 +19,20 @@ namespace {
         return sv::rt::state<ApplicationState>(self);
     }
 
-    constexpr const char* kAppUsage = "app <bundle-id> \"<name>\" [mem=<MB>] [audio] [location] [voip] [no-tasks] "
-                                      "[playing] [recording] [sockets] [watchdog] [no-process] [no-id] [noimage]";
-
     // Installs (or re-describes) an application.
     std::optional<std::string> appCommand(const sv::host::Scenario::Words& words)
     {
         if (words.size() < 3 || words[1].empty())
             return "app takes a bundle identifier and a name";
-        sv::host::Options options = sv::host::parseOptions(words, 3);
+        sv::scenario::AppLine line;
+        if (auto why = sv::scenario::readApp(words, line))
+            return why;
         ApplicationState fresh;
-        fresh.name = words[2];
-        for (const auto& [key, value] : options.values) {
-            if (key != "mem")
-                return "unknown option " + key + "=";
-            auto megabytes = sv::host::parseNumber(value);
-            if (!megabytes || *megabytes < 0)
-                return "mem= takes megabytes (0 or more)";
-            fresh.memoryMB = *megabytes;
-        }
+        fresh.name = line.name;
+        if (line.memoryMB)
+            fresh.memoryMB = *line.memoryMB;
         bool noId = false;
-        for (const std::string& flag : options.flags) {
+        for (const std::string& flag : line.flags) {
             if (flag == "audio") fresh.audio = true;
             else if (flag == "location") fresh.location = true;
             else if (flag == "voip") fresh.voip = true;
@@ -51,7 +44,6 @@ namespace {
             else if (flag == "no-process") fresh.hasProcess = false;
             else if (flag == "no-id") noId = true;
             else if (flag == "noimage") fresh.drawsIcon = false;
-            else return "unknown flag " + flag;
         }
         id app = Springboard::shared().application(words[1]);
         ApplicationState* state = appState(app);
@@ -139,7 +131,7 @@ ApplicationState* applicationState(id application)
 
 void addApplicationCommands(sv::host::Scenario& scenario)
 {
-    scenario.addCommand("app", kAppUsage, appCommand);
+    scenario.addCommand("app", sv::scenario::appUsage(), appCommand);
     scenario.addCommand("state", "state <bundle-id> <n>", [](const sv::host::Scenario::Words& words) -> std::optional<std::string> {
         int state = 0;
         if (words.size() != 3 || words[1].empty())

@@ -1,7 +1,7 @@
 // The home-screen host's scenarios as days: one day a file.
 #include "tools/replay/trace.h"
 
-#include "hosts/common/scenario.h"
+#include "playback/scenario_words.h"
 #include "model/day.h"
 
 #include <algorithm>
@@ -29,10 +29,6 @@ Trace readScenario(std::istream& in, const std::string& source)
     day.label = source;
     double now = 0;
     std::string line;
-    static const std::set<std::string, std::less<>> appFlags = {
-        "audio", "location", "voip", "no-tasks", "playing", "recording", "sockets", "watchdog", "no-process",
-        "no-id", "noimage"
-    };
     static const std::set<std::string, std::less<>> ignored = { "show", "post", "icon", "icons", "free" };
     auto event = [&](Event::Kind kind, AppId app) {
         Event e;
@@ -44,7 +40,7 @@ Trace readScenario(std::istream& in, const std::string& source)
     };
     while (std::getline(in, line)) {
         ++trace.lines;
-        auto words = sv::host::splitWords(line.substr(0, line.find('#')));
+        auto words = sv::scenario::splitWords(line.substr(0, line.find('#')));
         auto bad = [&](const std::string& why) {
             report(source, trace.lines, why);
             ++trace.badLines;
@@ -62,7 +58,7 @@ Trace readScenario(std::istream& in, const std::string& source)
         if (ignored.count(command))
             continue;
         if (command == "wait") {
-            auto seconds = w.size() == 2 ? sv::host::parseNumber(w[1]) : std::nullopt;
+            auto seconds = w.size() == 2 ? sv::scenario::parseNumber(w[1]) : std::nullopt;
             if (!seconds || *seconds < 0)
                 bad("wait takes a number of seconds (0 or more)");
             else
@@ -72,30 +68,16 @@ Trace readScenario(std::istream& in, const std::string& source)
                 bad("app takes <bundle-id> \"<name>\" [mem=<MB>] [flags]");
                 continue;
             }
-            auto options = sv::host::parseOptions(w, 3);
-            std::optional<double> memory;
-            std::string why;
-            for (const auto& [key, value] : options.values) {
-                auto mb = key == "mem" ? sv::host::parseNumber(value) : std::nullopt;
-                if (key != "mem")
-                    why = "unknown option " + key + "=";
-                else if (!mb || *mb < 0)
-                    why = "mem= takes megabytes (0 or more)";
-                else
-                    memory = mb;
-            }
-            for (const auto& flag : options.flags)
-                if (!appFlags.count(flag))
-                    why = "unknown flag " + flag;
-            if (!why.empty()) {
-                bad(why);
+            sv::scenario::AppLine line;
+            if (auto why = sv::scenario::readApp(w, line)) {
+                bad(*why);
                 continue;
             }
             AppId app = day.app(w[2], w[1]);
             day.apps[app].name = w[2];
-            if (memory)
-                day.apps[app].memoryMB = memory;
-            day.apps[app].flags = options.flags;
+            if (line.memoryMB)
+                day.apps[app].memoryMB = line.memoryMB;
+            day.apps[app].flags = std::move(line.flags);
         } else if (command == "launch") {
             if (w.size() != 2 || w[1].empty())
                 bad("launch takes one bundle identifier");
@@ -122,11 +104,11 @@ Trace readScenario(std::istream& in, const std::string& source)
             else
                 event(Event::Kind::Call, kNoApp)->call = static_cast<Call>(found - words);
         } else if (command == "memory") {
-            auto options = sv::host::parseOptions(w, 1);
+            auto options = sv::scenario::parseOptions(w, 1);
             std::string why = options.flags.empty() && !options.values.empty() ? "" : "memory takes total=<MB> and/or base=<MB>";
             std::optional<double> total, base;
             for (const auto& [key, value] : options.values) {
-                auto mb = sv::host::parseNumber(value);
+                auto mb = sv::scenario::parseNumber(value);
                 if (key != "total" && key != "base")
                     why = "unknown option " + key + "=";
                 else if (!mb || *mb < 0)
@@ -168,7 +150,7 @@ Trace readScenario(std::istream& in, const std::string& source)
                     change([&](Lists& lists) { lists.alwaysKill = w[2] == "on"; });
             } else if (what == "ramValue") {
                 // The thresholds come from the command line.
-                auto value = w.size() == 3 ? sv::host::parseNumber(w[2]) : std::nullopt;
+                auto value = w.size() == 3 ? sv::scenario::parseNumber(w[2]) : std::nullopt;
                 if (!value || *value != std::trunc(*value))
                     bad("settings ramValue takes a whole number");
             } else if (what == "learnFromUse") {
