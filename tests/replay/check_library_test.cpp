@@ -3,7 +3,7 @@
 #include "tests/support/device_root.h"
 #include "tools/replay/check.h"
 #include "playback/synthetic.h"
-#include "tools/replay/trace.h"
+#include "playback/trace.h"
 
 #include <cstdio>
 #include <fstream>

@@ -5,7 +5,7 @@
 
 #include "tests/support/device_root.h"
 #include "playback/day.h"
-#include "tools/replay/trace.h"
+#include "playback/trace.h"
 
 #include <gtest/gtest.h>
 

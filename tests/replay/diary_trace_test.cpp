@@ -5,7 +5,7 @@
 #include "tests/support/diary_lines.h"
 #include "playback/diary_trace.h"
 #include "playback/suggestion.h"
-#include "tools/replay/trace.h"
+#include "playback/trace.h"
 
 #include <gtest/gtest.h>
 

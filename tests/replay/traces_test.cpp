@@ -5,7 +5,7 @@
 #include "playback/footprints.h"
 #include "playback/lsapp.h"
 #include "playback/run.h"
-#include "tools/replay/trace.h"
+#include "playback/trace.h"
 
 #include <fstream>
 #include <gtest/gtest.h>

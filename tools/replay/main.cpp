@@ -8,7 +8,7 @@
 #include "tools/replay/options.h"
 #include "tools/replay/report.h"
 #include "playback/run.h"
-#include "tools/replay/trace.h"
+#include "playback/trace.h"
 
 #include <algorithm>
 #include <cerrno>

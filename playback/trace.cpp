@@ -1,4 +1,4 @@
-#include "tools/replay/trace.h"
+#include "playback/trace.h"
 
 #include <cerrno>
 #include <cstdio>

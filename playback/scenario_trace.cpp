@@ -1,5 +1,5 @@
 // The home-screen host's scenarios as days: one day a file.
-#include "tools/replay/trace.h"
+#include "playback/trace.h"
 
 #include "playback/scenario_words.h"
 #include "model/day.h"
