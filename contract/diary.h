@@ -184,23 +184,54 @@ inline long daysFromCivil(long y, unsigned m, unsigned d)
     return era * 146097 + static_cast<long>(doe) - 719468;
 }
 
+namespace detail {
+    // The local time of a moment within the bounds of a line; nothing for one outside them.
+    inline std::optional<std::tm> localTime(std::int64_t timeMs)
+    {
+        if (timeMs < kEarliestMs || timeMs > kLatestMs)
+            return std::nullopt;
+        std::int64_t seconds = timeMs / 1000 - (timeMs % 1000 < 0 ? 1 : 0);
+        std::time_t when = static_cast<std::time_t>(seconds);
+        std::tm local {};
+        if (!::localtime_r(&when, &local) || local.tm_year + 1900 < 0 || local.tm_year + 1900 > 9999)
+            return std::nullopt;
+        return local;
+    }
+
+    inline long dayOf(const std::tm& local)
+    {
+        return daysFromCivil(local.tm_year + 1900L, static_cast<unsigned>(local.tm_mon + 1),
+                             static_cast<unsigned>(local.tm_mday));
+    }
+
+    inline std::optional<std::string> timestampOf(const std::tm& local)
+    {
+        char text[32];
+        std::size_t length = std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
+        return length == 19 ? std::optional<std::string>(std::string(text, length)) : std::nullopt;
+    }
+}
+
 // The local time of a moment as the timestamp field; nothing for one that has no four-digit year.
 inline std::optional<std::string> timestampOf(std::int64_t timeMs)
 {
-    std::int64_t seconds = timeMs / 1000 - (timeMs % 1000 < 0 ? 1 : 0);
-    std::time_t when = static_cast<std::time_t>(seconds);
-    std::tm local {};
-    if (!::localtime_r(&when, &local) || local.tm_year + 1900 < 0 || local.tm_year + 1900 > 9999)
-        return std::nullopt;
-    char text[32];
-    std::size_t length = std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
-    return length == 19 ? std::optional<std::string>(std::string(text, length)) : std::nullopt;
+    auto local = detail::localTime(timeMs);
+    return local ? detail::timestampOf(*local) : std::nullopt;
 }
 
-// The line of an entry, with its "\n"; nothing when a field cannot be written as one.
-inline std::optional<std::string> lineOf(const Entry& entry)
+// The date of a moment's timestamp field, as days since 1970-01-01; nothing when it has none.
+inline std::optional<long> dayOf(std::int64_t timeMs)
 {
-    auto timestamp = timestampOf(entry.timeMs);
+    auto local = detail::localTime(timeMs);
+    return local ? std::optional<long>(detail::dayOf(*local)) : std::nullopt;
+}
+
+// The line of an entry, with its "\n", and the date it bears (days since 1970-01-01) in *day;
+// nothing when a field cannot be written as one.
+inline std::optional<std::string> lineOf(const Entry& entry, long* day = nullptr)
+{
+    auto local = detail::localTime(entry.timeMs);
+    auto timestamp = local ? detail::timestampOf(*local) : std::nullopt;
     if (!timestamp || entry.session < 1 || entry.session > kMaximumSession || entry.app.empty() || !plainField(entry.app) || !plainField(entry.detail))
         return std::nullopt;
     std::string line;
@@ -209,6 +240,8 @@ inline std::optional<std::string> lineOf(const Entry& entry)
     line.append("\t").append(entry.app).append("\t").append(kindName(entry.kind));
     line.append("\t").append(std::to_string(entry.timeMs)).append("\t").append(std::to_string(entry.freeMB));
     line.append("\t").append(entry.detail).append("\n");
+    if (day)
+        *day = detail::dayOf(*local);
     return line;
 }
 
