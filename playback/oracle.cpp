@@ -109,7 +109,7 @@ namespace {
         }
 
         // What a close costs by when the application is next used.
-        static double regret(double after) { return after == kNever ? 0 : after > 600 ? 1 : after > 60 ? 10 : 100; }
+        static double regret(double after) { return after == kNever ? 0 : after > kRestartWithin ? 1 : after > kRegrettedWithin ? 10 : 100; }
 
         // Seconds from now to the application's next use; kNever when it is not used again today.
         double nextUse(AppId app, double now) const

@@ -16,7 +16,7 @@
 
 namespace replay {
 
-inline constexpr int kSliderStepMB = 5;
+inline constexpr int kSliderStepMB = slv::kThresholdStep;
 // The slider's values, ascending.
 std::vector<int> sliderValues();
 inline bool onSlider(int threshold)

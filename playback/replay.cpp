@@ -143,12 +143,12 @@ namespace {
                 if (!running(event.app)) {
                     ++figures_.coldLaunches;
                     double closed = event.time - closedAt_[event.app], killed = event.time - killedAt_[event.app];
-                    figures_.regretted60s += closed <= 60;
-                    figures_.regretted10min += closed <= 600;
-                    figures_.systemReopened60s += killed <= 60;
-                    figures_.systemReopened10min += killed <= 600;
-                    figures_.restarts60s += std::min(closed, killed) <= 60;
-                    figures_.restarts10min += std::min(closed, killed) <= 600;
+                    figures_.regretted60s += closed <= kRegrettedWithin;
+                    figures_.regretted10min += closed <= kRestartWithin;
+                    figures_.systemReopened60s += killed <= kRegrettedWithin;
+                    figures_.systemReopened10min += killed <= kRestartWithin;
+                    figures_.restarts60s += std::min(closed, killed) <= kRegrettedWithin;
+                    figures_.restarts10min += std::min(closed, killed) <= kRestartWithin;
                 } else {
                     std::erase(switcher_, event.app);
                 }

@@ -9,6 +9,8 @@
 // band). When none is left, it closes the application in front. It kills until free memory is at
 // the floor again; nothing is closed at a leave, on a timer or by the policy's doing.
 
+#include "contract/close_history.h"
+#include "contract/slider.h"
 #include "playback/day.h"
 #include "playback/footprints.h"
 #include "playback/policy.h"
@@ -36,6 +38,12 @@ inline constexpr double kDefaultTotalMB = 3072, kDefaultBaseMB = 1024;
 // have more, or a free-memory figure above it, is a mistake or a lie, never a phone.
 inline constexpr double kPhoneMaximumMB = 64 * 1024;
 
+// A close is regretted when its application is opened again within kRegrettedWithin (s), as the
+// close history marks one; an application opened again within kRestartWithin, whoever closed it,
+// is a restart a person feels.
+inline constexpr double kRegrettedWithin = slv::history::kReopenWindow;
+inline constexpr double kRestartWithin = 600;
+
 // How long after the last event a day's pending closes and re-checks still play out (the check
 // against the library plays its host on as long).
 inline constexpr double kTail = 60;
@@ -53,7 +61,7 @@ struct DeviceSize {
 
 // What the pane's slider can set, in MB: the settings file's threshold reads as the nearer end
 // of this range, whatever is stored.
-inline constexpr int kSliderMinimumMB = int(model::kMinimumThreshold), kSliderMaximumMB = int(model::kMaximumThreshold);
+inline constexpr int kSliderMinimumMB = slv::kMinimumThreshold, kSliderMaximumMB = slv::kMaximumThreshold;
 inline bool sliderHolds(int threshold) { return threshold >= kSliderMinimumMB && threshold <= kSliderMaximumMB; }
 
 // A threshold as the library can be made to play it: the slider at the nearer end of its range,

@@ -23,7 +23,7 @@
 namespace replay {
 
 struct SliderRange {
-    int minimum = 30, maximum = 300, step = 5;
+    int minimum = kSliderMinimumMB, maximum = kSliderMaximumMB, step = kSliderStepMB;
 };
 
 class Suggestion {

@@ -19,8 +19,8 @@
 
 class SLVThresholdSuggestion : public std::enable_shared_from_this<SLVThresholdSuggestion> {
 public:
-    // The slider's values: its range, in its steps of 5.
-    static constexpr replay::SliderRange kSlider { slv::kMinimumThreshold, slv::kMaximumThreshold, 5 };
+    // The slider's values: its range, in its steps.
+    static constexpr replay::SliderRange kSlider {};
     static constexpr double kFirstStep = 0.05;
 
     // Starts the work with the settings as they are now (current: the threshold the slider shows);
