@@ -1,11 +1,11 @@
 #pragma once
-// The diary's file, kept by a writer thread of the library's own (contract/diary.h says what is
+// The diary's file, kept by a writer thread of the library's own (contract/diary_file.h says what is
 // in it). The home screen's thread hands over a minute's events at a time and never waits: the
 // thread numbers the sessions, appends, trims the oldest days by a whole-file rewrite, and sets
 // aside a diary that is not one. Nothing of it is on the path of a decision or a close.
 
 #include "closer/batch_writer.h"
-#include "contract/diary.h"
+#include "contract/diary_file.h"
 
 #include <algorithm>
 #include <atomic>

@@ -1,5 +1,5 @@
 #pragma once
-// The library's diary of use (contract/diary.h) as days to replay: its applications by their
+// The library's diary of use (contract/diary_file.h) as days to replay: its applications by their
 // identifiers, its calls, and the closes the library made, each calendar date a day. Its
 // free-memory figures say two things more:
 //
@@ -14,7 +14,7 @@
 //   these. The total is not in the diary: it is taken as twice that (the system holding
 //   half, as on the replay's default device), so the floor is kFloorShare of it.
 
-#include "contract/diary.h"
+#include "contract/diary_file.h"
 #include "playback/day.h"
 #include "playback/footprints.h"
 #include "playback/replay.h"

@@ -1,6 +1,6 @@
 #include "playback/lsapp.h"
 
-#include "contract/diary.h"
+#include "contract/diary_file.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -9,7 +9,7 @@
 // band). When none is left, it closes the application in front. It kills until free memory is at
 // the floor again; nothing is closed at a leave, on a timer or by the policy's doing.
 
-#include "contract/close_history.h"
+#include "contract/history_file.h"
 #include "contract/slider.h"
 #include "playback/day.h"
 #include "playback/footprints.h"

@@ -5,7 +5,7 @@
 #include "platform/notify/darwin_notify.h"
 
 #include "platform/foundation/files.h"
-#include "hosts/common/usage.h"
+#include "hosts/common/command_line_help.h"
 #include "platform/foundation/run_loop.h"
 
 #include <cerrno>

@@ -1,11 +1,11 @@
 // sleepvane-device: lays out a simulated device (a device root with both deliverables installed
 // as on the phone) and plays the two hosts on it at once, with the real clock, printing one
 // merged timeline with every line tagged by its process.
-#include "hosts/common/usage.h"
+#include "hosts/common/command_line_help.h"
 #include "hosts/device/timeline.h"
 #include "hosts/device/timeline_picture.h"
 #include "platform/foundation/files.h"
-#include "contract/close_history.h"
+#include "contract/history_file.h"
 #include "contract/settings_contract.h"
 
 #include <algorithm>

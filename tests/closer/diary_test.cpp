@@ -2,7 +2,7 @@
 // minute, no timer while nothing changed), its bounds, the switch, and hostile files in its place,
 // none of which delays or stops a close.
 #include "closer/diary.h"
-#include "contract/diary.h"
+#include "contract/diary_file.h"
 #include "platform/foundation/files.h"
 #include "tests/closer/closer_fixture.h"
 #include "tests/support/diary_lines.h"

@@ -1,9 +1,9 @@
 #pragma once
-// Diaries written line by line as the library writes them (contract/diary.h), for tests: a phone
+// Diaries written line by line as the library writes them (contract/diary_file.h), for tests: a phone
 // whose free memory is what it leaves to applications less what the running ones hold, sessions
 // numbered as the library numbers them.
 
-#include "contract/diary.h"
+#include "contract/diary_file.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "hosts/common/usage.h"
+#include "hosts/common/command_line_help.h"
 
 #include "sleepvane_version.h"
 
