@@ -196,7 +196,7 @@ namespace {
                 learned_.insert_or_assign(threshold_, model_->usage());
         }
 
-        std::string name_ = "parts";
+        std::string name_ = kPartsPolicy;
         bool learn_ = false;
         std::optional<Knobs> knobs_; // a predictor tried in the rule's place
         std::map<int, Predictor> predictors_;
@@ -218,13 +218,13 @@ std::unique_ptr<Policy> makePartsPolicy() { return std::make_unique<Parts>(); }
 std::unique_ptr<Policy> makeLearnFromUsePolicy(const std::string& name, const Knobs& knobs)
 {
     // With no knob given, the rule itself.
-    bool rule = name == "learn-from-use";
+    bool rule = name == kLearnFromUsePolicy;
     return std::make_unique<Parts>(name, rule ? std::nullopt : std::optional<Knobs>(knobs));
 }
 
 std::unique_ptr<Policy> makeWatchedLearnFromUsePolicy(UsageWatch watch)
 {
-    auto policy = std::make_unique<Parts>("learn-from-use", std::nullopt);
+    auto policy = std::make_unique<Parts>(kLearnFromUsePolicy, std::nullopt);
     policy->watch_ = std::move(watch);
     return policy;
 }

@@ -12,6 +12,8 @@
 // Neither is optimal: a small close that leaves memory low forces more closes later, and the
 // system's killer answers to memory, not to regret. It is a bound on these plans, not a proven
 // optimum, and a policy may beat it on some days.
+#include "playback/oracle.h"
+
 #include "playback/model_policies.h"
 #include "playback/replay.h"
 
@@ -24,7 +26,7 @@ namespace {
 
     class Oracle final : public Policy, public PlansOnTheRules {
     public:
-        std::string name() const override { return "oracle"; }
+        std::string name() const override { return kOraclePolicy; }
 
         void rulesPlayed(const Figures& figures, const std::vector<Closed>& closes) override
         {

@@ -1,6 +1,8 @@
 // largest-first, the timing it shares with the library, and the policies by name.
-#include "playback/policy.h"
+#include "playback/policies.h"
+
 #include "playback/model_policies.h"
+#include "playback/oracle.h"
 
 #include "model/day.h"
 
@@ -71,7 +73,7 @@ namespace {
     // choose (the most memory back for one close).
     class LargestFirst final : public VictimPolicy {
     public:
-        std::string name() const override { return "largest-first"; }
+        std::string name() const override { return kLargestFirstPolicy; }
 
     protected:
         AppId choose(const std::vector<AppId>& candidates, double) override
@@ -147,18 +149,17 @@ std::optional<Knobs> policyKnobs(std::string_view text, std::string* why)
     return knobs;
 }
 
-std::unique_ptr<Policy> makeOracle();
-
 std::unique_ptr<Policy> makePolicy(const std::string& name, std::string* why)
 {
-    if (name == "parts")
+    const std::string_view learning = kLearnFromUsePolicy;
+    if (name == kPartsPolicy)
         return makePartsPolicy();
-    if (name == "largest-first")
+    if (name == kLargestFirstPolicy)
         return std::make_unique<LargestFirst>();
-    if (name == "oracle")
+    if (name == kOraclePolicy)
         return makeOracle();
-    if (name == "learn-from-use" || name.starts_with("learn-from-use:")) {
-        auto knobs = policyKnobs(std::string_view(name).substr(std::min(name.size(), sizeof "learn-from-use")), why);
+    if (name == learning || name.starts_with(std::string(learning) + ":")) {
+        auto knobs = policyKnobs(std::string_view(name).substr(std::min(name.size(), learning.size() + 1)), why);
         return knobs ? makeLearnFromUsePolicy(name, *knobs) : nullptr;
     }
     if (why)
@@ -166,6 +167,6 @@ std::unique_ptr<Policy> makePolicy(const std::string& name, std::string* why)
     return nullptr;
 }
 
-std::vector<std::string> policyNames() { return { "parts", "largest-first", "oracle", "learn-from-use" }; }
+std::vector<std::string> policyNames() { return { kPartsPolicy, kLargestFirstPolicy, kOraclePolicy, kLearnFromUsePolicy }; }
 
 } // namespace replay

@@ -18,6 +18,12 @@ namespace replay {
 
 inline constexpr double kNever = std::numeric_limits<double>::infinity();
 
+// The policies' names, as the command line, the report and the pane know them.
+inline constexpr const char* kPartsPolicy = "parts";
+inline constexpr const char* kLargestFirstPolicy = "largest-first";
+inline constexpr const char* kOraclePolicy = "oracle";
+inline constexpr const char* kLearnFromUsePolicy = "learn-from-use";
+
 // What a policy sees of the device and how it closes.
 class Stage {
 public:
@@ -75,21 +81,12 @@ private:
     double due_ = kNever;
 };
 
-// The policies known by name: "parts", "largest-first", "oracle", "learn-from-use", and
-// "learn-from-use:<knob>=<value>:..." for predictors tried beside it (policyKnobs). Null for
-// another name, with the reason in why when given.
-std::unique_ptr<Policy> makePolicy(const std::string& name, std::string* why = nullptr);
-std::vector<std::string> policyNames();
-
-// The learn-from-use knobs, each once, separated by ':' (half=<uses>, extra=<n>, follow=<weight>,
-// window=<uses>, recency, keep=<suspects>, size=<power>). Nothing, with the reason in why, for
-// anything else.
+// The knobs of a predictor tried beside Learn From Use's rule (policies.h reads them).
 struct Knobs {
     std::optional<double> half, extra, follow, size;
     std::optional<int> window, keep;
     bool recency = false;
 };
-std::optional<Knobs> policyKnobs(std::string_view knobs, std::string* why);
 
 // Identifiers no policy closes: the home screen's own and the telephone's.
 bool fixedIdentifier(const std::string& bundleID);

@@ -1,5 +1,7 @@
 #include "playback/recommend.h"
 
+#include "playback/policies.h"
+
 #include <algorithm>
 #include <cstdlib>
 

@@ -48,7 +48,7 @@ void Player::playDay(const Day& given, bool later)
     std::size_t row = 0;
     bool ruled = false;
     for (const auto& policy : policies_) {
-        bool rulesToKeep = policy->name() == "parts";
+        bool rulesToKeep = policy->name() == kPartsPolicy;
         auto* planner = dynamic_cast<PlansOnTheRules*>(policy.get());
         for (std::size_t t = 0; t < thresholds_.size(); ++t) {
             if (planner && ruled)

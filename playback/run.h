@@ -6,6 +6,7 @@
 #include "playback/recommend.h"
 #include "playback/replay.h"
 #include "playback/day_source.h"
+#include "playback/policies.h"
 
 #include <functional>
 #include <map>

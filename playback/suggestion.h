@@ -29,7 +29,7 @@ struct SliderRange {
 class Suggestion {
 public:
     static constexpr long kLeastDays = 2;
-    static constexpr const char* kPolicy = "learn-from-use";
+    static constexpr const char* kPolicy = kLearnFromUsePolicy;
 
     // TooLittle: fewer than kLeastDays whole days of use, or a diary that holds anything that is
     // no line of one (the library sets such a diary aside); Within: a slider value to suggest.

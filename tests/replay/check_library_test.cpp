@@ -2,6 +2,7 @@
 #include "tests/replay/days.h"
 #include "tests/support/device_root.h"
 #include "tools/replay/check.h"
+#include "playback/policies.h"
 #include "playback/synthetic.h"
 #include "playback/trace.h"
 

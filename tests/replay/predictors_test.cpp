@@ -1,5 +1,5 @@
 // The learn-from-use policy's knobs and the predictor experiments played through the model's seam.
-#include "playback/policy.h"
+#include "playback/policies.h"
 #include "playback/run.h"
 #include "playback/synthetic.h"
 

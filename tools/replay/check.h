@@ -31,7 +31,7 @@ public:
     // the day's scenario is then kept in a file of its own, named in the message.
     // The policy's closes land in policyCloses when given.
     bool check(const Day& day, int threshold, const Replay& replay, const DeviceSize& device,
-               const Footprints& footprints, long* closes = nullptr, const std::string& policy = "parts",
+               const Footprints& footprints, long* closes = nullptr, const std::string& policy = kPartsPolicy,
                std::vector<Closed>* policyCloses = nullptr);
 
 private:

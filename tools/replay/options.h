@@ -2,6 +2,7 @@
 // sleepvane-replay's command line: what it takes, its usage and its help.
 
 #include "playback/cost.h"
+#include "playback/policies.h"
 #include "playback/replay.h"
 #include "playback/synthetic.h"
 

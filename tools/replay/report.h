@@ -32,7 +32,7 @@ struct Report {
     std::vector<Recommendation> recommendations; // one a policy, in the rows' order
     // The policy whose recommendation is printed (when it was played): the rules the days were
     // lived under (learn-from-use for diaries: there is a diary only while it is on).
-    std::string rules = "parts";
+    std::string rules = kPartsPolicy;
     Costs costs;
     std::optional<Holdout> holdout; // the rules', with --holdout
     // The policy whose recommendation is printed: rules, or parts, or the first played.
