@@ -40,7 +40,7 @@ void recheckMemory()
         HeldBack::holdRecheck();
         return;
     }
-    closeOldestSuspect(settings.get(), { slv::history::reason::LowMemory, freeMemory });
+    closeNextSuspect(settings.get(), { slv::history::reason::LowMemory, freeMemory });
 }
 
 void resumeRecheckAfterCall()

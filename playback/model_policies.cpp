@@ -182,7 +182,7 @@ namespace {
         double free() const
         {
             if (slider_.shiftMB == 0)
-                return stage_->freeMemoryMB();
+                return stage_->freeMB();
             double held = 0;
             for (std::size_t i = 0; i < stage_->day().apps.size(); ++i)
                 if (stage_->running(static_cast<AppId>(i)))

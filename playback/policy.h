@@ -33,11 +33,11 @@ public:
     virtual double totalMB() const = 0;
     virtual double baseMB() const = 0;
     virtual double floorMB() const = 0;
-    // Free memory in whole megabytes, as the library reads it (whole, held in a double so that no
-    // figure of a hostile trace wraps round).
+    // Free memory in MB, exact (never below 0), as model::Day's freeMB().
     virtual double freeMB() const = 0;
-    // The same, exact (never below 0).
-    virtual double freeMemoryMB() const = 0;
+    // The same in whole megabytes, the figure the library compares (held in a double so that no
+    // figure of a hostile trace wraps round), as model::Day's freeFigure().
+    virtual double freeFigure() const = 0;
     virtual double footprintMB(AppId app) const = 0;
     // Running applications, most recently on top first; the one on top excluded (it cannot be closed).
     virtual std::vector<AppId> background() const = 0;
@@ -73,7 +73,7 @@ protected:
     Stage* stage_ = nullptr;
 
 private:
-    bool low() const { return stage_->freeMB() <= stage_->threshold(); }
+    bool low() const { return stage_->freeFigure() <= stage_->threshold(); }
     void runDue(double time);
     const std::vector<std::string>* never_ = nullptr; // the never list in force
     enum class Next { Nothing, Close, Check };

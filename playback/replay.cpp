@@ -84,8 +84,8 @@ namespace {
         double totalMB() const override { return total_; }
         double baseMB() const override { return base_; }
         double floorMB() const override { return floor_; }
-        double freeMB() const override { return std::floor(free()); }
-        double freeMemoryMB() const override { return free(); }
+        double freeMB() const override { return free(); }
+        double freeFigure() const override { return std::floor(free()); }
         double footprintMB(AppId app) const override { return sizes_[app]; }
         std::vector<AppId> background() const override
         {
@@ -120,7 +120,7 @@ namespace {
         void advance(double time)
         {
             if (time > now_ && counting_) {
-                if (freeMB() <= threshold_)
+                if (freeFigure() <= threshold_)
                     figures_.secondsUnderThreshold += time - now_;
                 if (free() < floor_ + kLowMarginMB)
                     figures_.secondsLow += time - now_;
@@ -164,7 +164,7 @@ namespace {
             case Event::Kind::State:
                 if (event.state == 2 || event.state == 3) {
                     ++figures_.switches;
-                    figures_.lowLeaves += freeMB() <= threshold_;
+                    figures_.lowLeaves += freeFigure() <= threshold_;
                 }
                 break;
             case Event::Kind::Call:

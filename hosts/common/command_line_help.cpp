@@ -4,7 +4,7 @@
 
 namespace sv::host {
 
-std::optional<int> Usage::answer(std::string_view arg) const
+std::optional<int> CommandLineHelp::answer(std::string_view arg) const
 {
     if (arg == "--help" || arg == "-h") {
         print_(stdout);
@@ -17,7 +17,7 @@ std::optional<int> Usage::answer(std::string_view arg) const
     return std::nullopt;
 }
 
-int Usage::mistake(const std::string& problem) const
+int CommandLineHelp::mistake(const std::string& problem) const
 {
     std::fprintf(stderr, "%s: %s\n", program_, problem.c_str());
     print_(stderr);

@@ -11,9 +11,9 @@
 
 namespace sv::host {
 
-class Usage {
+class CommandLineHelp {
 public:
-    Usage(const char* program, std::function<void(std::FILE*)> print) : program_(program), print_(std::move(print)) { }
+    CommandLineHelp(const char* program, std::function<void(std::FILE*)> print) : program_(program), print_(std::move(print)) { }
 
     // The status to exit with once --help, -h or --version is answered; nothing for any other
     // argument.
