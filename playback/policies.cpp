@@ -3,6 +3,7 @@
 
 #include "playback/model_policies.h"
 #include "playback/oracle.h"
+#include "playback/scenario_words.h"
 
 #include "model/day.h"
 
@@ -84,14 +85,8 @@ namespace {
         }
     };
 
-    std::optional<double> finite(std::string_view text)
-    {
-        double value = 0;
-        auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-        if (error != std::errc() || end != text.data() + text.size() || !std::isfinite(value))
-            return std::nullopt;
-        return value;
-    }
+    // A knob's value reads as a number of the scenario language does.
+    std::optional<double> finite(std::string_view text) { return sv::scenario::parseNumber(text); }
 
 } // namespace
 

@@ -5,6 +5,8 @@
 #include "platform/runtime/foundation_objects.h"
 
 #include <charconv>
+#include <map>
+#include <utility>
 
 namespace sb {
 namespace {
@@ -31,19 +33,25 @@ namespace {
         fresh.name = line.name;
         if (line.memoryMB)
             fresh.memoryMB = *line.memoryMB;
+        // Each flag sets one switch of the application to the value it names.
+        static const std::map<std::string, std::pair<bool ApplicationState::*, bool>, std::less<>> kSwitches = {
+            { "audio", { &ApplicationState::audio, true } },
+            { "location", { &ApplicationState::location, true } },
+            { "voip", { &ApplicationState::voip, true } },
+            { "no-tasks", { &ApplicationState::taskAssertions, false } },
+            { "playing", { &ApplicationState::playing, true } },
+            { "recording", { &ApplicationState::recording, true } },
+            { "sockets", { &ApplicationState::sockets, true } },
+            { "watchdog", { &ApplicationState::watchdog, true } },
+            { "no-process", { &ApplicationState::hasProcess, false } },
+            { "noimage", { &ApplicationState::drawsIcon, false } },
+        };
         bool noId = false;
         for (const std::string& flag : line.flags) {
-            if (flag == "audio") fresh.audio = true;
-            else if (flag == "location") fresh.location = true;
-            else if (flag == "voip") fresh.voip = true;
-            else if (flag == "no-tasks") fresh.taskAssertions = false;
-            else if (flag == "playing") fresh.playing = true;
-            else if (flag == "recording") fresh.recording = true;
-            else if (flag == "sockets") fresh.sockets = true;
-            else if (flag == "watchdog") fresh.watchdog = true;
-            else if (flag == "no-process") fresh.hasProcess = false;
-            else if (flag == "no-id") noId = true;
-            else if (flag == "noimage") fresh.drawsIcon = false;
+            if (auto found = kSwitches.find(flag); found != kSwitches.end())
+                fresh.*found->second.first = found->second.second;
+            else
+                noId = noId || flag == "no-id";
         }
         id app = Springboard::shared().application(words[1]);
         ApplicationState* state = appState(app);
