@@ -83,14 +83,7 @@ protected:
     Lines lines()
     {
         DiaryWriter::shared().flush();
-        std::ifstream in(path());
-        std::string text;
-        Lines found;
-        if (!std::getline(in, text))
-            return found;
-        while (std::getline(in, text))
-            found.push_back(text);
-        return found;
+        return sv::test::readDiaryFile(path()).lines;
     }
     Lines dates()
     {

@@ -52,15 +52,11 @@ protected:
     Lines lines()
     {
         DiaryWriter::shared().flush();
-        std::ifstream in(path());
-        std::string text;
-        Lines found;
-        if (!std::getline(in, text))
-            return found;
-        EXPECT_EQ(text, slv::diary::Header);
-        while (std::getline(in, text))
-            found.push_back(text);
-        return found;
+        auto file = sv::test::readDiaryFile(path());
+        if (file.header) {
+            EXPECT_EQ(*file.header, slv::diary::Header);
+        }
+        return file.lines;
     }
     std::size_t logged(const std::string& part) const
     {

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdint>
 #include <ctime>
+#include <fstream>
 #include <map>
 #include <optional>
 #include <sstream>
@@ -156,6 +157,24 @@ inline std::string openedInTurn(const std::vector<std::string>& apps, double meg
 inline std::string twoWholeDaysOfFiveApplications()
 {
     return openedInTurn({ "com.example.a", "com.example.b", "com.example.c", "com.example.d", "com.example.e" }, 100, 3);
+}
+
+// A diary file as read back: its first line, when it has one, and the lines after it.
+struct DiaryFile {
+    std::optional<std::string> header;
+    std::vector<std::string> lines;
+};
+inline DiaryFile readDiaryFile(const std::string& hostPath)
+{
+    DiaryFile file;
+    std::ifstream in(hostPath);
+    std::string text;
+    if (!std::getline(in, text))
+        return file;
+    file.header = text;
+    while (std::getline(in, text))
+        file.lines.push_back(text);
+    return file;
 }
 
 } // namespace sv::test
