@@ -8,11 +8,6 @@
 
 namespace diary = slv::diary;
 
-extern "C" [[gnu::visibility("default")]] void SleepwrightFlushDiary()
-{
-    DiaryWriter::shared().flush();
-}
-
 DiaryWriter& DiaryWriter::shared()
 {
     static DiaryWriter writer;
