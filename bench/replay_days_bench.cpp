@@ -1,8 +1,8 @@
 // Days replayed per second: one day played as the tool plays it, under every policy at six
 // thresholds, on a device with the system's own killer. A 2-million-line LSApp trace (about
 // 7 500 days as the generator writes them) in under a minute needs 125 days a second.
-#include "tools/replay/run.h"
-#include "tools/replay/synthetic.h"
+#include "playback/run.h"
+#include "playback/synthetic.h"
 
 #include <benchmark/benchmark.h>
 

@@ -9,8 +9,8 @@
 // Frames and steps are counted in processor time of the thread, which the machine's other work
 // does not move.
 #include "bench/catalogue_settings.h"
-#include "contract/close_history.h"
-#include "contract/diary.h"
+#include "contract/history_file.h"
+#include "contract/diary_file.h"
 #include "contract/settings_contract.h"
 #include "platform/foundation/bundle.h"
 #include "platform/foundation/files.h"

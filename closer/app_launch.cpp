@@ -91,7 +91,7 @@ bool closePath(id application, const LibrarySettings& settings, bool lowMemorySt
     }
     // The oldest suspect that may be closed, which may be this application.
     if (freeMemory <= ramValue)
-        closeOldestSuspect(settings.get(), lowMemory);
+        closeNextSuspect(settings.get(), lowMemory);
     return true;
 }
 

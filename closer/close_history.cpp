@@ -22,11 +22,6 @@ std::optional<sv::Array> readEntries()
 
 } // namespace
 
-extern "C" [[gnu::visibility("default")]] void SleepwrightFlushHistory()
-{
-    CloseHistory::shared().flush();
-}
-
 CloseHistory& CloseHistory::shared()
 {
     static CloseHistory history;

@@ -8,7 +8,7 @@
 // cannot be read (or is no file) is never written over; its changes are dropped.
 
 #include "closer/batch_writer.h"
-#include "contract/close_history.h"
+#include "contract/history_file.h"
 #include "platform/foundation/clock.h"
 
 #include <string>

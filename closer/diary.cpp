@@ -22,11 +22,6 @@ std::int64_t nowMs()
 
 } // namespace
 
-extern "C" [[gnu::visibility("default")]] void SleepwrightWriteDiaryNow()
-{
-    Diary::shared().writeNow();
-}
-
 Diary& Diary::shared()
 {
     static Diary diary;

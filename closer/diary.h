@@ -4,7 +4,7 @@
 // noted only while Learn From Use is on. Notes wait for a run-loop timer that hands them to the
 // diary's writer thread a minute after the first of them, so at most once a minute, and no
 // timer is armed while nothing was noted. The switch and its off stamp are read at each note and
-// again when the timer fires (contract/diary.h, "Off means gone"): found off, or the stamp moved
+// again when the timer fires (contract/diary_file.h, "Off means gone"): found off, or the stamp moved
 // since the last look, what waits is dropped and the diary deleted; found neither on nor off,
 // nothing is noted and nothing deleted.
 

@@ -8,11 +8,6 @@
 
 namespace diary = slv::diary;
 
-extern "C" [[gnu::visibility("default")]] void SleepwrightFlushDiary()
-{
-    DiaryWriter::shared().flush();
-}
-
 DiaryWriter& DiaryWriter::shared()
 {
     static DiaryWriter writer;
@@ -140,7 +135,8 @@ bool DiaryWriter::readLines(std::vector<Stored>& lines, sv::fs::FileInfo& info, 
         return true;
     }
     if (info.size > diary::kMaximumSize) {
-        hostile = "over 2 MB";
+        static_assert(diary::kMaximumSize % (1024 * 1024) == 0, "the size is said in whole MB");
+        hostile = "over " + std::to_string(diary::kMaximumSize / (1024 * 1024)) + " MB";
         return true;
     }
     auto bytes = sv::fs::readData(diary::Path, diary::kMaximumSize);
@@ -199,11 +195,8 @@ DiaryWriter::Load DiaryWriter::load(std::optional<std::vector<Stored>>& lines)
         read.clear();
     }
     state.missing = state.info.kind == sv::fs::FileInfo::Kind::Missing;
-    for (const Stored& line : read) {
-        state.oldestDay = state.hasLines ? std::min(state.oldestDay, line.day) : line.day;
-        state.newestDay = state.hasLines ? std::max(state.newestDay, line.day) : line.day;
-        state.hasLines = true;
-    }
+    for (const Stored& line : read)
+        state.hold(line.day);
     // The home screen's start counts as nothing in front since the diary's last line.
     sessions_ = {};
     if (!read.empty())
@@ -232,11 +225,11 @@ std::vector<DiaryWriter::Stored> DiaryWriter::linesOf(const std::vector<DiaryEve
             next.emptySince = event.timeMs;
         }
         diary::Entry entry { next.session, event.timeMs, event.app, event.kind, event.freeMB, event.detail };
-        auto text = diary::lineOf(entry);
-        auto parsed = text ? diary::parseLine(std::string_view(*text).substr(0, text->size() - 1)) : std::nullopt;
-        if (!parsed)
+        long day = 0;
+        auto text = diary::lineOf(entry, &day);
+        if (!text)
             continue;
-        fresh.push_back({ std::move(*text), parsed->day, next.session, event.timeMs });
+        fresh.push_back({ std::move(*text), day, next.session, event.timeMs });
         sessions = std::move(next);
     }
     return fresh;
@@ -247,9 +240,8 @@ long DiaryWriter::trimDay(const std::vector<Stored>& fresh, const Present& prese
     long day = fresh.back().day;
     // The date by the clock the home screen started with: a clock moved since moves it not.
     std::int64_t offset = startOffset_.value_or(present.wallMs - present.steadyMs);
-    auto started = diary::timestampOf(present.steadyMs + offset);
-    auto stamp = started ? diary::parseTimestamp(*started) : std::nullopt;
-    return stamp ? std::min(day, stamp->day) : day;
+    auto started = diary::dayOf(present.steadyMs + offset);
+    return started ? std::min(day, *started) : day;
 }
 
 bool DiaryWriter::rewrite(const std::vector<Stored>& old, const std::vector<Stored>& fresh, long present)
@@ -287,9 +279,7 @@ bool DiaryWriter::rewrite(const std::vector<Stored>& old, const std::vector<Stor
     FileState state;
     for (std::size_t i = from; i < kept.size(); ++i) {
         text += kept[i]->text;
-        state.oldestDay = state.hasLines ? std::min(state.oldestDay, kept[i]->day) : kept[i]->day;
-        state.newestDay = state.hasLines ? std::max(state.newestDay, kept[i]->day) : kept[i]->day;
-        state.hasLines = true;
+        state.hold(kept[i]->day);
     }
     if (!sv::fs::writeDataAtomically(diary::Path, text.data(), text.size()))
         return false;
@@ -326,11 +316,8 @@ void DiaryWriter::write(const std::vector<DiaryEvent>& events, const Present& pr
             switch (sv::fs::appendData(diary::Path, bytes.data(), bytes.size(), file.info)) {
             case sv::fs::AppendResult::Written:
                 file.info.size += bytes.size();
-                for (const Stored& line : fresh) {
-                    file.oldestDay = file.hasLines ? std::min(file.oldestDay, line.day) : line.day;
-                    file.newestDay = file.hasLines ? std::max(file.newestDay, line.day) : line.day;
-                    file.hasLines = true;
-                }
+                for (const Stored& line : fresh)
+                    file.hold(line.day);
                 sessions_ = std::move(sessions);
                 return;
             case sv::fs::AppendResult::Changed:

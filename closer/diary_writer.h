@@ -1,16 +1,18 @@
 #pragma once
-// The diary's file, kept by a writer thread of the library's own (contract/diary.h says what is
+// The diary's file, kept by a writer thread of the library's own (contract/diary_file.h says what is
 // in it). The home screen's thread hands over a minute's events at a time and never waits: the
 // thread numbers the sessions, appends, trims the oldest days by a whole-file rewrite, and sets
 // aside a diary that is not one. Nothing of it is on the path of a decision or a close.
 
 #include "closer/batch_writer.h"
-#include "contract/diary.h"
+#include "contract/diary_file.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 // One event as the home screen's thread saw it; the writer gives it its session.
@@ -74,8 +76,10 @@ private:
         sv::fs::FileInfo info;
         bool missing = false;
         bool torn = false; // ends in a line cut short, or lacks its header line: rewritten next
-        long oldestDay = 0, newestDay = 0;
+        long oldestDay = 0; // of the lines in the file, when it has any
         bool hasLines = false;
+        // A line dated day is in the file.
+        void hold(long day) { oldestDay = std::exchange(hasLines, true) ? std::min(oldestDay, day) : day; }
     };
     // Where the session numbering stands after the last line written.
     struct Sessions {

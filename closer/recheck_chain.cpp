@@ -7,7 +7,7 @@
 #include "closer/library_settings.h"
 #include "closer/selectors.h"
 #include "closer/sus_app.h"
-#include "contract/close_history.h"
+#include "contract/history_file.h"
 
 #include <utility>
 
@@ -40,7 +40,7 @@ void recheckMemory()
         HeldBack::holdRecheck();
         return;
     }
-    closeOldestSuspect(settings.get(), { slv::history::reason::LowMemory, freeMemory });
+    closeNextSuspect(settings.get(), { slv::history::reason::LowMemory, freeMemory });
 }
 
 void resumeRecheckAfterCall()

@@ -45,7 +45,7 @@ bool closeLeastLikelySuspect(const sv::Array* never, CloseReason reason)
 
 } // namespace
 
-bool closeOldestSuspect(const sv::Dictionary* settings, CloseReason reason)
+bool closeNextSuspect(const sv::Dictionary* settings, CloseReason reason)
 {
     if (!susApp)
         return false;

@@ -20,4 +20,4 @@ extern std::unique_ptr<SuspectList> susApp [[gnu::visibility("default")]];
 // its rule picks (the two left last kept while another may go, of the others the least likely to
 // come back) instead of the oldest, and every never-listed suspect and one without an identifier
 // leaves the list.
-bool closeOldestSuspect(const sv::Dictionary* settings, CloseReason reason);
+bool closeNextSuspect(const sv::Dictionary* settings, CloseReason reason);

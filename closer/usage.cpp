@@ -1,7 +1,7 @@
 #include "closer/usage.h"
 
-#include "contract/close_history.h"
-#include "contract/usage.h"
+#include "contract/history_file.h"
+#include "contract/usage_file.h"
 #include "platform/foundation/files.h"
 #include "platform/foundation/log.h"
 #include "platform/foundation/plist/property_list.h"

@@ -3,6 +3,7 @@
 // label, and the home-screen host's reports, so that what the user sees is what closes.
 
 #include "contract/settings_contract.h"
+#include "contract/slider.h"
 #include "platform/foundation/string_number.h"
 
 #include <algorithm>
@@ -14,10 +15,9 @@
 
 namespace slv {
 
-// The slider's range. The pane saves nothing outside it; a value edited by hand outside it reads
-// as the nearer end, so that no stored figure turns low-memory closing off or closes everything.
-inline constexpr std::int32_t kMinimumThreshold = 30;
-inline constexpr std::int32_t kMaximumThreshold = 300;
+// The slider's range (contract/slider.h): the pane saves nothing outside it; a value edited by hand
+// outside it reads as the nearer end, so that no stored figure turns low-memory closing off or
+// closes everything.
 
 // A stored "ramValue" as a number: an integer or a real (cut to its whole part), or a text that
 // begins with a decimal integer (its leading integer, as the pane has always read one), saturated

@@ -301,11 +301,11 @@ bool Day::closePath(const std::string& key, bool lowMemoryStep)
         dropSuspect(key);
         return true;
     }
-    closeOldestSuspect(figure);
+    closeNextSuspect(figure);
     return true;
 }
 
-bool Day::closeOldestSuspect(std::int64_t figure)
+bool Day::closeNextSuspect(std::int64_t figure)
 {
     if (settingsExist_ && learnFromUse_) {
         std::vector<std::string> closable;

@@ -245,7 +245,7 @@ private:
     void schedule(const std::string& key, const std::string& bundleID, bool killAgain, std::string reason,
                   std::optional<std::int64_t> freeMemory);
     void callOff(const std::string& bundleID);
-    bool closeOldestSuspect(std::int64_t figure);
+    bool closeNextSuspect(std::int64_t figure);
     void closeDue(std::uint64_t id);
     void recheck();
     void deliver(const std::string& name);

@@ -82,7 +82,7 @@ void Day::recheck()
         heldRecheck_ = true;
         return;
     }
-    closeOldestSuspect(figure);
+    closeNextSuspect(figure);
 }
 
 void Day::callEnded()

@@ -106,7 +106,7 @@ public:
     std::int64_t footprint(const std::string& id) const;
     const std::map<std::string, std::int64_t>& footprints() const { return footprint_; }
     // What picks in the rule's place, experts and all: the replay's foresight bound
-    // (tools/replay). Nothing: the rule.
+    // (playback/). Nothing: the rule.
     void answerWith(Picker picker) { answer_ = std::move(picker); }
     // What names the score's suspect in its place: the replay's predictor experiments.
     void scoreWith(Picker picker) { scorer_ = std::move(picker); }

@@ -1,6 +1,6 @@
 #include "settings/app_delegate.h"
 
-#include "contract/diary.h"
+#include "contract/diary_file.h"
 #include "contract/settings_contract.h"
 #include "contract/threshold.h"
 #include "platform/foundation/make_set_up.h"

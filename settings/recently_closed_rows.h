@@ -2,7 +2,7 @@
 // What the "Recently Closed" screen shows of the library's close history: one row a close,
 // newest first, named and pictured from the catalogue, with what a tap on it may do.
 
-#include "contract/close_history.h"
+#include "contract/history_file.h"
 
 #include <optional>
 #include <string>

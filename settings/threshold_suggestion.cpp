@@ -1,6 +1,6 @@
 #include "settings/threshold_suggestion.h"
 
-#include "contract/diary.h"
+#include "contract/diary_file.h"
 #include "contract/settings_contract.h"
 #include "platform/foundation/files.h"
 #include "platform/foundation/run_loop.h"

@@ -1,6 +1,6 @@
 #pragma once
 // The threshold suggested for this phone from its own diary of use, worked out by the replay's
-// core (tools/replay/suggestion.h, the code of sleepvane-replay) on the main run loop, one step a
+// core (playback/suggestion.h, the code of sleepvane-replay) on the main run loop, one step a
 // turn so that the pane answers touches meanwhile: a one-shot timer a step, the first kFirstStep
 // after the start (the pane's first frame is on the screen by then), none once the work is done
 // or its owner is gone. Nothing is read before the first step. What it found is kept beside the
@@ -9,7 +9,7 @@
 // figure and the footer) is worded here.
 
 #include "contract/threshold.h"
-#include "tools/replay/suggestion.h"
+#include "playback/suggestion.h"
 
 #include <cstdint>
 #include <functional>
@@ -19,8 +19,8 @@
 
 class SLVThresholdSuggestion : public std::enable_shared_from_this<SLVThresholdSuggestion> {
 public:
-    // The slider's values: its range, in its steps of 5.
-    static constexpr replay::SliderRange kSlider { slv::kMinimumThreshold, slv::kMaximumThreshold, 5 };
+    // The slider's values: its range, in its steps.
+    static constexpr replay::SliderRange kSlider {};
     static constexpr double kFirstStep = 0.05;
 
     // Starts the work with the settings as they are now (current: the threshold the slider shows);

@@ -1,5 +1,6 @@
 #include "settings/value_tracking_slider.h"
 
+#include "contract/slider.h"
 #include "platform/foundation/make_set_up.h"
 #include "platform/foundation/string_number.h"
 #include "platform/ui/bezier_path.h"
@@ -44,9 +45,10 @@ void ZEVSliderValuePopupView::setValue(float value)
     std::string formatted = format("%4.2f", static_cast<double>(value));
     formatted.erase(formatted.size() >= 3 ? formatted.size() - 3 : 0);
     int whole = sv::intValue(formatted);
-    double quantised = 5 * std::round(whole / 5.0);
-    // Absurd values stay on a step of 5 inside the int range.
-    constexpr double kLimit = INT_MAX - INT_MAX % 5;
+    constexpr double kStep = slv::kThresholdStep;
+    double quantised = kStep * std::round(whole / kStep);
+    // Absurd values stay on a step inside the int range.
+    constexpr double kLimit = INT_MAX - INT_MAX % slv::kThresholdStep;
     auto number = static_cast<std::int32_t>(std::clamp(quantised, -kLimit, kLimit));
     char text[32];
     std::snprintf(text, sizeof text, "%i MB", number);

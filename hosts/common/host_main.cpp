@@ -5,7 +5,7 @@
 #include "platform/notify/darwin_notify.h"
 
 #include "platform/foundation/files.h"
-#include "hosts/common/usage.h"
+#include "hosts/common/command_line_help.h"
 #include "platform/foundation/run_loop.h"
 
 #include <cerrno>
@@ -40,8 +40,8 @@ namespace {
 CommandLine parseCommandLine(int argc, char** argv, const char* program, const char* memoryEvents)
 {
     HostOptions options;
-    const Usage usage(program, [&](std::FILE* to) { printUsage(to, program, memoryEvents); });
-    auto mistake = [&](const std::string& problem) { return CommandLine { std::nullopt, usage.mistake(problem) }; };
+    const CommandLineHelp help(program, [&](std::FILE* to) { printUsage(to, program, memoryEvents); });
+    auto mistake = [&](const std::string& problem) { return CommandLine { std::nullopt, help.mistake(problem) }; };
     bool rootGiven = false;
     for (int i = 1; i < argc; ++i) {
         std::string_view arg = argv[i];
@@ -57,7 +57,7 @@ CommandLine parseCommandLine(int argc, char** argv, const char* program, const c
             options.virtualClock = true;
         } else if (arg == "--memory-events") {
             options.memoryEvents = true;
-        } else if (auto status = usage.answer(arg)) {
+        } else if (auto status = help.answer(arg)) {
             return { std::nullopt, *status };
         } else if (arg.size() > 1 && arg.starts_with('-')) {
             return mistake("unknown option " + std::string(arg));

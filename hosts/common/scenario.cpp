@@ -11,64 +11,6 @@
 
 namespace sv::host {
 
-std::optional<std::vector<std::string>> splitWords(std::string_view line)
-{
-    std::vector<std::string> words;
-    std::size_t i = 0;
-    while (i < line.size()) {
-        while (i < line.size() && (line[i] == ' ' || line[i] == '\t' || line[i] == '\r'))
-            ++i;
-        if (i >= line.size())
-            break;
-        std::string word;
-        bool quoted = false;
-        while (i < line.size() && (quoted || (line[i] != ' ' && line[i] != '\t' && line[i] != '\r'))) {
-            char c = line[i++];
-            if (c == '"') {
-                quoted = !quoted;
-            } else if (quoted && c == '\\' && i < line.size()) {
-                word.push_back(line[i++]);
-            } else {
-                word.push_back(c);
-            }
-        }
-        if (quoted)
-            return std::nullopt;
-        words.push_back(std::move(word));
-    }
-    return words;
-}
-
-bool Options::has(std::string_view flag) const
-{
-    for (const auto& f : flags)
-        if (f == flag)
-            return true;
-    return false;
-}
-
-Options parseOptions(const std::vector<std::string>& words, std::size_t first)
-{
-    Options options;
-    for (std::size_t i = first; i < words.size(); ++i) {
-        auto equals = words[i].find('=');
-        if (equals == std::string::npos)
-            options.flags.push_back(words[i]);
-        else
-            options.values[words[i].substr(0, equals)] = words[i].substr(equals + 1);
-    }
-    return options;
-}
-
-std::optional<double> parseNumber(std::string_view text)
-{
-    double value = 0;
-    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc() || end != text.data() + text.size() || !std::isfinite(value))
-        return std::nullopt;
-    return value;
-}
-
 Scenario::Scenario(std::string program, RunLoop& loop)
     : program_(std::move(program))
     , loop_(loop)

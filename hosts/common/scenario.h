@@ -3,6 +3,7 @@
 // loop, executed in order; events printed as "[<seconds>] <event>".
 
 #include "platform/foundation/run_loop.h"
+#include "playback/scenario_words.h"
 
 #include <deque>
 #include <functional>
@@ -14,19 +15,11 @@
 
 namespace sv::host {
 
-// Splits a line into words; "double quoted" words may hold spaces and \" or \\.
-// Nothing when a quote is left open.
-std::optional<std::vector<std::string>> splitWords(std::string_view line);
-
-// key=value words of a command, and bare flags.
-struct Options {
-    std::map<std::string, std::string, std::less<>> values;
-    std::vector<std::string> flags;
-    bool has(std::string_view flag) const;
-};
-Options parseOptions(const std::vector<std::string>& words, std::size_t first);
-
-std::optional<double> parseNumber(std::string_view text);
+// The scenario language's words, shared with the engine that reads scenarios as days.
+using sv::scenario::Options;
+using sv::scenario::parseNumber;
+using sv::scenario::parseOptions;
+using sv::scenario::splitWords;
 
 class Scenario {
 public:

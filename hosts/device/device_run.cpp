@@ -1,11 +1,11 @@
 // sleepvane-device: lays out a simulated device (a device root with both deliverables installed
 // as on the phone) and plays the two hosts on it at once, with the real clock, printing one
 // merged timeline with every line tagged by its process.
-#include "hosts/common/usage.h"
+#include "hosts/common/command_line_help.h"
 #include "hosts/device/timeline.h"
 #include "hosts/device/timeline_picture.h"
 #include "platform/foundation/files.h"
-#include "contract/close_history.h"
+#include "contract/history_file.h"
 #include "contract/settings_contract.h"
 
 #include <algorithm>
@@ -68,9 +68,9 @@ std::optional<Options> parse(int argc, char** argv, int& exitStatus)
 {
     Options options;
     exitStatus = 2;
-    const sv::host::Usage usage(kProgram, printUsage);
+    const sv::host::CommandLineHelp help(kProgram, printUsage);
     auto mistake = [&](const std::string& problem) {
-        exitStatus = usage.mistake(problem);
+        exitStatus = help.mistake(problem);
         return std::nullopt;
     };
     std::vector<std::string_view> given;
@@ -95,7 +95,7 @@ std::optional<Options> parse(int argc, char** argv, int& exitStatus)
             options.fresh = true;
         } else if (arg == "--virtual-clock") {
             options.virtualClock = true;
-        } else if (auto answered = usage.answer(arg)) {
+        } else if (auto answered = help.answer(arg)) {
             exitStatus = *answered;
             return std::nullopt;
         } else if (arg.starts_with('-')) {

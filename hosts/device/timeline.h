@@ -3,7 +3,7 @@
 // screen's free memory, the threshold, Close Every App, each close and each call, over the run's
 // time.
 
-#include "contract/close_history.h"
+#include "contract/history_file.h"
 
 #include <optional>
 #include <string>

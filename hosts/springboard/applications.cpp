@@ -5,6 +5,8 @@
 #include "platform/runtime/foundation_objects.h"
 
 #include <charconv>
+#include <map>
+#include <utility>
 
 namespace sb {
 namespace {
@@ -19,39 +21,37 @@ namespace {
         return sv::rt::state<ApplicationState>(self);
     }
 
-    constexpr const char* kAppUsage = "app <bundle-id> \"<name>\" [mem=<MB>] [audio] [location] [voip] [no-tasks] "
-                                      "[playing] [recording] [sockets] [watchdog] [no-process] [no-id] [noimage]";
-
     // Installs (or re-describes) an application.
     std::optional<std::string> appCommand(const sv::host::Scenario::Words& words)
     {
         if (words.size() < 3 || words[1].empty())
             return "app takes a bundle identifier and a name";
-        sv::host::Options options = sv::host::parseOptions(words, 3);
+        sv::scenario::AppLine line;
+        if (auto why = sv::scenario::readApp(words, line))
+            return why;
         ApplicationState fresh;
-        fresh.name = words[2];
-        for (const auto& [key, value] : options.values) {
-            if (key != "mem")
-                return "unknown option " + key + "=";
-            auto megabytes = sv::host::parseNumber(value);
-            if (!megabytes || *megabytes < 0)
-                return "mem= takes megabytes (0 or more)";
-            fresh.memoryMB = *megabytes;
-        }
+        fresh.name = line.name;
+        if (line.memoryMB)
+            fresh.memoryMB = *line.memoryMB;
+        // Each flag sets one switch of the application to the value it names.
+        static const std::map<std::string, std::pair<bool ApplicationState::*, bool>, std::less<>> kSwitches = {
+            { "audio", { &ApplicationState::audio, true } },
+            { "location", { &ApplicationState::location, true } },
+            { "voip", { &ApplicationState::voip, true } },
+            { "no-tasks", { &ApplicationState::taskAssertions, false } },
+            { "playing", { &ApplicationState::playing, true } },
+            { "recording", { &ApplicationState::recording, true } },
+            { "sockets", { &ApplicationState::sockets, true } },
+            { "watchdog", { &ApplicationState::watchdog, true } },
+            { "no-process", { &ApplicationState::hasProcess, false } },
+            { "noimage", { &ApplicationState::drawsIcon, false } },
+        };
         bool noId = false;
-        for (const std::string& flag : options.flags) {
-            if (flag == "audio") fresh.audio = true;
-            else if (flag == "location") fresh.location = true;
-            else if (flag == "voip") fresh.voip = true;
-            else if (flag == "no-tasks") fresh.taskAssertions = false;
-            else if (flag == "playing") fresh.playing = true;
-            else if (flag == "recording") fresh.recording = true;
-            else if (flag == "sockets") fresh.sockets = true;
-            else if (flag == "watchdog") fresh.watchdog = true;
-            else if (flag == "no-process") fresh.hasProcess = false;
-            else if (flag == "no-id") noId = true;
-            else if (flag == "noimage") fresh.drawsIcon = false;
-            else return "unknown flag " + flag;
+        for (const std::string& flag : line.flags) {
+            if (auto found = kSwitches.find(flag); found != kSwitches.end())
+                fresh.*found->second.first = found->second.second;
+            else
+                noId = noId || flag == "no-id";
         }
         id app = Springboard::shared().application(words[1]);
         ApplicationState* state = appState(app);
@@ -139,7 +139,7 @@ ApplicationState* applicationState(id application)
 
 void addApplicationCommands(sv::host::Scenario& scenario)
 {
-    scenario.addCommand("app", kAppUsage, appCommand);
+    scenario.addCommand("app", sv::scenario::appUsage(), appCommand);
     scenario.addCommand("state", "state <bundle-id> <n>", [](const sv::host::Scenario::Words& words) -> std::optional<std::string> {
         int state = 0;
         if (words.size() != 3 || words[1].empty())

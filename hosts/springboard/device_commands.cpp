@@ -1,6 +1,6 @@
 // Scenario commands that work the device: launch, home, memory, free, call, show, settings.
-#include "contract/close_history.h"
-#include "contract/diary.h"
+#include "contract/history_file.h"
+#include "contract/diary_file.h"
 #include "contract/settings_contract.h"
 #include "hosts/springboard/device.h"
 #include "hosts/springboard/springboard.h"

@@ -1,9 +1,9 @@
 // springboard-host: the home-screen stand-in. Registers the home screen's classes, loads the
 // injected libraries, then plays a scenario on its main run loop.
-#include "contract/close_history.h"
+#include "contract/history_file.h"
 #include "contract/sus_app_list.h"
-#include "contract/diary.h"
-#include "contract/usage.h"
+#include "contract/diary_file.h"
+#include "contract/usage_file.h"
 #include "hosts/common/host_main.h"
 #include "hosts/common/scenario.h"
 #include "hosts/springboard/device.h"

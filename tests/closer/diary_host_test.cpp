@@ -1,7 +1,7 @@
 // The diary in the real home-screen host on the virtual clock: a scripted day's lines, as `show
 // diary` prints them and as the file holds them, and the replay reading the file as a diary: the
 // same file cut to the LSApp fields is read as an LSApp trace, which knows less.
-#include "contract/diary.h"
+#include "contract/diary_file.h"
 #include "tests/support/device_root.h"
 #include "tests/support/diary_lines.h"
 

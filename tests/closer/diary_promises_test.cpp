@@ -4,7 +4,7 @@
 // the switch deletes it; a delete that fails is said and tried again; hostile numbers and a
 // folder set aside never stop it.
 #include "closer/diary.h"
-#include "contract/diary.h"
+#include "contract/diary_file.h"
 #include "platform/foundation/files.h"
 #include "tests/closer/closer_fixture.h"
 #include "tests/support/diary_lines.h"
@@ -83,14 +83,7 @@ protected:
     Lines lines()
     {
         DiaryWriter::shared().flush();
-        std::ifstream in(path());
-        std::string text;
-        Lines found;
-        if (!std::getline(in, text))
-            return found;
-        while (std::getline(in, text))
-            found.push_back(text);
-        return found;
+        return sv::test::readDiaryFile(path()).lines;
     }
     Lines dates()
     {

@@ -2,7 +2,7 @@
 // minute, no timer while nothing changed), its bounds, the switch, and hostile files in its place,
 // none of which delays or stops a close.
 #include "closer/diary.h"
-#include "contract/diary.h"
+#include "contract/diary_file.h"
 #include "platform/foundation/files.h"
 #include "tests/closer/closer_fixture.h"
 #include "tests/support/diary_lines.h"
@@ -52,15 +52,11 @@ protected:
     Lines lines()
     {
         DiaryWriter::shared().flush();
-        std::ifstream in(path());
-        std::string text;
-        Lines found;
-        if (!std::getline(in, text))
-            return found;
-        EXPECT_EQ(text, slv::diary::Header);
-        while (std::getline(in, text))
-            found.push_back(text);
-        return found;
+        auto file = sv::test::readDiaryFile(path());
+        if (file.header) {
+            EXPECT_EQ(*file.header, slv::diary::Header);
+        }
+        return file.lines;
     }
     std::size_t logged(const std::string& part) const
     {
@@ -242,11 +238,23 @@ TEST_F(DiaryTest, AfterARestartTheSessionGoesOnFromTheLastLine)
 TEST(DiaryFormat, ALineIsReadBackAsWrittenAndAnythingElseIsNoLine)
 {
     slv::diary::Entry entry { 3, 1767225600123, "com.example.news", slv::diary::Kind::OurClose, 87, "Low memory" };
-    auto text = slv::diary::lineOf(entry);
+    long day = 0;
+    auto text = slv::diary::lineOf(entry, &day);
     ASSERT_TRUE(text && text->ends_with("\n"));
     auto read = slv::diary::parseLine(std::string_view(*text).substr(0, text->size() - 1));
     ASSERT_TRUE(read);
     EXPECT_EQ(read->entry, entry);
+    // The date the writer keeps is the one the line is read back with, around midnight too.
+    EXPECT_EQ(day, read->day);
+    for (std::int64_t ms : { std::int64_t(1767225599999), std::int64_t(1767225600000), std::int64_t(-1) }) {
+        auto line = slv::diary::lineOf({ 1, ms, "news", slv::diary::Kind::Opened, 1, "" }, &day);
+        ASSERT_TRUE(line);
+        EXPECT_EQ(day, slv::diary::parseLine(std::string_view(*line).substr(0, line->size() - 1))->day) << ms;
+        EXPECT_EQ(slv::diary::dayOf(ms), day);
+    }
+    // A moment outside the years a line can bear makes none, rather than one read back as none.
+    EXPECT_FALSE(slv::diary::lineOf({ 1, slv::diary::kLatestMs + 1, "news", slv::diary::Kind::Opened, 1, "" }));
+    EXPECT_FALSE(slv::diary::dayOf(slv::diary::kEarliestMs - 1));
     entry.app = "com.example.\tnews";
     EXPECT_FALSE(slv::diary::lineOf(entry));
     for (const char* bad : { "1\t1\t2026-01-01 00:00:00\tnews\tOpened\t1767225600000\t412",

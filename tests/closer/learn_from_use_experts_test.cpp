@@ -1,7 +1,7 @@
 // Learn From Use's experts in the library on the manual clock: a new phone closes as the rules do
 // until their closes come back, and the weights and footprints outlive a restart.
 #include "closer/usage.h"
-#include "contract/usage.h"
+#include "contract/usage_file.h"
 #include "platform/foundation/files.h"
 #include "platform/foundation/plist/property_list.h"
 #include "tests/closer/closer_fixture.h"

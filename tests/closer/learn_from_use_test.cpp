@@ -2,7 +2,7 @@
 // what was learned is written at most once a minute and read back, and a hostile file is ignored.
 #include "closer/usage.h"
 #include "contract/settings_contract.h"
-#include "contract/usage.h"
+#include "contract/usage_file.h"
 #include "platform/foundation/files.h"
 #include "platform/foundation/plist/property_list.h"
 #include "platform/foundation/run_loop.h"

@@ -1,7 +1,7 @@
 // Off means gone, with the real pane and library in two processes on the real clock: an
 // application used, the switch turned off in the pane and on again within the minute, and the
 // library's minute's write (made at once with `show diary now`, as its timer would) never names it.
-#include "contract/diary.h"
+#include "contract/diary_file.h"
 #include "tests/e2e/device_test.h"
 
 #include <thread>

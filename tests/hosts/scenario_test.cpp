@@ -15,6 +15,22 @@ TEST(Scenario, SplitsWordsWithQuotesAndEscapes)
     EXPECT_TRUE(splitWords("   ")->empty());
 }
 
+TEST(Scenario, AnAppLineReadsAsTheHostAndTheReplayBothTakeIt)
+{
+    // The help names every flag, in the words it always had.
+    EXPECT_EQ(sv::scenario::appUsage(), "app <bundle-id> \"<name>\" [mem=<MB>] [audio] [location] [voip] [no-tasks] "
+                                        "[playing] [recording] [sockets] [watchdog] [no-process] [no-id] [noimage]");
+    sv::scenario::AppLine app;
+    EXPECT_FALSE(sv::scenario::readApp(*splitWords("app com.a \"Mail App\" voip mem=40.5 no-id"), app));
+    EXPECT_EQ(app.bundleID, "com.a");
+    EXPECT_EQ(app.name, "Mail App");
+    EXPECT_EQ(app.memoryMB, 40.5);
+    EXPECT_EQ(app.flags, (std::vector<std::string> { "voip", "no-id" }));
+    EXPECT_EQ(sv::scenario::readApp(*splitWords("app com.a A loud"), app), "unknown flag loud");
+    EXPECT_EQ(sv::scenario::readApp(*splitWords("app com.a A mem=-1"), app), "mem= takes megabytes (0 or more)");
+    EXPECT_EQ(sv::scenario::readApp(*splitWords("app com.a A size=3"), app), "unknown option size=");
+}
+
 TEST(Scenario, BadLinesAreReportedByNumberAndSkipped)
 {
     sv::test::DeviceRoot root;

@@ -52,15 +52,29 @@ put settings/q.cpp '#include "settings/q.h"'
 expect pass
 
 # ... nor through a header elsewhere in the tree, or that header's own source file.
-put tools/core/a.h '#pragma once' '#include "tools/core/b.h"'
-put tools/core/b.h '#pragma once'
-put tools/core/b.cpp '#include "tools/core/b.h"' '#include "hosts/common/scenario.h"'
-put settings/q.cpp '#include "settings/q.h"' '#include "tools/core/a.h"'
-expect fail "settings/q.cpp: reaches hosts/common/scenario.h through tools/core/a.h -> tools/core/b.h -> tools/core/b.cpp"
-put tools/core/b.cpp '#include "tools/core/b.h"'
+put lib/core/a.h '#pragma once' '#include "lib/core/b.h"'
+put lib/core/b.h '#pragma once'
+put lib/core/b.cpp '#include "lib/core/b.h"' '#include "hosts/common/scenario.h"'
+put settings/q.cpp '#include "settings/q.h"' '#include "lib/core/a.h"'
+expect fail "settings/q.cpp: reaches hosts/common/scenario.h through lib/core/a.h -> lib/core/b.h -> lib/core/b.cpp"
+put lib/core/b.cpp '#include "lib/core/b.h"'
 expect pass
-# A tool may include hosts/ where no deliverable reaches it.
-put tools/core/c.cpp '#include "hosts/common/scenario.h"'
+# A tool may include hosts/ where nothing on the phone reaches it.
+put tools/replay/c.cpp '#include "hosts/common/scenario.h"'
+expect pass
+
+# The engine the pane links ships on the phone too: no circle among its units, nothing of tools/.
+put playback/e.h '#pragma once'
+put playback/e.cpp '#include "playback/e.h"' '#include "lib/core/a.h"'
+put settings/q.cpp '#include "settings/q.h"' '#include "playback/e.h"'
+expect pass
+put lib/core/b.cpp '#include "lib/core/b.h"' '#include "tools/replay/c.h"'
+expect fail "playback/e.cpp: reaches tools/replay/c.h through lib/core/a.h -> lib/core/b.h -> lib/core/b.cpp"
+put lib/core/b.cpp '#include "lib/core/b.h"'
+put playback/f.h '#pragma once' '#include "playback/e.h"'
+put playback/e.cpp '#include "playback/e.h"' '#include "playback/f.h"'
+expect fail "playback/e -> playback/f -> playback/e"
+put playback/e.cpp '#include "playback/e.h"'
 expect pass
 
 # A file of 451 lines anywhere, while 450 pass.

@@ -3,7 +3,7 @@
 // to the files: the list counts and the switch when the pane appears, the slider, its label and
 // the file after a drag, the rows of Recently Closed (the newest 100). No `save failed`, error or
 // warning may show, and every file reads back with Python's plistlib.
-#include "contract/close_history.h"
+#include "contract/history_file.h"
 #include "contract/settings_contract.h"
 #include "platform/foundation/clock.h"
 #include "platform/foundation/plist/property_list.h"

@@ -1,6 +1,6 @@
 // The advice among the slider's values, counted by hand: the time low the default leaves, a saving
 // clear of one week's noise, one value's luck smoothed away.
-#include "tools/replay/recommend.h"
+#include "playback/recommend.h"
 
 #include <gtest/gtest.h>
 

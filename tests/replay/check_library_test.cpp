@@ -2,8 +2,9 @@
 #include "tests/replay/days.h"
 #include "tests/support/device_root.h"
 #include "tools/replay/check.h"
-#include "tools/replay/synthetic.h"
-#include "tools/replay/trace.h"
+#include "playback/policies.h"
+#include "playback/synthetic.h"
+#include "playback/trace.h"
 
 #include <cstdio>
 #include <fstream>

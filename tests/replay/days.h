@@ -4,8 +4,8 @@
 // host that play them.
 
 #include "tests/support/device_root.h"
-#include "tools/replay/day.h"
-#include "tools/replay/trace.h"
+#include "playback/day.h"
+#include "playback/trace.h"
 
 #include <gtest/gtest.h>
 

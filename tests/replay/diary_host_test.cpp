@@ -4,9 +4,9 @@
 #include "tests/replay/days.h"
 #include "tests/support/device_root.h"
 #include "tools/replay/check.h"
-#include "tools/replay/recommend.h"
-#include "tools/replay/suggestion.h"
-#include "tools/replay/synthetic.h"
+#include "playback/recommend.h"
+#include "playback/suggestion.h"
+#include "playback/synthetic.h"
 
 #include <gtest/gtest.h>
 

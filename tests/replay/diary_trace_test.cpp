@@ -3,9 +3,9 @@
 #include "tests/replay/days.h"
 #include "tests/support/device_root.h"
 #include "tests/support/diary_lines.h"
-#include "tools/replay/diary_trace.h"
-#include "tools/replay/suggestion.h"
-#include "tools/replay/trace.h"
+#include "playback/diary_trace.h"
+#include "playback/suggestion.h"
+#include "playback/trace.h"
 
 #include <gtest/gtest.h>
 

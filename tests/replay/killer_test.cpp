@@ -2,8 +2,8 @@
 // hand, the killer's choice, and the recommendation over people.
 #include "tests/replay/days.h"
 #include "tests/support/device_root.h"
-#include "tools/replay/recommend.h"
-#include "tools/replay/run.h"
+#include "playback/recommend.h"
+#include "playback/run.h"
 
 #include <gtest/gtest.h>
 

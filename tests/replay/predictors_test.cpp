@@ -1,7 +1,7 @@
 // The learn-from-use policy's knobs and the predictor experiments played through the model's seam.
-#include "tools/replay/policy.h"
-#include "tools/replay/run.h"
-#include "tools/replay/synthetic.h"
+#include "playback/policies.h"
+#include "playback/run.h"
+#include "playback/synthetic.h"
 
 #include <gtest/gtest.h>
 

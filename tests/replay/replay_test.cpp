@@ -2,9 +2,9 @@
 // other, and what the tool writes.
 #include "tests/replay/days.h"
 #include "tests/support/device_root.h"
-#include "tools/replay/replay.h"
-#include "tools/replay/run.h"
-#include "tools/replay/synthetic.h"
+#include "playback/replay.h"
+#include "playback/run.h"
+#include "playback/synthetic.h"
 
 #include <algorithm>
 #include <map>

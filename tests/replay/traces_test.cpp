@@ -2,10 +2,10 @@
 // files it cannot use.
 #include "tests/replay/days.h"
 #include "tests/support/device_root.h"
-#include "tools/replay/footprints.h"
-#include "tools/replay/lsapp.h"
-#include "tools/replay/run.h"
-#include "tools/replay/trace.h"
+#include "playback/footprints.h"
+#include "playback/lsapp.h"
+#include "playback/run.h"
+#include "playback/trace.h"
 
 #include <fstream>
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // Learn From Use turned off in the pane deletes the library's diary of use at once, without
 // waiting for the library to read the switch at its next decision, moves the off stamp with the
 // switch, takes the suggestion away with the diary, and says so when the diary cannot be deleted.
-#include "contract/diary.h"
+#include "contract/diary_file.h"
 #include "settings/threshold_suggestion.h"
 #include "tests/settings/pane_fixture.h"
 #include "tests/support/diary_lines.h"

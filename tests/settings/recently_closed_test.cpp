@@ -1,6 +1,6 @@
 // The Recently Closed screen: its rows, a tap and what it saves, the conflict alert, and the
 // screen in the real Settings host, drawn.
-#include "contract/close_history.h"
+#include "contract/history_file.h"
 #include "platform/foundation/files.h"
 #include "platform/foundation/run_loop.h"
 #include "platform/ui/action_sheet.h"

@@ -7,7 +7,7 @@
 #include "platform/foundation/files.h"
 #include "platform/ui/label.h"
 #include "settings/threshold_suggestion.h"
-#include "tools/replay/recommend.h"
+#include "playback/recommend.h"
 
 #include <sys/stat.h>
 #include <unistd.h>

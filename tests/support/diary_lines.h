@@ -1,14 +1,15 @@
 #pragma once
-// Diaries written line by line as the library writes them (contract/diary.h), for tests: a phone
+// Diaries written line by line as the library writes them (contract/diary_file.h), for tests: a phone
 // whose free memory is what it leaves to applications less what the running ones hold, sessions
 // numbered as the library numbers them.
 
-#include "contract/diary.h"
+#include "contract/diary_file.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <ctime>
+#include <fstream>
 #include <map>
 #include <optional>
 #include <sstream>
@@ -156,6 +157,24 @@ inline std::string openedInTurn(const std::vector<std::string>& apps, double meg
 inline std::string twoWholeDaysOfFiveApplications()
 {
     return openedInTurn({ "com.example.a", "com.example.b", "com.example.c", "com.example.d", "com.example.e" }, 100, 3);
+}
+
+// A diary file as read back: its first line, when it has one, and the lines after it.
+struct DiaryFile {
+    std::optional<std::string> header;
+    std::vector<std::string> lines;
+};
+inline DiaryFile readDiaryFile(const std::string& hostPath)
+{
+    DiaryFile file;
+    std::ifstream in(hostPath);
+    std::string text;
+    if (!std::getline(in, text))
+        return file;
+    file.header = text;
+    while (std::getline(in, text))
+        file.lines.push_back(text);
+    return file;
 }
 
 } // namespace sv::test

@@ -1,6 +1,7 @@
 #include "tools/replay/check.h"
 
-#include "tools/replay/printable.h"
+#include "playback/policies.h"
+#include "playback/printable.h"
 
 #include <cerrno>
 #include <cmath>
@@ -179,7 +180,7 @@ bool LibraryCheck::check(const Day& day, int threshold, const Replay& replay, co
     }
     fs::path scenario = fs::path(root_) / "day.txt", output = fs::path(root_) / "out.txt",
              errors = fs::path(root_) / "err.txt";
-    std::string text = scenarioOf(day, threshold, device, footprintsOf(day, footprints), policy == "learn-from-use");
+    std::string text = scenarioOf(day, threshold, device, footprintsOf(day, footprints), policy == kLearnFromUsePolicy);
     {
         std::ofstream file(scenario);
         file << text;

@@ -2,7 +2,7 @@
 // Holds the parts policy to the real library: a day is written as a scenario, played by the real
 // home-screen host on the virtual clock, and every close it prints is compared with the policy's.
 
-#include "tools/replay/replay.h"
+#include "playback/replay.h"
 
 #include <string>
 #include <vector>
@@ -31,7 +31,7 @@ public:
     // the day's scenario is then kept in a file of its own, named in the message.
     // The policy's closes land in policyCloses when given.
     bool check(const Day& day, int threshold, const Replay& replay, const DeviceSize& device,
-               const Footprints& footprints, long* closes = nullptr, const std::string& policy = "parts",
+               const Footprints& footprints, long* closes = nullptr, const std::string& policy = kPartsPolicy,
                std::vector<Closed>* policyCloses = nullptr);
 
 private:

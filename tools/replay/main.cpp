@@ -7,8 +7,8 @@
 #include "tools/replay/check.h"
 #include "tools/replay/options.h"
 #include "tools/replay/report.h"
-#include "tools/replay/run.h"
-#include "tools/replay/trace.h"
+#include "playback/run.h"
+#include "playback/trace.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -176,7 +176,7 @@ int main(int argc, char** argv)
             long d = 0;
             // The rules, and Learn From Use's rule when it is played (each day learned from nothing,
             // as the host starts); a diary's recorded closes against Learn From Use's.
-            bool learning = std::find(o.policies.begin(), o.policies.end(), "learn-from-use") != o.policies.end();
+            bool learning = std::find(o.policies.begin(), o.policies.end(), replay::kLearnFromUsePolicy) != o.policies.end();
             for (replay::Day day; days->next(day); ++d) {
                 person = person.empty() ? day.whose() : person;
                 run->saw(day);
@@ -184,14 +184,14 @@ int main(int argc, char** argv)
                 diaryDays += day.diary && learning;
                 recordedCloses += day.diary && learning ? static_cast<long>(day.recordedCloses.size()) : 0;
                 for (int threshold : o.thresholds)
-                    for (const char* policy : { "parts", "learn-from-use" }) {
+                    for (const char* policy : { replay::kPartsPolicy, replay::kLearnFromUsePolicy }) {
                         if (std::find(o.policies.begin(), o.policies.end(), policy) == o.policies.end())
                             continue;
                         ++checked;
                         std::vector<replay::Closed> closes;
                         disagreed += !check.check(day, threshold, replayer, o.device, footprints, &checkedCloses,
                                                   policy, &closes);
-                        if (day.diary && policy == std::string("learn-from-use"))
+                        if (day.diary && policy == std::string(replay::kLearnFromUsePolicy))
                             recordedAlike[threshold] += replay::sameAsRecorded(day, closes);
                     }
                 progress.step(++played);
@@ -207,7 +207,7 @@ int main(int argc, char** argv)
     report.costs = o.costs;
     report.parameters.days = run->days();
     if (parameters.diariesOnly)
-        report.rules = "learn-from-use";
+        report.rules = replay::kLearnFromUsePolicy;
     if (o.holdout)
         if (const replay::Holdout* holdout = run->holdout(report.rulesPlayed()))
             report.holdout = *holdout;

@@ -271,8 +271,9 @@ std::optional<CommandLineProblem> parseCommandLine(int argc, char** argv, Option
             o.thresholds.clear();
             for (std::string_view part : split(*v)) {
                 auto t = number<int>(part);
-                if (!t || *t < 0 || *t > 1000)
-                    return problem("--thresholds takes whole megabytes from 0 to 1000, comma-separated (not '"
+                if (!t || *t < 0 || *t > kMostThresholdMB)
+                    return problem("--thresholds takes whole megabytes from 0 to " + std::to_string(kMostThresholdMB)
+                                   + ", comma-separated (not '"
                                    + std::string(part) + "')");
                 if (std::find(o.thresholds.begin(), o.thresholds.end(), *t) == o.thresholds.end())
                     o.thresholds.push_back(*t);

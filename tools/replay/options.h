@@ -1,9 +1,10 @@
 #pragma once
 // sleepvane-replay's command line: what it takes, its usage and its help.
 
-#include "tools/replay/cost.h"
-#include "tools/replay/replay.h"
-#include "tools/replay/synthetic.h"
+#include "playback/cost.h"
+#include "playback/policies.h"
+#include "playback/replay.h"
+#include "playback/synthetic.h"
 
 #include <optional>
 #include <string>
@@ -14,6 +15,8 @@ namespace replay {
 // The synthetic days a run takes (--help states them): the run holds a day at a time, so these
 // bound its time (the most take about an hour on two cores, every policy played), not its memory.
 inline constexpr long kMostDays = 100000, kMostPeople = 100000, kMostSyntheticDays = 1000000;
+// The highest threshold --thresholds takes (MB): well beyond the slider, within any phone's memory.
+inline constexpr int kMostThresholdMB = 1000;
 
 struct Options {
     std::vector<std::string> traces;

@@ -1,6 +1,6 @@
 #include "tools/replay/report.h"
 
-#include "tools/replay/printable.h"
+#include "playback/printable.h"
 
 #include <algorithm>
 #include <cmath>
@@ -64,7 +64,7 @@ namespace {
 
 std::string Report::rulesPlayed() const
 {
-    for (const std::string& name : { rules, std::string("parts") })
+    for (const std::string& name : { rules, std::string(kPartsPolicy) })
         for (const Recommendation& r : recommendations)
             if (r.policy == name)
                 return name;
@@ -249,7 +249,7 @@ void printJson(std::FILE* out, const Report& report)
             if (candidate.policy == f.policy)
                 r = &candidate;
         std::optional<double> gap60, gap10;
-        const Figures *parts = find(report.rows, "parts", f.threshold), *oracle = find(report.rows, "oracle", f.threshold);
+        const Figures *parts = find(report.rows, kPartsPolicy, f.threshold), *oracle = find(report.rows, kOraclePolicy, f.threshold);
         if (parts && oracle) {
             gap60 = shareOfGap(parts->regretted60s, f.regretted60s, oracle->regretted60s);
             gap10 = shareOfGap(parts->regretted10min, f.regretted10min, oracle->regretted10min);

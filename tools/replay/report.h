@@ -2,10 +2,10 @@
 // What the replay prints and draws: the run's parameters, the figures as a table with the
 // recommendation, as JSON, and as a chart.
 
-#include "tools/replay/recommend.h"
-#include "tools/replay/run.h"
-#include "tools/replay/replay.h"
-#include "tools/replay/synthetic.h"
+#include "playback/recommend.h"
+#include "playback/run.h"
+#include "playback/replay.h"
+#include "playback/synthetic.h"
 
 #include <cstdio>
 #include <map>
@@ -32,7 +32,7 @@ struct Report {
     std::vector<Recommendation> recommendations; // one a policy, in the rows' order
     // The policy whose recommendation is printed (when it was played): the rules the days were
     // lived under (learn-from-use for diaries: there is a diary only while it is on).
-    std::string rules = "parts";
+    std::string rules = kPartsPolicy;
     Costs costs;
     std::optional<Holdout> holdout; // the rules', with --holdout
     // The policy whose recommendation is printed: rules, or parts, or the first played.

@@ -5,9 +5,9 @@
 #include "hosts/device/chart_text.h"
 #include "platform/foundation/files.h"
 #include "platform/ui/image.h"
-#include "tools/replay/model_policies.h"
-#include "tools/replay/replay.h"
-#include "tools/replay/synthetic.h"
+#include "playback/model_policies.h"
+#include "playback/replay.h"
+#include "playback/synthetic.h"
 
 #include <cairo.h>
 #include <cmath>
