@@ -85,9 +85,10 @@ std::vector<std::string> policyNames();
 // window=<uses>, recency, keep=<suspects>, size=<power>). Nothing, with the reason in why, for
 // anything else.
 struct Knobs {
-    std::optional<double> half, extra, follow, size;
+    std::optional<double> half, extra, follow, size, margin;
     std::optional<int> window, keep;
     bool recency = false;
+    bool alone = false; // the score followed at every pick, without the experts
 };
 std::optional<Knobs> policyKnobs(std::string_view knobs, std::string* why);
 
