@@ -46,8 +46,10 @@
 // the oldest's likelihood gains nothing over the rules. The footprint bounds the score's pick, not
 // its order: a close that frees at least what the rules' close would leaves memory low no longer,
 // while dividing the likelihood by the footprint (tried) closed large favourites that came back
-// and held memory low longer. Equal weights at the start: with the margin, what the score
-// disagrees on is seldom wrong, and its first regret hands the pick back to the rules. The bound
+// and held memory low longer. Equal weights at the start (a head start of 2 for the rules was
+// tried): with the margin what the score disagrees on is seldom wrong, a new phone follows the
+// rules until one of their names comes back, and one regret of the score's hands the pick back
+// to them. The bound
 // on the halvings is how far the loser can fall behind, so that favourites that change are
 // followed again after a few regrets. Heavier wins (no sampling), the halvings are integers and
 // the margin a doubling: the library and the model agree to the millisecond with no rounding
