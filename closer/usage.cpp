@@ -113,12 +113,17 @@ void Usage::noteForeground(const std::string& bundleID)
     // Back within the window after an expert named it: that expert would have regretted it.
     auto now = sv::RunLoop::main().now();
     std::erase_if(trials_, [&](const Trial& trial) { return (now - trial.at).count() > kRegretWindow; });
-    for (Trial& trial : trials_)
-        for (int expert = 0; expert < 2; ++expert)
+    // Once a return, however many of an expert's trials named it.
+    for (int expert = 0; expert < 2; ++expert) {
+        bool named = false;
+        for (Trial& trial : trials_)
             if (trial.name[expert] && *trial.name[expert] == bundleID) {
-                regret(expert);
+                named = true;
                 trial.name[expert].reset();
             }
+        if (named)
+            regret(expert);
+    }
     double earned = 1;
     auto closed = lastClose_.find(bundleID);
     if (closed != lastClose_.end()) {
@@ -195,21 +200,30 @@ std::optional<std::size_t> Usage::pick(const std::vector<std::string>& closable)
     for (const auto& entry : footprint_)
         sum += entry.second;
     std::int64_t unmeasured = footprint_.empty() ? 1 : sum / std::int64_t(footprint_.size());
-    // The score's: the two left last stay while another may go; of the others the least likely
-    // per megabyte freed.
+    // The score's: the two left last stay while another may go; of the others, one whose close
+    // frees no less than the oldest's and whose likelihood is under half the oldest's, the least
+    // likely; else the oldest.
+    auto likely = [&](const std::string& bundleID) {
+        double value = likelihood(bundleID);
+        if (auto next = row.find(bundleID); next != row.end())
+            value += kFollowWeight * (double(next->second) / double(total));
+        return value + 1;
+    };
+    auto megabytes = [&](const std::string& bundleID) {
+        std::int64_t learned = footprint(bundleID);
+        return std::max<std::int64_t>(1, learned > 0 ? learned : unmeasured);
+    };
     std::size_t n = closable.size();
     std::size_t open = n > kRecentKept ? n - kRecentKept : std::min<std::size_t>(n, 1);
     std::size_t score = 0;
-    double lowest = 0;
-    for (std::size_t i = 0; i < open; ++i) {
-        double likely = likelihood(closable[i]);
-        if (auto next = row.find(closable[i]); next != row.end())
-            likely += kFollowWeight * (double(next->second) / double(total));
-        std::int64_t megabytes = footprint(closable[i]);
-        likely = (likely + 1) / double(std::max<std::int64_t>(1, megabytes > 0 ? megabytes : unmeasured));
-        if (i == 0 || likely < lowest) {
+    double lowest = likely(closable[0]);
+    std::int64_t least = megabytes(closable[0]);
+    for (std::size_t i = 1; i < open; ++i) {
+        if (megabytes(closable[i]) < least)
+            continue;
+        if (double margin = likely(closable[i]) * kScoreMargin; margin < lowest) {
             score = i;
-            lowest = likely;
+            lowest = margin;
         }
     }
     // The rules' is the oldest. Where the two differ, each name waits for its regret.

@@ -8,9 +8,10 @@
 // clock: what was learned does not fade while the phone is not used, and the file holds no date.
 // Each application also keeps a few applications that came to the foreground right after it, and
 // the memory our closes of it freed. Two experts name the suspect to close, the rules (the oldest)
-// and the score (the two left last kept, then the least likely per megabyte), and the one whose
-// names came back less often within ten minutes is followed; a new phone follows the rules
-// (model/usage.h states the rule and why; the referee holds this to it).
+// and the score (the two left last kept; another than the oldest only when far less likely and
+// freeing no less), and the one whose names came back less often within ten minutes is followed;
+// a new phone follows the rules until one of their names comes back (model/usage.h states the
+// rule and why; the referee holds this to it).
 //
 // What was learned is read from its file at start (a missing, unreadable or hostile file: start
 // empty) and written back by a run-loop timer at most once a minute after a change, never on
@@ -38,7 +39,9 @@ public:
     inline static constexpr std::int64_t kSuccessorLimit = 64;
     inline static constexpr std::size_t kRecentKept = 2;
     inline static constexpr double kRegretWindow = 600;
-    inline static constexpr std::int64_t kHeadStart = 2;
+    inline static constexpr std::int64_t kHeadStart = 0;
+    // The score names another than the oldest only when it is this many times less likely.
+    inline static constexpr double kScoreMargin = 2;
     inline static constexpr std::int64_t kMostHalvings = 6;
     // A footprint read from the file is believed up to this (MB).
     inline static constexpr std::int64_t kLargestFootprint = std::int64_t(1) << 31;

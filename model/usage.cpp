@@ -50,14 +50,18 @@ double Usage::uses(const std::string& id) const
 void Usage::foreground(const std::string& id, bool returned, double now)
 {
     std::erase_if(named_, [&](const Trial& trial) { return now - trial.at > kRegretWindow; });
-    for (Trial& trial : named_)
-        for (Expert expert : { Expert::Rules, Expert::Score }) {
+    for (Expert expert : { Expert::Rules, Expert::Score }) {
+        bool named = false;
+        for (Trial& trial : named_) {
             std::optional<std::string>& name = trial.name[static_cast<int>(expert)];
             if (name && *name == id) {
-                regret(expert);
+                named = true;
                 name.reset();
             }
         }
+        if (named)
+            regret(expert);
+    }
     if (last_ && *last_ != id)
         learnSuccessor(follows_[*last_], id);
     last_ = id;
@@ -123,11 +127,14 @@ std::optional<std::size_t> Usage::named(Expert expert, const std::vector<std::st
         return 0;
     if (scorer_)
         return scorer_(closable);
-    std::optional<std::size_t> chosen;
-    double lowest = 0;
-    for (std::size_t i = 0; i < pickable(closable.size()); ++i) {
-        double likely = (likelihood(closable[i]) + 1) / double(megabytes(closable[i]));
-        if (!chosen || likely < lowest) {
+    std::size_t chosen = 0;
+    double lowest = likelihood(closable[0]) + 1;
+    std::int64_t least = megabytes(closable[0]);
+    for (std::size_t i = 1; i < pickable(closable.size()); ++i) {
+        if (megabytes(closable[i]) < least)
+            continue;
+        double likely = (likelihood(closable[i]) + 1) * kScoreMargin;
+        if (likely < lowest) {
             chosen = i;
             lowest = likely;
         }

@@ -19,16 +19,18 @@
 //  - Two experts, each naming a suspect among the closable ones (oldest first):
 //    the rules: the oldest;
 //    the score: the newest (the application just left) is kept while another may be closed, and
-//    so is the one before it; of the rest, the one with the lowest likelihood per megabyte
-//    goes, (likelihood + 1) / footprint, the oldest of equals (an application without a learned
-//    footprint counts as the mean of those learned, rounded down; with none learned, all count
-//    alike).
+//    so is the one before it. Of the rest, it names another than the oldest only when that one's
+//    likelihood + 1 is less than half the oldest's (kScoreMargin), and only one whose close frees
+//    no less than the oldest's would (its footprint at least the oldest's; an application without
+//    a learned footprint counts as the mean of those learned, rounded down; with none learned, all
+//    count alike); of those, the least likely, the oldest of equals. Otherwise it names the oldest.
 //  - Weights, learned from regrets. Each expert's weight is 2^-h, h its halvings, kept so that
 //    the heavier has h = 0. Each pick where the two name different suspects is a trial of both:
-//    when the suspect an expert named comes to the foreground within kRegretWindow of the pick,
-//    that expert would have regretted closing it, whether or not it was closed, and its weight
-//    halves (h + 1, once a trial; never more than kMostHalvings below the other). The score
-//    starts kHeadStart halvings below the rules.
+//    when an application comes to the foreground within kRegretWindow of a pick at which an
+//    expert named it, that expert would have regretted closing it, whether or not it was closed,
+//    and its weight halves (h + 1, once for the return however many of its trials named it; never
+//    more than kMostHalvings below the other). A new phone starts with equal weights
+//    (kHeadStart).
 //  - The pick: the suspect the heavier expert names; of equal weights, the rules'. The trials
 //    live only as long as the home screen runs.
 //
@@ -36,14 +38,23 @@
 // fixed blend of frequency and recency suits every person and every hour, so whom to follow is
 // learned on the phone from what comes back. Both experts are tried at every pick where they
 // differ, the one not followed too (what it named came back or did not), so learning never
-// waits for the one followed to err; a suspect named again at each pick counts at each, as the
-// closes it stands for would have. The head start makes a new phone play as the rules until the
-// rules' names have come back three times more than the score's; the bound on the halvings is how
-// far the loser can fall behind, so that favourites that change are followed again after a few
-// regrets. Heavier wins (no sampling) and the halvings are integers: the library and the model
-// agree to the millisecond with no rounding between them. Recency guards what a plain count gets
-// wrong, the return to the application just left (A, B, A); dividing by the footprint has the
-// score close, of two alike, the one that frees more, so memory is low no longer than needed.
+// waits for the one followed to err. A return costs an expert one halving however often it named
+// that application: the suspect of the expert not followed stays in the list and is named again at
+// every pick, and counting each would sink that expert for one return while the followed one's
+// suspect, closed, is named once. The margin keeps the score to picks where it is sure: where
+// favourites change through the day its small differences mislead, and a pick that merely matches
+// the oldest's likelihood gains nothing over the rules. The footprint bounds the score's pick, not
+// its order: a close that frees at least what the rules' close would leaves memory low no longer,
+// while dividing the likelihood by the footprint (tried) closed large favourites that came back
+// and held memory low longer. Equal weights at the start (a head start of 2 for the rules was
+// tried): with the margin what the score disagrees on is seldom wrong, a new phone follows the
+// rules until one of their names comes back, and one regret of the score's hands the pick back
+// to them. The bound
+// on the halvings is how far the loser can fall behind, so that favourites that change are
+// followed again after a few regrets. Heavier wins (no sampling), the halvings are integers and
+// the margin a doubling: the library and the model agree to the millisecond with no rounding
+// between them. Recency guards what a plain count gets wrong, the return to the application just
+// left (A, B, A).
 
 #include <cstdint>
 #include <functional>
@@ -62,7 +73,8 @@ inline constexpr std::size_t kSuccessorsKept = 4;
 inline constexpr std::int64_t kSuccessorLimit = 64;
 inline constexpr std::size_t kRecentKept = 2;
 inline constexpr double kRegretWindow = 600;
-inline constexpr std::int64_t kHeadStart = 2;
+inline constexpr std::int64_t kHeadStart = 0;
+inline constexpr double kScoreMargin = 2;
 inline constexpr std::int64_t kMostHalvings = 6;
 
 enum class Expert { Rules = 0, Score = 1 };

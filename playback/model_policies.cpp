@@ -81,11 +81,15 @@ namespace {
                 if (knobs_) {
                     Predictor& predictor = predictors_.try_emplace(threshold_, *knobs_).first->second;
                     // In the score's place: the experts and their weights stay the rule's.
-                    usage.scoreWith([this, &predictor](const std::vector<std::string>& closable) {
+                    auto score = [this, &predictor](const std::vector<std::string>& closable) {
                         return predictor.pick(closable, [this](const std::string& id) {
                             return double(model_->usage().megabytes(id));
                         });
-                    });
+                    };
+                    if (knobs_->alone)
+                        usage.answerWith(score);
+                    else
+                        usage.scoreWith(score);
                 }
                 m.setUsage(std::move(usage));
                 m.setLearnFromUse(true);

@@ -110,19 +110,20 @@ std::optional<Knobs> policyKnobs(std::string_view text, std::string* why)
         if (std::find(seen.begin(), seen.end(), key) != seen.end())
             return fail("learn-from-use: " + key + " is given twice");
         seen.push_back(key);
-        if (key == "recency") {
+        if (key == "recency" || key == "alone") {
             if (value)
-                return fail("learn-from-use: recency takes no value");
-            knobs.recency = true;
+                return fail("learn-from-use: " + key + " takes no value");
+            (key == "recency" ? knobs.recency : knobs.alone) = true;
             continue;
         }
-        if (key != "half" && key != "extra" && key != "follow" && key != "window" && key != "keep" && key != "size")
+        if (key != "half" && key != "extra" && key != "follow" && key != "window" && key != "keep" && key != "size"
+            && key != "margin")
             return fail("learn-from-use: unknown knob '" + key
-                        + "' (half=, extra=, follow=, window=, recency, keep=, size=)");
+                        + "' (half=, extra=, follow=, window=, recency, keep=, size=, margin=, alone)");
         auto number = value ? finite(*value) : std::nullopt;
         if (key == "half" && (!number || *number <= 0))
             return fail("learn-from-use: half= takes a number of uses above 0");
-        if ((key == "extra" || key == "follow" || key == "size") && (!number || *number < 0))
+        if ((key == "extra" || key == "follow" || key == "size" || key == "margin") && (!number || *number < 0))
             return fail("learn-from-use: " + key + "= takes a number, 0 or more");
         if (key == "window" && (!number || *number < 1 || *number != std::floor(*number) || *number > 1e6))
             return fail("learn-from-use: window= takes a whole number of uses from 1");
@@ -136,6 +137,8 @@ std::optional<Knobs> policyKnobs(std::string_view text, std::string* why)
             knobs.follow = number;
         else if (key == "size")
             knobs.size = number;
+        else if (key == "margin")
+            knobs.margin = number;
         else if (key == "keep")
             knobs.keep = static_cast<int>(*number);
         else

@@ -83,9 +83,10 @@ private:
 
 // The knobs of a predictor tried beside Learn From Use's rule (policies.h reads them).
 struct Knobs {
-    std::optional<double> half, extra, follow, size;
+    std::optional<double> half, extra, follow, size, margin;
     std::optional<int> window, keep;
     bool recency = false;
+    bool alone = false; // the score followed at every pick, without the experts
 };
 
 // Identifiers no policy closes: the home screen's own and the telephone's.

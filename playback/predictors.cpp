@@ -11,7 +11,8 @@ Predictor::Predictor(const Knobs& knobs)
     : half_(knobs.half.value_or(model::kHalfLifeUses))
     , extra_(knobs.extra.value_or(model::kReturnExtra))
     , follow_(knobs.follow.value_or(model::kFollowWeight))
-    , size_(knobs.size.value_or(1))
+    , size_(knobs.size.value_or(0))
+    , margin_(knobs.margin.value_or(model::kScoreMargin))
     , window_(knobs.window.value_or(0))
     , recency_(knobs.recency)
     , keep_(static_cast<std::size_t>(knobs.keep.value_or(int(model::kRecentKept))))
@@ -59,13 +60,19 @@ double Predictor::likelihood(const std::string& id) const
 std::optional<std::size_t> Predictor::pick(const std::vector<std::string>& closable,
                                            const std::function<double(const std::string&)>& megabytes) const
 {
-    std::optional<std::size_t> chosen;
-    double lowest = 0;
-    for (std::size_t i = 0; i < model::pickable(closable.size(), keep_); ++i) {
-        double likely = likelihood(closable[i]);
-        // Weighed by the memory a close frees, as learned: the least likely per megabyte.
-        likely = (likely + 1) / std::pow(std::max(megabytes(closable[i]), 1.0), size_);
-        if (!chosen || likely < lowest) {
+    if (closable.empty())
+        return std::nullopt;
+    // As the rule: another than the oldest only when `margin` times less likely (size: per
+    // megabyte to that power) and freeing no less than the oldest's close.
+    auto weighed = [&](std::size_t i) {
+        return (likelihood(closable[i]) + 1) / std::pow(std::max(megabytes(closable[i]), 1.0), size_);
+    };
+    std::size_t chosen = 0;
+    double lowest = weighed(0), least = megabytes(closable[0]);
+    for (std::size_t i = 1; i < model::pickable(closable.size(), keep_); ++i) {
+        if (megabytes(closable[i]) < least)
+            continue;
+        if (double likely = weighed(i) * margin_; likely < lowest) {
             chosen = i;
             lowest = likely;
         }

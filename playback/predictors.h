@@ -27,7 +27,7 @@ public:
 private:
     double decayed(const std::string& id) const;
 
-    double half_, extra_, follow_, size_;
+    double half_, extra_, follow_, size_, margin_;
     int window_;
     bool recency_;
     std::size_t keep_;

@@ -40,7 +40,7 @@ protected:
 TEST_F(LearnFromUseHost, WhatWasLearnedOutlivesARestartAndOrdersTheCloses)
 {
     std::string uses;
-    for (int i = 0; i < 3; ++i)
+    for (int i = 0; i < 4; ++i)
         uses += "launch news\nstate news 4\nlaunch maps\nstate maps 4\nstate news 2\n";
     uses += "launch radio\nstate radio 4\nlaunch maps\nstate maps 4\nstate radio 2\n";
     auto first = run(std::string(kApps) + uses + "show usage\nwait 61\n");
@@ -51,7 +51,7 @@ TEST_F(LearnFromUseHost, WhatWasLearnedOutlivesARestartAndOrdersTheCloses)
     EXPECT_TRUE(learned[2].starts_with("usage radio ")) << learned[2];
 
     // A phone whose score has proved itself (its weights as the file keeps them), started anew:
-    // radio left after news but is the least used, so it goes first (books and maps, left last,
+    // radio left after news but is far less used, so it goes first (books and maps, left last,
     // are kept).
     auto trust = sv::test::runProcess({ "/usr/bin/env", "python3", "-c",
                                         "import plistlib,sys\n"

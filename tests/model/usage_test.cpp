@@ -1,5 +1,5 @@
 // Learn From Use's experts and weights as the model states them: whom a phone follows, how the
-// regrets move the weights, and what the footprints weigh.
+// regrets move the weights, and when the score names another than the oldest.
 #include "model/usage.h"
 
 #include <gtest/gtest.h>
@@ -28,50 +28,46 @@ Usage learnedUsage()
     return usage;
 }
 
-TEST(UsageExperts, ANewPhoneFollowsTheRulesUntilTheirNamesComeBackThreeTimesMore)
+TEST(UsageExperts, ANewPhoneFollowsTheRulesUntilOneOfTheirNamesComesBack)
 {
     Usage usage = learnedUsage();
     ASSERT_EQ(usage.named(Expert::Rules, kSuspects), 0u);
     ASSERT_EQ(usage.named(Expert::Score, kSuspects), 1u);
-    double now = 1000;
-    for (int regrets = 0; regrets < 3; ++regrets) {
-        EXPECT_EQ(usage.trusted(), Expert::Rules) << regrets;
-        EXPECT_EQ(usage.pick(kSuspects, now), 0u) << regrets;
-        // What the rules named comes back within the window; what the score named does not.
-        usage.foreground("old", false, now + 300);
-        now += 400;
-    }
+    EXPECT_EQ(usage.trusted(), Expert::Rules);
+    EXPECT_EQ(usage.pick(kSuspects, 1000), 0u);
+    // What the rules named comes back within the window; what the score named does not.
+    usage.foreground("old", false, 1300);
     EXPECT_EQ(usage.trusted(), Expert::Score);
     EXPECT_EQ(usage.halvings(Expert::Rules), 1);
     EXPECT_EQ(usage.halvings(Expert::Score), 0);
-    EXPECT_EQ(usage.pick(kSuspects, now), 1u);
+    EXPECT_EQ(usage.pick(kSuspects, 2000), 1u);
 }
 
-TEST(UsageExperts, OnlyATrialsFirstReturnWithinTheWindowOfAPickWhereTheyDifferTeaches)
+TEST(UsageExperts, AReturnWithinTheWindowCostsAnExpertOneHalvingHoweverOftenItWasNamed)
 {
     Usage usage = learnedUsage();
     usage.pick(kSuspects, 0);
     usage.foreground("old", false, model::kRegretWindow + 1); // too late
-    EXPECT_EQ(usage.halvings(Expert::Score), model::kHeadStart);
+    EXPECT_EQ(usage.halvings(Expert::Rules), 0);
+    // Two picks name old and rare each; old's return costs the rules once, rare's the score once.
     usage.pick(kSuspects, 2000);
+    usage.pick(kSuspects, 2005);
     usage.foreground("old", false, 2010);
-    usage.foreground("old", false, 2020); // once a trial
-    EXPECT_EQ(usage.halvings(Expert::Score), model::kHeadStart - 1);
+    usage.foreground("old", false, 2015);
+    EXPECT_EQ(usage.halvings(Expert::Rules), 1);
+    usage.foreground("rare", false, 2020);
+    EXPECT_EQ(usage.halvings(Expert::Rules), 0);
+    EXPECT_EQ(usage.halvings(Expert::Score), 0);
+    // A restart of the home screen forgets the trials, not the weights.
+    ASSERT_EQ(usage.named(Expert::Score, kSuspects), 1u);
+    usage.pick(kSuspects, 2500);
+    usage.restarted();
+    usage.foreground("old", false, 2510);
+    EXPECT_EQ(usage.halvings(Expert::Rules), 0);
     // Both name the only closable one: no trial.
     usage.pick({ "old" }, 3000);
     usage.foreground("old", false, 3010);
-    EXPECT_EQ(usage.halvings(Expert::Score), model::kHeadStart - 1);
-    // A name made at each of two picks counts at each.
-    usage.pick(kSuspects, 4000);
-    usage.pick(kSuspects, 4005);
-    usage.foreground("old", false, 4100);
-    EXPECT_EQ(usage.halvings(Expert::Score), 0);
-    EXPECT_EQ(usage.halvings(Expert::Rules), 1);
-    // A restart of the home screen forgets the trials, not the weights.
-    usage.pick(kSuspects, 5000);
-    usage.restarted();
-    usage.foreground("old", false, 5010);
-    EXPECT_EQ(usage.halvings(Expert::Rules), 1);
+    EXPECT_EQ(usage.halvings(Expert::Rules), 0);
 }
 
 TEST(UsageExperts, TheLoserFallsAtMostSixBehindSoAChangeOfFavouritesIsFollowedAgain)
@@ -96,7 +92,7 @@ TEST(UsageExperts, TheLoserFallsAtMostSixBehindSoAChangeOfFavouritesIsFollowedAg
     EXPECT_EQ(usage.halvings(Expert::Score), 0);
 }
 
-TEST(UsageFootprints, WhatOurClosesFreeIsAveragedAndTheScoreClosesTheLargerOfTwoAlike)
+TEST(UsageFootprints, WhatOurClosesFreeIsAveragedAndAnUnmeasuredOneCountsAsTheMean)
 {
     Usage usage;
     usage.closed("maps", 100, 100); // nothing freed: nothing learned
@@ -107,11 +103,32 @@ TEST(UsageFootprints, WhatOurClosesFreeIsAveragedAndTheScoreClosesTheLargerOfTwo
     EXPECT_EQ(usage.footprint("maps"), 65) << "(81 + 50) / 2, rounded down";
     usage.closed("news", 10, 30);
     EXPECT_EQ(usage.megabytes("radio"), (65 + 20) / 2) << "one never measured counts as the mean";
-    // radio and news used alike; radio, unmeasured, counts 42 MB against news's 20: radio goes.
-    for (const char* id : { "news", "radio", "a", "b" })
-        usage.foreground(id, false);
-    usage.setHalvings(1, 0);
-    EXPECT_EQ(usage.pick({ "news", "radio", "a", "b" }, 0), 1u);
+}
+
+// The score overrules the oldest only for a suspect under half as likely whose close frees no less.
+TEST(UsageScore, NamesAnotherThanTheOldestOnlyWhenFarLessLikelyAndFreeingNoLess)
+{
+    auto used = [](int oldUses) {
+        Usage usage;
+        for (int i = 0; i < 2; ++i)
+            usage.foreground("rare", false);
+        for (int i = 0; i < oldUses; ++i)
+            usage.foreground("old", false);
+        usage.foreground("new1", false);
+        usage.foreground("new2", false);
+        return usage;
+    };
+    // rare 2 uses (+1: 3, doubled 6) against old's 4 (+1: 5): not under half, the oldest.
+    EXPECT_EQ(used(4).named(Expert::Score, kSuspects), 0u);
+    Usage usage = used(8);
+    EXPECT_EQ(usage.named(Expert::Score, kSuspects), 1u);
+    // rare frees less than old: passed over; so is one never measured while the mean is less too.
+    usage.closed("old", 100, 150);
+    usage.closed("rare", 100, 120);
+    EXPECT_EQ(usage.named(Expert::Score, kSuspects), 0u);
+    EXPECT_EQ(usage.named(Expert::Score, { "old", "rare", "none", "new1", "new2" }), 0u) << "the mean, 35 MB, is less than 50";
+    usage.closed("spare", 100, 300);
+    EXPECT_EQ(usage.named(Expert::Score, { "old", "rare", "none", "new1", "new2" }), 2u) << "the mean is now 90 MB";
 }
 
 } // namespace

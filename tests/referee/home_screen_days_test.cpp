@@ -105,8 +105,8 @@ TEST(RefereeScenarios, ChosenScenario)
                 verdict.agree ? "the host and the model agree" : "the host and the model disagree");
 }
 
-// A fault planted in the model's weights, the score's head start one halving short, so that the
-// model follows the score one regret of the rules too soon: the seeded days must reach where the
+// A fault planted in the model's weights, the rules one halving behind from the start, so that
+// the model follows the score one regret of the rules too soon: the seeded days must reach where the
 // weights decide, and there the library must side with the faithful model, against the planted one.
 TEST(RefereeFaults, AWeightPlantedOneHalvingOffIsSeen)
 {

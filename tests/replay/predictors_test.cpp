@@ -20,13 +20,15 @@ namespace {
         EXPECT_EQ(knobs->follow, 3);
         EXPECT_EQ(knobs->window, 300);
         EXPECT_TRUE(knobs->recency);
-        knobs = policyKnobs("keep=1:size=0.5", &why);
+        knobs = policyKnobs("keep=1:size=0.5:margin=1:alone", &why);
         ASSERT_TRUE(knobs) << why;
         EXPECT_EQ(knobs->keep, 1);
         EXPECT_EQ(knobs->size, 0.5);
+        EXPECT_EQ(knobs->margin, 1);
+        EXPECT_TRUE(knobs->alone);
         for (const char* bad : { "extra=abc", "extra=3x", "half=0", "half=-1", "extra=inf", "window=2.5", "window=0",
                                  "recency=1", "half=5:half=6", "speed=3", "half=5::extra=1", "half", "keep=-1",
-                                 "keep=1.5", "size=-1", "size" }) {
+                                 "keep=1.5", "size=-1", "size", "margin=-2", "alone=1" }) {
             EXPECT_FALSE(policyKnobs(bad, &why)) << bad;
             EXPECT_FALSE(makePolicy(std::string("learn-from-use:") + bad)) << bad;
         }
@@ -42,7 +44,7 @@ namespace {
         Footprints footprints;
         Replay replay({ 2048, 768 }, footprints);
         auto days = Synthetic(5).days(6, 3);
-        std::vector<std::string> names = { "learn-from-use", "learn-from-use:half=400:extra=1:follow=20:keep=2" };
+        std::vector<std::string> names = { "learn-from-use", "learn-from-use:half=400:extra=1:follow=20:keep=2:size=0:margin=2" };
         Player player(replay, names, { 200, 300 });
         auto figures = player.play(days);
         ASSERT_EQ(figures.size(), 4u);
