@@ -199,10 +199,16 @@ Recommendation Recommender::result() const
 }
 
 ThresholdPlay::ThresholdPlay(const Replay& replay, const std::string& policy, int threshold)
-    : replay_(replay)
-    , policy_(makePolicy(policy))
+    : ThresholdPlay(replay, makePolicy(policy), policy, threshold)
 {
-    figures_.policy = policy;
+}
+
+ThresholdPlay::ThresholdPlay(const Replay& replay, std::unique_ptr<Policy> policy, const std::string& name,
+                             int threshold)
+    : replay_(replay)
+    , policy_(std::move(policy))
+{
+    figures_.policy = name;
     figures_.threshold = threshold;
 }
 

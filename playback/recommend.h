@@ -123,6 +123,8 @@ class ThresholdPlay {
 public:
     // Null policy (see valid()) when the name is unknown.
     ThresholdPlay(const Replay& replay, const std::string& policy, int threshold);
+    // The policy given, under its name.
+    ThresholdPlay(const Replay& replay, std::unique_ptr<Policy> policy, const std::string& name, int threshold);
     bool valid() const { return policy_ != nullptr; }
     void play(const Day& day, Recommender& recommender);
     const Figures& figures() const { return figures_; }

@@ -1,5 +1,7 @@
 #include "playback/suggestion.h"
 
+#include "playback/model_policies.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -68,18 +70,18 @@ Suggestion::Suggestion(std::string diary, SliderRange slider, int current, Lists
 
 bool Suggestion::step()
 {
-    if (done_)
+    if (done())
         return false;
-    if (!read_)
+    if (stage_ == Stage::Reading)
         read();
     else
         playStep();
-    return !done_;
+    return !done();
 }
 
 void Suggestion::read()
 {
-    read_ = true;
+    stage_ = Stage::Playing;
     DiaryTrace trace = DiaryTrace::read(wholeDays(diary_), "this phone");
     std::string().swap(diary_);
     trace.estimateInto(footprints_);
@@ -124,14 +126,14 @@ void Suggestion::startNext()
         finish();
         return;
     }
-    playing_ = std::make_unique<ThresholdPlay>(*replay_, kPolicy, queue_.front());
+    playing_ = std::make_unique<ThresholdPlay>(*replay_, makeLearnFromUsePolicy(kPolicy, {}), kPolicy, queue_.front());
     queue_.erase(queue_.begin());
     day_ = 0;
 }
 
 void Suggestion::finish()
 {
-    done_ = true;
+    stage_ = Stage::TooLittle;
     if (recommender_) {
         // The advice among the slider's own values (a current value off its steps is not one).
         std::vector<Figures> values;
@@ -139,7 +141,7 @@ void Suggestion::finish()
             if (const Figures* f = recommender_->at(threshold))
                 values.push_back(*f);
         if (auto best = advise(values, costs_)) {
-            outcome_ = Outcome::Within;
+            stage_ = Stage::Within;
             threshold_ = values[best->index].threshold;
         }
     }
@@ -157,7 +159,7 @@ const Suggestion::Played* Suggestion::at(int threshold) const
 
 std::string Suggestion::saved() const
 {
-    std::string text = std::string(kSavedHeader) + "\n" + std::to_string(int(outcome_)) + " "
+    std::string text = std::string(kSavedHeader) + "\n" + std::to_string(int(outcome())) + " "
         + std::to_string(threshold_) + " " + std::to_string(days_) + "\n";
     for (const auto& [threshold, p] : played_) {
         char line[128];
@@ -176,17 +178,16 @@ std::unique_ptr<Suggestion> Suggestion::fromSaved(std::string_view text, SliderR
     if (!std::getline(in, header) || header != kSavedHeader || !(in >> outcome >> work->threshold_ >> work->days_)
         || (outcome != int(Outcome::TooLittle) && outcome != int(Outcome::Within)))
         return nullptr;
-    work->outcome_ = Outcome(outcome);
+    work->stage_ = outcome == int(Outcome::Within) ? Stage::Within : Stage::TooLittle;
     int threshold = 0;
     Played p;
     while (in >> threshold >> p.days >> p.restarts >> p.minutesLow >> p.cost)
         work->played_[threshold] = p;
-    if (!in.eof() || (work->outcome_ == Outcome::Within && !work->at(work->threshold_)))
+    if (!in.eof() || (work->stage_ == Stage::Within && !work->at(work->threshold_)))
         return nullptr;
     // The current value, when it is no value of the slider, was played for another: not known.
-    if (!work->at(current) && work->outcome_ == Outcome::Within)
+    if (!work->at(current) && work->stage_ == Stage::Within)
         return nullptr;
-    work->read_ = work->done_ = true;
     return work;
 }
 

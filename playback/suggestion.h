@@ -3,7 +3,7 @@
 // (diary_trace.h; the newest date is still going on, and is left out) replayed on the device the
 // diary shows, under the rules the phone uses with a diary (Learn From Use is on, and its lists),
 // at every value of the slider, and the recommendation the tool makes of such figures
-// (recommend.h): the value at which the days cost least. The work goes a step at a time (reading
+// (recommend.h). The work goes a step at a time (reading
 // the diary, then one day at one threshold a step), so that a caller can spread it over turns of
 // its run loop; what it found can be saved and read back whole while the whole days and the lists
 // stay the same (key()).
@@ -49,10 +49,10 @@ public:
 
     // One step of the work; false once none is left.
     bool step();
-    bool done() const { return done_; }
+    bool done() const { return stage_ == Stage::TooLittle || stage_ == Stage::Within; }
 
     // Once done:
-    Outcome outcome() const { return outcome_; }
+    Outcome outcome() const { return stage_ == Stage::Within ? Outcome::Within : Outcome::TooLittle; }
     // Within: the slider value to suggest.
     int threshold() const { return threshold_; }
     // Whole days of use replayed.
@@ -87,9 +87,11 @@ private:
     std::unique_ptr<ThresholdPlay> playing_;
     std::size_t day_ = 0;
     std::map<int, Played> played_;
-    bool read_ = false, done_ = false;
+    // Reading the diary at the next step, playing a day at a threshold a step, then done with one
+    // of the outcomes.
+    enum class Stage { Reading, Playing, TooLittle, Within };
+    Stage stage_ = Stage::Reading;
     long days_ = 0;
-    Outcome outcome_ = Outcome::TooLittle;
     int threshold_ = 0;
 };
 

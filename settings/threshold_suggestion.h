@@ -29,8 +29,7 @@ public:
 
     bool finished() const { return work_ && work_->done(); }
     // Once finished: nothing to show (too little diary, or none); else the figure of the row (the
-    // slider's value that would have cost least) and the footer, beside the threshold the slider
-    // showed at the start.
+    // slider's value advised) and the footer, beside the threshold the slider showed at the start.
     bool shown() const;
     std::optional<int> rowThreshold() const;
     std::string footer() const;
