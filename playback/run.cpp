@@ -128,7 +128,7 @@ void Run::add(const std::string& person, const std::vector<Figures>& figures, co
         o.hindsightCost += costs_.of(h);
         ++o.people;
         o.peopleNoWorse += a.restarts10min <= d.restarts10min && a.secondsLow <= d.secondsLow;
-        bool low = d.days && d.secondsLow / double(d.days) >= 60 * Holdout::kHeldLowMinutesADay;
+        bool low = d.days && d.secondsLow / double(d.days) >= 60 * Advice::kLowMinutesADay;
         o.peopleHeld += double(a.restarts10min) <= Holdout::kHeldRestarts * double(d.restarts10min)
             && (!low || a.secondsLow <= Holdout::kHeldLowShare * d.secondsLow);
     }

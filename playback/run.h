@@ -54,9 +54,10 @@ struct Holdout {
     long peopleNoWorse = 0; // ... whose advice restarted no more within 10 minutes and left memory low
                             // no longer than the default
     // ... whose advice restarted at most kHeldRestarts as many as the default and, where the default
-    // left memory low kHeldLowMinutesADay or more, left it low at most kHeldLowShare as long
+    // left memory low as long as the advice sets out to cut (Advice::kLowMinutesADay) or more, left
+    // it low at most kHeldLowShare as long
     long peopleHeld = 0;
-    static constexpr double kHeldRestarts = 1.1, kHeldLowMinutesADay = 60, kHeldLowShare = 0.5;
+    static constexpr double kHeldRestarts = 1.1, kHeldLowShare = 0.5;
 };
 
 // The figures of every person, summed, and a recommendation for each policy: the rows at the
