@@ -76,7 +76,7 @@ public:
     ProcessResult wait(double timeoutSeconds = 60);
 
 private:
-    struct Line {
+    struct PrintedLine {
         TimePoint arrived;
         std::string text;
     };
@@ -88,7 +88,7 @@ private:
     std::thread reader_;
     mutable std::mutex mutex_;
     std::condition_variable changed_;
-    std::vector<Line> lines_;
+    std::vector<PrintedLine> lines_;
     std::string partial_;
     std::string err_;
     bool ended_ = false;
