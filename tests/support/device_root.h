@@ -39,6 +39,8 @@ struct ProcessResult {
     int status = -1;
     std::string out;
     std::string err;
+    // Whether the program printed this text (a line, or part of one) on its standard output.
+    bool printed(std::string_view text) const { return out.find(text) != std::string::npos; }
 };
 
 // Runs a program with the given standard input and waits for it (at most timeoutSeconds).
