@@ -139,10 +139,7 @@ void Diary::writeNow()
 
 void Diary::reset()
 {
-    if (timer_)
-        sv::RunLoop::main().cancelTimer(*timer_);
-    timer_.reset();
-    waiting_.clear();
+    drop();
     switchSeen_.reset();
     stampSeen_.reset();
     inCall_ = false;
