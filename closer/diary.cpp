@@ -82,15 +82,16 @@ void Diary::noteStateChange(id application, int state)
     if (!identifier || identifier->empty() || !diary::plainField(*identifier))
         return;
     bool arrival = state == home_state::Foreground;
-    note({ arrival ? diary::Kind::Opened : diary::Kind::Closed, nowMs(), freeMebibytes(), *identifier,
-           arrival ? std::string() : std::to_string(state) });
+    note({ .timeMs = nowMs(), .app = *identifier, .kind = arrival ? diary::Kind::Opened : diary::Kind::Closed,
+           .freeMB = freeMebibytes(), .detail = arrival ? std::string() : std::to_string(state) });
 }
 
 void Diary::noteClose(std::string_view bundleID, std::string_view reason)
 {
     if (bundleID.empty() || !diary::plainField(bundleID) || !kept())
         return;
-    note({ diary::Kind::OurClose, nowMs(), freeMebibytes(), std::string(bundleID), std::string(reason) });
+    note({ .timeMs = nowMs(), .app = std::string(bundleID), .kind = diary::Kind::OurClose, .freeMB = freeMebibytes(),
+           .detail = std::string(reason) });
 }
 
 void Diary::callChanged()
@@ -100,15 +101,16 @@ void Diary::callChanged()
         return;
     inCall_ = inCall;
     if (kept())
-        note({ inCall ? diary::Kind::CallStart : diary::Kind::CallEnd, nowMs(), freeMebibytes(),
-               std::string(diary::NoApplication), {} });
+        note({ .timeMs = nowMs(), .app = std::string(diary::NoApplication),
+               .kind = inCall ? diary::Kind::CallStart : diary::Kind::CallEnd, .freeMB = freeMebibytes(),
+               .detail = {} });
 }
 
-void Diary::note(DiaryEvent event)
+void Diary::note(slv::diary::DiaryLine line)
 {
     if (waiting_.size() >= kMaximumWaiting)
         return;
-    waiting_.push_back(std::move(event));
+    waiting_.push_back(std::move(line));
     if (!timer_)
         timer_ = sv::RunLoop::main().scheduleTimer(kWriteDelay, [this] {
             timer_.reset();
@@ -137,10 +139,7 @@ void Diary::writeNow()
 
 void Diary::reset()
 {
-    if (timer_)
-        sv::RunLoop::main().cancelTimer(*timer_);
-    timer_.reset();
-    waiting_.clear();
+    drop();
     switchSeen_.reset();
     stampSeen_.reset();
     inCall_ = false;

@@ -41,11 +41,11 @@ private:
     Diary() = default;
     bool kept();
     void drop();
-    void note(DiaryEvent event);
+    void note(slv::diary::DiaryLine line);
     void hand();
     void callChanged();
 
-    std::vector<DiaryEvent> waiting_;
+    std::vector<slv::diary::DiaryLine> waiting_; // their sessions for the writer to number
     std::optional<sv::RunLoop::TimerId> timer_;
     std::optional<bool> switchSeen_; // the switch as last read; nothing before the first read
     std::optional<std::int64_t> stampSeen_; // the off stamp as last read, which waiting events carry

@@ -19,7 +19,7 @@ DiaryWriter::DiaryWriter()
 {
 }
 
-void DiaryWriter::append(std::vector<DiaryEvent> events, std::int64_t stamp, Present present)
+void DiaryWriter::append(std::vector<diary::DiaryLine> events, std::int64_t stamp, Present present)
 {
     if (!events.empty())
         hand({ false, std::move(events), stamp, present });
@@ -61,7 +61,7 @@ void DiaryWriter::work(std::vector<Job>& jobs)
     auto held = diary::lock(kLockTimeout);
     const std::int64_t stamp = diary::offStamp(slv::settingsSnapshot().get());
     // Events handed over meanwhile go out in one write.
-    std::vector<DiaryEvent> events;
+    std::vector<diary::DiaryLine> events;
     Present present;
     for (Job& job : jobs) {
         if (job.remove) {
@@ -165,14 +165,14 @@ bool DiaryWriter::readLines(std::vector<Stored>& lines, sv::fs::FileInfo& info, 
     while (!whole.empty()) {
         std::size_t newline = whole.find('\n');
         std::string_view line = whole.substr(0, newline);
-        auto parsed = diary::parseLine(line);
+        diary::Timestamp stamp;
+        auto parsed = diary::parseLine(line, &stamp);
         if (!parsed) {
             hostile = "not a diary";
             lines.clear();
             return true;
         }
-        lines.push_back({ std::string(whole.substr(0, newline + 1)), parsed->day, parsed->entry.session,
-                          parsed->entry.timeMs });
+        lines.push_back({ std::string(whole.substr(0, newline + 1)), stamp.day, parsed->session, parsed->timeMs });
         whole.remove_prefix(newline + 1);
     }
     return true;
@@ -206,10 +206,10 @@ DiaryWriter::Load DiaryWriter::load(std::optional<std::vector<Stored>>& lines)
     return Load::Ready;
 }
 
-std::vector<DiaryWriter::Stored> DiaryWriter::linesOf(const std::vector<DiaryEvent>& events, Sessions& sessions) const
+std::vector<DiaryWriter::Stored> DiaryWriter::linesOf(const std::vector<diary::DiaryLine>& events, Sessions& sessions) const
 {
     std::vector<Stored> fresh;
-    for (const DiaryEvent& event : events) {
+    for (const diary::DiaryLine& event : events) {
         Sessions next = sessions;
         bool first = next.session == 0;
         if (first)
@@ -224,9 +224,10 @@ std::vector<DiaryWriter::Stored> DiaryWriter::linesOf(const std::vector<DiaryEve
         } else if (first) {
             next.emptySince = event.timeMs;
         }
-        diary::Entry entry { next.session, event.timeMs, event.app, event.kind, event.freeMB, event.detail };
+        diary::DiaryLine line = event;
+        line.session = next.session;
         long day = 0;
-        auto text = diary::lineOf(entry, &day);
+        auto text = diary::lineOf(line, &day);
         if (!text)
             continue;
         fresh.push_back({ std::move(*text), day, next.session, event.timeMs });
@@ -290,7 +291,7 @@ bool DiaryWriter::rewrite(const std::vector<Stored>& old, const std::vector<Stor
     return true;
 }
 
-void DiaryWriter::write(const std::vector<DiaryEvent>& events, const Present& present)
+void DiaryWriter::write(const std::vector<diary::DiaryLine>& events, const Present& present)
 {
     for (int attempt = 0; attempt < 3; ++attempt) {
         std::optional<std::vector<Stored>> old;

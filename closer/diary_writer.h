@@ -15,15 +15,6 @@
 #include <utility>
 #include <vector>
 
-// One event as the home screen's thread saw it; the writer gives it its session.
-struct DiaryEvent {
-    slv::diary::Kind kind = slv::diary::Kind::Opened;
-    std::int64_t timeMs = 0;
-    std::int64_t freeMB = 0;
-    std::string app;
-    std::string detail;
-};
-
 class DiaryWriter {
 public:
     static DiaryWriter& shared();
@@ -36,9 +27,9 @@ public:
         std::int64_t wallMs = 0;
         std::int64_t steadyMs = 0;
     };
-    // Hands events over to be appended, in order: those noted under the off stamp given, which
-    // the writer checks again under the diary's lock.
-    void append(std::vector<DiaryEvent> events, std::int64_t stamp, Present present);
+    // Hands events over to be appended, in order, as lines whose sessions the writer numbers:
+    // those noted under the off stamp given, which the writer checks again under the diary's lock.
+    void append(std::vector<slv::diary::DiaryLine> events, std::int64_t stamp, Present present);
     // Hands over the diary's deletion, done after what was handed over before it.
     void remove();
     // The last deletion failed (the home screen's thread asks it again at its next look).
@@ -56,7 +47,7 @@ private:
     DiaryWriter();
     struct Job {
         bool remove = false;
-        std::vector<DiaryEvent> events;
+        std::vector<slv::diary::DiaryLine> events;
         std::int64_t stamp = 0;
         Present present;
     };
@@ -66,6 +57,8 @@ private:
     void work(std::vector<Job>& jobs);
 
     // The writer thread's own from here on.
+    // What the writer keeps of a line in the file: its text for a rewrite, and what trimming and
+    // the sessions' numbering need of it.
     struct Stored {
         std::string text; // the line with its "\n"
         long day = 0;
@@ -88,12 +81,12 @@ private:
         std::int64_t emptySince = 0;      // when the foreground last became empty
     };
     enum class Load { Ready, Retry, Trouble };
-    void write(const std::vector<DiaryEvent>& events, const Present& present);
+    void write(const std::vector<slv::diary::DiaryLine>& events, const Present& present);
     void removeNow();
     long trimDay(const std::vector<Stored>& fresh, const Present& present);
     Load load(std::optional<std::vector<Stored>>& lines);
     bool readLines(std::vector<Stored>& lines, sv::fs::FileInfo& info, bool& torn, std::string& hostile);
-    std::vector<Stored> linesOf(const std::vector<DiaryEvent>& events, Sessions& sessions) const;
+    std::vector<Stored> linesOf(const std::vector<slv::diary::DiaryLine>& events, Sessions& sessions) const;
     bool rewrite(const std::vector<Stored>& old, const std::vector<Stored>& fresh, long present);
     bool setAside(const std::string& why);
     void trouble();

@@ -70,6 +70,15 @@ void SleepwrightRename(bool flag, const char* className, const char* selectorNam
     std::free(own);
 }
 
+void SleepwrightMakeFolders()
+{
+    constexpr mode_t kFolderPermissions = 509; // 0775
+    if (!sv::fs::exists(slv::path::DataFolder)) {
+        if (sv::fs::createDirectory(slv::path::DataFolder, kFolderPermissions))
+            sv::fs::createDirectory(slv::path::IconsFolder, kFolderPermissions);
+    }
+}
+
 void Sleepwright_initializer()
 {
     sv::rt::AutoreleasePool pool;
@@ -78,11 +87,7 @@ void Sleepwright_initializer()
     if (!identifier || *identifier != sv::home::kBundleIdentifier)
         return;
 
-    constexpr mode_t kFolderPermissions = 509; // 0775
-    if (!sv::fs::exists(slv::path::DataFolder)) {
-        if (sv::fs::createDirectory(slv::path::DataFolder, kFolderPermissions))
-            sv::fs::createDirectory(slv::path::IconsFolder, kFolderPermissions);
-    }
+    SleepwrightMakeFolders();
 
     susApp = std::make_unique<SuspectList>();
     Usage::shared().load();

@@ -7,4 +7,6 @@
 extern unsigned char Debug_;
 
 void Sleepwright_initializer();
+// The library's folders, made at start-up when its data folder is missing.
+void SleepwrightMakeFolders();
 void SleepwrightRename(bool flag, const char* className, const char* selectorName, IMP replacement);

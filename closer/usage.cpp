@@ -110,9 +110,9 @@ void Usage::noteForeground(const std::string& bundleID)
         }
     }
     front_ = bundleID;
-    // Back within the window after an expert named it: that expert would have regretted it.
+    // Back within the window after an expert named it: that expert would have caused a restart.
     auto now = sv::RunLoop::main().now();
-    std::erase_if(trials_, [&](const Trial& trial) { return (now - trial.at).count() > kRegretWindow; });
+    std::erase_if(trials_, [&](const Trial& trial) { return (now - trial.at).count() > kRestartWindow; });
     // Once a return, however many of an expert's trials named it.
     for (int expert = 0; expert < 2; ++expert) {
         bool named = false;
@@ -122,7 +122,7 @@ void Usage::noteForeground(const std::string& bundleID)
                 trial.name[expert].reset();
             }
         if (named)
-            regret(expert);
+            countRestart(expert);
     }
     double earned = 1;
     auto closed = lastClose_.find(bundleID);
@@ -177,7 +177,7 @@ void Usage::setHalvings(std::int64_t rules, std::int64_t score)
     halvings_[1] = std::min(score - least, kMostHalvings);
 }
 
-void Usage::regret(int expert)
+void Usage::countRestart(int expert)
 {
     ++halvings_[expert];
     setHalvings(halvings_[0], halvings_[1]);
@@ -226,10 +226,10 @@ std::optional<std::size_t> Usage::pick(const std::vector<std::string>& closable)
             lowest = margin;
         }
     }
-    // The rules' is the oldest. Where the two differ, each name waits for its regret.
+    // The rules' is the oldest. Where the two differ, each name waits for its restart.
     if (score != 0) {
         auto now = sv::RunLoop::main().now();
-        std::erase_if(trials_, [&](const Trial& trial) { return (now - trial.at).count() > kRegretWindow; });
+        std::erase_if(trials_, [&](const Trial& trial) { return (now - trial.at).count() > kRestartWindow; });
         trials_.push_back(Trial { now, { closable[0], closable[score] } });
     }
     return trustsTheScore() ? score : 0;

@@ -38,7 +38,7 @@ public:
     inline static constexpr std::size_t kSuccessorsKept = 4;
     inline static constexpr std::int64_t kSuccessorLimit = 64;
     inline static constexpr std::size_t kRecentKept = 2;
-    inline static constexpr double kRegretWindow = 600;
+    inline static constexpr double kRestartWindow = 600;
     inline static constexpr std::int64_t kHeadStart = 0;
     // The score names another than the oldest only when it is this many times less likely.
     inline static constexpr double kScoreMargin = 2;
@@ -70,7 +70,7 @@ public:
     // never seen.
     double likelihood(const std::string& bundleID) const;
     // Of the closable suspects (oldest first), the one to close; nothing for none. Remembers what
-    // each expert named, for its regrets.
+    // each expert named, for its restarts.
     std::optional<std::size_t> pick(const std::vector<std::string>& closable);
     // Whether the score's expert is followed now, and each expert's halvings (its weight is
     // 2^-halvings of the heavier's).
@@ -99,12 +99,12 @@ private:
     std::unordered_map<std::string, std::map<std::string, std::int64_t>> next_;
     std::optional<std::string> front_; // the application last in front
     std::unordered_map<std::string, sv::Clock::Duration> lastClose_; // run-loop time of our last close of each
-    void regret(int expert);
+    void countRestart(int expert);
     void setHalvings(std::int64_t rules, std::int64_t score);
     std::int64_t halvings_[2] = { 0, kHeadStart }; // the rules', the score's
     std::unordered_map<std::string, std::int64_t> footprint_; // MB
     // Picks where the experts named different suspects, while the home screen runs and for the
-    // regret window: what each named, until it came back.
+    // restart window: what each named, until it came back.
     struct Trial {
         sv::Clock::Duration at;
         std::optional<std::string> name[2];

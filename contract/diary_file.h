@@ -132,14 +132,16 @@ inline std::optional<Kind> kindNamed(std::string_view name)
     return std::nullopt;
 }
 
-struct Entry {
+// One line of the diary, its fields as above; the timestamp is time_ms's. Every layer that reads
+// or writes the file uses this type (a session of 0: not numbered yet).
+struct DiaryLine {
     std::int64_t session = 0;
     std::int64_t timeMs = 0;
     std::string app;
     Kind kind = Kind::Opened;
     std::int64_t freeMB = 0;
     std::string detail;
-    friend bool operator==(const Entry&, const Entry&) = default;
+    friend bool operator==(const DiaryLine&, const DiaryLine&) = default;
 };
 
 // A field that stays one field of one line, in every reader's eyes: well-formed UTF-8 without a
@@ -226,29 +228,24 @@ inline std::optional<long> dayOf(std::int64_t timeMs)
     return local ? std::optional<long>(detail::dayOf(*local)) : std::nullopt;
 }
 
-// The line of an entry, with its "\n", and the date it bears (days since 1970-01-01) in *day;
+// The text of a line, with its "\n", and the date it bears (days since 1970-01-01) in *day;
 // nothing when a field cannot be written as one.
-inline std::optional<std::string> lineOf(const Entry& entry, long* day = nullptr)
+inline std::optional<std::string> lineOf(const DiaryLine& line, long* day = nullptr)
 {
-    auto local = detail::localTime(entry.timeMs);
+    auto local = detail::localTime(line.timeMs);
     auto timestamp = local ? detail::timestampOf(*local) : std::nullopt;
-    if (!timestamp || entry.session < 1 || entry.session > kMaximumSession || entry.app.empty() || !plainField(entry.app) || !plainField(entry.detail))
+    if (!timestamp || line.session < 1 || line.session > kMaximumSession || line.app.empty() || !plainField(line.app) || !plainField(line.detail))
         return std::nullopt;
-    std::string line;
-    line.reserve(96 + entry.app.size() + entry.detail.size());
-    line.append(Person).append("\t").append(std::to_string(entry.session)).append("\t").append(*timestamp);
-    line.append("\t").append(entry.app).append("\t").append(kindName(entry.kind));
-    line.append("\t").append(std::to_string(entry.timeMs)).append("\t").append(std::to_string(entry.freeMB));
-    line.append("\t").append(entry.detail).append("\n");
+    std::string text;
+    text.reserve(96 + line.app.size() + line.detail.size());
+    text.append(Person).append("\t").append(std::to_string(line.session)).append("\t").append(*timestamp);
+    text.append("\t").append(line.app).append("\t").append(kindName(line.kind));
+    text.append("\t").append(std::to_string(line.timeMs)).append("\t").append(std::to_string(line.freeMB));
+    text.append("\t").append(line.detail).append("\n");
     if (day)
         *day = detail::dayOf(*local);
-    return line;
+    return text;
 }
-
-struct Line {
-    Entry entry;
-    long day = 0; // the timestamp's date, as days since 1970-01-01
-};
 
 namespace detail {
     inline bool wholeNumber(std::string_view text, std::int64_t& value, bool allowSign = false)
@@ -286,8 +283,10 @@ inline std::optional<Timestamp> parseTimestamp(std::string_view text)
     return Timestamp { daysFromCivil(y, static_cast<unsigned>(mo), static_cast<unsigned>(d)), h * 3600 + mi * 60 + s };
 }
 
-// One line of the diary, without its "\n"; nothing for anything that is not a line as above.
-inline std::optional<Line> parseLine(std::string_view text)
+// One line of the diary, without its "\n", and its timestamp field in *stamp (a file's line may
+// bear a date other than its time_ms's, written before the time zone changed); nothing for
+// anything that is not a line as above.
+inline std::optional<DiaryLine> parseLine(std::string_view text, Timestamp* stamp = nullptr)
 {
     std::string_view fields[8];
     std::size_t count = 0;
@@ -300,21 +299,22 @@ inline std::optional<Line> parseLine(std::string_view text)
             break;
         text.remove_prefix(tab + 1);
     }
-    Line line;
+    DiaryLine line;
     std::int64_t person = 0;
     auto kind = count == 8 ? kindNamed(fields[4]) : std::nullopt;
-    auto stamp = count == 8 ? parseTimestamp(fields[2]) : std::nullopt;
-    if (!kind || !stamp || !detail::wholeNumber(fields[0], person) || !detail::wholeNumber(fields[1], line.entry.session)
-        || line.entry.session < 1 || line.entry.session > kMaximumSession
-        || !detail::wholeNumber(fields[5], line.entry.timeMs, true) || line.entry.timeMs < kEarliestMs
-        || line.entry.timeMs > kLatestMs
-        || !detail::wholeNumber(fields[6], line.entry.freeMB, true) || fields[3].empty() || !plainField(fields[3])
+    auto read = count == 8 ? parseTimestamp(fields[2]) : std::nullopt;
+    if (!kind || !read || !detail::wholeNumber(fields[0], person) || !detail::wholeNumber(fields[1], line.session)
+        || line.session < 1 || line.session > kMaximumSession
+        || !detail::wholeNumber(fields[5], line.timeMs, true) || line.timeMs < kEarliestMs
+        || line.timeMs > kLatestMs
+        || !detail::wholeNumber(fields[6], line.freeMB, true) || fields[3].empty() || !plainField(fields[3])
         || !plainField(fields[7]))
         return std::nullopt;
-    line.entry.kind = *kind;
-    line.entry.app = fields[3];
-    line.entry.detail = fields[7];
-    line.day = stamp->day;
+    line.kind = *kind;
+    line.app = fields[3];
+    line.detail = fields[7];
+    if (stamp)
+        *stamp = *read;
     return line;
 }
 

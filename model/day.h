@@ -134,7 +134,9 @@ struct HistoryRecord {
     bool operator==(const HistoryRecord&) const = default;
 };
 
-// One line of the diary.
+// One line of the diary: the model's own on purpose, not the contract's slv::diary::DiaryLine, so
+// that the referee compares the library's file with a statement that shares none of its code (the
+// event type as its text, as the file has it).
 struct DiaryLine {
     std::int64_t session = 0;
     std::int64_t timeMs = 0;

@@ -49,7 +49,7 @@ double Usage::uses(const std::string& id) const
 
 void Usage::foreground(const std::string& id, bool returned, double now)
 {
-    std::erase_if(named_, [&](const Trial& trial) { return now - trial.at > kRegretWindow; });
+    std::erase_if(named_, [&](const Trial& trial) { return now - trial.at > kRestartWindow; });
     for (Expert expert : { Expert::Rules, Expert::Score }) {
         bool named = false;
         for (Trial& trial : named_) {
@@ -60,7 +60,7 @@ void Usage::foreground(const std::string& id, bool returned, double now)
             }
         }
         if (named)
-            regret(expert);
+            countRestart(expert);
     }
     if (last_ && *last_ != id)
         learnSuccessor(follows_[*last_], id);
@@ -100,7 +100,7 @@ void Usage::setHalvings(std::int64_t rules, std::int64_t score)
     halvings_[1] = std::min(score - least, kMostHalvings);
 }
 
-void Usage::regret(Expert expert)
+void Usage::countRestart(Expert expert)
 {
     int e = static_cast<int>(expert);
     halvings_[e] += 1;

@@ -24,10 +24,10 @@
 //    no less than the oldest's would (its footprint at least the oldest's; an application without
 //    a learned footprint counts as the mean of those learned, rounded down; with none learned, all
 //    count alike); of those, the least likely, the oldest of equals. Otherwise it names the oldest.
-//  - Weights, learned from regrets. Each expert's weight is 2^-h, h its halvings, kept so that
+//  - Weights, learned from restarts. Each expert's weight is 2^-h, h its halvings, kept so that
 //    the heavier has h = 0. Each pick where the two name different suspects is a trial of both:
-//    when an application comes to the foreground within kRegretWindow of a pick at which an
-//    expert named it, that expert would have regretted closing it, whether or not it was closed,
+//    when an application comes to the foreground within kRestartWindow of a pick at which an
+//    expert named it, closing it was that expert's restart, whether or not it was closed,
 //    and its weight halves (h + 1, once for the return however many of its trials named it; never
 //    more than kMostHalvings below the other). A new phone starts with equal weights
 //    (kHeadStart).
@@ -48,10 +48,10 @@
 // while dividing the likelihood by the footprint (tried) closed large favourites that came back
 // and held memory low longer. Equal weights at the start (a head start of 2 for the rules was
 // tried): with the margin what the score disagrees on is seldom wrong, a new phone follows the
-// rules until one of their names comes back, and one regret of the score's hands the pick back
+// rules until one of their names comes back, and one restart of the score's hands the pick back
 // to them. The bound
 // on the halvings is how far the loser can fall behind, so that favourites that change are
-// followed again after a few regrets. Heavier wins (no sampling), the halvings are integers and
+// followed again after a few restarts. Heavier wins (no sampling), the halvings are integers and
 // the margin a doubling: the library and the model agree to the millisecond with no rounding
 // between them. Recency guards what a plain count gets wrong, the return to the application just
 // left (A, B, A).
@@ -72,7 +72,7 @@ inline constexpr double kFollowWeight = 20;
 inline constexpr std::size_t kSuccessorsKept = 4;
 inline constexpr std::int64_t kSuccessorLimit = 64;
 inline constexpr std::size_t kRecentKept = 2;
-inline constexpr double kRegretWindow = 600;
+inline constexpr double kRestartWindow = 600;
 inline constexpr std::int64_t kHeadStart = 0;
 inline constexpr double kScoreMargin = 2;
 inline constexpr std::int64_t kMostHalvings = 6;
@@ -150,7 +150,7 @@ private:
         std::optional<std::string> name[2];
     };
     std::vector<Trial> named_;
-    void regret(Expert expert);
+    void countRestart(Expert expert);
 };
 
 } // namespace model

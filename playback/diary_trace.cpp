@@ -12,20 +12,13 @@ namespace diary = slv::diary;
 
 namespace {
 
+    // A line as read, with the date of its timestamp and its time of day (with the moment's
+    // milliseconds).
     struct Read {
-        diary::Line line;
-        double secondOfDay = 0; // the timestamp's time of day, with the moment's milliseconds
+        diary::DiaryLine line;
+        long day = 0;
+        double secondOfDay = 0;
     };
-
-    // The timestamp (the third field) as seconds into its day.
-    double secondOfDay(std::string_view text, std::int64_t timeMs)
-    {
-        for (int tab = 0; tab < 2; ++tab)
-            text.remove_prefix(text.find('\t') + 1);
-        auto digits = [&](std::size_t at) { return (text[at] - '0') * 10 + (text[at + 1] - '0'); };
-        std::int64_t milliseconds = ((timeMs % 1000) + 1000) % 1000;
-        return digits(11) * 3600 + digits(14) * 60 + digits(17) + double(milliseconds) / 1000;
-    }
 
 } // namespace
 
@@ -56,31 +49,33 @@ DiaryTrace DiaryTrace::read(std::string_view text, const std::string& person)
         at = end + 1;
         if (trace.lines_ == 1 && isDiaryHeader(line))
             continue;
-        auto parsed = diary::parseLine(line);
+        diary::Timestamp stamp;
+        auto parsed = diary::parseLine(line, &stamp);
         if (!parsed) {
             trace.problems_.push_back({ trace.lines_, "not a line of the diary (8 tab-separated fields: user_id, "
                                                       "session_id, timestamp, app_name, event_type, time_ms, free_mb, "
                                                       "detail)" });
             continue;
         }
-        if (parsed->entry.freeMB < 0 || double(parsed->entry.freeMB) > kPhoneMaximumMB) {
+        if (parsed->freeMB < 0 || double(parsed->freeMB) > kPhoneMaximumMB) {
             char why[96];
             std::snprintf(why, sizeof why, "free memory of %lld MB lies outside 0 to %.0f MB",
-                          static_cast<long long>(parsed->entry.freeMB), kPhoneMaximumMB);
+                          static_cast<long long>(parsed->freeMB), kPhoneMaximumMB);
             trace.implausible_.push_back({ trace.lines_, why });
             continue;
         }
-        lines.push_back({ *parsed, secondOfDay(line, parsed->entry.timeMs) });
+        std::int64_t milliseconds = ((parsed->timeMs % 1000) + 1000) % 1000;
+        lines.push_back({ std::move(*parsed), stamp.day, stamp.seconds + double(milliseconds) / 1000 });
     }
     // Lines are written in time order; a clock set back may have dated some earlier.
-    std::stable_sort(lines.begin(), lines.end(), [](const Read& a, const Read& b) { return a.line.day < b.line.day; });
+    std::stable_sort(lines.begin(), lines.end(), [](const Read& a, const Read& b) { return a.day < b.day; });
 
     // What each application holds, and which run, line by line.
     std::unordered_map<std::string, int> index;
     std::set<int> running, closedByUs, seen;
     std::optional<std::int64_t> previous;
     for (const Read& read : lines) {
-        const diary::Entry& e = read.line.entry;
+        const diary::DiaryLine& e = read.line;
         bool call = e.kind == diary::Kind::CallStart || e.kind == diary::Kind::CallEnd;
         int id = -1;
         if (!call) {
@@ -109,19 +104,19 @@ DiaryTrace DiaryTrace::read(std::string_view text, const std::string& person)
         if (id >= 0)
             seen.insert(id);
         previous = e.freeMB;
-        trace.sequence_.push_back({ id, e.kind, e.freeMB });
+        trace.sequence_.push_back(e);
     }
 
     // A calendar date a day, played as the home screen saw it.
     for (std::size_t i = 0; i < lines.size();) {
-        long date = lines[i].line.day;
+        long date = lines[i].day;
         Day day;
         day.person = person;
         day.label = person + ", " + civilDate(date);
         day.diary = true;
         std::unordered_map<std::string, AppId> ids;
         AppId front = kNoApp;
-        std::int64_t session = lines[i].line.entry.session;
+        std::int64_t session = lines[i].line.session;
         double last = lines[i].secondOfDay;
         auto add = [&](Event::Kind kind, double time, AppId app = kNoApp, int state = 0, Call call = Call::None) {
             Event event;
@@ -132,8 +127,8 @@ DiaryTrace DiaryTrace::read(std::string_view text, const std::string& person)
             event.call = call;
             day.events.push_back(event);
         };
-        for (; i < lines.size() && lines[i].line.day == date; ++i) {
-            const diary::Entry& e = lines[i].line.entry;
+        for (; i < lines.size() && lines[i].day == date; ++i) {
+            const diary::DiaryLine& e = lines[i].line;
             double time = std::max(last, lines[i].secondOfDay);
             // A new session with an application still in front: the home screen started again.
             if (e.session != session && front != kNoApp) {
@@ -197,25 +192,25 @@ std::optional<double> DiaryTrace::applicationsMB(const Footprints& footprints) c
 {
     // An application seen too seldom for an estimate of its own is still better told by what
     // was seen of it than by the table.
-    std::vector<double> sizes;
+    std::unordered_map<std::string, double> sizes;
     for (const std::string& name : names_) {
         Footprints::Figure figure = footprints.figure(name, name);
         auto seen = observations_.find(name);
         if (figure.source != Footprints::Source::File && figure.source != Footprints::Source::Diary
             && seen != observations_.end())
             figure.megabytes = *median(seen->second);
-        sizes.push_back(figure.megabytes);
+        sizes[name] = figure.megabytes;
     }
-    std::set<int> running;
+    std::set<std::string> running;
     double held = 0;
     std::vector<double> samples;
-    for (const Line& line : sequence_) {
+    for (const diary::DiaryLine& line : sequence_) {
         if (line.kind == diary::Kind::Opened || line.kind == diary::Kind::Closed) {
             if (running.insert(line.app).second)
-                held += sizes[std::size_t(line.app)];
+                held += sizes[line.app];
         } else if (line.kind == diary::Kind::OurClose) {
             if (running.erase(line.app))
-                held -= sizes[std::size_t(line.app)];
+                held -= sizes[line.app];
         }
         // Memory that ran out says nothing of how much there was.
         if (line.freeMB > 0)

@@ -68,16 +68,11 @@ public:
     void setDevice(const DeviceSize& device);
 
 private:
-    struct Line {
-        int app = -1; // into names_; -1 for a call
-        slv::diary::Kind kind = slv::diary::Kind::Opened;
-        std::int64_t freeMB = 0;
-    };
     std::vector<Day> days_;
     std::vector<Problem> problems_, implausible_;
     long lines_ = 0;
     std::vector<std::string> names_;
-    std::vector<Line> sequence_;
+    std::vector<slv::diary::DiaryLine> sequence_; // the lines read, in the days' order
     std::map<std::string, std::vector<double>> observations_;
 };
 

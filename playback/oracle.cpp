@@ -4,13 +4,13 @@
 // in any figure it weighs, so it is never worse than `parts` by construction:
 // - the rules themselves (the oldest suspect);
 // - furthest next use: the suspect used again latest (never again today: the largest first);
-// - regret per MB freed: a close costs 100 when the application comes back within 60 s, 10
-//   within 10 minutes, 1 later that day (a cold launch), 0 never; the lowest cost per MB goes
-//   (of those never used again, the largest). A regret weighs far more than the memory it
-//   frees: with costs 3, 2, 1 the rule takes a large application that comes back within a
-//   minute over a small one that does not, and the bound loosens by 5 to 10 %.
+// - restart cost per MB freed: a close costs 100 when the application comes back within 60 s
+//   (regretted), 10 within 10 minutes (a restart), 1 later that day (a cold launch), 0 never; the
+//   lowest cost per MB goes (of those never used again, the largest). A restart weighs far more
+//   than the memory it frees: with costs 3, 2, 1 the rule takes a large application that comes
+//   back within a minute over a small one that does not, and the bound loosens by 5 to 10 %.
 // Neither is optimal: a small close that leaves memory low forces more closes later, and the
-// system's killer answers to memory, not to regret. It is a bound on these plans, not a proven
+// system's killer answers to memory, not to restarts. It is a bound on these plans, not a proven
 // optimum, and a policy may beat it on some days.
 #include "playback/oracle.h"
 
@@ -56,7 +56,7 @@ namespace {
             Footprints none;
             Replay ahead({ stage.totalMB(), stage.baseMB(), stage.floorMB() }, none);
             auto weighed = [](const Figures& f) {
-                return std::tuple(f.regretted10min, f.regretted60s, f.systemKills, f.systemReopened10min, f.coldLaunches);
+                return std::tuple(f.restartsAfterOurCloses10min, f.regretted60s, f.systemKills, f.restartsAfterSystemKills10min, f.coldLaunches);
             };
             if (!std::exchange(given_, false)) {
                 plan_.clear();
@@ -104,14 +104,14 @@ namespace {
                     double after = nextUse(app, now);
                     return after == kNever ? -1e15 - stage.footprintMB(app) : -after;
                 });
-            return makeForesightPolicy("regret-per-mb", [this](const Stage& stage, AppId app, double now) {
-                double cost = regret(nextUse(app, now)), mb = std::max(stage.footprintMB(app), 1e-3);
+            return makeForesightPolicy("restart-cost-per-mb", [this](const Stage& stage, AppId app, double now) {
+                double cost = restartCost(nextUse(app, now)), mb = std::max(stage.footprintMB(app), 1e-3);
                 return cost == 0 ? -mb : cost / mb;
             });
         }
 
         // What a close costs by when the application is next used.
-        static double regret(double after) { return after == kNever ? 0 : after > kRestartWithin ? 1 : after > kRegrettedWithin ? 10 : 100; }
+        static double restartCost(double after) { return after == kNever ? 0 : after > kRestartWithin ? 1 : after > kRegrettedWithin ? 10 : 100; }
 
         // Seconds from now to the application's next use; kNever when it is not used again today.
         double nextUse(AppId app, double now) const

@@ -18,11 +18,11 @@ void Figures::add(const Figures& other)
     restarts60s += other.restarts60s;
     restarts10min += other.restarts10min;
     regretted60s += other.regretted60s;
-    regretted10min += other.regretted10min;
+    restartsAfterOurCloses10min += other.restartsAfterOurCloses10min;
     systemKills += other.systemKills;
     foregroundKills += other.foregroundKills;
-    systemReopened60s += other.systemReopened60s;
-    systemReopened10min += other.systemReopened10min;
+    restartsAfterSystemKills60s += other.restartsAfterSystemKills60s;
+    restartsAfterSystemKills10min += other.restartsAfterSystemKills10min;
     secondsUnderThreshold += other.secondsUnderThreshold;
     secondsLow += other.secondsLow;
     lowestFree = std::min(lowestFree, other.lowestFree);
@@ -144,9 +144,9 @@ namespace {
                     ++figures_.coldLaunches;
                     double closed = event.time - closedAt_[event.app], killed = event.time - killedAt_[event.app];
                     figures_.regretted60s += closed <= kRegrettedWithin;
-                    figures_.regretted10min += closed <= kRestartWithin;
-                    figures_.systemReopened60s += killed <= kRegrettedWithin;
-                    figures_.systemReopened10min += killed <= kRestartWithin;
+                    figures_.restartsAfterOurCloses10min += closed <= kRestartWithin;
+                    figures_.restartsAfterSystemKills60s += killed <= kRegrettedWithin;
+                    figures_.restartsAfterSystemKills10min += killed <= kRestartWithin;
                     figures_.restarts60s += std::min(closed, killed) <= kRegrettedWithin;
                     figures_.restarts10min += std::min(closed, killed) <= kRestartWithin;
                 } else {

@@ -39,8 +39,8 @@ inline constexpr double kDefaultTotalMB = 3072, kDefaultBaseMB = 1024;
 inline constexpr double kPhoneMaximumMB = 64 * 1024;
 
 // A close is regretted when its application is opened again within kRegrettedWithin (s), as the
-// close history marks one; an application opened again within kRestartWithin, whoever closed it,
-// is a restart a person feels.
+// close history marks one; an application opened again within kRestartWithin after a close or a
+// system kill, whoever caused it, is a restart a person feels.
 inline constexpr double kRegrettedWithin = slv::history::kReopenWindow;
 inline constexpr double kRestartWithin = 600;
 
@@ -91,12 +91,12 @@ struct Figures {
     // the system killed it: the restarts a person feels, whoever caused them.
     long restarts60s = 0;
     long restarts10min = 0;
-    long regretted60s = 0; // closed, then opened again within 60 s
-    long regretted10min = 0; // ... within 10 minutes (the 60 s ones included)
+    long regretted60s = 0; // the policy closed it, then it was opened again within 60 s
+    long restartsAfterOurCloses10min = 0; // ... within 10 minutes (the regretted ones included)
     long systemKills = 0;  // the system's own killer closed an application, in front or not
     long foregroundKills = 0; // ... the one in front
-    long systemReopened60s = 0; // killed by the system, then opened again within 60 s
-    long systemReopened10min = 0; // ... within 10 minutes (the 60 s ones included)
+    long restartsAfterSystemKills60s = 0; // killed by the system, then opened again within 60 s
+    long restartsAfterSystemKills10min = 0; // ... within 10 minutes (the 60 s ones included)
     double secondsUnderThreshold = 0; // free memory at or below the threshold
     double secondsLow = 0;            // free memory under the floor plus kLowMarginMB
     double lowestFree = kNever;       // MB, once the system has acted; kNever when no day was played

@@ -45,6 +45,8 @@ protected:
             return true;
         }();
         (void)started;
+        // The library starts once a process, in the first test's device root; each test has its own.
+        SleepwrightMakeFolders();
         susApp->clear();
         HeldBack::clear();
         resetRecheckChain();

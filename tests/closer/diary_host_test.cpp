@@ -96,7 +96,7 @@ TEST(DiaryHost, AScriptedDayIsInTheDiaryLineByLineAndTheReplayReadsItAsTheDayItW
     for (const std::string& text : expected) {
         auto parsed = slv::diary::parseLine(text);
         ASSERT_TRUE(parsed) << text;
-        if (parsed->entry.kind == slv::diary::Kind::Opened || parsed->entry.kind == slv::diary::Kind::Closed) {
+        if (parsed->kind == slv::diary::Kind::Opened || parsed->kind == slv::diary::Kind::Closed) {
             std::size_t fifth = 0;
             for (int tab = 0; tab < 5; ++tab)
                 fifth = text.find('\t', fifth) + 1;

@@ -123,7 +123,11 @@ TEST_F(DiaryPromisesTest, AWriteThatCrossesAnOffNeverLandsAfterItsDelete)
     play({ "settings learnFromUse on", "launch news", "state news 4", "wait 61" });
     ASSERT_EQ(lines().size(), 1u);
     const DiaryWriter::Present present { sv::test::DiaryLines::kOrigin + 70000, 70000 };
-    auto event = [](const char* app) { return std::vector<DiaryEvent> { { slv::diary::Kind::Opened, sv::test::DiaryLines::kOrigin + 70000, 300, app, "" } }; };
+    auto event = [](const char* app) {
+        return std::vector<slv::diary::DiaryLine> {
+            { .timeMs = sv::test::DiaryLines::kOrigin + 70000, .app = app, .kind = slv::diary::Kind::Opened, .freeMB = 300, .detail = {} }
+        };
+    };
     {
         // The writer waits for the lock an off holds while it moves the stamp and deletes.
         auto held = slv::diary::lock(1);

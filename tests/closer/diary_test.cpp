@@ -237,19 +237,21 @@ TEST_F(DiaryTest, AfterARestartTheSessionGoesOnFromTheLastLine)
 
 TEST(DiaryFormat, ALineIsReadBackAsWrittenAndAnythingElseIsNoLine)
 {
-    slv::diary::Entry entry { 3, 1767225600123, "com.example.news", slv::diary::Kind::OurClose, 87, "Low memory" };
+    slv::diary::DiaryLine entry { 3, 1767225600123, "com.example.news", slv::diary::Kind::OurClose, 87, "Low memory" };
     long day = 0;
     auto text = slv::diary::lineOf(entry, &day);
     ASSERT_TRUE(text && text->ends_with("\n"));
-    auto read = slv::diary::parseLine(std::string_view(*text).substr(0, text->size() - 1));
+    slv::diary::Timestamp stamp;
+    auto read = slv::diary::parseLine(std::string_view(*text).substr(0, text->size() - 1), &stamp);
     ASSERT_TRUE(read);
-    EXPECT_EQ(read->entry, entry);
+    EXPECT_EQ(*read, entry);
     // The date the writer keeps is the one the line is read back with, around midnight too.
-    EXPECT_EQ(day, read->day);
+    EXPECT_EQ(day, stamp.day);
     for (std::int64_t ms : { std::int64_t(1767225599999), std::int64_t(1767225600000), std::int64_t(-1) }) {
         auto line = slv::diary::lineOf({ 1, ms, "news", slv::diary::Kind::Opened, 1, "" }, &day);
         ASSERT_TRUE(line);
-        EXPECT_EQ(day, slv::diary::parseLine(std::string_view(*line).substr(0, line->size() - 1))->day) << ms;
+        ASSERT_TRUE(slv::diary::parseLine(std::string_view(*line).substr(0, line->size() - 1), &stamp));
+        EXPECT_EQ(day, stamp.day) << ms;
         EXPECT_EQ(slv::diary::dayOf(ms), day);
     }
     // A moment outside the years a line can bear makes none, rather than one read back as none.

@@ -18,18 +18,17 @@ TEST(DemoStory, PlaysToTheEndAndLeavesTheScreenshots)
                                scenarios + "story-settings.txt" },
                              "", 90);
     EXPECT_EQ(result.status, 0) << result.err;
-    auto has = [&](const std::string& line) { return result.out.find(line) != std::string::npos; };
-    EXPECT_TRUE(has("settings    [")) << result.out;
-    EXPECT_TRUE(has("] saved ramValue 200\n"));
-    EXPECT_TRUE(has("] saved NeverIdentifiers [1 entries]\n"));
-    EXPECT_TRUE(has("] label NeverKill \"1\"\n"));
-    EXPECT_TRUE(has("] closed com.example.mail\n"));
-    EXPECT_TRUE(has("] closed com.example.news\n"));
-    EXPECT_FALSE(has("] closed com.example.notes\n")) << "Notes is on the never list";
-    EXPECT_TRUE(has("] history com.example.camera \"Low memory\" reopened ")) << "back within the minute";
-    EXPECT_TRUE(has("] pushed SLVRecentlyClosedController\n"));
-    EXPECT_TRUE(has("] sheet \"Would you like to never have Game killed?\""));
-    EXPECT_TRUE(has("] saved NeverIdentifiers [2 entries]\n"));
+    EXPECT_TRUE(result.printed("settings    [")) << result.out;
+    EXPECT_TRUE(result.printed("] saved ramValue 200\n"));
+    EXPECT_TRUE(result.printed("] saved NeverIdentifiers [1 entries]\n"));
+    EXPECT_TRUE(result.printed("] label NeverKill \"1\"\n"));
+    EXPECT_TRUE(result.printed("] closed com.example.mail\n"));
+    EXPECT_TRUE(result.printed("] closed com.example.news\n"));
+    EXPECT_FALSE(result.printed("] closed com.example.notes\n")) << "Notes is on the never list";
+    EXPECT_TRUE(result.printed("] history com.example.camera \"Low memory\" reopened ")) << "back within the minute";
+    EXPECT_TRUE(result.printed("] pushed SLVRecentlyClosedController\n"));
+    EXPECT_TRUE(result.printed("] sheet \"Would you like to never have Game killed?\""));
+    EXPECT_TRUE(result.printed("] saved NeverIdentifiers [2 entries]\n"));
 
     for (const char* name : { "settings-pane-dragging.png", "never-chooser.png", "settings-pane.png",
                               "recently-closed.png", "recently-closed-confirm.png", "memory-timeline.png" }) {

@@ -189,7 +189,7 @@ protected:
                                    "--springboard", file, "--timeline", png },
                                  "", 60);
         EXPECT_EQ(result.status, 0) << result.err;
-        EXPECT_NE(result.out.find("] free 124\n"), std::string::npos) << result.out;
+        EXPECT_TRUE(result.printed("] free 124\n")) << result.out;
         return png;
     }
 };

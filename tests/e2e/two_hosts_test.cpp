@@ -52,7 +52,7 @@ TEST_F(TwoHosts, TheReCheckChainRunsOnPostsFromAnotherProcess)
     ASSERT_TRUE(first && second) << result.out;
     EXPECT_GT(secondsBetween(asked, *first), 0.9);
     EXPECT_GT(secondsBetween(*first, *second), 4.5) << "3.6 s of waiting and a 1 s close timer";
-    EXPECT_NE(result.out.find("posted norv.swr.kill.app"), std::string::npos);
+    EXPECT_TRUE(result.printed("posted norv.swr.kill.app"));
 }
 
 // Leaving the Settings application takes the pane's screens off its navigation stack.
@@ -61,8 +61,8 @@ TEST_F(TwoHosts, ResigningPopsThePanesScreens)
     for (const char* leave : { "resign", "background" }) {
         auto result = playPreferences(std::string("open never\npost norv.slv.apps.loaded\nwait 0\n") + leave + "\nshow\n");
         ASSERT_EQ(result.status, 0) << result.err;
-        EXPECT_NE(result.out.find("] popped SLVNeverAppsController"), std::string::npos) << leave;
-        EXPECT_NE(result.out.find("] popped SLVAppDelegate"), std::string::npos) << leave << "\n" << result.out;
+        EXPECT_TRUE(result.printed("] popped SLVNeverAppsController")) << leave;
+        EXPECT_TRUE(result.printed("] popped SLVAppDelegate")) << leave << "\n" << result.out;
         // What is left on screen is the Settings application's own list.
         auto shown = result.out.substr(result.out.rfind("popped"));
         EXPECT_NE(shown.find("] screen PSListController \"Settings\"\n"), std::string::npos) << leave << "\n" << shown;

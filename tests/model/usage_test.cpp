@@ -1,5 +1,5 @@
 // Learn From Use's experts and weights as the model states them: whom a phone follows, how the
-// regrets move the weights, and when the score names another than the oldest.
+// restarts move the weights, and when the score names another than the oldest.
 #include "model/usage.h"
 
 #include <gtest/gtest.h>
@@ -47,7 +47,7 @@ TEST(UsageExperts, AReturnWithinTheWindowCostsAnExpertOneHalvingHoweverOftenItWa
 {
     Usage usage = learnedUsage();
     usage.pick(kSuspects, 0);
-    usage.foreground("old", false, model::kRegretWindow + 1); // too late
+    usage.foreground("old", false, model::kRestartWindow + 1); // too late
     EXPECT_EQ(usage.halvings(Expert::Rules), 0);
     // Two picks name old and rare each; old's return costs the rules once, rare's the score once.
     usage.pick(kSuspects, 2000);

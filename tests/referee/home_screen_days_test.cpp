@@ -106,7 +106,7 @@ TEST(RefereeScenarios, ChosenScenario)
 }
 
 // A fault planted in the model's weights, the rules one halving behind from the start, so that
-// the model follows the score one regret of the rules too soon: the seeded days must reach where the
+// the model follows the score one restart of the rules' too soon: the seeded days must reach where the
 // weights decide, and there the library must side with the faithful model, against the planted one.
 TEST(RefereeFaults, AWeightPlantedOneHalvingOffIsSeen)
 {

@@ -29,12 +29,13 @@ namespace {
     //    leave finds 100 <= 150 with two suspects: the rules take the oldest, Mid, which the
     //    system already killed: the close at 08:02:01 frees nothing, and the chain's re-check
     //    3.6 s later closes Small at 08:02:05.6 (200 free). 08:04: Mid (reopened) and Big would
-    //    leave 50: the system kills Big. 2 kills, 1 close, no regret; 5.6 s under the threshold
-    //    and under the low line.
+    //    leave 50: the system kills Big. 2 kills, 1 close, no restart after it; 5.6 s under the
+    //    threshold and under the low line.
     //  at 250: 08:01 leaves 250 <= 250: Mid is closed at 08:01:01 (400); 08:02 Big: 100 free,
     //    no kill, Small's leave closes Small at 08:02:01 (200); 08:03 Big's leave closes Big at
-    //    08:03:01 (500); 08:04 Mid again, 179 s after its close: regretted within 10 min. No kill,
-    //    3 closes; under the threshold 1 + 1 + 59 + 1 = 62 s, under the low line 1 s.
+    //    08:03:01 (500); 08:04 Mid again, 179 s after its close: a restart after our close, not
+    //    regretted. No kill, 3 closes; under the threshold 1 + 1 + 59 + 1 = 62 s, under the low
+    //    line 1 s.
     //  Low launches (waiting for the system to free memory): at 50 and 150, Big's launch at 08:02
     //    and Mid's at 08:04 (each made the system kill; at 150 Mid's found 200, not under the low
     //    line, but killed Big); at 250 none. Below 250 Mid is never closed at 08:01, so Big's launch
@@ -163,8 +164,8 @@ print("ok")
         EXPECT_TRUE(closes.empty()) << "the system's kills are not the policy's closes";
         EXPECT_EQ(f.systemKills, 2);
         EXPECT_EQ(f.foregroundKills, 0);
-        EXPECT_EQ(f.systemReopened60s, 1); // Large, 30 s after its kill
-        EXPECT_EQ(f.systemReopened10min, 1);
+        EXPECT_EQ(f.restartsAfterSystemKills60s, 1); // Large, 30 s after its kill
+        EXPECT_EQ(f.restartsAfterSystemKills10min, 1);
         EXPECT_EQ(f.coldLaunches, 5);
         EXPECT_DOUBLE_EQ(f.lowestFree, 120); // at 20, before the system had to act
         EXPECT_EQ(f.daysWithoutSystemKill, 0);

@@ -51,7 +51,7 @@ namespace {
         for (std::size_t i = 0; i < 2; ++i) {
             EXPECT_GT(figures[i].closes, 50);
             EXPECT_EQ(figures[i].closes, figures[i + 2].closes);
-            EXPECT_EQ(figures[i].regretted10min, figures[i + 2].regretted10min);
+            EXPECT_EQ(figures[i].restartsAfterOurCloses10min, figures[i + 2].restartsAfterOurCloses10min);
             EXPECT_EQ(figures[i].coldLaunches, figures[i + 2].coldLaunches);
         }
         // And a predictor without the guard of recency plays otherwise.

@@ -14,7 +14,7 @@
 namespace replay {
 namespace {
 
-    TEST(ReplayFigures, CountsLaunchesClosesRegretsAndTimeUnderTheThreshold)
+    TEST(ReplayFigures, CountsLaunchesClosesRestartsAndTimeUnderTheThreshold)
     {
         Builder b;
         AppId a = b.add("A", 200), bee = b.add("B", 220), c = b.add("C", 150);
@@ -41,7 +41,7 @@ namespace {
         EXPECT_EQ(f.switches, 5);
         EXPECT_EQ(f.closes, 3);
         EXPECT_EQ(f.regretted60s, 1);
-        EXPECT_EQ(f.regretted10min, 2);
+        EXPECT_EQ(f.restartsAfterOurCloses10min, 2);
         EXPECT_DOUBLE_EQ(f.lowestFree, 0);
         EXPECT_DOUBLE_EQ(f.secondsUnderThreshold, 3); // 100-101, 250-251, 280-281
         (void)c;
@@ -328,7 +328,7 @@ namespace {
         EXPECT_NE(a.events.size() == c.events.size() && a.events.front().time == c.events.front().time, true);
     }
 
-    // The bound: knowing the future never costs more regretted closes, system kills or cold
+    // The bound: knowing the future never costs more regretted closes, restarts, system kills or cold
     // launches than the library's rules, day by day, at every threshold, with the system's killer
     // on and every habit.
     TEST(Policies, TheOracleIsNeverWorseThanPartsOnAnyDay)
@@ -341,12 +341,12 @@ namespace {
             for (int threshold : { 50, 100, 150, 200, 250, 300 }) {
                 Figures p = replay.play(day, *parts, threshold), o = replay.play(day, *oracle, threshold);
                 EXPECT_LE(o.regretted60s, p.regretted60s) << day.label << " at " << threshold;
-                EXPECT_LE(o.regretted10min, p.regretted10min) << day.label << " at " << threshold;
+                EXPECT_LE(o.restartsAfterOurCloses10min, p.restartsAfterOurCloses10min) << day.label << " at " << threshold;
                 EXPECT_LE(o.systemKills, p.systemKills) << day.label << " at " << threshold;
                 EXPECT_LE(o.coldLaunches, p.coldLaunches) << day.label << " at " << threshold;
                 ++compared;
                 closing += p.closes > 0;
-                better += o.regretted10min < p.regretted10min;
+                better += o.restartsAfterOurCloses10min < p.restartsAfterOurCloses10min;
             }
         EXPECT_GT(closing, compared / 2) << "the days must make the policies close";
         EXPECT_GT(better, compared / 4) << "foresight must find better victims";
@@ -368,7 +368,7 @@ namespace {
             const Figures &a = one.rows()[i], &b = three.rows()[i];
             EXPECT_EQ(a.policy, b.policy);
             EXPECT_EQ(a.closes, b.closes) << a.policy << " " << a.threshold;
-            EXPECT_EQ(a.regretted10min, b.regretted10min);
+            EXPECT_EQ(a.restartsAfterOurCloses10min, b.restartsAfterOurCloses10min);
             EXPECT_EQ(a.systemKills, b.systemKills);
             EXPECT_EQ(a.secondsLow, b.secondsLow);
             EXPECT_EQ(a.secondsUnderThreshold, b.secondsUnderThreshold);

@@ -205,7 +205,7 @@ namespace {
                 const Figures &a = direct.rows()[i], &b = traced.rows()[i];
                 EXPECT_EQ(a.switches, b.switches) << habits.text() << " " << a.policy << " " << a.threshold;
                 EXPECT_EQ(a.closes, b.closes) << habits.text() << " " << a.policy << " " << a.threshold;
-                EXPECT_EQ(a.regretted10min, b.regretted10min) << habits.text() << " " << a.policy;
+                EXPECT_EQ(a.restartsAfterOurCloses10min, b.restartsAfterOurCloses10min) << habits.text() << " " << a.policy;
                 EXPECT_EQ(a.systemKills, b.systemKills) << habits.text() << " " << a.policy;
                 EXPECT_EQ(a.secondsLow, b.secondsLow) << habits.text() << " " << a.policy;
                 EXPECT_GT(a.closes, 0);

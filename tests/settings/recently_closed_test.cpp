@@ -317,14 +317,13 @@ TEST_F(RecentlyClosedTest, TheSettingsHostShowsHostileRecordsSanely)
 
     auto result = runProcess({ SV_PREFERENCES_HOST, "--root", root().path(), "--virtual-clock" }, "open recent\nshow\n");
     EXPECT_EQ(result.status, 0) << result.err;
-    auto has = [&](const std::string& line) { return result.out.find(line) != std::string::npos; };
-    EXPECT_TRUE(has("] row \"com.example.blank\", \"2 min ago\", \"Close every app \u00b7 reopened after 5 s\"\n")) << result.out;
-    EXPECT_TRUE(has("] row \"com.example.gone\", \"1 min ago\", \"\u200e\u2068Low \u202ememory\u2069 \u00b7 80 MB free\"\n"));
-    EXPECT_TRUE(has("] row \"Notes\", \"Always list\", mark SLVNever.png\n"));
-    EXPECT_TRUE(has("] row \"News\", \"Always list\"\n"));
-    EXPECT_TRUE(has("] row \"Mail\", \"10 min ago\", \"Low memory \u00b7 124 MB free\"\n"));
-    EXPECT_FALSE(has("nan")) << result.out;
-    EXPECT_TRUE(has("] footer \"Keeps the newest 100 closes.\"\n"));
+    EXPECT_TRUE(result.printed("] row \"com.example.blank\", \"2 min ago\", \"Close every app \u00b7 reopened after 5 s\"\n")) << result.out;
+    EXPECT_TRUE(result.printed("] row \"com.example.gone\", \"1 min ago\", \"\u200e\u2068Low \u202ememory\u2069 \u00b7 80 MB free\"\n"));
+    EXPECT_TRUE(result.printed("] row \"Notes\", \"Always list\", mark SLVNever.png\n"));
+    EXPECT_TRUE(result.printed("] row \"News\", \"Always list\"\n"));
+    EXPECT_TRUE(result.printed("] row \"Mail\", \"10 min ago\", \"Low memory \u00b7 124 MB free\"\n"));
+    EXPECT_FALSE(result.printed("nan")) << result.out;
+    EXPECT_TRUE(result.printed("] footer \"Keeps the newest 100 closes.\"\n"));
 }
 
 // An empty history in the real Settings host: the screen says so, and shows no row.
@@ -334,11 +333,10 @@ TEST_F(RecentlyClosedTest, TheSettingsHostShowsAnEmptyHistory)
     std::filesystem::remove(root().host(std::string(history::Path)));
     auto result = runProcess({ SV_PREFERENCES_HOST, "--root", root().path(), "--virtual-clock" }, "open recent\nshow\n");
     EXPECT_EQ(result.status, 0) << result.err;
-    auto has = [&](const std::string& line) { return result.out.find(line) != std::string::npos; };
-    EXPECT_TRUE(has("] screen SLVRecentlyClosedController \"History\"\n")) << result.out;
-    EXPECT_TRUE(has("] footer \"Nothing closed yet.\"\n")) << result.out;
-    EXPECT_TRUE(has("] footer \"Keeps the newest 100 closes.\"\n"));
-    EXPECT_FALSE(has("] row ")) << result.out;
+    EXPECT_TRUE(result.printed("] screen SLVRecentlyClosedController \"History\"\n")) << result.out;
+    EXPECT_TRUE(result.printed("] footer \"Nothing closed yet.\"\n")) << result.out;
+    EXPECT_TRUE(result.printed("] footer \"Keeps the newest 100 closes.\"\n"));
+    EXPECT_FALSE(result.printed("] row ")) << result.out;
 }
 
 // The real Settings host on the same device: open recent, show, tap, answer and snapshot.
@@ -349,16 +347,15 @@ TEST_F(RecentlyClosedTest, TheSettingsHostOpensShowsTapsAndDrawsTheScreen)
     auto result = runProcess({ SV_PREFERENCES_HOST, "--root", root().path(), "--virtual-clock" },
                              "open recent\nshow\ntap \"Notes\"\ntap \"Mail\"\nanswer \"Yes\"\nsnapshot " + png + "\n");
     EXPECT_EQ(result.status, 0) << result.err;
-    auto has = [&](const std::string& line) { return result.out.find(line) != std::string::npos; };
-    EXPECT_TRUE(has("] pushed SLVRecentlyClosedController\n")) << result.out;
-    EXPECT_TRUE(has("] screen SLVRecentlyClosedController \"History\"\n"));
+    EXPECT_TRUE(result.printed("] pushed SLVRecentlyClosedController\n")) << result.out;
+    EXPECT_TRUE(result.printed("] screen SLVRecentlyClosedController \"History\"\n"));
     // Seconds old, whatever the machine's pace: the figure itself is the rows' own test.
-    EXPECT_TRUE(has("] row \"com.example.gone\", \"") && has(" s ago\", \"Low memory \u00b7 80 MB free\"\n")) << result.out;
-    EXPECT_TRUE(has("] row \"Notes\", \"1 min ago\", \"Close every app\", mark SLVNever.png\n"));
-    EXPECT_TRUE(has("] row \"Mail\", \"10 min ago\", \"Low memory \u00b7 124 MB free \u00b7 reopened after 12 s\"\n"));
-    EXPECT_TRUE(has("] sheet \"Would you like to never have Mail killed?\" buttons \"Yes\", \"Cancel\" (destructive)\n"));
-    EXPECT_TRUE(has("] saved NeverIdentifiers [2 entries]\n"));
-    EXPECT_EQ(result.out.find("sheet \"Would you like to never have Notes"), std::string::npos);
+    EXPECT_TRUE(result.printed("] row \"com.example.gone\", \"") && result.printed(" s ago\", \"Low memory \u00b7 80 MB free\"\n")) << result.out;
+    EXPECT_TRUE(result.printed("] row \"Notes\", \"1 min ago\", \"Close every app\", mark SLVNever.png\n"));
+    EXPECT_TRUE(result.printed("] row \"Mail\", \"10 min ago\", \"Low memory \u00b7 124 MB free \u00b7 reopened after 12 s\"\n"));
+    EXPECT_TRUE(result.printed("] sheet \"Would you like to never have Mail killed?\" buttons \"Yes\", \"Cancel\" (destructive)\n"));
+    EXPECT_TRUE(result.printed("] saved NeverIdentifiers [2 entries]\n"));
+    EXPECT_FALSE(result.printed("sheet \"Would you like to never have Notes"));
 
     auto decoded = runProcess({ "/usr/bin/env", "python3", "-c",
                                 "import sys; sys.path.insert(0, sys.argv[1])\n"

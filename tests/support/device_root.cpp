@@ -247,7 +247,7 @@ void RunningProcess::collect(int outFd, int errFd)
 
 std::optional<RunningProcess::TimePoint> RunningProcess::findLine(std::string_view text) const
 {
-    for (const Line& line : lines_)
+    for (const PrintedLine& line : lines_)
         if (line.text.find(text) != std::string::npos)
             return line.arrived;
     return std::nullopt;
@@ -308,7 +308,7 @@ ProcessResult RunningProcess::wait(double timeoutSeconds)
         reader_.join();
     waited_ = true;
     std::lock_guard lock(mutex_);
-    for (const Line& line : lines_)
+    for (const PrintedLine& line : lines_)
         result.out += line.text + "\n";
     result.out += partial_;
     result.err = err_;

@@ -39,6 +39,8 @@ struct ProcessResult {
     int status = -1;
     std::string out;
     std::string err;
+    // Whether the program printed this text (a line, or part of one) on its standard output.
+    bool printed(std::string_view text) const { return out.find(text) != std::string::npos; }
 };
 
 // Runs a program with the given standard input and waits for it (at most timeoutSeconds).
@@ -76,7 +78,7 @@ public:
     ProcessResult wait(double timeoutSeconds = 60);
 
 private:
-    struct Line {
+    struct PrintedLine {
         TimePoint arrived;
         std::string text;
     };
@@ -88,7 +90,7 @@ private:
     std::thread reader_;
     mutable std::mutex mutex_;
     std::condition_variable changed_;
-    std::vector<Line> lines_;
+    std::vector<PrintedLine> lines_;
     std::string partial_;
     std::string err_;
     bool ended_ = false;

@@ -69,8 +69,8 @@ Policies (--policies, comma-separated; all four by default)
                        application doing background work
   largest-first        about the same timing, closing the largest backgrounded application
   oracle               the rules' own timing, choosing which application goes with the rest of
-                       the day known: the one used again latest, or the fewest regrets per MB
-                       freed (a return within 60 s costs 100, within 10 minutes 10, later 1),
+                       the day known: the one used again latest, or the lowest restart cost per
+                       MB freed (a return within 60 s costs 100, within 10 minutes 10, later 1),
                        the better each day and never worse than parts; a bound to measure
                        policies against, not a policy
   learn-from-use       the rules with Learn From Use on, learning each person's days in turn:
@@ -117,8 +117,9 @@ Figures, per policy and threshold, summed over the days
                        a person feels, whoever caused them (the 10-minute figure holds the 60 s
                        one); the table's first cost columns
   regretted_60s, regretted_10min
-                       closes whose application was opened again within 60 s or 10 minutes,
-                       per 100 switches (the 10-minute figure holds the 60 s one)
+                       the policy's closes whose application was opened again within 60 s (a
+                       regretted close) or 10 minutes (a restart after its close), per 100
+                       switches (the 10-minute figure holds the 60 s one)
   system_kills         applications the system's own killer closed (the one in front too)
   foreground_kills     ... of them, the application in front, closed in the user's face
   system_reopened_10min

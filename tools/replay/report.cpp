@@ -252,7 +252,7 @@ void printJson(std::FILE* out, const Report& report)
         const Figures *parts = find(report.rows, kPartsPolicy, f.threshold), *oracle = find(report.rows, kOraclePolicy, f.threshold);
         if (parts && oracle) {
             gap60 = shareOfGap(parts->regretted60s, f.regretted60s, oracle->regretted60s);
-            gap10 = shareOfGap(parts->regretted10min, f.regretted10min, oracle->regretted10min);
+            gap10 = shareOfGap(parts->restartsAfterOurCloses10min, f.restartsAfterOurCloses10min, oracle->restartsAfterOurCloses10min);
         }
         std::optional<double> recommended;
         if (r && r->threshold)
@@ -272,11 +272,11 @@ void printJson(std::FILE* out, const Report& report)
             "\"beyond_saves_per_day\": %s}",
             i ? "," : "", indent, jsonString(f.policy).c_str(), f.threshold, f.switches, f.launches, f.coldLaunches, f.closes,
             f.per100Switches(f.restarts60s), f.per100Switches(f.restarts10min), f.restarts60s, f.restarts10min,
-            f.per100Switches(f.regretted60s), f.per100Switches(f.regretted10min), f.secondsUnderThreshold / 60,
+            f.per100Switches(f.regretted60s), f.per100Switches(f.restartsAfterOurCloses10min), f.secondsUnderThreshold / 60,
             orNull(f.days ? std::optional(f.lowestFree) : std::nullopt, "%.2f").c_str(), f.days,
-            f.daysWithoutSystemKill, f.regretted60s, f.regretted10min, f.systemKills, f.foregroundKills,
-            f.per100Switches(f.systemReopened60s), f.per100Switches(f.systemReopened10min), f.systemReopened60s,
-            f.systemReopened10min, f.secondsLow / 60, orNull(gap60).c_str(), orNull(gap10).c_str(),
+            f.daysWithoutSystemKill, f.regretted60s, f.restartsAfterOurCloses10min, f.systemKills, f.foregroundKills,
+            f.per100Switches(f.restartsAfterSystemKills60s), f.per100Switches(f.restartsAfterSystemKills10min), f.restartsAfterSystemKills60s,
+            f.restartsAfterSystemKills10min, f.secondsLow / 60, orNull(gap60).c_str(), orNull(gap10).c_str(),
             orNull(recommended, "%.0f").c_str(), recommended && *recommended == f.threshold ? "true" : "false",
             r ? r->own.people : 0, sliderHolds(f.threshold) ? "true" : "false", f.lowLaunches, report.costs.perDay(f),
             own(r, &Spread::lowest).c_str(), own(r, &Spread::median).c_str(), own(r, &Spread::highest).c_str(),
