@@ -394,9 +394,14 @@ keys = ["policy", "threshold", "switches", "launches", "cold_launches", "closes"
         "system_reopened_10min", "system_reopened_60s_count", "system_reopened_10min_count", "minutes_low",
         "share_of_gap_60s", "share_of_gap_10min", "recommended_threshold", "recommended", "people",
         "slider_holds", "low_launches_count", "cost_per_day", "own_best_lowest", "own_best_median", "own_best_highest",
-        "people_near", "beyond_threshold", "beyond_saves_per_day"]
+        "people_near", "beyond_threshold", "beyond_saves_per_day", "restarts_after_our_closes_10min",
+        "restarts_after_our_closes_10min_count", "restarts_after_system_kills_60s", "restarts_after_system_kills_10min",
+        "restarts_after_system_kills_60s_count", "restarts_after_system_kills_10min_count"]
 assert len(rows) == 8, rows
 assert all(list(r.keys()) == keys for r in rows), rows[0].keys()
+# The first names of two figures stay beside the words used now.
+assert all(r["regretted_10min_count"] == r["restarts_after_our_closes_10min_count"]
+           and r["system_reopened_60s_count"] == r["restarts_after_system_kills_60s_count"] for r in rows), rows[0]
 assert [r["policy"] for r in rows] == ["parts"] * 2 + ["largest-first"] * 2 + ["oracle"] * 2 + ["learn-from-use"] * 2
 assert all(r["days"] == 6 and r["people"] == 3 for r in rows), rows
 assert all(r["share_of_gap_10min"] is None or r["policy"] != "parts" or r["share_of_gap_10min"] == 0 for r in rows)

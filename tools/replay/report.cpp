@@ -269,7 +269,10 @@ void printJson(std::FILE* out, const Report& report)
             "\"share_of_gap_10min\": %s, \"recommended_threshold\": %s, \"recommended\": %s, \"people\": %ld, "
             "\"slider_holds\": %s, \"low_launches_count\": %ld, \"cost_per_day\": %.4f, \"own_best_lowest\": %s, "
             "\"own_best_median\": %s, \"own_best_highest\": %s, \"people_near\": %ld, \"beyond_threshold\": %s, "
-            "\"beyond_saves_per_day\": %s}",
+            "\"beyond_saves_per_day\": %s, \"restarts_after_our_closes_10min\": %.4f, "
+            "\"restarts_after_our_closes_10min_count\": %ld, \"restarts_after_system_kills_60s\": %.4f, "
+            "\"restarts_after_system_kills_10min\": %.4f, \"restarts_after_system_kills_60s_count\": %ld, "
+            "\"restarts_after_system_kills_10min_count\": %ld}",
             i ? "," : "", indent, jsonString(f.policy).c_str(), f.threshold, f.switches, f.launches, f.coldLaunches, f.closes,
             f.per100Switches(f.restarts60s), f.per100Switches(f.restarts10min), f.restarts60s, f.restarts10min,
             f.per100Switches(f.regretted60s), f.per100Switches(f.restartsAfterOurCloses10min), f.secondsUnderThreshold / 60,
@@ -281,7 +284,10 @@ void printJson(std::FILE* out, const Report& report)
             r ? r->own.people : 0, sliderHolds(f.threshold) ? "true" : "false", f.lowLaunches, report.costs.perDay(f),
             own(r, &Spread::lowest).c_str(), own(r, &Spread::median).c_str(), own(r, &Spread::highest).c_str(),
             r ? r->own.near : 0, orNull(r && r->beyond ? std::optional<double>(*r->beyond) : std::nullopt, "%.0f").c_str(),
-            orNull(r && r->beyond ? std::optional(r->beyondSaves) : std::nullopt).c_str());
+            orNull(r && r->beyond ? std::optional(r->beyondSaves) : std::nullopt).c_str(),
+            f.per100Switches(f.restartsAfterOurCloses10min), f.restartsAfterOurCloses10min,
+            f.per100Switches(f.restartsAfterSystemKills60s), f.per100Switches(f.restartsAfterSystemKills10min),
+            f.restartsAfterSystemKills60s, f.restartsAfterSystemKills10min);
     }
     if (!report.holdout) {
         std::fprintf(out, "\n]\n");
