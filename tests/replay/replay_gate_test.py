@@ -9,8 +9,8 @@ import sys
 import unittest
 
 loader = importlib.machinery.SourceFileLoader("gate", sys.argv.pop(1))
-spec = importlib.util.spec_from_loader("gate", loader)
-gate = importlib.util.module_from_spec(spec)
+module = importlib.util.spec_from_loader("gate", loader)
+gate = importlib.util.module_from_spec(module)
 loader.exec_module(gate)
 
 
